@@ -1,0 +1,35 @@
+#pragma once
+// Errors raised by the toolkit and the conversions. The driver turns each one into the
+// log line "-> " + kind() + " Err " + message().
+#include <QString>
+#include <exception>
+
+class KzError : public std::exception {
+public:
+    explicit KzError(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+    virtual QString kind() const = 0;
+    const QString& message() const { return m_message; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+    // The error line as the log shows it.
+    QString errorLine() const { return QStringLiteral("-> ") + kind() + QStringLiteral(" Err ") + m_message; }
+
+private:
+    QString m_message;
+    QByteArray m_utf8;
+};
+
+#define KZ_DECLARE_ERROR(Name)                                                                                         \
+    class Name : public KzError {                                                                                      \
+    public:                                                                                                            \
+        using KzError::KzError;                                                                                        \
+        QString kind() const override { return QStringLiteral(#Name); }                                                \
+    };
+
+// A file that exists but cannot be opened or read, or holds a NUL character.
+KZ_DECLARE_ERROR(FileReadError)
+// A file that cannot be created, written or renamed into place.
+KZ_DECLARE_ERROR(FileWriteError)
+// A file marked as UTF-8 or UTF-16 whose bytes do not decode.
+KZ_DECLARE_ERROR(EncodingError)
+// A run stopped because the window is closing.
+KZ_DECLARE_ERROR(RunStopped)

@@ -1,0 +1,9 @@
+#pragma once
+// The vCard text toolkit.
+#include "kzlex/cp1252.h"
+#include "kzlex/errors.h"
+#include "kzlex/escaping.h"
+#include "kzlex/lexer.h"
+#include "kzlex/linelist.h"
+#include "kzlex/passes.h"
+#include "kzlex/utilities.h"

@@ -1,0 +1,38 @@
+#pragma once
+// An ordered list of UTF-16 lines, read from a file and written to a file in one piece.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+
+class LineList : public QStringList {
+public:
+    // How a file read through a byte-order mark is held.
+    enum class LoadForm {
+        Plain,    // decoded by its mark and remembered with it (settings file)
+        Utf8Bytes // held as its UTF-8 bytes, one Windows-1252 character per byte (conversion inputs)
+    };
+
+    LineList() = default;
+    LineList(const QStringList& lines) : QStringList(lines) {}
+
+    // Reads the whole file; throws FileReadError (cannot open/read, NUL character) or
+    // EncodingError (marked UTF-8 that is not valid UTF-8). The list is unchanged on failure.
+    void LoadFromFile(const QString& fileName, LoadForm form = LoadForm::Plain);
+    // Writes every line followed by CR LF, in the encoding read (with its mark) or in
+    // Windows-1252 for a list built in memory; replaces the file only once the new one is
+    // complete. Throws FileWriteError.
+    void SaveToFile(const QString& fileName) const;
+
+    // The bytes SaveToFile would write.
+    QByteArray toBytes() const;
+    // Splits decoded text into lines at CR LF, CR and LF (no extra empty last line).
+    static QStringList splitLines(const QString& text);
+
+    TextEncoding encoding() const { return m_encoding; }
+    void setEncoding(TextEncoding e) { m_encoding = e; }
+
+private:
+    TextEncoding m_encoding = TextEncoding::Ansi;
+};

@@ -1,0 +1,49 @@
+#pragma once
+// Small services shared by the window, the driver and the conversions.
+#include "kzlex/linelist.h"
+#include <QByteArray>
+#include <QString>
+
+// The two-language message catalogue: French only when Langue is exactly "FR".
+QString Mess(const QString& Langue, quint16 No);
+
+// Removes the first ";X-SYNC..." parameter of every line.
+void ElimineXSync(LineList& T);
+
+// 36-character upper-case hexadecimal identifier, 8-4-4-4-12.
+QString ElementID();
+// The identifier generator's 32-bit state.
+void SetElementIDState(quint32 state);
+quint32 ElementIDState();
+// Seeds the generator from the high-resolution clock; called once at start-up.
+void SeedElementIDFromClock();
+
+// Replaces the nine characters forbidden in file names by blanks, then trims.
+QString filtreinterdits(const QString& nom);
+// The name rule for output file names, picture look-ups and the processed-files list.
+QString NettoieNom(const QString& text);
+// Re-decodes text held as Windows-1252 characters of UTF-8 bytes, when every character maps
+// exactly to one byte and those bytes are valid UTF-8; otherwise returns the text unchanged.
+QString ReDecodeUtf8(const QString& text);
+
+// The folder that holds the settings folder: APPDATA when set and not empty, else the
+// per-user configuration folder.
+QString GetAppConfigDir();
+
+// Reads a whole file as MIME base64 (76-character lines separated by CR LF). False when no
+// file exists there or it is empty; throws FileReadError when it exists but cannot be read.
+bool EncodeFile(const QString& FileName, QByteArray& S);
+
+// Writes base64 data after a property head, folded into lines of 78 characters; each
+// continuation line starts with `continuation` (a blank for vCard, empty for .contact).
+void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& T, const QString& continuation);
+
+// Writes bytes to a file through a temporary file renamed into place; throws FileWriteError.
+void WriteFileAtomic(const QString& fileName, const QByteArray& data);
+
+// A picture file in `folder` named `name`: the exact name first, else the first (in UTF-16
+// order) whose name matches under simple case folding. Folders do not count. Empty if none.
+QString FindPictureFile(const QString& folder, const QString& name);
+
+// Joins a folder typed by the user and a file name with exactly one "/" between them.
+QString JoinPath(const QString& folder, const QString& name);

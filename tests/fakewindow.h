@@ -1,0 +1,92 @@
+#pragma once
+// A window for tests: controls are plain values, message boxes and the save dialog answer
+// from queues set in advance, and everything shown is recorded.
+#include "kzmain/window.h"
+#include <QHash>
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+#include <functional>
+
+class FakeWindow : public WindowInterface {
+public:
+    struct Box {
+        QString text;
+        MsgKind kind;
+        MsgButtons buttons;
+    };
+    struct SaveRequest {
+        QString initialDir, initialName, filter;
+    };
+
+    FakeWindow() { selectAction(Ctrl::R_SVCFToMVCF); }
+
+    // Controls
+    QHash<Ctrl, QString> edits;
+    QHash<Ctrl, bool> checks{{Ctrl::C_Photo, true},     {Ctrl::C_Logos, true},       {Ctrl::C_TagX, true},
+                             {Ctrl::C_TagSync, true},   {Ctrl::C_TagLabel, true},    {Ctrl::C_MyPhoneIn, false},
+                             {Ctrl::C_MyphoneOut, false}};
+    QHash<Ctrl, bool> enabled;
+    QHash<Ctrl, QString> captions;
+    int combo = 0;
+
+    // Answers given in advance; an empty queue answers Ok/Cancel for boxes and "dismissed" for the dialog.
+    QQueue<MsgResult> boxAnswers;
+    QQueue<std::optional<QString>> saveAnswers;
+
+    // What was shown
+    QList<Box> boxes;
+    QList<SaveRequest> saveRequests;
+    QStringList memo, log;
+    QString counter;
+    int processEventsCalls = 0;
+    std::function<void()> onProcessEvents;
+
+    void selectAction(Ctrl radio) {
+        for (Ctrl r : {Ctrl::R_SVCFToContacts, Ctrl::R_SVCFToMVCF, Ctrl::R_MVCFToSVCF, Ctrl::R_MyPhonePhoto})
+            checks[r] = (r == radio);
+    }
+
+    QString editText(Ctrl edit) const override { return edits.value(edit); }
+    void setEditText(Ctrl edit, const QString& text) override { edits[edit] = text; }
+    bool isChecked(Ctrl box) const override { return checks.value(box, false); }
+    void setChecked(Ctrl box, bool on) override {
+        if (on && (box == Ctrl::R_SVCFToContacts || box == Ctrl::R_SVCFToMVCF || box == Ctrl::R_MVCFToSVCF ||
+                   box == Ctrl::R_MyPhonePhoto))
+            selectAction(box);
+        else
+            checks[box] = on;
+    }
+    void setEnabled(Ctrl control, bool on) override { enabled[control] = on; }
+    bool isEnabled(Ctrl control) const override { return enabled.value(control, true); }
+    int comboIndex() const override { return combo; }
+    void setComboIndex(int index) override { combo = index; }
+    void setCaption(Ctrl control, const QString& text) override { captions[control] = text; }
+
+    MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons) override {
+        boxes.append({text, kind, buttons});
+        if (!boxAnswers.isEmpty())
+            return boxAnswers.dequeue();
+        return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+    }
+    std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
+                                      const QString& filter) override {
+        saveRequests.append({initialDir, initialName, filter});
+        if (!saveAnswers.isEmpty())
+            return saveAnswers.dequeue();
+        return std::nullopt;
+    }
+
+    void clearCompteur() override { counter.clear(); }
+    void clearMemo() override { memo.clear(); }
+    void clearLog() override { log.clear(); }
+    void appendMemo(const QString& line) override { memo.append(line); }
+    void appendLog(const QString& line) override { log.append(line); }
+    void setCompteur(const QString& text) override { counter = text; }
+    QString compteur() const override { return counter; }
+    void processEvents() override {
+        ++processEventsCalls;
+        if (onProcessEvents)
+            onProcessEvents();
+    }
+};
