@@ -1,0 +1,171 @@
+#include "kzlex/lexer.h"
+
+namespace {
+
+// Only a-z: the mapping that SEPARATEUR and the keyword comparison use.
+inline char16_t upperAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+}
+
+// The one-to-one Unicode mapping of the current character; ASCII takes the short road.
+inline char16_t upperChar(char16_t c) {
+    return c < 0x80 ? upperAscii(c) : QChar::toUpper(c);
+}
+
+inline bool isBlank(QChar c) {
+    return c.unicode() == u' ' || c.unicode() == u'\t';
+}
+
+inline bool isIdentChar(QChar c) {
+    return ALPHABETIQUE(c) || NUMERIQUE(c);
+}
+
+} // namespace
+
+void DEBUTANALYSE(LECTYPE& LECTEUR) {
+    QString& b = LECTEUR.BUFFER;
+    const QChar* d = b.constData();
+    qsizetype n = b.size();
+    while (n > 0 && d[n - 1].unicode() <= 0x20)
+        --n;
+    if (n < b.size())
+        b.truncate(n);
+    LECTEUR.INDEX = 0;
+    LIRECARACTERE(LECTEUR);
+}
+
+void LIRECARACTERE(LECTYPE& LECTEUR) {
+    const qsizetype len = LECTEUR.BUFFER.size();
+    // A caller may set INDEX by hand; a negative one reads from the start, never before it.
+    if (LECTEUR.INDEX < 0)
+        LECTEUR.INDEX = 0;
+    if (LECTEUR.INDEX < len) {
+        ++LECTEUR.INDEX;
+        LECTEUR.T = CARACTERE;
+        LECTEUR.CL = LECTEUR.BUFFER.constData()[LECTEUR.INDEX - 1];
+        LECTEUR.CH = QChar(upperChar(LECTEUR.CL.unicode()));
+    } else {
+        LECTEUR.T = FINLIGNE;
+        LECTEUR.CH = QChar(u'\0');
+        LECTEUR.CL = QChar(u'\0');
+        LECTEUR.INDEX = len + 1;
+    }
+}
+
+void SAUTERBLANCS(LECTYPE& LECTEUR) {
+    while (LECTEUR.T == CARACTERE && isBlank(LECTEUR.CH))
+        LIRECARACTERE(LECTEUR);
+}
+
+bool NUMERIQUE(QChar CH) {
+    const char16_t c = CH.unicode();
+    if (c <= 0xFF)
+        return c >= u'0' && c <= u'9';
+    return QChar::category(c) == QChar::Number_DecimalDigit;
+}
+
+bool ALPHABETIQUE(QChar CH) {
+    const char16_t c = upperAscii(CH.unicode());
+    // Every code unit above 128 counts as a letter, surrogate halves included.
+    return (c >= u'A' && c <= u'Z') || c == u'_' || CH.unicode() > 128;
+}
+
+bool SEPARATEUR(LECTYPE& LECTEUR, QStringView DESIRE) {
+    SAUTERBLANCS(LECTEUR);
+    if (DESIRE.isEmpty())
+        return LECTEUR.T == FINLIGNE;
+    const qsizetype len = LECTEUR.BUFFER.size();
+    if (len == 0 || LECTEUR.T == FINLIGNE)
+        return false;
+    const qsizetype start = LECTEUR.INDEX; // from 1
+    if (start < 1 || start > len || DESIRE.size() > len - start + 1)
+        return false;
+    // Exact comparison against the raw characters: case and inner blanks count.
+    const QChar* d = LECTEUR.BUFFER.constData() + (start - 1);
+    for (qsizetype i = 0; i < DESIRE.size(); ++i)
+        if (d[i] != DESIRE[i])
+            return false;
+    const qsizetype next = start + DESIRE.size();
+    if (next <= len) {
+        LECTEUR.INDEX = next;
+        LECTEUR.CL = LECTEUR.BUFFER.constData()[next - 1];
+        // Deliberately narrower than LIRECARACTERE: only a-z are upper-cased here.
+        LECTEUR.CH = QChar(upperAscii(LECTEUR.CL.unicode()));
+        LECTEUR.T = CARACTERE;
+    } else {
+        LECTEUR.INDEX = len + 1;
+        LECTEUR.CL = QChar(u' ');
+        LECTEUR.CH = QChar(u' ');
+        LECTEUR.T = FINLIGNE;
+    }
+    return true;
+}
+
+bool IDENTIFICATEUR(LECTYPE& LECTEUR, QString& NOM) {
+    NOM.clear();
+    SAUTERBLANCS(LECTEUR);
+    if (LECTEUR.T == FINLIGNE || !ALPHABETIQUE(LECTEUR.CH))
+        return false;
+    while (LECTEUR.T == CARACTERE && isIdentChar(LECTEUR.CH)) {
+        NOM.append(LECTEUR.CH);
+        LIRECARACTERE(LECTEUR);
+    }
+    return true;
+}
+
+bool IDENTPATERN(LECTYPE& LECTEUR, QStringView NOM) {
+    const qsizetype savedIndex = LECTEUR.INDEX;
+    const QChar savedCH = LECTEUR.CH;
+    const QChar savedCL = LECTEUR.CL;
+    const TYPLEX savedT = LECTEUR.T;
+
+    SAUTERBLANCS(LECTEUR);
+    bool ok = false;
+    if (LECTEUR.T == CARACTERE && ALPHABETIQUE(LECTEUR.CH)) {
+        // Compare the identifier with NOM as it is read, without building it; a mismatch
+        // stops early since the record is restored anyway.
+        qsizetype i = 0;
+        ok = true;
+        while (LECTEUR.T == CARACTERE && isIdentChar(LECTEUR.CH)) {
+            if (i >= NOM.size() || LECTEUR.CH.unicode() != upperAscii(NOM[i].unicode())) {
+                ok = false;
+                break;
+            }
+            ++i;
+            LIRECARACTERE(LECTEUR);
+        }
+        ok = ok && i == NOM.size();
+    }
+    if (!ok) {
+        // A failed keyword consumes nothing, not even blanks.
+        LECTEUR.INDEX = savedIndex;
+        LECTEUR.CH = savedCH;
+        LECTEUR.CL = savedCL;
+        LECTEUR.T = savedT;
+    }
+    return ok;
+}
+
+QString IDENTSEP(LECTYPE& LECTEUR, QChar SEP) {
+    SAUTERBLANCS(LECTEUR);
+    // Steps over the separator the caller stands on.
+    LIRECARACTERE(LECTEUR);
+    if (LECTEUR.T == FINLIGNE)
+        return QString();
+    const qsizetype len = LECTEUR.BUFFER.size();
+    const QChar* d = LECTEUR.BUFFER.constData();
+    const qsizetype start = LECTEUR.INDEX; // from 1, a character exists there
+    qsizetype pos = start;
+    if (SEP.unicode() == 0) {
+        // U+0000 stands for "the rest of the line", even a line that holds a NUL.
+        pos = len + 1;
+    } else {
+        // The stop test looks at the upper-case form, as CH holds it.
+        while (pos <= len && upperChar(d[pos - 1].unicode()) != SEP.unicode())
+            ++pos;
+    }
+    QString result = LECTEUR.BUFFER.mid(start - 1, pos - start);
+    LECTEUR.INDEX = pos - 1;
+    LIRECARACTERE(LECTEUR);
+    return result;
+}
