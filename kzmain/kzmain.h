@@ -3,7 +3,9 @@
 // the four conversions. It reaches the window only through WindowInterface.
 #include "kzlex/kzlex.h"
 #include "kzmain/window.h"
+#include <QDateTime>
 #include <QString>
+#include <optional>
 
 class TF_Principal {
 public:
@@ -21,8 +23,30 @@ public:
     // The lexer record every conversion reuses line by line.
     LECTYPE LEX;
 
-    // The Run.
+    // The Run. A failed check shows its message box and returns. Errors raised during the
+    // work are caught and written as one error line into the log, except an error while
+    // reading the input file of the contacts, split or phone-book action: that KzError leaves
+    // B_goClick (outputs untouched, nothing written) and the front end reports it (the window's
+    // general error report; the command line prints its error line and exits 1). Any other
+    // exception leaving a conversion is logged as a generic error line.
     void B_goClick();
+
+    // How the last Run ended, for front ends that need a status (the command line).
+    enum class RunOutcome {
+        Done,        // the run reached its end (a declined save included)
+        CheckFailed, // a check failed: its message box was shown, nothing was done
+        Failed,      // an error line was logged by the driver or the output write failed
+        SaveDeclined // the save step ended with Cancel or a dismissed dialog
+    };
+    RunOutcome lastOutcome() const { return m_outcome; }
+
+    // Creation date written into .contact documents: UTC now, or the fixed time set by the
+    // front end (the command line sets it from SOURCE_DATE_EPOCH for reproducible output).
+    std::optional<QDateTime> creationTimeOverride;
+    QDateTime DateCreation() const
+    {
+        return creationTimeOverride ? creationTimeOverride->toUTC() : QDateTime::currentDateTimeUtc();
+    }
     // True while a Run is under way; requestStop() ends it cleanly at its next line.
     bool isRunning() const { return m_running; }
     void requestStop() { m_stopRequested = true; }
@@ -60,4 +84,5 @@ private:
     WindowInterface& m_win;
     bool m_running = false;
     bool m_stopRequested = false;
+    RunOutcome m_outcome = RunOutcome::Done;
 };
