@@ -43,8 +43,7 @@ public:
     // Creation date written into .contact documents: UTC now, or the fixed time set by the
     // front end (the command line sets it from SOURCE_DATE_EPOCH for reproducible output).
     std::optional<QDateTime> creationTimeOverride;
-    QDateTime DateCreation() const
-    {
+    QDateTime DateCreation() const {
         return creationTimeOverride ? creationTimeOverride->toUTC() : QDateTime::currentDateTimeUtc();
     }
     // True while a Run is under way; requestStop() ends it cleanly at its next line.
