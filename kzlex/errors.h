@@ -33,3 +33,5 @@ KZ_DECLARE_ERROR(FileWriteError)
 KZ_DECLARE_ERROR(EncodingError)
 // A run stopped because the window is closing.
 KZ_DECLARE_ERROR(RunStopped)
+// A card that starts before the previous card of the file has ended.
+KZ_DECLARE_ERROR(CardStructureError)
