@@ -1,0 +1,225 @@
+#include "kzlex/linelist.h"
+
+#include "kzlex/cp1252.h"
+#include "kzlex/errors.h"
+#include "kzlex/utf8.h"
+#include "kzlex/utilities.h"
+
+#include <QFile>
+#include <QtEndian>
+#include <cstring>
+
+namespace {
+
+// Number of line breaks in [begin, end): CR LF counts once.
+template <typename Ch> qsizetype countBreaks(const Ch* begin, const Ch* end) {
+    qsizetype breaks = 0;
+    for (const Ch* p = begin; p < end; ++p) {
+        if (*p == Ch('\n'))
+            ++breaks;
+        else if (*p == Ch('\r') && (p + 1 == end || p[1] != Ch('\n')))
+            ++breaks;
+    }
+    return breaks;
+}
+
+// Number of lines that the text in [begin, end) splits into.
+template <typename Ch> qsizetype countLines(const Ch* begin, const Ch* end) {
+    const bool unterminated = begin < end && end[-1] != Ch('\n') && end[-1] != Ch('\r');
+    return countBreaks(begin, end) + (unterminated ? 1 : 0);
+}
+
+// Calls onLine(lineBegin, lineEnd) for every line of [begin, end): breaks are CR LF, CR and LF,
+// and a break at the very end makes no extra empty line.
+template <typename Ch, typename OnLine> void forEachLine(const Ch* begin, const Ch* end, OnLine onLine) {
+    const Ch* start = begin;
+    const Ch* p = begin;
+    while (p < end) {
+        const Ch c = *p;
+        if (c == Ch('\n') || c == Ch('\r')) {
+            onLine(start, p);
+            ++p;
+            if (c == Ch('\r') && p < end && *p == Ch('\n'))
+                ++p;
+            start = p;
+        } else {
+            ++p;
+        }
+    }
+    if (start < end)
+        onLine(start, end);
+}
+
+// The line number (from 1) of the position `at`.
+template <typename Ch> qsizetype lineNumberAt(const Ch* begin, const Ch* at) {
+    return countBreaks(begin, at) + 1;
+}
+
+[[noreturn]] void throwNul(const QString& fileName, qsizetype line) {
+    throw FileReadError(QStringLiteral("The file \"%1\" holds a NUL character at line %2 (binary file, or UTF-16 "
+                                       "without byte-order mark?)")
+                            .arg(fileName)
+                            .arg(line));
+}
+
+// Splits bytes where each line is decoded on its own (single-byte and UTF-8 text).
+template <typename Decode> QStringList splitBytes(const QString& fileName, QByteArrayView bytes, Decode decode) {
+    const char* b = bytes.data();
+    const char* e = b + bytes.size();
+    if (const void* nul = std::memchr(b, 0, size_t(bytes.size())))
+        throwNul(fileName, lineNumberAt(b, static_cast<const char*>(nul)));
+    QStringList lines;
+    lines.reserve(countLines(b, e));
+    forEachLine(b, e, [&](const char* s, const char* t) { lines.append(decode(QByteArrayView(s, t - s))); });
+    return lines;
+}
+
+QStringList splitText(const QString& fileName, const QString& text) {
+    const char16_t* b = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul >= 0)
+        throwNul(fileName, lineNumberAt(b, b + nul));
+    return LineList::splitLines(text);
+}
+
+// Decodes UTF-16 bytes (after the mark); a broken surrogate pair is a decoding error.
+QString decodeUtf16(const QString& fileName, QByteArrayView bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0)
+        throw EncodingError(
+            QStringLiteral("The file \"%1\" is marked as UTF-16 but has an odd number of bytes").arg(fileName));
+    const qsizetype n = bytes.size() / 2;
+    QString text(n, Qt::Uninitialized);
+    auto* d = reinterpret_cast<char16_t*>(text.data());
+    const auto* s = reinterpret_cast<const uchar*>(bytes.data());
+    for (qsizetype i = 0; i < n; ++i)
+        d[i] = bigEndian ? qFromBigEndian<quint16>(s + 2 * i) : qFromLittleEndian<quint16>(s + 2 * i);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i];
+        if (c < 0xD800 || c > 0xDFFF)
+            continue;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
+            ++i;
+            continue;
+        }
+        throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-16 but holds a broken surrogate pair "
+                                           "at offset %2 (line %3)")
+                                .arg(fileName)
+                                .arg(2 * i + 2)
+                                .arg(lineNumberAt(d, d + i)));
+    }
+    return text;
+}
+
+} // namespace
+
+QStringList LineList::splitLines(const QString& text) {
+    const char16_t* b = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* e = b + text.size();
+    QStringList lines;
+    lines.reserve(countLines(b, e));
+    forEachLine(b, e, [&](const char16_t* s, const char16_t* t) {
+        lines.append(QString(reinterpret_cast<const QChar*>(s), t - s));
+    });
+    return lines;
+}
+
+void LineList::LoadFromFile(const QString& fileName, LoadForm form) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
+    file.close();
+
+    const QByteArrayView all(data);
+    QStringList lines;
+    TextEncoding encoding = TextEncoding::Ansi;
+    auto cp1252 = [](QByteArrayView line) { return Cp1252::decode(line); };
+
+    if (all.startsWith("\xEF\xBB\xBF")) {
+        const QByteArrayView body = all.sliced(3);
+        const qsizetype bad = Utf8::firstInvalid(body);
+        if (bad >= 0)
+            throw EncodingError(
+                QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte at offset %2 (line %3) is not "
+                               "valid UTF-8")
+                    .arg(fileName)
+                    .arg(bad + 3)
+                    .arg(lineNumberAt(body.data(), body.data() + bad)));
+        if (form == LoadForm::Utf8Bytes) {
+            lines = splitBytes(fileName, body, cp1252);
+        } else {
+            lines = splitBytes(fileName, body, [](QByteArrayView line) { return QString::fromUtf8(line); });
+            encoding = TextEncoding::Utf8;
+        }
+    } else if (all.startsWith("\xFF\xFE") || all.startsWith("\xFE\xFF")) {
+        const bool bigEndian = all.startsWith("\xFE\xFF");
+        const QString text = decodeUtf16(fileName, all.sliced(2), bigEndian);
+        if (form == LoadForm::Utf8Bytes) {
+            const QByteArray utf8 = text.toUtf8();
+            lines = splitBytes(fileName, utf8, cp1252);
+        } else {
+            lines = splitText(fileName, text);
+            encoding = bigEndian ? TextEncoding::Utf16BE : TextEncoding::Utf16LE;
+        }
+    } else {
+        lines = splitBytes(fileName, all, cp1252);
+    }
+
+    QStringList::swap(lines);
+    m_encoding = encoding;
+}
+
+QByteArray LineList::toBytes() const {
+    QByteArray out;
+    qsizetype total = 0;
+    for (const QString& line : *this)
+        total += line.size() + 2;
+    switch (m_encoding) {
+    case TextEncoding::Ansi:
+        out.reserve(total);
+        for (const QString& line : *this) {
+            out += Cp1252::encode(line);
+            out += "\r\n";
+        }
+        break;
+    case TextEncoding::Utf8:
+        out.reserve(3 + total + total / 4);
+        out += "\xEF\xBB\xBF";
+        for (const QString& line : *this) {
+            out += line.toUtf8();
+            out += "\r\n";
+        }
+        break;
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+        const bool big = m_encoding == TextEncoding::Utf16BE;
+        out.resize(2 + 2 * total);
+        auto* d = reinterpret_cast<uchar*>(out.data());
+        d[0] = big ? 0xFE : 0xFF;
+        d[1] = big ? 0xFF : 0xFE;
+        d += 2;
+        auto put = [&](char16_t c) {
+            if (big)
+                qToBigEndian<quint16>(c, d);
+            else
+                qToLittleEndian<quint16>(c, d);
+            d += 2;
+        };
+        for (const QString& line : *this) {
+            for (QChar c : line)
+                put(c.unicode());
+            put(u'\r');
+            put(u'\n');
+        }
+        break;
+    }
+    }
+    return out;
+}
+
+void LineList::SaveToFile(const QString& fileName) const {
+    // An empty list gives an empty file, without mark.
+    WriteFileAtomic(fileName, isEmpty() ? QByteArray() : toBytes());
+}

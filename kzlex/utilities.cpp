@@ -1,0 +1,91 @@
+#include "kzlex/utilities.h"
+
+#include "kzlex/cp1252.h"
+#include "kzlex/utf8.h"
+
+#include <chrono>
+
+namespace {
+
+// Removes leading and trailing characters of code U+0020 or below.
+QString trimControls(const QString& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 0x20)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 0x20)
+        --e;
+    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
+}
+
+quint32 g_idState = 0;
+
+// One draw below n from the 32-bit linear congruential generator.
+quint32 drawBelow(quint32 n) {
+    g_idState = g_idState * 134775813u + 1u;
+    return quint32((quint64(n) * g_idState) >> 32);
+}
+
+} // namespace
+
+void ElimineXSync(LineList& T) {
+    for (QString& line : T) {
+        const qsizetype at = line.indexOf(QLatin1String(";X-SYNC"));
+        if (at < 0)
+            continue;
+        qsizetype end = line.indexOf(QLatin1Char(';'), at + 1);
+        if (end < 0)
+            end = line.indexOf(QLatin1Char(':'), at + 1);
+        if (end >= 0)
+            line.remove(at, end - at);
+    }
+}
+
+QString ElementID() {
+    quint32 d[8];
+    for (quint32& v : d)
+        v = drawBelow(65535);
+    auto hex = [](quint32 v) { return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); };
+    return hex(d[0]) + hex(d[1]) + u'-' + hex(d[2]) + u'-' + hex(d[3]) + u'-' + hex(d[4]) + u'-' + hex(d[5]) +
+           hex(d[6]) + hex(d[7]);
+}
+
+void SetElementIDState(quint32 state) {
+    g_idState = state;
+}
+
+quint32 ElementIDState() {
+    return g_idState;
+}
+
+void SeedElementIDFromClock() {
+    // The low 32 bits of the monotonic clock in nanoseconds differ on every start.
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    g_idState = quint32(quint64(ns));
+}
+
+QString filtreinterdits(const QString& nom) {
+    QString s = nom;
+    for (char16_t c : {u'"', u'/', u'\\', u'*', u'?', u'<', u'>', u'|', u':'})
+        s.replace(QChar(c), QLatin1Char(' '));
+    return trimControls(s);
+}
+
+QString NettoieNom(const QString& text) {
+    return ReDecodeUtf8(filtreinterdits(trimControls(text)));
+}
+
+QString ReDecodeUtf8(const QString& text) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && p[i] < 0x80)
+        ++i;
+    if (i == n)
+        return text; // ASCII reads the same in both encodings
+    QByteArray bytes;
+    if (!Cp1252::encodeExact(text, &bytes) || !Utf8::isValid(bytes))
+        return text;
+    return QString::fromUtf8(bytes);
+}
