@@ -33,10 +33,11 @@ public:
 
     // How the last Run ended, for front ends that need a status (the command line).
     enum class RunOutcome {
-        Done,        // the run reached its end (a declined save included)
-        CheckFailed, // a check failed: its message box was shown, nothing was done
-        Failed,      // an error line was logged by the driver or the output write failed
-        SaveDeclined // the save step ended with Cancel or a dismissed dialog
+        Done,         // the run reached its end
+        CheckFailed,  // a check failed: its message box was shown, nothing was done
+        Failed,       // an error line was logged by the driver or the output write failed
+        SaveDeclined, // the save step ended with Cancel or a dismissed dialog
+        Stopped       // the window asked the run to stop
     };
     RunOutcome lastOutcome() const { return m_outcome; }
 
@@ -84,4 +85,15 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     RunOutcome m_outcome = RunOutcome::Done;
+
+    // The Run's steps (driver.cpp).
+    template <typename Work> bool guarded(Work&& work);
+    bool check(bool ok, quint16 No, MsgKind kind = MsgKind::Warning);
+    void ClearOutputs();
+    void ReadInput(LineList& TSLIn);
+    void RunSingleFile();
+    void RunMerge();
+    void RunPhoneBook();
+    void SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName, const QString& filter,
+                    bool merge);
 };
