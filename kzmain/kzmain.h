@@ -72,6 +72,14 @@ public:
     void ComboLangueClick();
     void TranslateForm();
 
+    // Pickers: the input file and the four folders (output, input, photos, logos). A photos
+    // or logos pick also fills the other folder's field when that field is empty.
+    void B_InputFileClick();
+    void b_repdestClick();
+    void B_RepEntreeClick();
+    void b_repphotosClick();
+    void B_RepLogosClick();
+
     WindowInterface& window() { return m_win; }
 
     // Lets pending events run (once per line of a conversion); throws RunStopped when the

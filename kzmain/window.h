@@ -50,6 +50,16 @@ public:
     virtual std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
                                               const QString& filter) = 0;
 
+    // The input-file picker: the full path chosen (need not exist), or nothing when cancelled.
+    // `filter` is "desc|mask|desc|mask...".
+    virtual std::optional<QString> openDialog(const QString& /*initialDir*/, const QString& /*initialName*/,
+                                              const QString& /*filter*/) {
+        return std::nullopt;
+    }
+    // The folder picker titled `title`: true with `folder` set to the chosen folder, false
+    // (and `folder` unchanged) when cancelled. `folder` is shown selected when it exists.
+    virtual bool browseForFolder(QString& /*folder*/, const QString& /*title*/) { return false; }
+
     // The three outputs.
     virtual void clearCompteur() = 0;
     virtual void clearMemo() = 0;

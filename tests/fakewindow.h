@@ -34,6 +34,14 @@ public:
     QQueue<MsgResult> boxAnswers;
     QQueue<std::optional<QString>> saveAnswers;
 
+    // Answers of the pickers, given in advance; an empty queue means "cancelled".
+    QQueue<std::optional<QString>> openAnswers;
+    QQueue<std::optional<QString>> folderAnswers;
+    struct PickRequest {
+        QString initialDir, initialName, filter; // open dialog; the folder picker uses initialDir and filter (its title)
+    };
+    QList<PickRequest> pickRequests;
+
     // What was shown
     QList<Box> boxes;
     QList<SaveRequest> saveRequests;
@@ -75,6 +83,19 @@ public:
         if (!saveAnswers.isEmpty())
             return saveAnswers.dequeue();
         return std::nullopt;
+    }
+
+    std::optional<QString> openDialog(const QString& initialDir, const QString& initialName,
+                                      const QString& filter) override {
+        pickRequests.append({initialDir, initialName, filter});
+        return openAnswers.isEmpty() ? std::nullopt : openAnswers.dequeue();
+    }
+    bool browseForFolder(QString& folder, const QString& title) override {
+        pickRequests.append({folder, QString(), title});
+        const std::optional<QString> answer = folderAnswers.isEmpty() ? std::nullopt : folderAnswers.dequeue();
+        if (answer)
+            folder = *answer;
+        return answer.has_value();
     }
 
     void clearCompteur() override { counter.clear(); }
