@@ -35,3 +35,5 @@ KZ_DECLARE_ERROR(EncodingError)
 KZ_DECLARE_ERROR(RunStopped)
 // A card that starts before the previous card of the file has ended.
 KZ_DECLARE_ERROR(CardStructureError)
+// A value that cannot serve as a file name (a phone-book picture name holding a path).
+KZ_DECLARE_ERROR(FileNameError)
