@@ -1,0 +1,156 @@
+#include "kzlex/escaping.h"
+
+#include "kzlex/utilities.h"
+
+#include <iterator>
+
+namespace {
+
+// The characters written as numeric references: the common accented letters and
+// typographic signs of Windows-1252. Others (among them ú, Ì to ß, the no-break space and
+// the curly double quotes) pass unchanged.
+constexpr char16_t kReferenced[] = {
+    0x20AC, 0x0192, 0x2026, 0x02C6, 0x2030, 0x0160, 0x0152, 0x2014, 0x2122, 0x0161, 0x0153, 0x00A1, 0x00A2,
+    0x00A3, 0x00A4, 0x00A5, 0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AE, 0x00AF, 0x00B0, 0x00B1, 0x00B2,
+    0x00B3, 0x00B5, 0x00BA, 0x00BC, 0x00BD, 0x00BE, 0x00BF, 0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5,
+    0x00C6, 0x00C7, 0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6,
+    0x00E7, 0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF, 0x00F0, 0x00F1, 0x00F2, 0x00F3,
+    0x00F4, 0x00F5, 0x00F6, 0x00F7, 0x00F8, 0x00F9, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF};
+static_assert(std::size(kReferenced) == 76);
+
+// 0x00A0-0x00FF as a bit table; the eleven characters above that are tested one by one.
+struct Latin1Table {
+    bool bits[0x60] = {};
+    constexpr Latin1Table() {
+        for (char16_t c : kReferenced)
+            if (c >= 0xA0 && c <= 0xFF)
+                bits[c - 0xA0] = true;
+    }
+};
+constexpr Latin1Table kLatin1;
+
+bool isReferenced(char16_t c) {
+    if (c < 0xA0)
+        return false;
+    if (c <= 0xFF)
+        return kLatin1.bits[c - 0xA0];
+    switch (c) {
+    case 0x20AC:
+    case 0x0192:
+    case 0x2026:
+    case 0x02C6:
+    case 0x2030:
+    case 0x0160:
+    case 0x0152:
+    case 0x2014:
+    case 0x2122:
+    case 0x0161:
+    case 0x0153:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Characters that XML 1.0 does not allow anywhere in a document.
+bool isForbiddenControl(char16_t c) {
+    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
+}
+
+void appendReference(QString& out, char16_t code) {
+    char16_t buf[8];
+    int k = 0;
+    unsigned v = code;
+    do {
+        buf[k++] = char16_t(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    out.append(u"&#");
+    while (k > 0)
+        out.append(QChar(buf[--k]));
+    out.append(u';');
+}
+
+// Drops what XML 1.0 forbids: controls other than tab, LF and CR, U+FFFE, U+FFFF and
+// surrogate halves that are not part of a pair. Copies only when something goes.
+QString withoutForbidden(const QString& text) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    auto dropped = [&](qsizetype i) {
+        const char16_t c = p[i];
+        if (QChar::isHighSurrogate(c))
+            return !(i + 1 < n && QChar::isLowSurrogate(p[i + 1]));
+        if (QChar::isLowSurrogate(c))
+            return !(i > 0 && QChar::isHighSurrogate(p[i - 1]));
+        return isForbiddenControl(c);
+    };
+    qsizetype i = 0;
+    while (i < n && !dropped(i))
+        ++i;
+    if (i == n)
+        return text;
+    QString out;
+    out.reserve(n);
+    out.append(QStringView(text).left(i));
+    for (++i; i < n; ++i)
+        if (!dropped(i))
+            out.append(QChar(p[i]));
+    return out;
+}
+
+} // namespace
+
+// Equivalent to replacing, in this order: "&", "<", ">", the double quote, the line feed,
+// backslash-n, the referenced characters, then the right single quote. None of the
+// replacement texts holds a character that a later pair searches for, and none can join a
+// neighbour into a new backslash-n, so one pass from left to right gives the same text.
+QString TraiteLigneContact(const QString& S) {
+    if (S.isEmpty())
+        return QString();
+    const QString text = withoutForbidden(ReDecodeUtf8(S));
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+
+    QString out;
+    out.reserve(n + n / 4 + 8);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        switch (c) {
+        case u'&':
+            out.append(u"&amp;");
+            break;
+        case u'<':
+            out.append(u"&lt;");
+            break;
+        case u'>':
+            out.append(u"&gt;");
+            break;
+        case u'"':
+            out.append(u"&quot;");
+            break;
+        case u'\n':
+            out.append(u"&#10;");
+            break;
+        case u'\\':
+            // Backslash-n is the vCard escape for a line break.
+            if (i + 1 < n && p[i + 1] == u'n') {
+                out.append(u"&#10;");
+                ++i;
+            } else {
+                out.append(QChar(c));
+            }
+            break;
+        case 0x2019:
+            out.append(u'\'');
+            break;
+        default:
+            if (isReferenced(c))
+                appendReference(out, c);
+            else
+                out.append(QChar(c));
+        }
+    }
+    if (out.startsWith(u' '))
+        out.remove(0, 1);
+    return out;
+}
