@@ -1,0 +1,620 @@
+// gen_vcf: writes realistic vCard files for the benchmark, the same bytes for the same seed.
+//
+//   gen_vcf --cards N [--seed S] [--out FILE]      one file of N cards (standard output by default)
+//   gen_vcf --split-dir DIR --cards N [--seed S]   N files of one card each: 00001.vcf, 00002.vcf...
+//
+// The cards mix vCard 2.1 (quoted-printable, MyPhoneExplorer habits) and 3.0 (Google habits:
+// item1. groups with X-ABLabel lines), names in many scripts (UTF-8, no byte-order mark),
+// several TEL, EMAIL and ADR lines with TYPE parameters, vendor X- lines, some of them with
+// X-SYNC parameters, and about one card in ten with a folded base64 photo of 4 to 20 KB.
+// Every line ends with CR LF.
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// splitmix64: small, fast and fully determined by its seed.
+class Random {
+public:
+    explicit Random(uint64_t seed) : state(seed) {}
+    uint64_t next() {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // A value in [0, n).
+    uint32_t below(uint32_t n) { return uint32_t((uint64_t(uint32_t(next() >> 32)) * n) >> 32); }
+    // A value in [lo, hi].
+    int between(int lo, int hi) { return lo + int(below(uint32_t(hi - lo + 1))); }
+    bool chance(int percent) { return below(100) < uint32_t(percent); }
+    template <typename T, size_t N> const T& pick(const T (&items)[N]) { return items[below(N)]; }
+
+private:
+    uint64_t state;
+};
+
+// One language's pools. A name is "written form|ASCII form"; the ASCII form builds addresses.
+struct Locale {
+    const char* lang;
+    const char* const* given;
+    int givenCount;
+    const char* const* family;
+    int familyCount;
+    const char* const* cities;
+    int cityCount;
+    const char* const* streets;
+    int streetCount;
+    const char* country;
+    const char* phonePrefix;
+    const char* tld;
+};
+
+#define POOL(name, ...)                                                                                                \
+    const char* const name[] = {__VA_ARGS__};                                                                          \
+    constexpr int name##Count = int(sizeof(name) / sizeof(name[0]));
+
+POOL(frGiven, "Jérôme|jerome", "Amélie|amelie", "François|francois", "Hélène|helene", "Gaëlle|gaelle", "Cécile|cecile",
+     "Benoît|benoit", "Noël|noel", "Zoé|zoe", "Léa|lea", "Anaïs|anais", "Loïc|loic", "Marie-Thérèse|marie-therese",
+     "Jean|jean", "Élodie|elodie")
+POOL(frFamily, "Dupont|dupont", "Lefèvre|lefevre", "Bérenger|berenger", "Mercier|mercier", "Garçon|garcon",
+     "Rousseau|rousseau", "Lemaître|lemaitre", "Bœuf|boeuf", "Dubois-Rézé|dubois-reze", "Périer|perier",
+     "Château|chateau", "Giraud|giraud")
+POOL(frCities, "Paris", "Lyon", "Besançon", "Orléans", "Nîmes", "Saint-Étienne", "Montréal", "Genève")
+POOL(frStreets, "12 rue de la Paix", "4 bis avenue Édouard-Herriot", "27 boulevard Saint-Michel", "8 place du Marché",
+     "135 chemin des Écoliers", "3 allée des Châtaigniers")
+
+POOL(deGiven, "Jürgen|juergen", "Björn|bjoern", "Käthe|kaethe", "Günther|guenther", "Lukas|lukas", "Sophie|sophie",
+     "Jörg|joerg", "Anneliese|anneliese", "Maximilian|maximilian", "Ursula|ursula")
+POOL(deFamily, "Müller|mueller", "Schäfer|schaefer", "Weiß|weiss", "Größe|groesse", "Strauß|strauss",
+     "Özdemir|oezdemir", "Hönig|hoenig", "Schmidt|schmidt", "Bäcker|baecker", "Fischer|fischer")
+POOL(deCities, "München", "Köln", "Düsseldorf", "Nürnberg", "Berlin", "Zürich", "Wien", "Lübeck")
+POOL(deStreets, "Hauptstraße 5", "Bahnhofstraße 17a", "Am Mühlbach 3", "Königsallee 92", "Schloßgasse 11",
+     "Große Ulrichstraße 40")
+
+POOL(plGiven, "Łukasz|lukasz", "Wojciech|wojciech", "Małgorzata|malgorzata", "Zofia|zofia", "Krzysztof|krzysztof",
+     "Agnieszka|agnieszka", "Paweł|pawel", "Jędrzej|jedrzej", "Żaneta|zaneta")
+POOL(plFamily, "Wiśniewski|wisniewski", "Wójcik|wojcik", "Dąbrowski|dabrowski", "Kowalczyk|kowalczyk",
+     "Szymańska|szymanska", "Żak|zak", "Gołębiowska|golebiowska", "Król|krol")
+POOL(plCities, "Kraków", "Łódź", "Gdańsk", "Wrocław", "Poznań", "Białystok", "Toruń")
+POOL(plStreets, "ul. Świętokrzyska 14", "ul. Żeromskiego 3/7", "al. Jerozolimskie 65", "ul. Długa 22", "pl. Wolności 1")
+
+POOL(elGiven, "Γιώργος|giorgos", "Μαρία|maria", "Δημήτρης|dimitris", "Ελένη|eleni", "Νίκος|nikos", "Κατερίνα|katerina",
+     "Σπύρος|spyros")
+POOL(elFamily, "Παπαδόπουλος|papadopoulos", "Οικονόμου|oikonomou", "Γεωργίου|georgiou", "Βασιλείου|vasileiou",
+     "Αντωνίου|antoniou", "Καραγιάννη|karagianni")
+POOL(elCities, "Αθήνα", "Θεσσαλονίκη", "Πάτρα", "Ηράκλειο", "Λάρισα")
+POOL(elStreets, "Οδός Ερμού 15", "Λεωφόρος Συγγρού 110", "Οδός Αιόλου 8", "Πλατεία Αριστοτέλους 2")
+
+POOL(ruGiven, "Александр|aleksandr", "Наталья|natalya", "Дмитрий|dmitry", "Ольга|olga", "Сергей|sergey",
+     "Екатерина|ekaterina", "Юрий|yuri", "Татьяна|tatyana")
+POOL(ruFamily, "Иванов|ivanov", "Смирнова|smirnova", "Кузнецов|kuznetsov", "Попова|popova", "Соколов|sokolov",
+     "Шевченко|shevchenko", "Жуков|zhukov", "Фёдорова|fedorova")
+POOL(ruCities, "Москва", "Санкт-Петербург", "Новосибирск", "Екатеринбург", "Казань", "Київ")
+POOL(ruStreets, "ул. Тверская, д. 7", "Невский проспект, д. 28", "ул. Ленина, д. 15, кв. 4", "пр. Мира, д. 101")
+
+POOL(cjkGiven, "太郎|taro", "花子|hanako", "伟|wei", "芳|fang", "민준|minjun", "서연|seoyeon", "翔太|shota",
+     "秀英|xiuying")
+POOL(cjkFamily, "山田|yamada", "佐藤|sato", "王|wang", "李|li", "김|kim", "박|park", "鈴木|suzuki", "張|zhang")
+POOL(cjkCities, "東京都", "大阪市", "北京市", "上海市", "서울특별시", "부산광역시", "京都市")
+POOL(cjkStreets, "千代田区丸の内1-9-2", "朝阳区建国路88号", "강남구 테헤란로 152", "中央区銀座4-6-16",
+     "浦东新区世纪大道100号")
+
+POOL(arGiven, "محمد|mohamed", "فاطمة|fatima", "أحمد|ahmed", "ليلى|leila", "يوسف|youssef", "مريم|mariam")
+POOL(arFamily, "العلي|alali", "حداد|haddad", "الخطيب|alkhatib", "منصور|mansour", "الحسيني|alhusseini")
+POOL(arCities, "القاهرة", "الدار البيضاء", "بيروت", "دبي", "تونس")
+POOL(arStreets, "شارع الحمراء 12", "طريق الملك فهد 45", "شارع محمد الخامس 7")
+
+POOL(enGiven, "John|john", "Mary|mary", "Robert|robert", "Patricia|patricia", "Michael|michael", "Jennifer|jennifer",
+     "William|william", "Linda|linda", "David|david", "Susan|susan")
+POOL(enFamily, "Smith|smith", "Johnson|johnson", "Williams|williams", "Brown|brown", "O'Neill|oneill", "Taylor|taylor",
+     "Anderson|anderson", "Clarke|clarke")
+POOL(enCities, "London", "Manchester", "New York", "Springfield", "Toronto", "Sydney")
+POOL(enStreets, "221B Baker Street", "10 Downing Street", "742 Evergreen Terrace", "1600 Amphitheatre Pkwy",
+     "12 High Street, Flat 3")
+
+#define LOCALE(p, lang, country, phone, tld)                                                                           \
+    Locale {                                                                                                           \
+        lang, p##Given, p##GivenCount, p##Family, p##FamilyCount, p##Cities, p##CitiesCount, p##Streets,               \
+            p##StreetsCount, country, phone, tld                                                                       \
+    }
+
+const Locale locales[] = {
+    LOCALE(fr, "fr", "France", "+33", "fr"), LOCALE(de, "de", "Deutschland", "+49", "de"),
+    LOCALE(pl, "pl", "Polska", "+48", "pl"), LOCALE(el, "el", "Ελλάδα", "+30", "gr"),
+    LOCALE(ru, "ru", "Россия", "+7", "ru"),  LOCALE(cjk, "ja", "日本", "+81", "jp"),
+    LOCALE(ar, "ar", "مصر", "+20", "eg"),    LOCALE(en, "en", "United Kingdom", "+44", "co.uk"),
+};
+// Latin names are the most common in a real address book.
+const int localeWeights[] = {26, 14, 9, 6, 8, 7, 5, 25};
+
+const char* const companies[] = {"Société Générale",
+                                 "Müller & Söhne GmbH",
+                                 "Przedsiębiorstwo Budowlane Łęczna",
+                                 "Ολυμπιακή Α.Ε.",
+                                 "ООО «Ромашка»",
+                                 "株式会社サンプル",
+                                 "شركة النور للتجارة",
+                                 "Acme Corp.",
+                                 "Boulangerie Pâtissière du Coin",
+                                 "Initech; Software Division",
+                                 "Garage Renault, Agence Centrale",
+                                 "Universität Heidelberg"};
+const char* const titles[] = {"Directeur général", "Ingénieure d'études", "Geschäftsführer", "Kierownik projektu",
+                              "Λογιστής",          "Главный инженер",     "営業部長",        "مدير المبيعات",
+                              "Software Engineer", "Head of Marketing",   "Stagiaire",       "Expert-comptable"};
+const char* const mailDomains[] = {"gmail.com", "yahoo", "orange", "web", "outlook.com", "mail", "free", "proton.me"};
+const char* const noteWords[] = {
+    "Rappeler", "avant",     "vendredi", "réunion", "à",         "la",    "mairie", "über",    "das",   "Angebot",
+    "sprechen", "spotkanie", "w",        "środę",   "συνάντηση", "την",   "Τρίτη",  "встреча", "в",     "офисе",
+    "会議",     "は",        "月曜日",   "اجتماع",  "يوم",       "الأحد", "call",   "back",    "about", "the",
+    "invoice",  "code",      "porte",    "1234B",   "étage",     "3,",    "gauche", "—",       "n°",    "42;",
+    "prix:",    "12,50 €",   "(urgent)", "x=3",     "«oui»",     "ça",    "marche"};
+const char* const labels[] = {"Perso", "Bureau",  "Maison de campagne", "Ferienwohnung", "Biuro", "Γραφείο", "Дача",
+                              "自宅",  "Old job", "Assistant(e)"};
+
+// One line: the text, then CR LF.
+void line(QByteArray& out, const QByteArray& text) {
+    out += text;
+    out += "\r\n";
+}
+
+// Length of the UTF-8 sequence that starts with byte c.
+int utf8Length(unsigned char c) {
+    return c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+}
+
+bool isAscii(const QByteArray& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// vCard 3.0 folding: lines of at most 75 bytes, continuation lines start with one blank;
+// a UTF-8 sequence is never cut in two.
+void folded(QByteArray& out, const QByteArray& text) {
+    int pos = 0;
+    int limit = 75;
+    while (true) {
+        int end = pos;
+        while (end < text.size()) {
+            int n = utf8Length(static_cast<unsigned char>(text[end]));
+            if (end - pos + n > limit)
+                break;
+            end += n;
+        }
+        if (pos > 0)
+            out += ' ';
+        out += text.mid(pos, end - pos);
+        out += "\r\n";
+        if (end >= text.size())
+            break;
+        pos = end;
+        limit = 74;
+    }
+}
+
+// Quoted-printable as vCard 2.1 writers do it: every byte outside printable ASCII, "=" and a
+// trailing blank encoded, lines of at most 76 characters ending in a soft break "=".
+void quotedPrintable(QByteArray& out, const QByteArray& head, const QByteArray& value) {
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray current = head;
+    for (int i = 0; i < value.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(value[i]);
+        char piece[4];
+        int n = 0;
+        const bool last = i + 1 == value.size();
+        if (c == '=' || c < 0x20 || c >= 0x7F || (c == ' ' && last)) {
+            piece[0] = '=';
+            piece[1] = hex[c >> 4];
+            piece[2] = hex[c & 15];
+            n = 3;
+        } else {
+            piece[0] = char(c);
+            n = 1;
+        }
+        if (current.size() + n > 75) {
+            current += '=';
+            line(out, current);
+            current.clear();
+        }
+        current.append(piece, n);
+    }
+    line(out, current);
+}
+
+// Escapes a text value of vCard 3.0 (backslash, comma, semicolon, newline).
+QByteArray escaped(const QByteArray& text) {
+    QByteArray result;
+    result.reserve(text.size() + 8);
+    for (char c : text) {
+        if (c == '\\' || c == ',' || c == ';') {
+            result += '\\';
+            result += c;
+        } else if (c == '\n') {
+            result += "\\n";
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+QByteArray written(const char* entry) {
+    const char* bar = std::strchr(entry, '|');
+    return QByteArray(entry, int(bar - entry));
+}
+
+QByteArray ascii(const char* entry) {
+    return QByteArray(std::strchr(entry, '|') + 1);
+}
+
+const Locale& pickLocale(Random& random) {
+    int total = 0;
+    for (int w : localeWeights)
+        total += w;
+    int roll = int(random.below(uint32_t(total)));
+    for (size_t i = 0; i < sizeof(localeWeights) / sizeof(localeWeights[0]); ++i) {
+        if (roll < localeWeights[i])
+            return locales[i];
+        roll -= localeWeights[i];
+    }
+    return locales[0];
+}
+
+QByteArray phoneNumber(Random& random, const Locale& locale) {
+    QByteArray number;
+    if (random.chance(60)) {
+        number = locale.phonePrefix;
+        number += ' ';
+    } else {
+        number = "0";
+    }
+    number += QByteArray::number(random.between(1, 9));
+    for (int group = 0; group < 4; ++group) {
+        number += random.chance(70) ? " " : (random.chance(50) ? "-" : "");
+        number += QByteArray::number(random.between(0, 99)).rightJustified(2, '0');
+    }
+    return number;
+}
+
+QByteArray mailAddress(Random& random, const Locale& locale, const QByteArray& given, const QByteArray& family) {
+    QByteArray address;
+    switch (random.below(4)) {
+    case 0:
+        address = given + '.' + family;
+        break;
+    case 1:
+        address = given.left(1) + family;
+        break;
+    case 2:
+        address = family + QByteArray::number(random.between(1, 99));
+        break;
+    default:
+        address = given + '_' + family.left(3) + QByteArray::number(random.between(1950, 2010));
+        break;
+    }
+    address += '@';
+    QByteArray domain = random.pick(mailDomains);
+    if (!domain.contains('.'))
+        domain += QByteArray(".") + locale.tld;
+    return address + domain;
+}
+
+QByteArray noteText(Random& random, int words) {
+    QByteArray text;
+    for (int i = 0; i < words; ++i) {
+        if (i > 0)
+            text += (random.chance(8) ? "\n" : " ");
+        text += random.pick(noteWords);
+    }
+    return text;
+}
+
+// A photo: a JPEG header then random bytes, 4 to 20 KB.
+QByteArray photoBytes(Random& random) {
+    const int size = random.between(4 * 1024, 20 * 1024);
+    QByteArray data(size, Qt::Uninitialized);
+    static const unsigned char header[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
+    for (int i = 0; i < size; i += 8) {
+        const uint64_t bits = random.next();
+        for (int k = 0; k < 8 && i + k < size; ++k)
+            data[i + k] = char(bits >> (8 * k));
+    }
+    std::memcpy(data.data(), header, sizeof(header));
+    return data;
+}
+
+// The base64 photo: the head and the first characters on one line of at most 76 characters,
+// then continuation lines of one blank and 76 characters.
+void photo(QByteArray& out, const QByteArray& head, const QByteArray& data) {
+    const QByteArray b64 = data.toBase64();
+    int first = qMax(0, int(76 - head.size()));
+    line(out, head + b64.left(first));
+    for (int pos = first; pos < b64.size(); pos += 76)
+        line(out, ' ' + b64.mid(pos, 76));
+}
+
+// 2.1 text property: raw UTF-8 with CHARSET, or quoted-printable (MyPhoneExplorer style).
+void property21(Random& random, QByteArray& out, const QByteArray& name, const QByteArray& value) {
+    if (isAscii(value) && !value.contains('\n')) {
+        line(out, name + ':' + value);
+    } else if (random.chance(70) || value.contains('\n')) {
+        quotedPrintable(out, name + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:", value);
+    } else {
+        line(out, name + ";CHARSET=UTF-8:" + value);
+    }
+}
+
+void card(Random& random, QByteArray& out, long number) {
+    const Locale& locale = pickLocale(random);
+    const char* givenEntry = locale.given[random.below(uint32_t(locale.givenCount))];
+    const char* familyEntry = locale.family[random.below(uint32_t(locale.familyCount))];
+    const QByteArray given = written(givenEntry);
+    const QByteArray family = written(familyEntry);
+    const QByteArray givenAscii = ascii(givenEntry);
+    const QByteArray familyAscii = ascii(familyEntry);
+    const bool v21 = random.chance(40);
+    const bool hasOrg = random.chance(45);
+    const QByteArray org = hasOrg ? QByteArray(random.pick(companies)) : QByteArray();
+    // Eastern Asian names are written family name first.
+    const bool familyFirst = locale.lang[0] == 'j';
+    const QByteArray fn = familyFirst ? family + given : given + ' ' + family;
+
+    line(out, "BEGIN:VCARD");
+    line(out, v21 ? "VERSION:2.1" : "VERSION:3.0");
+    if (v21) {
+        property21(random, out, "N", family + ';' + given + ";;;");
+        property21(random, out, "FN", fn);
+    } else {
+        line(out, "N:" + escaped(family) + ';' + escaped(given) + ";;;");
+        line(out, "FN:" + escaped(fn));
+    }
+    if (random.chance(15))
+        line(out, "X-PHONETIC-FIRST-NAME:" + givenAscii);
+    if (random.chance(10))
+        line(out, "NICKNAME:" + givenAscii.left(4));
+
+    // Telephones: one to four, with their types.
+    static const char* const types21[] = {"CELL", "HOME", "WORK", "CELL;PREF", "HOME;VOICE", "WORK;FAX", "PAGER"};
+    static const char* const types30[] = {"CELL", "HOME", "WORK", "CELL,VOICE", "WORK,FAX", "HOME,VOICE", "MAIN"};
+    const int phones = random.between(1, 4);
+    for (int i = 0; i < phones; ++i) {
+        QByteArray head = "TEL";
+        if (v21) {
+            head += ';';
+            head += random.pick(types21);
+        } else {
+            head += ";TYPE=";
+            head += random.pick(types30);
+            if (i == 0 && random.chance(30))
+                head += ";TYPE=pref";
+        }
+        if (random.chance(20))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(out, head + ':' + phoneNumber(random, locale));
+    }
+
+    // Mail addresses: none to three.
+    const int mails = random.between(0, 3);
+    for (int i = 0; i < mails; ++i) {
+        const char* kind = random.chance(50) ? "HOME" : "WORK";
+        QByteArray head = v21 ? QByteArray("EMAIL;INTERNET;") + kind : QByteArray("EMAIL;TYPE=INTERNET;TYPE=") + kind;
+        if (random.chance(10))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(out, head + ':' + mailAddress(random, locale, givenAscii, familyAscii));
+    }
+
+    // Postal addresses: none to two.
+    const int addresses = random.chance(55) ? random.between(1, 2) : 0;
+    for (int i = 0; i < addresses; ++i) {
+        const char* kind = i == 0 ? "HOME" : "WORK";
+        const QByteArray street = locale.streets[random.below(uint32_t(locale.streetCount))];
+        const QByteArray city = locale.cities[random.below(uint32_t(locale.cityCount))];
+        const QByteArray zip = QByteArray::number(random.between(10000, 99999));
+        if (v21) {
+            property21(random, out, QByteArray("ADR;") + kind,
+                       ";;" + street + ';' + city + ";;" + zip + ';' + locale.country);
+        } else {
+            QByteArray value =
+                ";;" + escaped(street) + ';' + escaped(city) + ";;" + zip + ';' + escaped(locale.country);
+            if (random.chance(30))
+                value = ";" + escaped("Bât. B, 2e étage") + value.mid(1);
+            folded(out, QByteArray("ADR;TYPE=") + kind + ':' + value);
+        }
+    }
+
+    if (hasOrg) {
+        if (v21)
+            property21(random, out, "ORG", org);
+        else
+            line(out, "ORG:" + escaped(org));
+        if (random.chance(70)) {
+            const QByteArray title = random.pick(titles);
+            if (v21)
+                property21(random, out, "TITLE", title);
+            else
+                line(out, "TITLE:" + escaped(title));
+        }
+    }
+    if (random.chance(35)) {
+        const QByteArray date = QByteArray::number(random.between(1940, 2015)) + '-' +
+                                QByteArray::number(random.between(1, 12)).rightJustified(2, '0') + '-' +
+                                QByteArray::number(random.between(1, 28)).rightJustified(2, '0');
+        line(out, "BDAY:" + date);
+    }
+    if (random.chance(20)) {
+        const QByteArray url = "https://www." + familyAscii + '.' + locale.tld + "/~" + givenAscii;
+        line(out, v21 ? "URL:" + url : "URL;TYPE=WORK:" + url);
+    }
+
+    // Google groups: item1. to item4. with their labels.
+    if (!v21 && random.chance(35)) {
+        const int items = random.between(1, 4);
+        for (int i = 1; i <= items; ++i) {
+            const QByteArray group = "item" + QByteArray::number(i) + '.';
+            switch (random.below(4)) {
+            case 0:
+                line(out, group + "EMAIL;TYPE=INTERNET:" + mailAddress(random, locale, givenAscii, familyAscii));
+                line(out, group + "X-ABLabel:" + escaped(random.pick(labels)));
+                break;
+            case 1:
+                line(out, group + "TEL:" + phoneNumber(random, locale));
+                line(out, group + "X-ABLabel:" + escaped(random.pick(labels)));
+                break;
+            case 2:
+                line(out, group + "X-ABDATE:" + QByteArray::number(random.between(1980, 2024)) + "-0" +
+                              QByteArray::number(random.between(1, 9)) + "-1" +
+                              QByteArray::number(random.between(0, 9)));
+                line(out, group + "X-ABLabel:_$!<Anniversary>!$_");
+                break;
+            default:
+                line(out, group + "URL:https\\://blog.example." + QByteArray(locale.tld) + '/' + familyAscii);
+                line(out, group + "X-ABLabel:_$!<HomePage>!$_");
+                break;
+            }
+        }
+    }
+
+    if (random.chance(40)) {
+        const QByteArray note = noteText(random, random.between(4, 60));
+        if (v21) {
+            quotedPrintable(out, "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:", note);
+        } else {
+            folded(out, "NOTE:" + escaped(note));
+        }
+    }
+    if (random.chance(20))
+        line(out, "CATEGORIES:" + QByteArray(random.chance(50) ? "Famille,Amis" : "My Contacts"));
+
+    // Vendor lines, some with X-SYNC parameters.
+    if (random.chance(50)) {
+        QByteArray head = "X-IRMC-LUID";
+        if (random.chance(40))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(out, head + ':' + QByteArray::number(qulonglong(0x2000000000ull + number), 16).toUpper());
+    }
+    if (random.chance(25)) {
+        QByteArray head = "X-ANDROID-CUSTOM";
+        if (random.chance(50))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(out, head + ":vnd.android.cursor.item/nickname;" + givenAscii + ";1;;;;;;;;;;;;;");
+    }
+    if (random.chance(15))
+        line(out, "X-MS-OL-DEFAULT-POSTAL-ADDRESS;X-SYNC=" + QByteArray::number(random.between(0, 9)) + ":2");
+
+    if (random.chance(10)) {
+        const QByteArray data = photoBytes(random);
+        photo(out, v21 ? "PHOTO;ENCODING=BASE64;TYPE=JPEG:" : "PHOTO;ENCODING=b;TYPE=JPEG:", data);
+        if (v21)
+            line(out, QByteArray()); // 2.1 ends base64 data with an empty line
+    }
+    if (random.chance(60))
+        line(out, "REV:20" + QByteArray::number(random.between(10, 25)) + "-0" +
+                      QByteArray::number(random.between(1, 9)) + "-1" + QByteArray::number(random.between(0, 9)) +
+                      "T10:3" + QByteArray::number(random.between(0, 9)) + ":00Z");
+    line(out, "END:VCARD");
+}
+
+int usage() {
+    std::fputs("usage: gen_vcf --cards N [--seed S] [--out FILE]\n"
+               "       gen_vcf --split-dir DIR --cards N [--seed S]\n",
+               stderr);
+    return 2;
+}
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        std::fprintf(stderr, "gen_vcf: cannot write %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    long cards = -1;
+    uint64_t seed = 1;
+    QString outPath;
+    QString splitDir;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (i + 1 >= args.size())
+            return usage();
+        bool ok = true;
+        if (arg == "--cards")
+            cards = args[++i].toLong(&ok);
+        else if (arg == "--seed")
+            seed = args[++i].toULongLong(&ok, 0);
+        else if (arg == "--out")
+            outPath = args[++i];
+        else if (arg == "--split-dir")
+            splitDir = args[++i];
+        else
+            return usage();
+        if (!ok)
+            return usage();
+    }
+    if (cards < 0 || (!outPath.isEmpty() && !splitDir.isEmpty()))
+        return usage();
+
+    Random random(seed);
+    QByteArray buffer;
+    if (!splitDir.isEmpty()) {
+        if (!QDir().mkpath(splitDir)) {
+            std::fprintf(stderr, "gen_vcf: cannot create %s\n", qPrintable(splitDir));
+            return 1;
+        }
+        const int width = qMax(5, int(QString::number(cards).size()));
+        for (long n = 1; n <= cards; ++n) {
+            buffer.resize(0);
+            card(random, buffer, n);
+            if (!writeFile(QDir(splitDir).filePath(QString::number(n).rightJustified(width, '0') + ".vcf"), buffer))
+                return 1;
+        }
+        return 0;
+    }
+
+    // One file: the cards pass through a buffer that is written out in pieces of about 1 MiB.
+    QSaveFile saved(outPath);
+    QFile standardOutput;
+    QFileDevice* device = &saved;
+    if (outPath.isEmpty()) {
+        device = &standardOutput;
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly))
+            return 1;
+    } else if (!saved.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "gen_vcf: cannot write %s: %s\n", qPrintable(outPath), qPrintable(saved.errorString()));
+        return 1;
+    }
+    constexpr int chunk = 1 << 20;
+    buffer.reserve(chunk + 64 * 1024);
+    for (long n = 1; n <= cards; ++n) {
+        card(random, buffer, n);
+        if (buffer.size() >= chunk || n == cards) {
+            if (device->write(buffer) != buffer.size()) {
+                std::fprintf(stderr, "gen_vcf: write failed: %s\n", qPrintable(device->errorString()));
+                return 1;
+            }
+            buffer.resize(0); // keeps the capacity
+        }
+    }
+    if (!outPath.isEmpty() && !saved.commit()) {
+        std::fprintf(stderr, "gen_vcf: cannot write %s: %s\n", qPrintable(outPath), qPrintable(saved.errorString()));
+        return 1;
+    }
+    return 0;
+}
