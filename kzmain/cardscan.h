@@ -1,0 +1,111 @@
+#pragma once
+// What the split, the merge and the phone book share: the card-scanning state, the tests for a
+// card's first and last lines, the name line, the counter figures and the picture look-ups.
+// Private to split.cpp, merge.cpp and phonebook.cpp.
+#include "kzmain/kzmain.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+// Card-scanning state: outside a card, waiting for BEGIN:VCARD; inside one, waiting for END:VCARD.
+enum TETAT : quint8 { E_Deb = 0, E_Fin = 1, E_Erreur = 2 };
+
+inline bool LigneDebutCarte(LECTYPE& LEX) {
+    return IDENTPATERN(LEX, u"BEGIN") && SEPARATEUR(LEX, u":") && IDENTPATERN(LEX, u"VCARD");
+}
+
+inline bool LigneFinCarte(LECTYPE& LEX) {
+    return IDENTPATERN(LEX, u"END") && SEPARATEUR(LEX, u":") && IDENTPATERN(LEX, u"VCARD");
+}
+
+// "N;...:" or "N:".
+inline bool LigneNom(LECTYPE& LEX) {
+    return IDENTPATERN(LEX, u"N") && (SEPARATEUR(LEX, u";") || SEPARATEUR(LEX, u":"));
+}
+
+// After LigneNom: "family given" from the value, cleaned for file names. False when the line
+// has no colon (the name is then left as it was).
+inline bool LireNom(LECTYPE& LEX, QString& NomPrenom) {
+    // Only INDEX moves: the next read steps over the colon itself.
+    LEX.INDEX = LEX.BUFFER.indexOf(u':') + 1;
+    if (LEX.INDEX <= 0)
+        return false;
+    const QString nom = IDENTSEP(LEX, u';');
+    const QString prenom = IDENTSEP(LEX, u';');
+    NomPrenom = NettoieNom(nom + u' ' + prenom);
+    return true;
+}
+
+// A counter figure with leading zeros to at least five digits.
+inline QString Zeros5(quint64 n) {
+    return QStringLiteral("%1").arg(n, 5, 10, QLatin1Char('0'));
+}
+
+inline const QString& TetePhoto() {
+    static const QString s = QStringLiteral("PHOTO;ENCODING=BASE64;TYPE=JPEG:");
+    return s;
+}
+inline const QString& TeteLogo() {
+    static const QString s = QStringLiteral("LOGO;ENCODING=BASE64;TYPE=JPEG:");
+    return s;
+}
+
+// Finds picture files in one folder: the exact name first, else a file whose name matches
+// under case folding (the first in UTF-16 order). The folder is listed once, on the first
+// name that has no exact match, so a run over many cards stays linear.
+class PictureFolder {
+public:
+    explicit PictureFolder(QString folder) : m_folder(std::move(folder)) {}
+    const QString& folder() const { return m_folder; }
+
+    // The path of the picture, or the empty text when there is none.
+    QString find(const QString& name) {
+        if (name.isEmpty())
+            return QString();
+        const QString exact = JoinPath(m_folder, name);
+        const QFileInfo info(exact);
+        if (info.exists() && !info.isDir())
+            return exact;
+        if (!m_listed)
+            list();
+        const auto it = m_byFolded.constFind(name.toCaseFolded());
+        return it == m_byFolded.cend() ? QString() : JoinPath(m_folder, *it);
+    }
+
+private:
+    void list() {
+        m_listed = true;
+        const QDir dir(m_folder.isEmpty() ? QStringLiteral(".") : m_folder);
+        const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+        for (const QString& entry : entries) {
+            if (QFileInfo(dir.filePath(entry)).isDir())
+                continue;
+            QString& best = m_byFolded[entry.toCaseFolded()];
+            if (best.isNull() || entry < best)
+                best = entry;
+        }
+    }
+
+    QString m_folder;
+    bool m_listed = false;
+    QHash<QString, QString> m_byFolded;
+};
+
+// One picture step of a card end: reads the picture `name` of `folder` and writes it after
+// `Tete` into T. Returns false when reading failed (the error line is then logged); otherwise
+// Photo holds the base64 data read, empty when there was no such file or it was empty.
+inline bool AjouterImage(TF_Principal& F, PictureFolder& folder, const QString& name, const QString& Tete, LineList& T,
+                         QByteArray& Photo) {
+    Photo.clear();
+    try {
+        const QString path = folder.find(name);
+        if (!path.isEmpty() && EncodeFile(path, Photo))
+            F.EcrirePhoto(Tete, Photo, T);
+    } catch (const KzError& e) {
+        Photo.clear();
+        F.LogError(e);
+        return false;
+    }
+    return true;
+}

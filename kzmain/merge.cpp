@@ -1,0 +1,101 @@
+// Merging: the first card of one VCF file is appended to the merged list, with a photo and a
+// company logo from the photos and logos folders. The driver calls this once per file.
+#include "kzmain/cardscan.h"
+
+#include <optional>
+
+namespace {
+
+// The photos and logos folders of the merge under way. Listing a folder for every input file
+// would make a merge of many files quadratic, so the listings are kept for the whole run: a
+// run's first call is the one whose merged list is still empty.
+std::optional<PictureFolder> g_photos;
+std::optional<PictureFolder> g_logos;
+
+PictureFolder& dossier(std::optional<PictureFolder>& slot, const QString& folder) {
+    if (!slot || slot->folder() != folder)
+        slot.emplace(folder);
+    return *slot;
+}
+
+} // namespace
+
+void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
+    WindowInterface& win = window();
+    if (win.isChecked(Ctrl::C_TagSync))
+        ElimineXSync(TSLin);
+
+    const bool optTagX = win.isChecked(Ctrl::C_TagX);
+    if (TSLOut.isEmpty()) {
+        g_photos.reset();
+        g_logos.reset();
+    }
+    QString NomPrenom;
+    QString MonOrganisation;
+    QByteArray Photo;
+    bool PhotoUser = false;
+    bool PhotoLogo = false;
+    bool Fin = false;
+
+    auto finCarte = [&]() {
+        if (!PhotoUser && win.isChecked(Ctrl::C_Photo) && !NomPrenom.isEmpty()) {
+            if (AjouterImage(*this, dossier(g_photos, NomRepPhotos), NomPrenom + QStringLiteral(".jpg"), TetePhoto(),
+                             TSLOut, Photo))
+                PhotoUser = !Photo.isEmpty();
+        }
+        const bool optLogos = win.isChecked(Ctrl::C_Logos) && !MonOrganisation.isEmpty();
+        PictureFolder& logos = dossier(g_logos, NomRepLogos);
+        if (win.isChecked(Ctrl::C_MyphoneOut)) {
+            // MyPhoneExplorer shows one picture per contact: the logo stands in for a missing photo.
+            if (optLogos && !PhotoUser) {
+                if (AjouterImage(*this, logos, QStringLiteral("logo_") + MonOrganisation + QStringLiteral(".jpg"),
+                                 TetePhoto(), TSLOut, Photo))
+                    PhotoUser = !Photo.isEmpty();
+            }
+        } else if (!PhotoLogo && optLogos) {
+            AjouterImage(*this, logos, MonOrganisation + QStringLiteral(".jpg"), TeteLogo(), TSLOut, Photo);
+        }
+        TSLOut.append(QStringLiteral("END:VCARD"));
+    };
+
+    for (qsizetype I = 0; I < TSLin.size() && !Fin; ++I) {
+        LaisserEvenements();
+        LEX.BUFFER = TSLin.at(I);
+        DEBUTANALYSE(LEX);
+        const QString& ligne = LEX.BUFFER;
+
+        // A folded continuation line is copied as it stands, never read as a property.
+        if (ligne.size() >= 2 && ligne.at(0) == u' ') {
+            TSLOut.append(ligne);
+            continue;
+        }
+        if (LigneFinCarte(LEX)) {
+            finCarte();
+            Fin = true;
+            continue;
+        }
+
+        bool garder = true;
+        if (LigneNom(LEX)) {
+            LireNom(LEX, NomPrenom);
+            win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
+        } else if (IDENTPATERN(LEX, u"ORG")) {
+            // The whole value, later components included: "Acme;Sales" looks for "Acme;Sales.jpg".
+            const qsizetype deuxPoints = ligne.indexOf(u':');
+            if (deuxPoints >= 0)
+                MonOrganisation = NettoieNom(ligne.mid(deuxPoints + 1));
+        } else if (IDENTPATERN(LEX, u"PHOTO")) {
+            PhotoUser = true;
+        } else if (IDENTPATERN(LEX, u"LOGO")) {
+            PhotoLogo = true;
+        } else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-")) {
+            garder = false;
+        }
+        if (garder && !ligne.isEmpty())
+            TSLOut.append(ligne);
+    }
+
+    // A file without END:VCARD (or an empty one) is closed all the same, without pictures.
+    if (!Fin)
+        TSLOut.append(QStringLiteral("END:VCARD"));
+}

@@ -1,0 +1,145 @@
+// Pictures for a MyPhoneExplorer phone book: each contact without a picture in the ImageCache
+// folder gets its photo, or its organisation's logo, copied there under "<X-IRMC-LUID>.dat",
+// and its card is marked with FLAG:EDITED and X-PHOTOPROPS:1,JPEG.
+#include "kzmain/cardscan.h"
+
+#include <QFile>
+
+namespace {
+
+// The line upper-cased character by character (é becomes É).
+QString MajusculesUnicode(const QString& ligne) {
+    QString S = ligne;
+    for (QChar& c : S)
+        c = c.toUpper();
+    return S;
+}
+
+// Only a plain name may become a file of the image cache: nothing that leaves the folder.
+bool NomSimple(const QString& nom) {
+    return !nom.isEmpty() && !nom.contains(u'/') && !nom.contains(u'\\') && nom != QLatin1String(".") &&
+           nom != QLatin1String("..");
+}
+
+QByteArray LireFichier(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
+    return data;
+}
+
+} // namespace
+
+void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache) {
+    WindowInterface& win = window();
+    PictureFolder photos(NomRepPhotos);
+    const QString kLuid = QStringLiteral("X-IRMC-LUID:");
+
+    TETAT ETAT = E_Deb;
+    QString NomPrenom;
+    QString MonOrganisation;
+    QString NomFichierCourant;
+    QString valeurLuid; // the X-IRMC-LUID value, to check before it names a file
+    bool aLuid = false;
+    bool FlagEdited = false;
+    QString PhotoProp;
+    quint64 NbVcards = 0;
+    quint64 NbPhotos = 0;
+
+    auto finCarte = [&]() {
+        const bool nomSur = !aLuid || NomSimple(valeurLuid);
+        if (!nomSur)
+            LogError(FileNameError(QStringLiteral("The X-IRMC-LUID value \"%1\" is not a plain file name: "
+                                                  "no picture copied into \"%2\"")
+                                       .arg(valeurLuid, NomRepImageCache)));
+        const QString cache = NomRepImageCache + NomFichierCourant;
+        // A contact's existing picture is never replaced.
+        if (nomSur && !QFileInfo::exists(cache)) {
+            if (NomPrenom.isEmpty() || photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
+                NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
+            const QString image = NomPrenom.isEmpty() || NomFichierCourant.isEmpty()
+                                      ? QString()
+                                      : photos.find(NomPrenom + QStringLiteral(".jpg"));
+            if (!image.isEmpty()) {
+                try {
+                    WriteFileAtomic(cache, LireFichier(image));
+                    ++NbPhotos;
+                    if (!FlagEdited)
+                        TSLout.append(QStringLiteral("FLAG:EDITED"));
+                    PhotoProp = QStringLiteral("X-PHOTOPROPS:1,JPEG");
+                } catch (const KzError& e) {
+                    LogError(e);
+                }
+            }
+        }
+        if (!PhotoProp.isEmpty())
+            TSLout.append(PhotoProp);
+        TSLout.append(QStringLiteral("END:VCARD"));
+        win.setCompteur(Zeros5(NbVcards) + u'/' + Zeros5(NbPhotos));
+        ETAT = E_Deb;
+    };
+
+    for (qsizetype I = 0; I < TSLin.size(); ++I) {
+        LaisserEvenements();
+        const QString& brute = TSLin.at(I);
+        LEX.BUFFER = brute;
+        const QString S_Upper = MajusculesUnicode(brute);
+        DEBUTANALYSE(LEX);
+
+        if (ETAT == E_Deb) {
+            // Lines outside cards do not reach the output.
+            if (LigneDebutCarte(LEX)) {
+                NomPrenom.clear();
+                MonOrganisation.clear();
+                NomFichierCourant.clear();
+                valeurLuid.clear();
+                aLuid = false;
+                FlagEdited = false;
+                PhotoProp.clear();
+                TSLout.append(LEX.BUFFER);
+                ++NbVcards;
+                ETAT = E_Fin;
+            }
+            continue;
+        }
+        if (LigneFinCarte(LEX)) {
+            finCarte();
+            continue;
+        }
+
+        if (brute.contains(QLatin1String("FLAG:EDITED"), Qt::CaseInsensitive)) {
+            FlagEdited = true;
+            TSLout.append(S_Upper);
+        } else if (brute.contains(QLatin1String("X-PHOTOPROPS"), Qt::CaseInsensitive)) {
+            // Written just before the card's end line.
+            PhotoProp = S_Upper;
+        } else if (brute.contains(kLuid, Qt::CaseInsensitive)) {
+            // Nothing is trimmed: blanks at the end of the line stay in the name.
+            valeurLuid = S_Upper;
+            valeurLuid.remove(kLuid, Qt::CaseInsensitive);
+            aLuid = true;
+            NomFichierCourant = valeurLuid + QStringLiteral(".dat");
+            TSLout.append(S_Upper);
+        } else if (LigneNom(LEX)) {
+            LireNom(LEX, NomPrenom);
+            if (!NomPrenom.isEmpty())
+                win.appendMemo(NomPrenom);
+            TSLout.append(LEX.BUFFER);
+        } else if (IDENTPATERN(LEX, u"ORG")) {
+            LEX.INDEX = LEX.BUFFER.indexOf(u':', 3) + 1;
+            MonOrganisation = NettoieNom(IDENTSEP(LEX, u';'));
+            if (!MonOrganisation.isEmpty())
+                win.appendMemo(MonOrganisation);
+            TSLout.append(LEX.BUFFER);
+        } else {
+            TSLout.append(LEX.BUFFER);
+        }
+    }
+
+    const QString fini = Mess(Langue, 8);
+    win.appendMemo(fini);
+    win.appendLog(fini);
+}

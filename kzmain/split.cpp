@@ -1,0 +1,140 @@
+// Splitting one VCF file into one VCF file per card, named after a running number and the
+// contact's name or organisation.
+#include "kzmain/cardscan.h"
+
+namespace {
+
+// The values of the card being built.
+struct CarteSplit {
+    LineList TSLOut;
+    QString NomPrenom;
+    QString MonOrganisation;
+    bool PhotoUser = false;
+    bool PhotoLogo = false;
+    qsizetype ligneDebut = 0; // input line (from 1) of its BEGIN:VCARD
+};
+
+} // namespace
+
+void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
+    WindowInterface& win = window();
+    // Input passes, in this order.
+    if (win.isChecked(Ctrl::C_MyPhoneIn))
+        PreTraitementMyPhone(TSLin);
+    if (win.isChecked(Ctrl::C_TagLabel))
+        PreTraitementGoogle(TSLin);
+    if (win.isChecked(Ctrl::C_TagSync))
+        ElimineXSync(TSLin);
+
+    // The option boxes are locked while a run is under way: read them once.
+    const bool optTagX = win.isChecked(Ctrl::C_TagX);
+    const bool optPhoto = win.isChecked(Ctrl::C_Photo);
+    const bool optLogos = win.isChecked(Ctrl::C_Logos);
+    const bool optMyPhoneOut = win.isChecked(Ctrl::C_MyphoneOut);
+    PictureFolder photos(NomRepPhotos);
+    PictureFolder logos(NomRepLogos);
+
+    TETAT ETAT = E_Deb;
+    CarteSplit carte;
+    quint64 NoEnr = 0;
+    QByteArray Photo;
+
+    auto finCarte = [&]() {
+        if (!carte.PhotoUser && !carte.NomPrenom.isEmpty() && optPhoto) {
+            if (AjouterImage(*this, photos, carte.NomPrenom + QStringLiteral(".jpg"), TetePhoto(), carte.TSLOut, Photo))
+                carte.PhotoUser = !Photo.isEmpty();
+        }
+        if (!carte.PhotoLogo && !carte.MonOrganisation.isEmpty() && optLogos) {
+            if (AjouterImage(*this, logos, QStringLiteral("logo_") + carte.MonOrganisation + QStringLiteral(".jpg"),
+                             TeteLogo(), carte.TSLOut, Photo))
+                carte.PhotoLogo = !Photo.isEmpty();
+        }
+        carte.TSLOut.append(QStringLiteral("END:VCARD"));
+        ++NoEnr;
+        win.setCompteur(Zeros5(NoEnr));
+
+        if (carte.NomPrenom.isEmpty())
+            carte.NomPrenom = carte.MonOrganisation;
+        // "00003 Dupont Jean (PHOTO).VCF"; a card without name or organisation keeps the blank: "00004 .VCF".
+        const QString NomFichierCourant =
+            JoinPath(NomRepSortie, Zeros5(NoEnr) + u' ' + carte.NomPrenom +
+                                       (carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO)") : QString()) +
+                                       QStringLiteral(".VCF"));
+        if (optMyPhoneOut)
+            PostTraitementMyPhone(carte.TSLOut);
+        carte.TSLOut.SaveToFile(NomFichierCourant);
+        carte = CarteSplit();
+        ETAT = E_Deb;
+    };
+
+    auto debutCarte = [&](qsizetype I) {
+        carte.TSLOut.append(LEX.BUFFER);
+        carte.ligneDebut = I + 1;
+        ETAT = E_Fin;
+    };
+
+    for (qsizetype I = 0; I < TSLin.size(); ++I) {
+        LaisserEvenements();
+        LEX.BUFFER = TSLin.at(I);
+        DEBUTANALYSE(LEX);
+
+        if (ETAT == E_Deb) {
+            if (LigneDebutCarte(LEX))
+                debutCarte(I);
+            continue;
+        }
+        if (LigneFinCarte(LEX)) {
+            finCarte();
+            continue;
+        }
+        // A new card while one is open: the open card ends first, so each file holds one card.
+        // The test runs on a scan of its own; the property tests below see the record as the
+        // end-line test left it.
+        {
+            const LECTYPE apresFin = LEX;
+            DEBUTANALYSE(LEX);
+            if (LigneDebutCarte(LEX)) {
+                const quint64 numero = NoEnr + 1;
+                const qsizetype debut = carte.ligneDebut;
+                finCarte();
+                LogError(CardStructureError(
+                    QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line; it was ended at the "
+                                   "BEGIN:VCARD of line %4")
+                        .arg(NomFichierEntree, QString::number(numero), QString::number(debut),
+                             QString::number(I + 1))));
+                debutCarte(I);
+                continue;
+            }
+            LEX = apresFin;
+        }
+
+        bool garder = true;
+        if (LigneNom(LEX)) {
+            LireNom(LEX, carte.NomPrenom);
+            win.appendMemo(carte.NomPrenom.isEmpty() ? QStringLiteral("NoName") : carte.NomPrenom);
+        } else if (IDENTPATERN(LEX, u"ORG")) {
+            // The first colon from the fourth character on; the first component is the organisation.
+            LEX.INDEX = LEX.BUFFER.indexOf(u':', 3) + 1;
+            carte.MonOrganisation = NettoieNom(IDENTSEP(LEX, u';'));
+        } else if (IDENTPATERN(LEX, u"PHOTO")) {
+            carte.PhotoUser = true;
+        } else if (IDENTPATERN(LEX, u"LOGO")) {
+            carte.PhotoLogo = true;
+        } else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-")) {
+            garder = false;
+        }
+        if (garder && !LEX.BUFFER.isEmpty())
+            carte.TSLOut.append(LEX.BUFFER);
+    }
+
+    // A last card without its end line is not written; say so rather than lose it silently.
+    if (ETAT == E_Fin)
+        LogError(CardStructureError(
+            QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line before the end of the file; "
+                           "it was not written")
+                .arg(NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
+
+    const QString fini = Mess(Langue, 8);
+    win.appendMemo(fini);
+    win.appendLog(fini);
+}
