@@ -1,3 +1,54 @@
-// corvanta-cli: the command-line front end (placeholder until the driver lands).
-#include <cstdio>
-int main() { std::puts("corvanta-cli"); return 0; }
+// corvanta-cli: runs one job of the Run button from the command line.
+#include "cli/cliwindow.h"
+#include "cli/options.h"
+#include "kzmain/kzmain.h"
+
+#include <QCoreApplication>
+#include <new>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const CliParse parsed = parseCommandLine(QCoreApplication::arguments().mid(1));
+    switch (parsed.kind) {
+    case CliParse::Kind::Help:
+        std::fputs(usageText().toUtf8().constData(), stdout);
+        return 0;
+    case CliParse::Kind::Version:
+        writeLine(stdout, QStringLiteral("corvanta-cli " CORVANTA_VERSION));
+        return 0;
+    case CliParse::Kind::Usage:
+        writeLine(stderr, QStringLiteral("corvanta-cli: ") + parsed.error);
+        writeLine(stderr, QStringLiteral("Try 'corvanta-cli --help'."));
+        return 2;
+    case CliParse::Kind::Run:
+        break;
+    }
+
+    const CliJob& job = parsed.job;
+    if (job.seed)
+        SetElementIDState(*job.seed);
+    else
+        SeedElementIDFromClock();
+
+    CliWindow window;
+    applyJob(job, window);
+    TF_Principal principal(window);
+    principal.Langue = job.langue;
+    principal.creationTimeOverride = sourceDateEpoch(qgetenv("SOURCE_DATE_EPOCH"));
+
+    // What the window's general error report would show: one error line, exit 1.
+    try {
+        principal.B_goClick();
+    } catch (const KzError& e) {
+        window.printError(e.errorLine());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        window.printError(QStringLiteral("-> OutOfMemory Err Not enough memory to finish the run"));
+        return 1;
+    } catch (const std::exception& e) {
+        window.printError(QStringLiteral("-> Error Err ") + QString::fromUtf8(e.what()));
+        return 1;
+    }
+    window.finishCounter();
+    return principal.lastOutcome() == TF_Principal::RunOutcome::Done ? 0 : 1;
+}

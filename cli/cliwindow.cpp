@@ -1,0 +1,108 @@
+#include "cli/cliwindow.h"
+
+#include <algorithm>
+#include <iterator>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define CORVANTA_ISATTY _isatty
+#define CORVANTA_FILENO _fileno
+#else
+#include <unistd.h>
+#define CORVANTA_ISATTY isatty
+#define CORVANTA_FILENO fileno
+#endif
+
+namespace {
+// The counter line is redrawn at most this often, so that a long run is not slowed by it.
+constexpr qint64 CounterIntervalMs = 100;
+} // namespace
+
+void writeLine(std::FILE* stream, const QString& line) {
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+}
+
+CliWindow::CliWindow() : m_tty(CORVANTA_ISATTY(CORVANTA_FILENO(stderr)) != 0) {}
+
+CliWindow::~CliWindow() {
+    finishCounter();
+}
+
+void CliWindow::setChecked(Ctrl box, bool checked) {
+    static const Ctrl radios[] = {Ctrl::R_SVCFToContacts, Ctrl::R_SVCFToMVCF, Ctrl::R_MVCFToSVCF, Ctrl::R_MyPhonePhoto};
+    if (checked && std::find(std::begin(radios), std::end(radios), box) != std::end(radios)) {
+        for (Ctrl r : radios)
+            m_checks[r] = false;
+    }
+    m_checks[box] = checked;
+}
+
+MsgResult CliWindow::messageBox(const QString& text, MsgKind, MsgButtons buttons) {
+    if (buttons == MsgButtons::YesNoCancel) {
+        // The only question is whether to replace an existing output file.
+        if (force)
+            return MsgResult::Yes;
+        overwriteRefused = true;
+    }
+    printError(text);
+    return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+}
+
+std::optional<QString> CliWindow::saveDialog(const QString&, const QString&, const QString&) {
+    // The output file is answered once; a second request would only repeat a declined path.
+    if (m_saveAsked || saveAnswer.isEmpty())
+        return std::nullopt;
+    m_saveAsked = true;
+    return saveAnswer;
+}
+
+void CliWindow::hideCounter() {
+    if (!m_counterShown)
+        return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    m_counterShown = false;
+}
+
+void CliWindow::appendMemo(const QString& line) {
+    hideCounter();
+    writeLine(stdout, line);
+    if (m_tty)
+        std::fflush(stdout);
+}
+
+void CliWindow::printError(const QString& line) {
+    hideCounter();
+    std::fflush(stdout);
+    writeLine(stderr, line);
+}
+
+void CliWindow::setCompteur(const QString& text) {
+    m_counter = text;
+    if (!m_tty)
+        return;
+    if (!m_sinceDraw.isValid() || m_sinceDraw.elapsed() >= CounterIntervalMs)
+        drawCounter();
+}
+
+void CliWindow::drawCounter() {
+    const QByteArray bytes = m_counter.toUtf8();
+    std::fputs("\r\033[K", stderr);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+    m_counterShown = true;
+    m_sinceDraw.start();
+}
+
+void CliWindow::finishCounter() {
+    if (!m_tty || m_counter.isEmpty() || !m_sinceDraw.isValid())
+        return;
+    // Shows the last value, then leaves the line.
+    std::fflush(stdout);
+    drawCounter();
+    std::fputc('\n', stderr);
+    m_counterShown = false;
+    m_counter.clear();
+}

@@ -1,0 +1,224 @@
+#include "cli/options.h"
+#include "cli/cliwindow.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimeZone>
+
+namespace {
+
+QString absolute(const QString& path) {
+    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+}
+
+CliParse usage(const QString& error) {
+    CliParse p;
+    p.kind = CliParse::Kind::Usage;
+    p.error = error;
+    return p;
+}
+
+} // namespace
+
+QString usageText() {
+    return QStringLiteral("Usage: corvanta-cli ACTION INPUT OUTPUT [options]\n"
+                          "\n"
+                          "Actions:\n"
+                          "  contacts INPUT.vcf OUTDIR       one Windows Contacts .contact file per card\n"
+                          "  split INPUT.vcf OUTDIR          one VCF file per card\n"
+                          "  merge INDIR OUTFILE             the first card of every VCF file of INDIR\n"
+                          "  phonebook PHONEBOOK.dat OUTFILE photos of PHOTOSDIR into a MyPhoneExplorer\n"
+                          "                                  phone book (needs --photos)\n"
+                          "\n"
+                          "Options:\n"
+                          "  --photos DIR     include photos from DIR\n"
+                          "  --logos DIR      include logos from DIR (phonebook: defaults to --photos)\n"
+                          "  --keep-x         keep vendor lines X-... (not with phonebook)\n"
+                          "  --keep-sync      keep X-SYNC parameters (not with phonebook)\n"
+                          "  --keep-labels    keep Google's X-ABLabel grouping (not with phonebook)\n"
+                          "  --myphone-in     the input is in MyPhoneExplorer's dialect (contacts, split)\n"
+                          "  --myphone-out    write the output in MyPhoneExplorer's dialect (merge)\n"
+                          "  --lang fr|en     language of the messages (default en)\n"
+                          "  --force          replace an existing OUTFILE\n"
+                          "  --seed N         seed of the element identifiers (decimal or 0x-hexadecimal)\n"
+                          "  -h, --help       show this help\n"
+                          "  --version        show the version\n"
+                          "\n"
+                          "The processed-files list goes to standard output, the log to standard error.\n"
+                          "SOURCE_DATE_EPOCH (integer seconds) fixes the creation date of .contact files.\n"
+                          "Exit status: 0 when the run reached its end, 1 when a check failed, an error\n"
+                          "ended the run or OUTFILE exists without --force, 2 for bad usage.\n");
+}
+
+std::optional<quint32> parseSeed(const QString& text) {
+    int base = 10;
+    QStringView digits(text);
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        base = 16;
+        digits = digits.sliced(2);
+    }
+    if (digits.isEmpty())
+        return std::nullopt;
+    // Unsigned arithmetic wraps, which takes the value modulo 2^32 at any length.
+    quint32 value = 0;
+    for (QChar c : digits) {
+        const char16_t u = c.unicode();
+        const int d = u >= '0' && u <= '9'   ? u - '0'
+                      : u >= 'a' && u <= 'f' ? u - 'a' + 10
+                      : u >= 'A' && u <= 'F' ? u - 'A' + 10
+                                             : -1;
+        if (d < 0 || d >= base)
+            return std::nullopt;
+        value = value * quint32(base) + quint32(d);
+    }
+    return value;
+}
+
+std::optional<QDateTime> sourceDateEpoch(const QByteArray& value) {
+    bool ok = false;
+    const qint64 seconds = value.toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
+}
+
+CliParse parseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption photos(QStringLiteral("photos"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption logos(QStringLiteral("logos"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption keepX(QStringLiteral("keep-x"));
+    const QCommandLineOption keepSync(QStringLiteral("keep-sync"));
+    const QCommandLineOption keepLabels(QStringLiteral("keep-labels"));
+    const QCommandLineOption myPhoneIn(QStringLiteral("myphone-in"));
+    const QCommandLineOption myPhoneOut(QStringLiteral("myphone-out"));
+    const QCommandLineOption lang(QStringLiteral("lang"), QString(), QStringLiteral("LANG"));
+    const QCommandLineOption force(QStringLiteral("force"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions(
+        {photos, logos, keepX, keepSync, keepLabels, myPhoneIn, myPhoneOut, lang, force, seed, help, version});
+
+    if (!parser.parse(QStringList{QStringLiteral("corvanta-cli")} + arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        CliParse p;
+        p.kind = CliParse::Kind::Help;
+        return p;
+    }
+    if (parser.isSet(version)) {
+        CliParse p;
+        p.kind = CliParse::Kind::Version;
+        return p;
+    }
+
+    const QStringList pos = parser.positionalArguments();
+    if (pos.isEmpty())
+        return usage(QStringLiteral("No action given."));
+    CliJob job;
+    const QString action = pos.first();
+    if (action == QLatin1String("contacts"))
+        job.action = CliAction::Contacts;
+    else if (action == QLatin1String("split"))
+        job.action = CliAction::Split;
+    else if (action == QLatin1String("merge"))
+        job.action = CliAction::Merge;
+    else if (action == QLatin1String("phonebook"))
+        job.action = CliAction::PhoneBook;
+    else
+        return usage(QStringLiteral("Unknown action '%1'.").arg(action));
+    if (pos.size() != 3)
+        return usage(QStringLiteral("The action '%1' takes an input and an output.").arg(action));
+
+    // Options that the window disables for the action.
+    QList<const QCommandLineOption*> disabled;
+    switch (job.action) {
+    case CliAction::Contacts:
+    case CliAction::Split:
+        disabled = {&myPhoneOut};
+        break;
+    case CliAction::Merge:
+        disabled = {&myPhoneIn};
+        break;
+    case CliAction::PhoneBook:
+        disabled = {&keepX, &keepSync, &keepLabels, &myPhoneIn, &myPhoneOut};
+        break;
+    }
+    for (const QCommandLineOption* o : disabled)
+        if (parser.isSet(*o))
+            return usage(
+                QStringLiteral("The option --%1 does not apply to the action '%2'.").arg(o->names().first(), action));
+
+    job.input = absolute(pos.at(1));
+    job.output = absolute(pos.at(2));
+    job.photos = absolute(parser.value(photos));
+    job.logos = absolute(parser.value(logos));
+    if (parser.isSet(photos) && parser.value(photos).isEmpty())
+        return usage(QStringLiteral("The option --photos needs a folder."));
+    if (parser.isSet(logos) && parser.value(logos).isEmpty())
+        return usage(QStringLiteral("The option --logos needs a folder."));
+    job.keepX = parser.isSet(keepX);
+    job.keepSync = parser.isSet(keepSync);
+    job.keepLabels = parser.isSet(keepLabels);
+    job.myPhoneIn = parser.isSet(myPhoneIn);
+    job.myPhoneOut = parser.isSet(myPhoneOut);
+    job.force = parser.isSet(force);
+    if (parser.isSet(lang)) {
+        const QString l = parser.value(lang).toUpper();
+        if (l != QLatin1String("FR") && l != QLatin1String("EN"))
+            return usage(QStringLiteral("The language must be fr or en, not '%1'.").arg(parser.value(lang)));
+        job.langue = l;
+    }
+    if (parser.isSet(seed)) {
+        job.seed = parseSeed(parser.value(seed));
+        if (!job.seed)
+            return usage(QStringLiteral("The seed must be a decimal or 0x-hexadecimal number, not '%1'.")
+                             .arg(parser.value(seed)));
+    }
+    CliParse p;
+    p.kind = CliParse::Kind::Run;
+    p.job = job;
+    return p;
+}
+
+void applyJob(const CliJob& job, CliWindow& window) {
+    switch (job.action) {
+    case CliAction::Contacts:
+        window.setChecked(Ctrl::R_SVCFToContacts, true);
+        break;
+    case CliAction::Split:
+        window.setChecked(Ctrl::R_SVCFToMVCF, true);
+        break;
+    case CliAction::Merge:
+        window.setChecked(Ctrl::R_MVCFToSVCF, true);
+        break;
+    case CliAction::PhoneBook:
+        window.setChecked(Ctrl::R_MyPhonePhoto, true);
+        break;
+    }
+    if (job.action == CliAction::Merge) {
+        window.setEditText(Ctrl::E_RepEntree, job.input);
+        // The save dialog starts in the output file's folder and answers the output file.
+        window.setEditText(Ctrl::E_RepDest, QFileInfo(job.output).absolutePath());
+    } else {
+        window.setEditText(Ctrl::E_InputFiles, job.input);
+    }
+    if (job.action == CliAction::Contacts || job.action == CliAction::Split)
+        window.setEditText(Ctrl::E_RepDest, job.output);
+    else
+        window.saveAnswer = job.output;
+    window.force = job.force;
+
+    const QString logos = job.logos.isEmpty() && job.action == CliAction::PhoneBook ? job.photos : job.logos;
+    window.setEditText(Ctrl::E_RepPhotos, job.photos);
+    window.setEditText(Ctrl::E_RepLogos, logos);
+    window.setChecked(Ctrl::C_Photo, !job.photos.isEmpty());
+    window.setChecked(Ctrl::C_Logos, !job.logos.isEmpty());
+    window.setChecked(Ctrl::C_TagX, !job.keepX);
+    window.setChecked(Ctrl::C_TagSync, !job.keepSync);
+    window.setChecked(Ctrl::C_TagLabel, !job.keepLabels);
+    window.setChecked(Ctrl::C_MyPhoneIn, job.myPhoneIn);
+    window.setChecked(Ctrl::C_MyphoneOut, job.myPhoneOut);
+    window.setComboIndex(job.langue == QLatin1String("FR") ? 0 : 1);
+}
