@@ -173,6 +173,8 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form) {
 
 QByteArray LineList::toBytes() const {
     QByteArray out;
+    if (isEmpty())
+        return out; // an empty list gives an empty file, without mark
     qsizetype total = 0;
     for (const QString& line : *this)
         total += line.size() + 2;
@@ -220,6 +222,5 @@ QByteArray LineList::toBytes() const {
 }
 
 void LineList::SaveToFile(const QString& fileName) const {
-    // An empty list gives an empty file, without mark.
-    WriteFileAtomic(fileName, isEmpty() ? QByteArray() : toBytes());
+    WriteFileAtomic(fileName, toBytes());
 }

@@ -1,0 +1,270 @@
+#include "kzlex/errors.h"
+#include "kzlex/linelist.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(TextEncoding)
+Q_DECLARE_METATYPE(LineList::LoadForm)
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return f.readAll();
+}
+
+QByteArray utf16(const QString& text, bool bigEndian) {
+    QByteArray out(bigEndian ? "\xFE\xFF" : "\xFF\xFE");
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        const char hi = char(u >> 8), lo = char(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestLineList : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void loads_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<LineList::LoadForm>("form");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<TextEncoding>("encoding");
+        const auto plain = LineList::LoadForm::Plain;
+        const auto asBytes = LineList::LoadForm::Utf8Bytes;
+        const QString eAcute = QStringLiteral("\u00E9");
+        const QString eAcuteAsBytes = QStringLiteral("\u00C3\u00A9");
+
+        QTest::newRow("empty file") << QByteArray() << plain << QStringList() << TextEncoding::Ansi;
+        QTest::newRow("one line without break")
+            << QByteArray("abc") << plain << QStringList{"abc"} << TextEncoding::Ansi;
+        QTest::newRow("final CR LF adds no line")
+            << QByteArray("a\r\nb\r\n") << plain << QStringList{"a", "b"} << TextEncoding::Ansi;
+        QTest::newRow("CR LF, lone CR, lone LF")
+            << QByteArray("a\r\nb\rc\nd") << plain << QStringList{"a", "b", "c", "d"} << TextEncoding::Ansi;
+        QTest::newRow("LF CR is two breaks")
+            << QByteArray("a\n\rb") << plain << QStringList{"a", "", "b"} << TextEncoding::Ansi;
+        QTest::newRow("empty lines kept")
+            << QByteArray("\r\n\r\nx\r\n\r\n") << plain << QStringList{"", "", "x", ""} << TextEncoding::Ansi;
+        QTest::newRow("lone break") << QByteArray("\n") << plain << QStringList{""} << TextEncoding::Ansi;
+        QTest::newRow("Windows-1252 bytes")
+            << QByteArray("caf\xE9 \x80\x81") << plain << QStringList{QStringLiteral("caf\u00E9 \u20AC\u0081")}
+            << TextEncoding::Ansi;
+        QTest::newRow("UTF-8 without mark stays bytes")
+            << QByteArray("caf\xC3\xA9") << plain << QStringList{"caf" + eAcuteAsBytes} << TextEncoding::Ansi;
+        QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBF"
+                                                  "caf\xC3\xA9\r\nx")
+                                    << plain << QStringList{"caf" + eAcute, "x"} << TextEncoding::Utf8;
+        QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << plain << QStringList() << TextEncoding::Utf8;
+        QTest::newRow("UTF-16 LE mark") << utf16(QStringLiteral("caf\u00E9\r\n\u4E2D\n"), false) << plain
+                                        << QStringList{"caf" + eAcute, QStringLiteral("\u4E2D")}
+                                        << TextEncoding::Utf16LE;
+        QTest::newRow("UTF-16 BE mark") << utf16(QStringLiteral("caf\u00E9\r\n\U0001F600"), true) << plain
+                                        << QStringList{"caf" + eAcute, QStringLiteral("\U0001F600")}
+                                        << TextEncoding::Utf16BE;
+        QTest::newRow("as bytes: UTF-8 mark") << QByteArray("\xEF\xBB\xBF"
+                                                            "caf\xC3\xA9\r\n")
+                                              << asBytes << QStringList{"caf" + eAcuteAsBytes} << TextEncoding::Ansi;
+        QTest::newRow("as bytes: UTF-16 LE mark")
+            << utf16(QStringLiteral("caf\u00E9\r\n\u20AC"), false) << asBytes
+            << QStringList{"caf" + eAcuteAsBytes, QStringLiteral("\u00E2\u201A\u00AC")} << TextEncoding::Ansi;
+        QTest::newRow("as bytes: UTF-16 BE mark") << utf16(QStringLiteral("caf\u00E9"), true) << asBytes
+                                                  << QStringList{"caf" + eAcuteAsBytes} << TextEncoding::Ansi;
+        QTest::newRow("as bytes: no mark")
+            << QByteArray("caf\xE9") << asBytes << QStringList{"caf" + eAcute} << TextEncoding::Ansi;
+    }
+    void loads() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(LineList::LoadForm, form);
+        QFETCH(QStringList, lines);
+        QFETCH(TextEncoding, encoding);
+        const QString file = path(QStringLiteral("in.txt"));
+        writeBytes(file, bytes);
+        LineList list;
+        list.setEncoding(TextEncoding::Utf16BE); // must be replaced by what is read
+        list.LoadFromFile(file, form);
+        QCOMPARE(static_cast<const QStringList&>(list), lines);
+        QCOMPARE(list.encoding(), encoding);
+    }
+
+    void refusesBadInput_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("NUL in line 3") << QByteArray("a\r\nb\r\nc\0d\r\n", 11) << "FileReadError"
+                                       << "line 3";
+        QTest::newRow("NUL after CR") << QByteArray("a\r\0", 3) << "FileReadError"
+                                      << "line 2";
+        QTest::newRow("UTF-16 without mark") << QByteArray("B\0E\0G\0", 6) << "FileReadError"
+                                             << "line 1";
+        QTest::newRow("NUL in UTF-8") << QByteArray("\xEF\xBB\xBFx\ny\n\0", 8) << "FileReadError"
+                                      << "line 3";
+        QTest::newRow("NUL in UTF-16") << utf16(QStringLiteral("a\nb") + QChar(0), false) << "FileReadError"
+                                       << "line 2";
+        QTest::newRow("bad UTF-8 after mark") << QByteArray("\xEF\xBB\xBF"
+                                                            "ok\r\nbad \xE9t\xE9\r\n")
+                                              << "EncodingError"
+                                              << "line 2";
+        QTest::newRow("overlong UTF-8") << QByteArray("\xEF\xBB\xBF\xC0\xAF") << "EncodingError"
+                                        << "offset 3";
+        QTest::newRow("UTF-8 surrogate") << QByteArray("\xEF\xBB\xBF\xED\xA0\x80") << "EncodingError"
+                                         << "offset 3";
+        QTest::newRow("truncated UTF-8") << QByteArray("\xEF\xBB\xBFok\xE2\x82") << "EncodingError"
+                                         << "offset 5";
+        QTest::newRow("lone UTF-16 surrogate")
+            << utf16(QStringLiteral("ok\n") + QChar(0xDC00), false) << "EncodingError"
+            << "line 2";
+        QTest::newRow("odd UTF-16 length") << QByteArray("\xFF\xFE"
+                                                         "a\0b")
+                                           << "EncodingError"
+                                           << "UTF-16";
+    }
+    void refusesBadInput() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, kind);
+        QFETCH(QString, detail);
+        const QString file = path(QStringLiteral("bad.vcf"));
+        writeBytes(file, bytes);
+        for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {
+            LineList list(QStringList{"kept"});
+            list.setEncoding(TextEncoding::Utf8);
+            try {
+                list.LoadFromFile(file, form);
+                QFAIL("no error raised");
+            } catch (const KzError& e) {
+                QCOMPARE(e.kind(), kind);
+                QVERIFY2(e.message().contains(file), qPrintable(e.message()));
+                QVERIFY2(e.message().contains(detail), qPrintable(e.message()));
+            }
+            QCOMPARE(list, QStringList{"kept"});
+            QCOMPARE(list.encoding(), TextEncoding::Utf8);
+        }
+    }
+
+    void missingFileNamesIt() {
+        const QString file = path(QStringLiteral("missing.vcf"));
+        LineList list;
+        try {
+            list.LoadFromFile(file);
+            QFAIL("no error raised");
+        } catch (const FileReadError& e) {
+            QVERIFY(e.message().contains(file));
+        }
+    }
+
+    void splitLines() {
+        QCOMPARE(LineList::splitLines(QStringLiteral("a\r\nb\rc\nd\n")), (QStringList{"a", "b", "c", "d"}));
+        QCOMPARE(LineList::splitLines(QString()), QStringList());
+        QCOMPARE(LineList::splitLines(QStringLiteral("\r\r\n")), (QStringList{"", ""}));
+    }
+
+    void writes_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<TextEncoding>("encoding");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty list") << QStringList() << TextEncoding::Utf8 << QByteArray();
+        QTest::newRow("one empty line") << QStringList{""} << TextEncoding::Ansi << QByteArray("\r\n");
+        QTest::newRow("Windows-1252 best fit")
+            << QStringList{QStringLiteral("caf\u00E9 \u20AC"), QStringLiteral("\u0101\u4E2D")} << TextEncoding::Ansi
+            << QByteArray("caf\xE9 \x80\r\na?\r\n");
+        QTest::newRow("UTF-8 with mark") << QStringList{QStringLiteral("caf\u00E9"), "x"} << TextEncoding::Utf8
+                                         << QByteArray("\xEF\xBB\xBF"
+                                                       "caf\xC3\xA9\r\nx\r\n");
+        QTest::newRow("UTF-16 LE with mark") << QStringList{QStringLiteral("\u00E9")} << TextEncoding::Utf16LE
+                                             << QByteArray("\xFF\xFE\xE9\0\r\0\n\0", 8);
+        QTest::newRow("UTF-16 BE with mark") << QStringList{QStringLiteral("\u20AC")} << TextEncoding::Utf16BE
+                                             << QByteArray("\xFE\xFF\x20\xAC\0\r\0\n", 8);
+    }
+    void writes() {
+        QFETCH(QStringList, lines);
+        QFETCH(TextEncoding, encoding);
+        QFETCH(QByteArray, bytes);
+        LineList list(lines);
+        list.setEncoding(encoding);
+        QCOMPARE(list.toBytes(), bytes);
+        const QString file = path(QStringLiteral("out.txt"));
+        writeBytes(file, "old contents that are longer");
+        list.SaveToFile(file);
+        QCOMPARE(readBytes(file), bytes);
+    }
+
+    // What is read is written back byte for byte, whatever the mark.
+    void roundTrip_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("Windows-1252, all bytes but NUL and breaks") << [] {
+            QByteArray b;
+            for (int c = 1; c < 256; ++c)
+                if (c != '\r' && c != '\n')
+                    b += char(c);
+            return b + "\r\n";
+        }();
+        QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBF"
+                                             "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80\r\n\r\n");
+        QTest::newRow("UTF-16 LE") << utf16(QStringLiteral("\u00E9\U0001F600\r\n"), false);
+        QTest::newRow("UTF-16 BE") << utf16(QStringLiteral("\u00E9\U0001F600\r\n"), true);
+    }
+    void roundTrip() {
+        QFETCH(QByteArray, bytes);
+        const QString in = path(QStringLiteral("rt-in.txt")), out = path(QStringLiteral("rt-out.txt"));
+        writeBytes(in, bytes);
+        LineList list;
+        list.LoadFromFile(in);
+        list.SaveToFile(out);
+        QCOMPARE(readBytes(out), bytes);
+    }
+
+    // UTF-8 bytes held as characters go back out as the same bytes, without mark.
+    void utf8BytesFormWritesPlainUtf8() {
+        const QString in = path(QStringLiteral("bom.vcf")), out = path(QStringLiteral("nobom.vcf"));
+        writeBytes(in, "\xEF\xBB\xBF"
+                       "N:Zo\xC3\xAB\r\n");
+        LineList list;
+        list.LoadFromFile(in, LineList::LoadForm::Utf8Bytes);
+        list.SaveToFile(out);
+        QCOMPARE(readBytes(out), QByteArray("N:Zo\xC3\xAB\r\n"));
+    }
+
+    void failedWriteKeepsOldFile() {
+        LineList list(QStringList{"new"});
+        // The target is a folder: nothing may replace it.
+        const QString folder = path(QStringLiteral("a-folder"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY_THROWS_EXCEPTION(FileWriteError, list.SaveToFile(folder));
+        QVERIFY(QFileInfo(folder).isDir());
+
+        // The parent is a regular file: the old file there stays as it was.
+        const QString parent = path(QStringLiteral("plain-file"));
+        writeBytes(parent, "old");
+        try {
+            list.SaveToFile(parent + QStringLiteral("/out.txt"));
+            QFAIL("no error raised");
+        } catch (const FileWriteError& e) {
+            QVERIFY(e.message().contains(parent + QStringLiteral("/out.txt")));
+        }
+        QCOMPARE(readBytes(parent), QByteArray("old"));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("plain-file")),
+                 QStringList{"plain-file"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLineList)
+#include "tst_linelist.moc"

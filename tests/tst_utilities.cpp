@@ -1,0 +1,319 @@
+#include "kzlex/cp1252.h"
+#include "kzlex/errors.h"
+#include "kzlex/utilities.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// UTF-8 bytes of a text, held one Windows-1252 character per byte (as an input without mark is read).
+QString asCp1252Bytes(const char* utf8) {
+    return Cp1252::decode(QByteArrayView(utf8));
+}
+
+} // namespace
+
+class TestUtilities : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    void messages_data() {
+        QTest::addColumn<QString>("langue");
+        QTest::addColumn<int>("no");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("FR 0 fallback") << "FR" << 0 << QStringLiteral("Erreur non répertoriée");
+        QTest::newRow("EN 23 fallback") << "EN" << 23 << "Error unknown";
+        QTest::newRow("EN 65535 fallback") << "EN" << 65535 << "Error unknown";
+        QTest::newRow("fr is English") << "fr" << 8 << "--> Conversion done";
+        QTest::newRow("empty is English") << "" << 9 << "Empty file";
+        QTest::newRow("FR 8") << "FR" << 8 << QStringLiteral("--> Conversion terminée");
+        QTest::newRow("FR 1 trailing blank") << "FR" << 1 << "--> Erreur Syntaxe dans NAME : ";
+        QTest::newRow("EN 5 trailing blank") << "EN" << 5 << "--> Syntax error in EMAIL : ";
+        QTest::newRow("EN 10") << "EN" << 10 << "The photos directory does'nt exist";
+        QTest::newRow("EN 11") << "EN" << 11 << "The output directory does'nt exist";
+        QTest::newRow("FR 11") << "FR" << 11 << QStringLiteral("Le répertoire de sortie n'existe pas");
+        QTest::newRow("FR 19") << "FR" << 19 << QStringLiteral("Le fichier existe déjà, écraser ?");
+        QTest::newRow("FR 22 as written")
+            << "FR" << 22 << QStringLiteral("Impossible de créer le répoertoire ImageCache");
+        QTest::newRow("EN 22") << "EN" << 22 << "Unable to create the ImageCache directory";
+    }
+    void messages() {
+        QFETCH(QString, langue);
+        QFETCH(int, no);
+        QFETCH(QString, text);
+        QCOMPARE(Mess(langue, quint16(no)), text);
+    }
+
+    void elimineXSync_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("before a parameter") << "TEL;X-SYNC=3;CELL:0601"
+                                            << "TEL;CELL:0601";
+        QTest::newRow("before the value") << "TEL;X-SYNC=3:0601"
+                                          << "TEL:0601";
+        QTest::newRow("only the first") << "TEL;X-SYNC=1;X-SYNC=2;CELL:06"
+                                        << "TEL;X-SYNC=2;CELL:06";
+        QTest::newRow("lower case left alone") << "TEL;x-sync=1:06"
+                                               << "TEL;x-sync=1:06";
+        QTest::newRow("nothing after") << "TEL;X-SYNC"
+                                       << "TEL;X-SYNC";
+        QTest::newRow("inside the value") << "NOTE:a;X-SYNC b:c"
+                                          << "NOTE:a:c";
+        QTest::newRow("no parameter") << "FN:Jean"
+                                      << "FN:Jean";
+    }
+    void elimineXSync() {
+        QFETCH(QString, line);
+        QFETCH(QString, expected);
+        LineList list(QStringList{"BEGIN:VCARD", line, ""});
+        ElimineXSync(list);
+        QCOMPARE(list, (QStringList{"BEGIN:VCARD", expected, ""}));
+    }
+
+    void elementIdSequence() {
+        const quint32 saved = ElementIDState();
+        SetElementIDState(0);
+        QCOMPARE(ElementID(), QStringLiteral("00000808-DC6C-33DC-45DD-ABF05195296B"));
+        QCOMPARE(ElementIDState(), 694906232u);
+        QCOMPARE(ElementID(), QStringLiteral("5F4A6CF8-14FE-798B-1210-D7410F4A4B15"));
+        SetElementIDState(12345);
+        QCOMPARE(ElementID(), QStringLiteral("62A54A12-1469-8DB8-A237-577270A1144D"));
+        SetElementIDState(0xFFFFFFFFu);
+        QCOMPARE(ElementID(), QStringLiteral("F7F633A3-84FE-21DA-DFC9-064D79BFF38A"));
+        SetElementIDState(saved);
+    }
+
+    void elementIdFormat() {
+        SeedElementIDFromClock();
+        static const QRegularExpression form(
+            QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+        QSet<QString> seen;
+        for (int i = 0; i < 200; ++i) {
+            const QString id = ElementID();
+            QVERIFY2(form.match(id).hasMatch(), qPrintable(id));
+            const QString digits = QString(id).remove(u'-');
+            for (int d = 0; d < 32; d += 4)
+                QVERIFY2(digits.mid(d, 4) != QLatin1String("FFFF"), qPrintable(id)); // every draw is below 65535
+            seen.insert(id);
+        }
+        QCOMPARE(seen.size(), 200);
+    }
+
+    void names_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("filtered");
+        QTest::addColumn<QString>("cleaned");
+        QTest::newRow("slashes") << " A/B/C "
+                                 << "A B C"
+                                 << "A B C";
+        QTest::newRow("two colons") << "::"
+                                    << ""
+                                    << "";
+        QTest::newRow("angle brackets") << " <Jean> "
+                                        << "Jean"
+                                        << "Jean";
+        QTest::newRow("all nine") << "a\"b/c\\d*e?f<g>h|i:j"
+                                  << "a b c d e f g h i j"
+                                  << "a b c d e f g h i j";
+        QTest::newRow("controls trimmed") << "\t\x01Nom\x1F "
+                                          << "Nom"
+                                          << "Nom";
+        QTest::newRow("inner control kept") << "a\tb"
+                                            << "a\tb"
+                                            << "a\tb";
+        QTest::newRow("UTF-8 as Windows-1252 bytes")
+            << asCp1252Bytes("Zo\xC3\xAB \xC3\x89lise") << asCp1252Bytes("Zo\xC3\xAB \xC3\x89lise")
+            << QStringLiteral("Zo\u00EB \u00C9lise");
+        QTest::newRow("UTF-8 euro via 0x82 0xAC")
+            << QStringLiteral("\u00E2\u201A\u00AC 5") << QStringLiteral("\u00E2\u201A\u00AC 5")
+            << QStringLiteral("\u20AC 5");
+        QTest::newRow("Windows-1252 name kept")
+            << QStringLiteral("Ren\u00E9e") << QStringLiteral("Ren\u00E9e") << QStringLiteral("Ren\u00E9e");
+        QTest::newRow("outside Windows-1252 kept")
+            << QStringLiteral("\u0141\u00F3d\u017A") << QStringLiteral("\u0141\u00F3d\u017A")
+            << QStringLiteral("\u0141\u00F3d\u017A");
+        QTest::newRow("nbsp is not trimmed")
+            << QStringLiteral("\u00A0x") << QStringLiteral("\u00A0x") << QStringLiteral("\u00A0x");
+    }
+    void names() {
+        QFETCH(QString, text);
+        QFETCH(QString, filtered);
+        QFETCH(QString, cleaned);
+        QCOMPARE(filtreinterdits(text), filtered);
+        QCOMPARE(NettoieNom(text), cleaned);
+    }
+
+    void reDecode_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("ascii") << "plain"
+                               << "plain";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("two-byte") << QStringLiteral("\u00C3\u00A9t\u00C3\u00A9") << QStringLiteral("\u00E9t\u00E9");
+        QTest::newRow("four-byte") << QStringLiteral("\u00F0\u0178\u02DC\u20AC") << QStringLiteral("\U0001F600");
+        QTest::newRow("cut sequence kept") << QStringLiteral("\u00C3") << QStringLiteral("\u00C3");
+        QTest::newRow("overlong kept") << QStringLiteral("\u00C0\u00AF") << QStringLiteral("\u00C0\u00AF");
+        QTest::newRow("no exact byte kept")
+            << QStringLiteral("\u00C3\u00A9\u4E2D") << QStringLiteral("\u00C3\u00A9\u4E2D");
+    }
+    void reDecode() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(ReDecodeUtf8(text), expected);
+    }
+
+    void encodeFile() {
+        const QString abc = m_dir.filePath(QStringLiteral("abc.jpg"));
+        writeBytes(abc, "abc");
+        QByteArray s("junk");
+        QVERIFY(EncodeFile(abc, s));
+        QCOMPARE(s, QByteArray("YWJj"));
+
+        QByteArray sixty;
+        for (int i = 0; i < 60; ++i)
+            sixty += char(i);
+        const QString longer = m_dir.filePath(QStringLiteral("sixty.jpg"));
+        writeBytes(longer, sixty);
+        QVERIFY(EncodeFile(longer, s));
+        const QByteArray b64 = sixty.toBase64();
+        QCOMPARE(s, b64.left(76) + "\r\n" + b64.mid(76));
+
+        const QString empty = m_dir.filePath(QStringLiteral("empty.jpg"));
+        writeBytes(empty, QByteArray());
+        s = "junk";
+        QVERIFY(!EncodeFile(empty, s));
+        QVERIFY(s.isEmpty());
+
+        s = "junk";
+        QVERIFY(!EncodeFile(m_dir.filePath(QStringLiteral("missing.jpg")), s));
+        QVERIFY(s.isEmpty());
+
+        const QString folder = m_dir.filePath(QStringLiteral("folder.jpg"));
+        QVERIFY(QDir().mkpath(folder));
+        s = "junk";
+        QVERIFY(!EncodeFile(folder, s));
+        QVERIFY(s.isEmpty());
+    }
+
+    void ecrirePhoto_data() {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("continuation");
+        QTest::addColumn<QStringList>("lines");
+        const QString photo = QStringLiteral("PHOTO;ENCODING=BASE64;TYPE=JPEG:");
+        const QByteArray d44(44, 'A'), d48(48, 'B'), d156(156, 'C');
+        QTest::newRow("empty data writes nothing") << photo << QByteArray() << " " << QStringList();
+        QTest::newRow("76 characters, one line") << photo << d44 << " " << QStringList{photo + QString(d44)};
+        QTest::newRow("78 then 2") << photo << d48 << " "
+                                   << QStringList{photo + QString(d48.left(46)), " " + QString(d48.right(2))};
+        QTest::newRow("10 characters padded")
+            << photo << QByteArray("0123456789") << " " << QStringList{photo + "0123456789=="};
+        QTest::newRow("7 gets one =") << QString() << QByteArray("abcdefg") << " " << QStringList{"abcdefg="};
+        QTest::newRow("5 gets three =") << QString() << QByteArray("abcde") << " " << QStringList{"abcde==="};
+        QTest::newRow("8 gets none") << QString() << QByteArray("abcdefgh") << " " << QStringList{"abcdefgh"};
+        QTest::newRow("CR LF pairs removed, lone LF kept")
+            << QString() << QByteArray("ab\r\ncd\nef") << " " << QStringList{"abcd\nef="};
+        QTest::newRow("contact: 156 is two lines")
+            << QString() << d156 << "" << QStringList{QString(d156.left(78)), QString(d156.mid(78))};
+        QTest::newRow("vCard: 157 data, three lines")
+            << QString() << QByteArray(156, 'C') + "DEF\r\nG"
+            << " " << QStringList{QString(d156.left(78)), " " + QString(d156.mid(78)), " DEFG"};
+    }
+    void ecrirePhoto() {
+        QFETCH(QString, prefix);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, continuation);
+        QFETCH(QStringList, lines);
+        LineList out(QStringList{"BEGIN:VCARD"});
+        EcrirePhotoLignes(prefix, data, out, continuation);
+        QCOMPARE(out, QStringList{"BEGIN:VCARD"} + lines);
+    }
+
+    void writeFileAtomic() {
+        const QString file = m_dir.filePath(QStringLiteral("atomic.vcf"));
+        WriteFileAtomic(file, "first");
+        WriteFileAtomic(file, "second");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("second"));
+        try {
+            WriteFileAtomic(m_dir.path(), "x");
+            QFAIL("no error raised");
+        } catch (const FileWriteError& e) {
+            QVERIFY(e.message().contains(m_dir.path()));
+        }
+    }
+
+    void findPictureFile() {
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        writeBytes(dir.filePath(QStringLiteral("Dupont Jean.jpg")), "x");
+        writeBytes(dir.filePath(QStringLiteral("martin paul.JPG")), "x");
+        writeBytes(dir.filePath(QStringLiteral("MARTIN PAUL.jpg")), "x");
+        writeBytes(dir.filePath(QStringLiteral("\u00C9lise.jpg")), "x");
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Folder.jpg"))));
+        writeBytes(dir.filePath(QStringLiteral("folder.JPG")), "x");
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Only Folder.jpg"))));
+
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("Dupont Jean.jpg")), folder + "/Dupont Jean.jpg");
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("dupont jean.JPG")), folder + "/Dupont Jean.jpg");
+        // Several candidates: the first in UTF-16 order ('M' before 'm').
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("Martin Paul.jpg")), folder + "/MARTIN PAUL.jpg");
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("martin paul.JPG")), folder + "/martin paul.JPG");
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("\u00E9LISE.JPG")), folder + QStringLiteral("/\u00C9lise.jpg"));
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("Folder.jpg")), folder + "/folder.JPG");
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("Only Folder.jpg")), QString());
+        QCOMPARE(FindPictureFile(folder, QStringLiteral("Nobody.jpg")), QString());
+        QCOMPARE(FindPictureFile(folder + "/", QStringLiteral("Dupont Jean.jpg")), folder + "/Dupont Jean.jpg");
+        QCOMPARE(FindPictureFile(folder + "/missing", QStringLiteral("Dupont Jean.jpg")), QString());
+    }
+
+    void joinPath_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("joined");
+        QTest::newRow("plain") << "/photos"
+                               << "/photos/a.jpg";
+        QTest::newRow("slash") << "/photos/"
+                               << "/photos/a.jpg";
+        QTest::newRow("backslash") << "C:\\photos\\"
+                                   << "C:\\photos\\a.jpg";
+        QTest::newRow("empty") << ""
+                               << "a.jpg";
+    }
+    void joinPath() {
+        QFETCH(QString, folder);
+        QFETCH(QString, joined);
+        QCOMPARE(JoinPath(folder, QStringLiteral("a.jpg")), joined);
+    }
+
+    void appConfigDir() {
+        const QByteArray saved = qgetenv("APPDATA");
+        const bool had = qEnvironmentVariableIsSet("APPDATA");
+        qputenv("APPDATA", "/some/roaming");
+        QCOMPARE(GetAppConfigDir(), QStringLiteral("/some/roaming"));
+        qputenv("APPDATA", "");
+        QCOMPARE(GetAppConfigDir(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        qunsetenv("APPDATA");
+        QCOMPARE(GetAppConfigDir(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        QVERIFY(!GetAppConfigDir().isEmpty());
+        if (had)
+            qputenv("APPDATA", saved);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUtilities)
+#include "tst_utilities.moc"
