@@ -1,0 +1,225 @@
+#include "kzlex/passes.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+
+#include <utility>
+
+// Each pass reads the old list once and builds the new one, then swaps it in: deleting or
+// inserting in the middle of a list of a million lines would cost a move of the whole tail
+// each time.
+
+namespace {
+
+inline char16_t upperAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+}
+
+inline bool isTrimmed(QChar c) {
+    return c.unicode() <= 0x20;
+}
+
+// Trims every character of code U+0020 or below from both ends (QString::trimmed would
+// also take the no-break space and keep the other controls).
+QString trimControls(const QString& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && isTrimmed(s.at(b)))
+        ++b;
+    while (e > b && isTrimmed(s.at(e - 1)))
+        --e;
+    if (b == 0 && e == s.size())
+        return s;
+    return s.mid(b, e - b);
+}
+
+QString upperAsciiString(QStringView s) {
+    QString out(s.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (qsizetype i = 0; i < s.size(); ++i)
+        d[i] = QChar(upperAscii(s[i].unicode()));
+    return out;
+}
+
+// Position of the first "X-ABLABEL:" in the line upper-cased (a-z only), or -1.
+qsizetype findLabel(QStringView line) {
+    static constexpr char16_t kLabel[] = u"X-ABLABEL:";
+    constexpr qsizetype kLen = std::size(kLabel) - 1;
+    for (qsizetype i = 0; i + kLen <= line.size(); ++i) {
+        qsizetype k = 0;
+        while (k < kLen && upperAscii(line[i + k].unicode()) == kLabel[k])
+            ++k;
+        if (k == kLen)
+            return i;
+    }
+    return -1;
+}
+
+bool startsWithPhoto(QStringView line) {
+    static constexpr char16_t kPhoto[] = u"PHOTO";
+    if (line.size() < 5)
+        return false;
+    for (qsizetype k = 0; k < 5; ++k)
+        if (upperAscii(line[k].unicode()) != kPhoto[k])
+            return false;
+    return true;
+}
+
+// The group prefixes in a trie, each end node holding the prefix's rank in first-met order,
+// so that finding the first listed prefix that starts a line costs the length of the match.
+class PrefixTrie {
+public:
+    void add(QStringView prefix, int rank) {
+        int node = 0;
+        for (QChar c : prefix) {
+            const quint64 key = (quint64(node) << 16) | c.unicode();
+            auto it = m_children.constFind(key);
+            if (it == m_children.constEnd()) {
+                m_rank.append(-1);
+                it = m_children.insert(key, int(m_rank.size() - 1));
+            }
+            node = it.value();
+        }
+        if (m_rank[node] < 0)
+            m_rank[node] = rank;
+    }
+
+    // Length of the lowest-ranked prefix that starts `text` (upper-cased a-z as it is read),
+    // or 0 when none does.
+    qsizetype firstMatch(QStringView text) const {
+        int node = 0;
+        int bestRank = -1;
+        qsizetype bestLen = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const quint64 key = (quint64(node) << 16) | upperAscii(text[i].unicode());
+            auto it = m_children.constFind(key);
+            if (it == m_children.constEnd())
+                break;
+            node = it.value();
+            const int r = m_rank[node];
+            if (r >= 0 && (bestRank < 0 || r < bestRank)) {
+                bestRank = r;
+                bestLen = i + 1;
+            }
+        }
+        return bestLen;
+    }
+
+private:
+    QHash<quint64, int> m_children;
+    QList<int> m_rank{-1}; // node 0 is the root
+};
+
+} // namespace
+
+void PreTraitementGoogle(LineList& T) {
+    // Collect the group prefixes of the label lines and empty those lines.
+    QStringList AVirer;
+    QSet<QString> known;
+    for (QString& line : T) {
+        const qsizetype at = findLabel(line);
+        if (at < 0)
+            continue;
+        const QString S = trimControls(upperAsciiString(QStringView(line).left(at)));
+        if (!S.isEmpty() && !known.contains(S)) {
+            known.insert(S);
+            AVirer.append(S);
+        }
+        line = QString();
+    }
+    if (AVirer.isEmpty())
+        return;
+
+    PrefixTrie trie;
+    for (int i = 0; i < AVirer.size(); ++i)
+        trie.add(AVirer.at(i), i);
+
+    // Strip from each line the first listed prefix that its trimmed, upper-cased text begins
+    // with. The prefix is trimmed itself, so matching after the leading blanks is the same.
+    // The count is taken off the untrimmed line, as it stands.
+    for (QString& line : T) {
+        qsizetype b = 0;
+        while (b < line.size() && isTrimmed(line.at(b)))
+            ++b;
+        const qsizetype n = trie.firstMatch(QStringView(line).mid(b));
+        if (n > 0)
+            line.remove(0, n);
+    }
+}
+
+void PreTraitementMyPhone(LineList& T) {
+    QStringList out;
+    out.reserve(T.size());
+    bool PhotoEnCours = false;
+    const qsizetype count = T.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        QString& line = T[i];
+        if (PhotoEnCours) {
+            // The block of base64 data ends at the first continuation line.
+            if (!line.isEmpty() && line.at(0) == u' ')
+                PhotoEnCours = false;
+            out.append(std::move(line));
+            continue;
+        }
+        if (startsWithPhoto(line)) {
+            PhotoEnCours = true;
+            out.append(std::move(line));
+            continue;
+        }
+        if (line.isEmpty())
+            continue;
+        // A quoted-printable soft line break becomes a folded continuation line.
+        if (line.endsWith(u'=') && i + 1 < count) {
+            line.chop(1);
+            QString& next = T[i + 1];
+            if (!next.isEmpty() && next.at(0) != u' ')
+                next.prepend(u' ');
+        }
+        if (line.contains(u'=')) {
+            line.replace(QStringLiteral("=0A"), QStringLiteral("\\n"));
+            // Deliberately a blank, not "=": TYPE=3DCELL reads as TYPE CELL.
+            line.replace(QStringLiteral("=3D"), QStringLiteral(" "));
+        }
+        out.append(std::move(line));
+    }
+    T.swap(out);
+}
+
+void PostTraitementMyPhone(LineList& T) {
+    QStringList out;
+    out.reserve(T.size() + T.size() / 16 + 1);
+    bool PhotoEnCours = false;
+    for (QString& line : T) {
+        if (PhotoEnCours) {
+            if (line.isEmpty() || line.at(0) == u' ') {
+                out.append(std::move(line));
+                continue;
+            }
+            // The line after the photo data: a blank line closes the block, then the line is
+            // treated like any other.
+            PhotoEnCours = false;
+            out.append(QString());
+        }
+        if (startsWithPhoto(line)) {
+            PhotoEnCours = true;
+            out.append(std::move(line));
+            continue;
+        }
+        if (line.isEmpty()) {
+            out.append(std::move(line));
+            continue;
+        }
+        if (line.contains(u'&'))
+            line.replace(QStringLiteral("&#10;"), QStringLiteral("=0A"));
+        if (line.contains(u'\\'))
+            line.replace(QStringLiteral("\\n"), QStringLiteral("=0A"));
+        if (line.size() >= 2 && line.at(1) == u' ')
+            line.replace(1, 1, QStringLiteral("=3D"));
+        // A folded continuation line becomes a soft line break on the line before it.
+        if (line.at(0) == u' ' && !out.isEmpty())
+            out.last().append(u'=');
+        out.append(trimControls(line));
+    }
+    T.swap(out);
+}

@@ -1,0 +1,273 @@
+#include "kzlex/passes.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+// The passes written the plain way, editing the list in place line by line; the linear
+// versions must give exactly the same lists.
+QString upper(const QString& s) {
+    QString r = s;
+    for (QChar& c : r)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - 32);
+    return r;
+}
+
+QString trimLow(const QString& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 0x20)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 0x20)
+        --e;
+    return s.mid(b, e - b);
+}
+
+void googleInPlace(QStringList& T) {
+    QStringList AVirer;
+    for (int i = 0; i < T.size(); ++i) {
+        const QString u = upper(T[i]);
+        const qsizetype p = u.indexOf("X-ABLABEL:");
+        if (p < 0)
+            continue;
+        const QString S = trimLow(u.left(p));
+        if (!S.isEmpty() && !AVirer.contains(S))
+            AVirer.append(S);
+        T[i] = QString();
+    }
+    for (int i = 0; i < T.size(); ++i) {
+        const QString u = upper(trimLow(T[i]));
+        for (const QString& P : AVirer) {
+            if (u.startsWith(P)) {
+                T[i] = T[i].mid(P.size());
+                break;
+            }
+        }
+    }
+}
+
+void preMyPhoneInPlace(QStringList& T) {
+    bool photo = false;
+    int i = 0;
+    while (i < T.size()) {
+        if (!photo) {
+            if (upper(T[i]).startsWith("PHOTO")) {
+                photo = true;
+            } else if (T[i].isEmpty()) {
+                T.removeAt(i);
+                continue;
+            } else {
+                if (T[i].endsWith('=') && i + 1 < T.size()) {
+                    T[i].chop(1);
+                    if (!T[i + 1].isEmpty() && !T[i + 1].startsWith(' '))
+                        T[i + 1].prepend(' ');
+                }
+                T[i].replace("=0A", "\\n");
+                T[i].replace("=3D", " ");
+            }
+        } else if (!T[i].isEmpty() && T[i].startsWith(' ')) {
+            photo = false;
+        }
+        ++i;
+    }
+}
+
+void postMyPhoneInPlace(QStringList& T) {
+    bool photo = false;
+    int i = 0;
+    while (i < T.size()) {
+        if (!photo) {
+            if (upper(T[i]).startsWith("PHOTO")) {
+                photo = true;
+            } else {
+                QString s = T[i];
+                s.replace("&#10;", "=0A");
+                s.replace("\\n", "=0A");
+                if (s.size() >= 2 && s.at(1) == ' ')
+                    s = s.left(1) + "=3D" + s.mid(2);
+                if (!s.isEmpty() && s.at(0) == ' ' && i > 0)
+                    T[i - 1].append('=');
+                T[i] = trimLow(s);
+            }
+        } else if (!T[i].isEmpty() && !T[i].startsWith(' ')) {
+            photo = false;
+            T.insert(i, QString());
+        }
+        ++i;
+    }
+}
+
+} // namespace
+
+class TestPasses : public QObject {
+    Q_OBJECT
+private slots:
+    void google_data();
+    void google();
+    void preMyPhone_data();
+    void preMyPhone();
+    void postMyPhone_data();
+    void postMyPhone();
+    void emptyLists();
+    void randomListsMatchInPlaceEditing();
+};
+
+void TestPasses::google_data() {
+    QTest::addColumn<QStringList>("input");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("no label lines") << QStringList{"BEGIN:VCARD", "item1.EMAIL:x", "END:VCARD"}
+                                    << QStringList{"BEGIN:VCARD", "item1.EMAIL:x", "END:VCARD"};
+    QTest::newRow("grouped properties") << QStringList{"item1.EMAIL;type=INTERNET:x", "item1.X-ABLabel:Home"}
+                                        << QStringList{"EMAIL;type=INTERNET:x", ""};
+    QTest::newRow("label after its property, any case")
+        << QStringList{"ITEM2.TEL:1", "item2.x-ablabel:Work", "Item2.URL:u"} << QStringList{"TEL:1", "", "URL:u"};
+    QTest::newRow("label without prefix")
+        << QStringList{"X-ABLabel:Home", "item1.TEL:1"} << QStringList{"", "item1.TEL:1"};
+    QTest::newRow("same prefix twice") << QStringList{"item1.X-ABLabel:a", "item1.X-ABLabel:b", "item1.TEL:1"}
+                                       << QStringList{"", "", "TEL:1"};
+    QTest::newRow("two prefixes, each line its own")
+        << QStringList{"item1.TEL:1", "item2.TEL:2", "item1.X-ABLabel:a", "item2.X-ABLabel:b", "item3.TEL:3"}
+        << QStringList{"TEL:1", "TEL:2", "", "", "item3.TEL:3"};
+    QTest::newRow("dot keeps item10 apart")
+        << QStringList{"item1.X-ABLabel:a", "item10.TEL:1"} << QStringList{"", "item10.TEL:1"};
+    QTest::newRow("label text inside a note")
+        << QStringList{"NOTE:see x-ablabel:here", "NOTE:SEE again"} << QStringList{"", " again"};
+    QTest::newRow("blanks around the prefix")
+        << QStringList{"  item1. X-ABLabel:a", "item1.TEL:1"} << QStringList{"", "TEL:1"};
+    // The prefix length is cut from the line as it stands, leading blanks included.
+    QTest::newRow("indented grouped line")
+        << QStringList{"item1.X-ABLabel:a", "  item1.TEL:1"} << QStringList{"", "1.TEL:1"};
+    QTest::newRow("shorter prefix listed first wins")
+        << QStringList{"A.X-ABLABEL:1", "A.B.X-ABLABEL:2", "A.B.TEL:3"} << QStringList{"", "", "B.TEL:3"};
+    QTest::newRow("longer prefix listed first wins")
+        << QStringList{"A.B.X-ABLABEL:2", "A.X-ABLABEL:1", "A.B.TEL:3", "A.TEL:4"}
+        << QStringList{"", "", "TEL:3", "TEL:4"};
+}
+
+void TestPasses::google() {
+    QFETCH(QStringList, input);
+    QFETCH(QStringList, expected);
+    LineList list(input);
+    PreTraitementGoogle(list);
+    QCOMPARE(QStringList(list), expected);
+}
+
+void TestPasses::preMyPhone_data() {
+    QTest::addColumn<QStringList>("input");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("worked example") << QStringList{"NOTE;ENCODING=QUOTED-PRINTABLE:x=0Ay=", "z=3Dw"}
+                                    << QStringList{"NOTE;ENCODING=QUOTED-PRINTABLE:x\\ny", " z w"};
+    QTest::newRow("soft break") << QStringList{"A=", "B"} << QStringList{"A", " B"};
+    QTest::newRow("soft break before folded line") << QStringList{"A=", " B"} << QStringList{"A", " B"};
+    QTest::newRow("soft break on last line stays") << QStringList{"A", "B="} << QStringList{"A", "B="};
+    QTest::newRow("soft break before empty line") << QStringList{"A=", "", "B"} << QStringList{"A", "B"};
+    QTest::newRow("chained soft breaks") << QStringList{"A=", "B=", "C"} << QStringList{"A", " B", " C"};
+    QTest::newRow("empty lines deleted") << QStringList{"A", "", "", "B", ""} << QStringList{"A", "B"};
+    QTest::newRow("=3D becomes a blank") << QStringList{"TEL;TYPE=3DCELL:1"} << QStringList{"TEL;TYPE CELL:1"};
+    QTest::newRow("soft break removed before decoding") << QStringList{"x=3=", "D"} << QStringList{"x=3", " D"};
+    QTest::newRow("photo block kept") << QStringList{"PHOTO;ENCODING=BASE64:AB==", "CD==", "", " EF=", "X=3D"}
+                                      << QStringList{"PHOTO;ENCODING=BASE64:AB==", "CD==", "", " EF=", "X "};
+    QTest::newRow("lower-case photo opens a block")
+        << QStringList{"photo:a=", "b=0A"} << QStringList{"photo:a=", "b=0A"};
+    QTest::newRow("logo rewritten") << QStringList{"LOGO:AB=", "CD=3D"} << QStringList{"LOGO:AB", " CD "};
+    QTest::newRow("photo at end of list") << QStringList{"PHOTO:a", "b="} << QStringList{"PHOTO:a", "b="};
+    QTest::newRow("closing line of block is not rewritten")
+        << QStringList{"PHOTO:a", " b=", "c=0A"} << QStringList{"PHOTO:a", " b=", "c\\n"};
+    QTest::newRow("soft break into a photo line")
+        << QStringList{"A=", "PHOTO:x", "y="} << QStringList{"A", " PHOTO:x", "y="};
+}
+
+void TestPasses::preMyPhone() {
+    QFETCH(QStringList, input);
+    QFETCH(QStringList, expected);
+    LineList list(input);
+    PreTraitementMyPhone(list);
+    QCOMPARE(QStringList(list), expected);
+}
+
+void TestPasses::postMyPhone_data() {
+    QTest::addColumn<QStringList>("input");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("worked example") << QStringList{"NOTE:a\\nb", " c", "PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA", " BBBB",
+                                                   "END:VCARD"}
+                                    << QStringList{"NOTE:a=0Ab=", "c", "PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA",
+                                                   " BBBB",       "",  "END:VCARD"};
+    QTest::newRow("xml line break") << QStringList{"NOTE:a&#10;b"} << QStringList{"NOTE:a=0Ab"};
+    QTest::newRow("first line folded") << QStringList{" abc", "X"} << QStringList{"abc", "X"};
+    QTest::newRow("two leading blanks") << QStringList{"X", "  y"} << QStringList{"X=", "=3Dy"};
+    QTest::newRow("second character blank") << QStringList{"a b"} << QStringList{"a=3Db"};
+    QTest::newRow("empty line stays") << QStringList{"A", "", " b"} << QStringList{"A", "=", "b"};
+    QTest::newRow("trailing blanks trimmed") << QStringList{"AB  \t"} << QStringList{"AB"};
+    QTest::newRow("logo folded lines") << QStringList{"LOGO;ENCODING=b:AAAA", " BBBB", " CC==", "END:VCARD"}
+                                       << QStringList{"LOGO;ENCODING=b:AAAA=", "BBBB=", "CC==", "END:VCARD"};
+    QTest::newRow("photo block to end of list")
+        << QStringList{"PHOTO:AAAA", " BB", ""} << QStringList{"PHOTO:AAAA", " BB", ""};
+    QTest::newRow("photo block keeps empty lines")
+        << QStringList{"photo:AA", "", " BB", "N:x"} << QStringList{"photo:AA", "", " BB", "", "N:x"};
+    QTest::newRow("photo right after photo") << QStringList{"PHOTO:A", " B", "PHOTO:C", " D", "END:VCARD"}
+                                             << QStringList{"PHOTO:A", " B", "", "PHOTO:C", " D", "", "END:VCARD"};
+    QTest::newRow("photo data not rewritten")
+        << QStringList{"PHOTO:A", " a\\n&#10;", "X"} << QStringList{"PHOTO:A", " a\\n&#10;", "", "X"};
+}
+
+void TestPasses::postMyPhone() {
+    QFETCH(QStringList, input);
+    QFETCH(QStringList, expected);
+    LineList list(input);
+    PostTraitementMyPhone(list);
+    QCOMPARE(QStringList(list), expected);
+}
+
+void TestPasses::emptyLists() {
+    LineList a, b, c;
+    PreTraitementGoogle(a);
+    PreTraitementMyPhone(b);
+    PostTraitementMyPhone(c);
+    QVERIFY(a.isEmpty() && b.isEmpty() && c.isEmpty());
+}
+
+void TestPasses::randomListsMatchInPlaceEditing() {
+    // Lines built from the pieces the passes react to.
+    const QStringList pieces{"",      " ",     "  ",    "=",          "=0A",        "=3D",    "\\n",    "&#10;",
+                             "PHOTO", "photo", "LOGO",  "X-ABLabel:", "x-ablabel:", "item1.", "ITEM1.", "item10.",
+                             "a.",    "A.B.",  "TEL:1", "\t",         "b",          "\x01",   "N"};
+    QRandomGenerator rng(42);
+    for (int round = 0; round < 30000; ++round) {
+        QStringList input;
+        const int count = rng.bounded(8);
+        for (int i = 0; i < count; ++i) {
+            QString line;
+            const int n = rng.bounded(4);
+            for (int k = 0; k < n; ++k)
+                line += pieces.at(rng.bounded(int(pieces.size())));
+            input << line;
+        }
+        QStringList expected = input;
+        LineList list(input);
+        switch (round % 3) {
+        case 0:
+            googleInPlace(expected);
+            PreTraitementGoogle(list);
+            break;
+        case 1:
+            preMyPhoneInPlace(expected);
+            PreTraitementMyPhone(list);
+            break;
+        case 2:
+            postMyPhoneInPlace(expected);
+            PostTraitementMyPhone(list);
+            break;
+        }
+        if (QStringList(list) != expected)
+            QFAIL(qPrintable(QString("pass %1 on [%2]: got [%3], expected [%4]")
+                                 .arg(round % 3)
+                                 .arg(input.join("|"), QStringList(list).join("|"), expected.join("|"))));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPasses)
+#include "tst_passes.moc"
