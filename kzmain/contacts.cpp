@@ -1,0 +1,227 @@
+// Conversion of one vCard file into one Windows Contacts .contact document per card: the card
+// loop, the dispatch of lines, the document frame, the collections and the output files.
+#include "kzmain/contacts_p.h"
+
+namespace {
+
+// Start and end tags of the eight collections, in TItems order.
+constexpr std::array<QStringView, ItemCount> CollectionTags = {
+    u"NameCollection",  u"PhoneNumberCollection", u"DateCollection", u"PhysicalAddressCollection",
+    u"PhotoCollection", u"PositionCollection",    u"UrlCollection",  u"EmailAddressCollection",
+};
+
+constexpr QStringView Declaration = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+// Two blanks before the MSP2P declaration, as Windows Contacts writes it.
+constexpr QStringView RootTag = u"<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\" "
+                                u"xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"  "
+                                u"xmlns:MSP2P=\"http://schemas.microsoft.com/Contact/Extended/MSP2P\">";
+
+} // namespace
+
+QString TabIndent(int Indent) {
+    return Indent > 0 ? QString(Indent, QLatin1Char(' ')) : QString();
+}
+
+void TF_Principal::TraitementSVCFToContact(LineList& TSLin) {
+    ContactConversion conversion(*this);
+    conversion.run(TSLin);
+}
+
+ContactConversion::ContactConversion(TF_Principal& principal)
+    : P(principal), LEX(principal.LEX), win(principal.window()) {}
+
+void ContactConversion::ajoute(QString& buffer, int indent, QStringView text) {
+    if (indent > 0)
+        buffer.append(QString(indent, QLatin1Char(' ')));
+    buffer.append(text);
+    buffer.append(u"\r\n");
+}
+
+QString ContactConversion::idAttr() {
+    return QLatin1Char('"') + ElementID() + QLatin1Char('"');
+}
+
+void ContactConversion::run(LineList& TSLin) {
+    if (win.isChecked(Ctrl::C_MyPhoneIn))
+        PreTraitementMyPhone(TSLin);
+    if (win.isChecked(Ctrl::C_TagSync))
+        ElimineXSync(TSLin);
+    optPhoto = win.isChecked(Ctrl::C_Photo);
+    optLogos = win.isChecked(Ctrl::C_Logos);
+    Langue = P.Langue;
+
+    const qsizetype n = TSLin.size();
+    for (qsizetype I = 0; I < n; ++I) {
+        P.LaisserEvenements();
+        ligneCourante = I + 1;
+        // Unfolding: a following line that starts with one blank continues this one.
+        const QString& first = TSLin.at(I);
+        if (I + 1 < n && TSLin.at(I + 1).startsWith(QLatin1Char(' '))) {
+            QString logical = first;
+            while (I + 1 < n && TSLin.at(I + 1).startsWith(QLatin1Char(' '))) {
+                ++I;
+                logical.append(QStringView(TSLin.at(I)).mid(1));
+            }
+            LEX.BUFFER = std::move(logical);
+        } else {
+            LEX.BUFFER = first;
+        }
+        DEBUTANALYSE(LEX);
+        dispatch();
+    }
+    // A card that the input leaves open is dropped.
+    viderCarte();
+    carteOuverte = false;
+
+    const QString fin = Mess(Langue, 8);
+    win.appendMemo(fin);
+    win.appendLog(fin);
+}
+
+void ContactConversion::dispatch() {
+    // One shared scan: a chain whose first steps succeed leaves the record after them, and the
+    // later tests start from there (BEGIN:VCALENDAR ends as the unknown tag VCALENDAR).
+    if (IDENTPATERN(LEX, u"PHOTO"))
+        TraitementPhoto(QStringLiteral("PHOTO"), LEX.BUFFER);
+    else if (IDENTPATERN(LEX, u"LOGO"))
+        TraitementPhoto(QStringLiteral("LOGO"), LEX.BUFFER);
+    else if (IDENTPATERN(LEX, u"BEGIN") && SEPARATEUR(LEX, u":") && IDENTPATERN(LEX, u"VCARD"))
+        debutCarte();
+    else if (IDENTPATERN(LEX, u"END") && SEPARATEUR(LEX, u":") && IDENTPATERN(LEX, u"VCARD"))
+        finCarte();
+    else if (IDENTPATERN(LEX, u"N") && (SEPARATEUR(LEX, u";") || SEPARATEUR(LEX, u":")))
+        TraiteNom();
+    else if (IDENTPATERN(LEX, u"URL"))
+        TraiteUrl();
+    else if (IDENTPATERN(LEX, u"TEL"))
+        TraiteTel();
+    else if (IDENTPATERN(LEX, u"ADR"))
+        TraiteAdr();
+    else if (IDENTPATERN(LEX, u"EMAIL"))
+        TraiteEmail();
+    else if (IDENTPATERN(LEX, u"NOTE"))
+        TraiteNote();
+    else if (IDENTPATERN(LEX, u"TITLE"))
+        TraiteTitre();
+    else if (IDENTPATERN(LEX, u"FN"))
+        TraiteFN();
+    else if (IDENTPATERN(LEX, u"BDAY"))
+        TraiteAnniversaire();
+    else if (IDENTPATERN(LEX, u"ORG"))
+        TraiteOrg();
+    else
+        TraiteAutre();
+}
+
+void ContactConversion::viderCarte() {
+    TSLOut.clear();
+    for (TListeItems& item : ListeItems) {
+        item.L.clear();
+        item.B = false;
+    }
+    NomPrenom.clear();
+    MonOrganisation.clear();
+    BPhotoUser = false;
+    BPhotoLogo = false;
+    INDENT = 0;
+}
+
+QString ContactConversion::ligneDateCreation() const {
+    const QDateTime t = P.DateCreation();
+    return QStringLiteral("<c:CreationDate>") + t.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+           QStringLiteral("Z</c:CreationDate>");
+}
+
+void ContactConversion::debutCarte() {
+    if (carteOuverte) {
+        // The open card has no END:VCARD line: write it as its end line would, then say so.
+        const qsizetype debut = ligneDebutCarte;
+        const qint64 numero = NoEnr + 1;
+        finCarte();
+        win.appendLog(CardStructureError(QStringLiteral("%1: card %2, which begins at line %3, has no END:VCARD line")
+                                             .arg(P.NomFichierEntree)
+                                             .arg(numero)
+                                             .arg(debut))
+                          .errorLine());
+    }
+    // Whatever lines outside a card left behind belongs to no card.
+    viderCarte();
+    carteOuverte = true;
+    ligneDebutCarte = ligneCourante;
+
+    ajoute(TSLOut, 0, Declaration);
+    ajoute(TSLOut, 0, RootTag);
+    INDENT = 3;
+    ajoute(TSLOut, INDENT, u"<c:Gender>Unspecified</c:Gender>");
+    ajoute(TSLOut, INDENT, ligneDateCreation());
+    ajoute(TSLOut, INDENT, u"<c:Extended xsi:nil=\"true\"/>");
+    ajoute(TSLOut, INDENT, u"<c:ContactIDCollection>");
+    ajoute(TSLOut, INDENT + 3, QStringLiteral("<c:ContactID c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajoute(TSLOut, INDENT + 6, QStringLiteral("<c:Value>") + ElementID() + QStringLiteral("</c:Value>"));
+    ajoute(TSLOut, INDENT + 3, u"</c:ContactID>");
+    ajoute(TSLOut, INDENT, u"</c:ContactIDCollection>");
+    ConvertContactInit();
+}
+
+void ContactConversion::ConvertContactInit() {
+    for (int i = 0; i < ItemCount; ++i) {
+        ListeItems[i].B = false;
+        ajoute(ListeItems[i].L, INDENT, QStringLiteral("<c:%1>").arg(CollectionTags[i]));
+    }
+    ajouteItem(ItemPosition, INDENT + 3, QStringLiteral("<c:Position c:ElementID=") + idAttr() + QLatin1Char('>'));
+}
+
+void ContactConversion::ConvertContactFin() {
+    ajouteItem(ItemEmail, INDENT + 3,
+               QStringLiteral("<c:EmailAddress c:ElementID=") + idAttr() + QStringLiteral(" xsi:nil=\"true\"/>"));
+    for (int i = 0; i < ItemCount; ++i)
+        if (i != ItemPosition)
+            ajoute(ListeItems[i].L, INDENT, QStringLiteral("</c:%1>").arg(CollectionTags[i]));
+    ajouteItem(ItemPosition, INDENT + 6, u"<c:LabelCollection>");
+    ajouteItem(ItemPosition, INDENT + 9, u"<c:Label>Business</c:Label>");
+    ajouteItem(ItemPosition, INDENT + 6, u"</c:LabelCollection>");
+    ajouteItem(ItemPosition, INDENT + 3, u"</c:Position>");
+    ajouteItem(ItemPosition, INDENT, u"</c:PositionCollection>");
+    for (TListeItems& item : ListeItems) {
+        if (item.B)
+            TSLOut.append(item.L);
+        item.L.clear();
+    }
+    ajoute(TSLOut, 0, u"</c:contact>");
+    INDENT = 0;
+}
+
+void ContactConversion::finCarte() {
+    if (!carteOuverte)
+        return; // an end line with no open card writes nothing
+    carteOuverte = false;
+
+    RecherchePhoto(optPhoto, P.NomRepPhotos, NomPrenom, BPhotoUser, QStringLiteral("PHOTO"));
+    RecherchePhoto(optLogos, P.NomRepLogos, MonOrganisation, BPhotoLogo, QStringLiteral("LOGO"));
+    ConvertContactFin();
+
+    ++NoEnr;
+    QString compteur = QString::number(NoEnr);
+    if (compteur.size() < 5)
+        compteur.prepend(QString(5 - compteur.size(), QLatin1Char('0')));
+    win.setCompteur(compteur);
+
+    if (NomPrenom.isEmpty())
+        NomPrenom = MonOrganisation;
+    QString nom = compteur + QLatin1Char(' ') + NomPrenom;
+    while (!nom.isEmpty() && nom.back().unicode() <= 0x20)
+        nom.chop(1);
+    if (BPhotoUser || BPhotoLogo)
+        nom += QStringLiteral(" (PHOTO)");
+    nom += QStringLiteral(".contact");
+    NomFichierCourant = JoinPath(P.NomRepSortie, nom);
+
+    try {
+        // The document is real Unicode text: written as UTF-8, as its declaration says.
+        WriteFileAtomic(NomFichierCourant, TSLOut.toUtf8());
+    } catch (const KzError& e) {
+        P.LogError(e);
+    }
+    win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
+    viderCarte();
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The state of one run of the Windows Contacts conversion: the pending document, the eight
+// collection buffers and the values of the current card. Private to contacts*.cpp.
+#include "kzmain/kzmain.h"
+#include <array>
+
+// The collections of a contact document, in the order in which they are written.
+enum TItems { ItemNom, ItemTel, ItemDate, ItemAdrPhy, ItemPhoto, ItemPosition, ItemURL, ItemEmail, ItemCount };
+
+// One collection's buffer: finished lines (each ending in CR LF) and whether the current card
+// put an entry into it.
+struct TListeItems {
+    QString L;
+    bool B = false;
+};
+using TListeTab = std::array<TListeItems, ItemCount>;
+
+// `Indent` blanks; the empty text for 0 or less.
+QString TabIndent(int Indent);
+
+class ContactConversion {
+public:
+    explicit ContactConversion(TF_Principal& principal);
+    void run(LineList& TSLin);
+
+private:
+    // Card loop and document frame (contacts.cpp)
+    void dispatch();
+    void debutCarte();
+    void finCarte();
+    void ConvertContactInit();
+    void ConvertContactFin();
+    void viderCarte();
+    QString ligneDateCreation() const;
+
+    // Property handlers and pictures (contacts_properties.cpp)
+    void TraiteNom();
+    void TraiteFN();
+    void TraiteTel();
+    void TraiteAdr();
+    void TraiteEmail();
+    void TraiteUrl();
+    void TraiteNote();
+    void TraiteTitre();
+    void TraiteOrg();
+    void TraiteAnniversaire();
+    void TraiteAutre();
+    void TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER);
+    void RecherchePhoto(bool coche, const QString& dossier, const QString& nom, bool dejaFaite, const QString& type);
+    // The parameter text (upper case) when the lexer does not stand on ":", then the rest of the line.
+    bool lireParametres(QString& S);
+    void logSyntaxe(quint16 No);
+
+    // Appends one line, indented, ending in CR LF.
+    static void ajoute(QString& buffer, int indent, QStringView text);
+    void ajouteItem(TItems item, int indent, QStringView text) { ajoute(ListeItems[item].L, indent, text); }
+    static QString idAttr(); // an identifier in double quotes
+
+    TF_Principal& P;
+    LECTYPE& LEX;
+    WindowInterface& win;
+
+    QString TSLOut;
+    TListeTab ListeItems;
+    int INDENT = 0;
+    qint64 NoEnr = 0;
+    QString NomPrenom;
+    QString MonOrganisation;
+    bool BPhotoUser = false;
+    bool BPhotoLogo = false;
+    QString ATTRIBUT;
+    QString NomFichierCourant;
+
+    // Options read once at the start of the run.
+    bool optPhoto = false;
+    bool optLogos = false;
+    QString Langue;
+    // Whether a card is open, and the input line (from 1) of its BEGIN:VCARD.
+    bool carteOuverte = false;
+    qsizetype ligneDebutCarte = 0;
+    qsizetype ligneCourante = 0;
+};

@@ -1,0 +1,404 @@
+// Windows Contacts conversion: what each vCard property line becomes, and the pictures (the
+// card's own PHOTO and LOGO lines, and the files of the photos and logos folders).
+#include "kzmain/contacts_p.h"
+
+namespace {
+
+QString majusculesAscii(QString s) {
+    for (QChar& c : s)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - 0x20);
+    return s;
+}
+
+bool interditXml(char16_t c) {
+    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
+}
+
+// Drops what XML 1.0 cannot hold: control characters other than tab, LF and CR, U+FFFE,
+// U+FFFF and surrogates that are not part of a pair.
+QString sansInterdits(const QString& s) {
+    const qsizetype n = s.size();
+    const char16_t* d = reinterpret_cast<const char16_t*>(s.constData());
+    qsizetype i = 0;
+    // Most values hold nothing to drop: return them without a copy.
+    for (; i < n; ++i) {
+        const char16_t c = d[i];
+        if (interditXml(c))
+            break;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(c))
+            break;
+    }
+    if (i == n)
+        return s;
+    QString out;
+    out.reserve(n);
+    out.append(QStringView(d, i));
+    for (; i < n; ++i) {
+        const char16_t c = d[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
+            out.append(QChar(c));
+            out.append(QChar(d[++i]));
+        } else if (!interditXml(c) && !QChar::isSurrogate(c)) {
+            out.append(QChar(c));
+        }
+    }
+    return out;
+}
+
+// "&", "<" and ">" as entities: enough for text that does not go through the value escaping.
+QString echappeBalises(QStringView s) {
+    QString out;
+    out.reserve(s.size());
+    for (QChar c : s) {
+        if (c == u'&')
+            out.append(u"&amp;");
+        else if (c == u'<')
+            out.append(u"&lt;");
+        else if (c == u'>')
+            out.append(u"&gt;");
+        else
+            out.append(c);
+    }
+    return out;
+}
+
+// The value after the first colon of the line (the whole line when it has no colon); false
+// when the line ends at that colon.
+bool valeurApresDeuxPoints(const QString& ligne, QString& valeur) {
+    const qsizetype J1 = ligne.indexOf(QLatin1Char(':')) + 1;
+    if (ligne.size() <= J1)
+        return false;
+    valeur = ligne.mid(J1);
+    return true;
+}
+
+} // namespace
+
+void ContactConversion::logSyntaxe(quint16 No) {
+    win.appendLog(Mess(Langue, No) + ReDecodeUtf8(LEX.BUFFER));
+}
+
+bool ContactConversion::lireParametres(QString& S) {
+    if (LEX.CH == u':') {
+        S.clear();
+        return false;
+    }
+    S = majusculesAscii(IDENTSEP(LEX, QLatin1Char(':')));
+    return true;
+}
+
+void ContactConversion::TraiteNom() {
+    const qsizetype deuxPoints = LEX.BUFFER.indexOf(QLatin1Char(':'));
+    if (deuxPoints < 0) {
+        logSyntaxe(1);
+        return;
+    }
+    // The record keeps its character; the next field read steps over the colon.
+    LEX.INDEX = deuxPoints + 1;
+    const QString MonNom = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MonPrenom = IDENTSEP(LEX, QLatin1Char(';'));
+    NomPrenom = NettoieNom(MonNom + QLatin1Char(' ') + MonPrenom);
+    const QString MonPrenomAdditionnel = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MonTitre = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MonSuffix = IDENTSEP(LEX, QLatin1Char(';'));
+    if (MonNom.isEmpty() && MonPrenom.isEmpty() && MonPrenomAdditionnel.isEmpty() && MonTitre.isEmpty() &&
+        MonSuffix.isEmpty())
+        return;
+
+    ListeItems[ItemNom].B = true;
+    const int d = INDENT + 6;
+    ajouteItem(ItemNom, INDENT + 3, QStringLiteral("<c:Name c:ElementID=") + idAttr() + QLatin1Char('>'));
+    if (!MonTitre.isEmpty())
+        ajouteItem(ItemNom, d,
+                   QStringLiteral("<c:Prefix>") + TraiteLigneContact(MonTitre) + QStringLiteral("</c:Prefix>"));
+    if (!MonPrenom.isEmpty() && !MonNom.isEmpty())
+        ajouteItem(ItemNom, d,
+                   QStringLiteral("<c:FormattedName>") + TraiteLigneContact(MonPrenom + QStringLiteral(", ") + MonNom) +
+                       QStringLiteral("</c:FormattedName>"));
+    if (!MonNom.isEmpty())
+        ajouteItem(ItemNom, d,
+                   QStringLiteral("<c:FamilyName>") + TraiteLigneContact(MonNom) + QStringLiteral("</c:FamilyName>"));
+    if (!MonPrenomAdditionnel.isEmpty())
+        ajouteItem(ItemNom, d,
+                   QStringLiteral("<c:MiddleName>") + TraiteLigneContact(MonPrenomAdditionnel) +
+                       QStringLiteral("</c:MiddleName>"));
+    if (!MonPrenom.isEmpty())
+        ajouteItem(ItemNom, d,
+                   QStringLiteral("<c:GivenName>") + TraiteLigneContact(MonPrenom) + QStringLiteral("</c:GivenName>"));
+    if (!MonSuffix.isEmpty())
+        ajouteItem(ItemNom, d,
+                   QStringLiteral("<c:Suffix>") + TraiteLigneContact(MonSuffix) + QStringLiteral("</c:Suffix>"));
+    ajouteItem(ItemNom, INDENT + 3, u"</c:Name>");
+}
+
+void ContactConversion::TraiteFN() {
+    // The formatted name only names the file, and only when N gave no name.
+    if (!NomPrenom.isEmpty())
+        return;
+    const qsizetype deuxPoints = LEX.BUFFER.indexOf(QLatin1Char(':'));
+    if (deuxPoints < 0)
+        return;
+    LEX.INDEX = deuxPoints + 1;
+    NomPrenom = NettoieNom(IDENTSEP(LEX, QChar(0)));
+}
+
+void ContactConversion::TraiteTel() {
+    QString TelType, TelLoc, S;
+    ATTRIBUT = QStringLiteral("Voice");
+    if (lireParametres(S)) {
+        if (S.contains(u"WORK"))
+            TelLoc = QStringLiteral("Business");
+        else if (S.contains(u"HOME"))
+            TelLoc = QStringLiteral("Personal");
+        static const std::array<std::pair<QStringView, QStringView>, 7> kinds = {{
+            {u"CELL", u"Cellular"},
+            {u"FAX", u"Fax"},
+            {u"ISDN", u"ISDN"},
+            {u"PAGER", u"Pager"},
+            {u"VIDEO", u"Video"},
+            {u"BBS", u"BBS"},
+            {u"MODEM", u"Modem"},
+        }};
+        for (const auto& [cle, label] : kinds) {
+            if (S.contains(cle)) {
+                TelType = label.toString();
+                break;
+            }
+        }
+        if (S.contains(u"PREF"))
+            ATTRIBUT = QStringLiteral("Preferred");
+    }
+    const QString MonTel = IDENTSEP(LEX, QChar(0));
+    if (MonTel.isEmpty()) {
+        logSyntaxe(3);
+        return;
+    }
+    ListeItems[ItemTel].B = true;
+    ajouteItem(ItemTel, INDENT + 3, QStringLiteral("<c:PhoneNumber c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemTel, INDENT + 6,
+               QStringLiteral("<c:Number>") + TraiteLigneContact(MonTel) + QStringLiteral("</c:Number>"));
+    ajouteItem(ItemTel, INDENT + 6, u"<c:LabelCollection>");
+    for (const QString* label : {&TelType, &ATTRIBUT, &TelLoc})
+        if (!label->isEmpty())
+            ajouteItem(ItemTel, INDENT + 9, QStringLiteral("<c:Label>") + *label + QStringLiteral("</c:Label>"));
+    ajouteItem(ItemTel, INDENT + 6, u"</c:LabelCollection>");
+    ajouteItem(ItemTel, INDENT + 3, u"</c:PhoneNumber>");
+}
+
+void ContactConversion::TraiteAdr() {
+    QString S;
+    ATTRIBUT = QStringLiteral("Other");
+    if (lireParametres(S)) {
+        if (S.contains(u"WORK"))
+            ATTRIBUT = QStringLiteral("Business");
+        else if (S.contains(u"HOME"))
+            ATTRIBUT = QStringLiteral("Personal");
+    }
+    const QString MaPo = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MonAdresseEtendue = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MaRue = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MaVille = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MaRegion = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MonCode = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MonPays = IDENTSEP(LEX, QLatin1Char(';'));
+    // Written in this order, which is not the vCard order.
+    const std::array<std::pair<QStringView, const QString*>, 7> parties = {{
+        {u"Country", &MonPays},
+        {u"PostalCode", &MonCode},
+        {u"Locality", &MaVille},
+        {u"Street", &MaRue},
+        {u"Region", &MaRegion},
+        {u"POBox", &MaPo},
+        {u"ExtendedAddress", &MonAdresseEtendue},
+    }};
+    bool vide = true;
+    for (const auto& partie : parties)
+        vide = vide && partie.second->isEmpty();
+    if (vide) {
+        logSyntaxe(4);
+        return;
+    }
+    ListeItems[ItemAdrPhy].B = true;
+    ajouteItem(ItemAdrPhy, INDENT + 3, QStringLiteral("<c:PhysicalAddress c:ElementID=") + idAttr() + QLatin1Char('>'));
+    for (const auto& [balise, valeur] : parties)
+        if (!valeur->isEmpty())
+            ajouteItem(ItemAdrPhy, INDENT + 6,
+                       QStringLiteral("<c:%1>").arg(balise) + TraiteLigneContact(*valeur) +
+                           QStringLiteral("</c:%1>").arg(balise));
+    ajouteItem(ItemAdrPhy, INDENT + 6, u"<c:LabelCollection>");
+    ajouteItem(ItemAdrPhy, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+    ajouteItem(ItemAdrPhy, INDENT + 6, u"</c:LabelCollection>");
+    ajouteItem(ItemAdrPhy, INDENT + 3, u"</c:PhysicalAddress>");
+}
+
+void ContactConversion::TraiteEmail() {
+    QString S;
+    ATTRIBUT.clear();
+    if (lireParametres(S)) {
+        // Three tests, each overriding the one before: HOME wins over WORK, PREF over both.
+        if (S.contains(u"WORK"))
+            ATTRIBUT = QStringLiteral("Business");
+        if (S.contains(u"HOME"))
+            ATTRIBUT = QStringLiteral("Personal");
+        if (S.contains(u"PREF"))
+            ATTRIBUT = QStringLiteral("Preferred");
+    }
+    const QString MonEmail = IDENTSEP(LEX, QChar(0));
+    if (MonEmail.isEmpty()) {
+        logSyntaxe(5);
+        return;
+    }
+    ListeItems[ItemEmail].B = true;
+    ajouteItem(ItemEmail, INDENT + 3, QStringLiteral("<c:EmailAddress c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemEmail, INDENT + 6, u"<c:Type>SMTP</c:Type>");
+    ajouteItem(ItemEmail, INDENT + 6,
+               QStringLiteral("<c:Address>") + TraiteLigneContact(MonEmail) + QStringLiteral("</c:Address>"));
+    if (!ATTRIBUT.isEmpty()) {
+        ajouteItem(ItemEmail, INDENT + 6, u"<c:LabelCollection>");
+        ajouteItem(ItemEmail, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+        ajouteItem(ItemEmail, INDENT + 6, u"</c:LabelCollection>");
+    }
+    ajouteItem(ItemEmail, INDENT + 3, u"</c:EmailAddress>");
+}
+
+void ContactConversion::TraiteUrl() {
+    QString S;
+    ATTRIBUT = QStringLiteral("Business");
+    if (lireParametres(S)) {
+        if (S.contains(u"WORK"))
+            ATTRIBUT = QStringLiteral("Business");
+        else if (S.contains(u"HOME"))
+            ATTRIBUT = QStringLiteral("Personal");
+    }
+    // The rest of the line, the address's own colons included.
+    const QString MonUrl = IDENTSEP(LEX, QChar(0));
+    if (MonUrl.isEmpty()) {
+        logSyntaxe(2);
+        return;
+    }
+    ListeItems[ItemURL].B = true;
+    ajouteItem(ItemURL, INDENT + 3, QStringLiteral("<c:Url c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemURL, INDENT + 6,
+               QStringLiteral("<c:Value>") + TraiteLigneContact(MonUrl) + QStringLiteral("</c:Value>"));
+    ajouteItem(ItemURL, INDENT + 6, u"<c:LabelCollection>");
+    ajouteItem(ItemURL, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+    ajouteItem(ItemURL, INDENT + 6, u"</c:LabelCollection>");
+    ajouteItem(ItemURL, INDENT + 3, u"</c:Url>");
+}
+
+void ContactConversion::TraiteNote() {
+    QString valeur;
+    if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
+        return;
+    // Notes go straight into the document, each in its own element, text on a line of its own.
+    ajoute(TSLOut, INDENT, u"<c:Notes>");
+    ajoute(TSLOut, 0, TraiteLigneContact(valeur));
+    ajoute(TSLOut, INDENT, u"</c:Notes>");
+}
+
+void ContactConversion::TraiteTitre() {
+    QString valeur;
+    if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
+        return;
+    ListeItems[ItemPosition].B = true;
+    ajouteItem(ItemPosition, INDENT + 6,
+               QStringLiteral("<c:JobTitle>") + TraiteLigneContact(valeur) + QStringLiteral("</c:JobTitle>"));
+}
+
+void ContactConversion::TraiteOrg() {
+    QString valeur;
+    if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
+        return;
+    ListeItems[ItemPosition].B = true;
+    // The whole value, organisational units and their semicolons included.
+    MonOrganisation = NettoieNom(valeur);
+    ajouteItem(ItemPosition, INDENT + 6,
+               QStringLiteral("<c:Company>") + TraiteLigneContact(valeur) + QStringLiteral("</c:Company>"));
+}
+
+void ContactConversion::TraiteAnniversaire() {
+    QString valeur;
+    if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
+        return;
+    ListeItems[ItemDate].B = true;
+    ajouteItem(ItemDate, INDENT + 3, QStringLiteral("<c:Date c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemDate, INDENT + 6,
+               QStringLiteral("<c:Value>") + TraiteLigneContact(valeur) + QStringLiteral("</c:Value>"));
+    ajouteItem(ItemDate, INDENT + 6, u"<c:LabelCollection>");
+    ajouteItem(ItemDate, INDENT + 9, u"<c:Label>Birthday</c:Label>");
+    ajouteItem(ItemDate, INDENT + 6, u"</c:LabelCollection>");
+    ajouteItem(ItemDate, INDENT + 3, u"</c:Date>");
+}
+
+void ContactConversion::TraiteAutre() {
+    QString nom;
+    if (!IDENTIFICATEUR(LEX, nom))
+        return; // no identifier: dropped silently
+    static const std::array<QStringView, 7> ignores = {u"VERSION", u"CATEGORIES", u"FLAG", u"LANG",
+                                                       u"GEO",     u"PRODID",     u"SOUND"};
+    for (QStringView i : ignores)
+        if (nom == i)
+            return;
+    if (nom == u"X" && SEPARATEUR(LEX, u"-"))
+        return; // vendor extension
+    win.appendLog(Mess(Langue, 6) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')'));
+    win.appendLog(ReDecodeUtf8(LEX.BUFFER));
+}
+
+void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER) {
+    const qsizetype J1 = BUFFER.indexOf(QLatin1Char(':')) + 1;
+    const bool reference = BUFFER.contains(u"VALUE=uri");
+    if (BUFFER.size() <= J1)
+        return;
+    ATTRIBUT = TYPEPHOTO == u"PHOTO" ? QStringLiteral("UserTile") : QStringLiteral("Logo");
+    // A card keeps its first user picture and its first logo.
+    bool& deja = TYPEPHOTO == u"PHOTO" ? BPhotoUser : BPhotoLogo;
+    if (deja)
+        return;
+    deja = true;
+    ListeItems[ItemPhoto].B = true;
+    ajouteItem(ItemPhoto, INDENT + 3, QStringLiteral("<c:Photo c:ElementID=") + idAttr() + QLatin1Char('>'));
+
+    const QString donnees = sansInterdits(ReDecodeUtf8(BUFFER.mid(J1)));
+    if (!reference) {
+        ajouteItem(ItemPhoto, INDENT + 6, u"<c:Value c:ContentType=\"image/jpeg\">");
+        // Base64 lines: CR LF pairs removed, padded to a multiple of four, 78 characters a line.
+        QString D = donnees;
+        D.remove(QStringLiteral("\r\n"));
+        if (D.size() % 4 != 0)
+            D.append(QString(4 - D.size() % 4, QLatin1Char('=')));
+        QString& L = ListeItems[ItemPhoto].L;
+        for (qsizetype i = 0; i < D.size(); i += 78)
+            ajoute(L, 0, echappeBalises(QStringView(D).mid(i, 78)));
+        ajouteItem(ItemPhoto, INDENT + 6, u"</c:Value>");
+    } else {
+        ajouteItem(ItemPhoto, INDENT + 6,
+                   QStringLiteral("<c:Url>") + echappeBalises(donnees) + QStringLiteral("</c:Url>"));
+    }
+    ajouteItem(ItemPhoto, INDENT + 6, u"<c:LabelCollection>");
+    ajouteItem(ItemPhoto, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+    ajouteItem(ItemPhoto, INDENT + 6, u"</c:LabelCollection>");
+    ajouteItem(ItemPhoto, INDENT + 3, u"</c:Photo>");
+}
+
+void ContactConversion::RecherchePhoto(bool coche, const QString& dossier, const QString& nom, bool dejaFaite,
+                                       const QString& type) {
+    // The card's own picture wins over the folder's.
+    if (!coche || nom.isEmpty() || dejaFaite)
+        return;
+    try {
+        const QString fichier = FindPictureFile(dossier, nom + QStringLiteral(".jpg"));
+        if (fichier.isEmpty())
+            return;
+        QByteArray Photo;
+        EncodeFile(fichier, Photo);
+        TraitementPhoto(type, QLatin1Char(':') + QString::fromLatin1(Photo));
+    } catch (const KzError& e) {
+        win.appendLog(QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message());
+    }
+}
