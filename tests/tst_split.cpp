@@ -1,0 +1,396 @@
+// The split action: one VCF file per card, named after a running number and the contact.
+#include "conversionhelpers.h"
+#include "fakewindow.h"
+#include "kzmain/kzmain.h"
+
+#include <QTemporaryDir>
+
+using namespace helpers;
+
+namespace {
+
+// A split run on a fresh output folder, called as the driver calls it.
+struct SplitRun {
+    QTemporaryDir tmp;
+    FakeWindow win;
+    TF_Principal principal{win};
+    QString out, photos, logos;
+
+    SplitRun() {
+        out = tmp.filePath(QStringLiteral("out"));
+        photos = tmp.filePath(QStringLiteral("photos"));
+        logos = tmp.filePath(QStringLiteral("logos"));
+        for (const QString& d : {out, photos, logos})
+            QDir().mkpath(d);
+        principal.NomFichierEntree = QStringLiteral("input.vcf");
+        principal.NomRepSortie = out;
+        principal.NomRepPhotos = photos;
+        principal.NomRepLogos = logos;
+    }
+    void run(const QByteArray& text) {
+        LineList in = inputFromBytes(text);
+        principal.TraitementSVCFToMVCF(in);
+    }
+    QStringList files() const { return fileNames(out); }
+    QByteArray file(const QString& name) const { return readBytes(out + u'/' + name); }
+    // Every output file, in name order, one after the other.
+    QByteArray all() const {
+        QByteArray b;
+        for (const QString& f : files())
+            b += file(f);
+        return b;
+    }
+};
+
+const QByteArray kDone = QStringLiteral("--> Conversion terminée").toUtf8();
+
+} // namespace
+
+class TestSplit : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Numbering, names from N or ORG, the processed-files list and the counter.
+    void namesAndNumbers_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("memo");
+        QTest::newRow("three cards in card order")
+            << QByteArray("BEGIN:VCARD\nN:Zola;Emile;;;\nEND:VCARD\n"
+                          "BEGIN:VCARD\nN:Abel;Anne;;;\nEND:VCARD\n"
+                          "BEGIN:VCARD\nN:Zola;Emile;;;\nEND:VCARD\n")
+            << QStringList{"00001 Zola Emile.VCF", "00002 Abel Anne.VCF", "00003 Zola Emile.VCF"}
+            << QStringList{"Zola Emile", "Abel Anne", "Zola Emile"};
+        QTest::newRow("organisation when the name is empty")
+            << QByteArray("BEGIN:VCARD\nN:;;;;\nORG:Acme;Sales\nEND:VCARD\n") << QStringList{"00001 Acme.VCF"}
+            << QStringList{"NoName"};
+        QTest::newRow("neither name nor organisation keeps the blank")
+            << QByteArray("BEGIN:VCARD\nFN:x\nEND:VCARD\n") << QStringList{"00001 .VCF"} << QStringList{};
+        QTest::newRow("slash in the name") << QByteArray("BEGIN:VCARD\nN:AC/DC;;;;\nEND:VCARD\n")
+                                           << QStringList{"00001 AC DC.VCF"} << QStringList{"AC DC"};
+        QTest::newRow("name line with parameters, keywords in any case")
+            << QByteArray("begin:vcard\nn;charset=utf-8:Doe;John\n  End : VCARD\n") << QStringList{"00001 Doe John.VCF"}
+            << QStringList{"Doe John"};
+        QTest::newRow("NOTE and NICKNAME are not the name")
+            << QByteArray("BEGIN:VCARD\nNOTE:a;b\nNICKNAME:c;d\nEND:VCARD\n") << QStringList{"00001 .VCF"}
+            << QStringList{};
+        QTest::newRow("UTF-8 name") << QByteArray("BEGIN:VCARD\nN:Dupr\xC3\xA9;\xC3\x89lodie\nEND:VCARD\n")
+                                    << QStringList{QStringLiteral("00001 Dupré Élodie.VCF")}
+                                    << QStringList{QStringLiteral("Dupré Élodie")};
+    }
+    void namesAndNumbers() {
+        QFETCH(QByteArray, input);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, memo);
+        SplitRun r;
+        r.run(input);
+        QCOMPARE(r.files(), files);
+        QCOMPARE(r.win.memo, memo + QStringList{QString::fromUtf8(kDone)});
+        QCOMPARE(r.win.log, QStringList{QString::fromUtf8(kDone)});
+        QCOMPARE(r.win.counter, QStringLiteral("%1").arg(files.size(), 5, 10, QLatin1Char('0')));
+    }
+
+    // A Google export: label lines and group prefixes go, X- lines go but their continuation
+    // lines stay, X-SYNC parameters go, empty lines and text outside cards are not written,
+    // trailing blanks are trimmed and UTF-8 bytes come out unchanged.
+    void googleExport() {
+        SplitRun r;
+        r.run(readBytes(dataPath(QStringLiteral("split/google-export.vcf"))));
+        QCOMPARE(r.files(),
+                 (QStringList{"00001 Dupont Jean.VCF", "00002 Acme.VCF", QStringLiteral("00003 Dupré Élodie.VCF")}));
+        COMPARE_BYTES(r.all(), crlf(readBytes(dataPath(QStringLiteral("split/google-export.expected.vcf")))));
+        QCOMPARE(r.win.memo,
+                 (QStringList{"Dupont Jean", "NoName", QStringLiteral("Dupré Élodie"), QString::fromUtf8(kDone)}));
+    }
+
+    // With the options off, the dialect lines are copied as they are.
+    void googleExportOptionsOff() {
+        SplitRun r;
+        r.win.checks[Ctrl::C_TagLabel] = false;
+        r.win.checks[Ctrl::C_TagX] = false;
+        r.win.checks[Ctrl::C_TagSync] = false;
+        r.run(readBytes(dataPath(QStringLiteral("split/google-export.vcf"))));
+        const QByteArray first = r.file(QStringLiteral("00001 Dupont Jean.VCF"));
+        QVERIFY(first.contains("\r\nitem1.EMAIL;TYPE=INTERNET:jean.work@example.com\r\n"));
+        QVERIFY(first.contains("\r\nitem1.X-ABLabel:Travail\r\n"));
+        QVERIFY(first.contains("\r\nTEL;X-SYNC=12;TYPE=CELL:+33 6 00 00 00 00\r\n"));
+        QVERIFY(first.contains("\r\nX-ANDROID-CUSTOM:vnd.android"));
+        QVERIFY(!first.contains("\r\n\r\n"));
+    }
+
+    // MyPhoneExplorer input: soft line breaks become folded lines, "=0A" becomes "\n", and
+    // the folded photo is copied as it stands.
+    void myPhoneIn() {
+        SplitRun r;
+        r.win.checks[Ctrl::C_MyPhoneIn] = true;
+        r.run(readBytes(dataPath(QStringLiteral("myphone/qp-photo.vcf"))));
+        QCOMPARE(r.files(), (QStringList{"00001 Martin Sophie (PHOTO).VCF", "00002 Petit Louis.VCF"}));
+        COMPARE_BYTES(r.all(), crlf(readBytes(dataPath(QStringLiteral("myphone/qp-photo.split.expected.vcf")))));
+    }
+
+    // MyPhoneExplorer output: soft line breaks again, and a blank line after each photo, the
+    // photo added from the folder included.
+    void myPhoneInAndOut() {
+        SplitRun r;
+        r.win.checks[Ctrl::C_MyPhoneIn] = true;
+        r.win.checks[Ctrl::C_MyphoneOut] = true;
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/Petit Louis.jpg"), QByteArray(60, 'x')));
+        r.run(readBytes(dataPath(QStringLiteral("myphone/qp-photo.vcf"))));
+        QCOMPARE(r.files(), (QStringList{"00001 Martin Sophie (PHOTO).VCF", "00002 Petit Louis (PHOTO).VCF"}));
+        COMPARE_BYTES(r.all(), crlf(readBytes(dataPath(QStringLiteral("myphone/qp-photo.split-out.expected.vcf")))));
+    }
+
+    // Photos from the photos folder, logos ("logo_" + organisation) from the logos folder,
+    // each at the card's end and each only when the card has none of its own.
+    void pictures_data() {
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<QString>("photoFile");
+        QTest::addColumn<QString>("logoFile");
+        QTest::addColumn<bool>("optPhoto");
+        QTest::addColumn<bool>("optLogos");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("tail");
+        const QByteArray card = "BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme;Sales\nEND:VCARD\n";
+        QTest::newRow("photo and logo") << card << "Dupont Jean.jpg"
+                                        << "logo_Acme.jpg" << true << true << "00001 Dupont Jean (PHOTO).VCF"
+                                        << QByteArray("ORG:Acme;Sales\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:YWJj\r\n"
+                                                      "LOGO;ENCODING=BASE64;TYPE=JPEG:bG9nbw==\r\nEND:VCARD\r\n");
+        QTest::newRow("names in another case")
+            << card << "dupont JEAN.JPG"
+            << "LOGO_acme.Jpg" << true << true << "00001 Dupont Jean (PHOTO).VCF"
+            << QByteArray("PHOTO;ENCODING=BASE64;TYPE=JPEG:YWJj\r\n"
+                          "LOGO;ENCODING=BASE64;TYPE=JPEG:bG9nbw==\r\nEND:VCARD\r\n");
+        QTest::newRow("logo without the prefix is not a logo")
+            << card << ""
+            << "Acme.jpg" << true << true << "00001 Dupont Jean.VCF" << QByteArray("ORG:Acme;Sales\r\nEND:VCARD\r\n");
+        QTest::newRow("options off") << card << "Dupont Jean.jpg"
+                                     << "logo_Acme.jpg" << false << false << "00001 Dupont Jean.VCF"
+                                     << QByteArray("ORG:Acme;Sales\r\nEND:VCARD\r\n");
+        QTest::newRow("own photo and logo")
+            << QByteArray("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nPHOTO;VALUE=uri:http://x/p.jpg\n"
+                          "LOGO;VALUE=uri:http://x/l.jpg\nEND:VCARD\n")
+            << "Dupont Jean.jpg"
+            << "logo_Acme.jpg" << true << true << "00001 Dupont Jean (PHOTO).VCF"
+            << QByteArray("LOGO;VALUE=uri:http://x/l.jpg\r\nEND:VCARD\r\n");
+        QTest::newRow("own photo, no folder looked at")
+            << QByteArray("BEGIN:VCARD\nN:Dupont;Jean;;;\nPHOTO;VALUE=uri:http://x/p.jpg\nEND:VCARD\n") << ""
+            << "" << false << false << "00001 Dupont Jean (PHOTO).VCF"
+            << QByteArray("PHOTO;VALUE=uri:http://x/p.jpg\r\nEND:VCARD\r\n");
+        QTest::newRow("empty photo file adds nothing")
+            << card << "Dupont Jean.jpg="
+            << "" << true << true << "00001 Dupont Jean.VCF" << QByteArray("ORG:Acme;Sales\r\nEND:VCARD\r\n");
+        QTest::newRow("no name, no photo looked for")
+            << QByteArray("BEGIN:VCARD\nN:;;;;\nEND:VCARD\n") << " .jpg"
+            << "" << true << true << "00001 .VCF" << QByteArray("N:;;;;\r\nEND:VCARD\r\n");
+    }
+    void pictures() {
+        QFETCH(QByteArray, card);
+        QFETCH(QString, photoFile);
+        QFETCH(QString, logoFile);
+        QFETCH(bool, optPhoto);
+        QFETCH(bool, optLogos);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, tail);
+        SplitRun r;
+        r.win.checks[Ctrl::C_Photo] = optPhoto;
+        r.win.checks[Ctrl::C_Logos] = optLogos;
+        // A name ending in "=" stands for an empty file.
+        if (!photoFile.isEmpty()) {
+            const bool empty = photoFile.endsWith(u'=');
+            QVERIFY(writeBytes(r.photos + u'/' + photoFile.chopped(empty ? 1 : 0), empty ? "" : "abc"));
+        }
+        if (!logoFile.isEmpty())
+            QVERIFY(writeBytes(r.logos + u'/' + logoFile, "logo"));
+        r.run(card);
+        QCOMPARE(r.files(), QStringList{file});
+        const QByteArray out = r.file(file);
+        QVERIFY2(out.endsWith(tail), out.constData());
+        QCOMPARE(r.win.log.size(), 1); // message 8 only
+    }
+
+    // A long picture is folded into lines of 78 characters, continuation lines starting with a blank.
+    void foldedPhoto() {
+        SplitRun r;
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/Dupont Jean.jpg"), QByteArray(200, '\xFF')));
+        r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nEND:VCARD\n");
+        const QList<QByteArray> lines = r.file(QStringLiteral("00001 Dupont Jean (PHOTO).VCF")).split('\n');
+        QVERIFY(lines.at(2).startsWith("PHOTO;ENCODING=BASE64;TYPE=JPEG://///"));
+        QCOMPARE(lines.at(2).size(), 78 + 1); // with its CR
+        QCOMPARE(lines.at(3).size(), 79 + 1);
+        // 32 + 268 characters: three full lines and one of 66.
+        QVERIFY(lines.at(3).startsWith(" /"));
+        QCOMPARE(lines.at(4).size(), 79 + 1);
+        QCOMPARE(lines.at(5).size(), 1 + 300 - 3 * 78 + 1);
+        QVERIFY(lines.at(6).startsWith("END:VCARD"));
+        QByteArray b64 = lines.at(2).mid(32).trimmed();
+        for (int i = 3; i <= 5; ++i)
+            b64 += lines.at(i).trimmed();
+        QCOMPARE(QByteArray::fromBase64(b64), QByteArray(200, '\xFF'));
+    }
+
+    // A picture that exists but cannot be read is logged; the card is still written, without it.
+    void unreadablePicture() {
+#ifdef Q_OS_UNIX
+        SplitRun r;
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), r.photos + QStringLiteral("/Dupont Jean.jpg")));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_Acme.jpg"), "logo"));
+        r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\n");
+        QCOMPARE(r.files(), (QStringList{"00001 Dupont Jean (PHOTO).VCF", "00002 B.VCF"}));
+        QVERIFY(!r.file(QStringLiteral("00001 Dupont Jean (PHOTO).VCF")).contains("PHOTO;"));
+        QVERIFY(r.file(QStringLiteral("00001 Dupont Jean (PHOTO).VCF")).contains("LOGO;"));
+        QCOMPARE(r.win.log.size(), 2);
+        QVERIFY2(r.win.log.at(0).startsWith(QStringLiteral("-> FileReadError Err ")), qPrintable(r.win.log.at(0)));
+        QVERIFY(r.win.log.at(0).contains(QStringLiteral("Dupont Jean.jpg")));
+#else
+        QSKIP("needs /dev/null");
+#endif
+    }
+
+    // A card that runs into the next one is ended there: each file holds one card, and the
+    // log says which card had no end line.
+    void beginInsideCard() {
+        SplitRun r;
+        r.principal.NomFichierEntree = QStringLiteral("/data/in.vcf");
+        r.run("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n");
+        QCOMPARE(r.files(), (QStringList{"00001 A.VCF", "00002 B.VCF", "00003 C.VCF"}));
+        QCOMPARE(r.file(QStringLiteral("00001 A.VCF")), QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\nEND:VCARD\r\n"));
+        QCOMPARE(r.file(QStringLiteral("00002 B.VCF")), QByteArray("BEGIN:VCARD\r\nN:B;;;;\r\nEND:VCARD\r\n"));
+        QCOMPARE(r.win.memo, (QStringList{"A", "B", "C", QString::fromUtf8(kDone)}));
+        QCOMPARE(r.win.counter, QStringLiteral("00003"));
+        QCOMPARE(r.win.log.size(), 2);
+        const QString line = r.win.log.at(0);
+        QVERIFY2(line.startsWith(QStringLiteral("-> CardStructureError Err ")), qPrintable(line));
+        QVERIFY2(line.contains(QStringLiteral("/data/in.vcf")) && line.contains(QStringLiteral("card 1")) &&
+                     line.contains(QStringLiteral("line 1")) && line.contains(QStringLiteral("line 3")),
+                 qPrintable(line));
+    }
+
+    // A BEGIN:VCARD line inside a card ends it even when the lexer's earlier test moved on,
+    // and other lines starting with BEGIN are plain lines of the card.
+    void beginLikeLines() {
+        SplitRun r;
+        r.run("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCALENDAR\n  begin : vcard\nN:B;;;;\nEND:VCARD\n");
+        QCOMPARE(r.files(), (QStringList{"00001 A.VCF", "00002 B.VCF"}));
+        QCOMPARE(r.file(QStringLiteral("00001 A.VCF")),
+                 QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\nBEGIN:VCALENDAR\r\nEND:VCARD\r\n"));
+        QCOMPARE(r.file(QStringLiteral("00002 B.VCF")), QByteArray("  begin : vcard\r\nN:B;;;;\r\nEND:VCARD\r\n"));
+    }
+
+    // A last card without its end line is not written, and the log says so.
+    void lastCardWithoutEnd() {
+        SplitRun r;
+        r.run("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\n");
+        QCOMPARE(r.files(), QStringList{"00001 A.VCF"});
+        QCOMPARE(r.win.counter, QStringLiteral("00001"));
+        QCOMPARE(r.win.log.size(), 2);
+        QVERIFY(r.win.log.at(0).startsWith(QStringLiteral("-> CardStructureError Err ")));
+        QVERIFY(r.win.log.at(0).contains(QStringLiteral("card 2")));
+        QCOMPARE(r.win.log.at(1), QString::fromUtf8(kDone));
+    }
+
+    void counterAfterTwelveCards() {
+        SplitRun r;
+        QByteArray in;
+        for (int i = 0; i < 12; ++i)
+            in += "BEGIN:VCARD\nN:Same;;;;\nEND:VCARD\n";
+        int seen = 0;
+        r.win.onProcessEvents = [&] { ++seen; };
+        r.run(in);
+        QCOMPARE(r.files().size(), 12);
+        QCOMPARE(r.files().last(), QStringLiteral("00012 Same.VCF"));
+        QCOMPARE(r.win.counter, QStringLiteral("00012"));
+        QCOMPARE(seen, 36); // once per line
+    }
+
+    // A card file that cannot be written stops the run at that card: the cards before it stay
+    // written, the entry in the way stays as it was, no temporary file is left behind.
+    void failedWrite() {
+        SplitRun r;
+        QVERIFY(QDir(r.out).mkdir(QStringLiteral("00002 B.VCF")));
+        QVERIFY(writeBytes(r.out + QStringLiteral("/00002 B.VCF/keep"), "old"));
+        bool thrown = false;
+        try {
+            r.run(
+                "BEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n");
+        } catch (const FileWriteError& e) {
+            thrown = true;
+            QVERIFY2(e.message().contains(QStringLiteral("00002 B.VCF")), qPrintable(e.message()));
+        }
+        QVERIFY(thrown);
+        QCOMPARE(treeEntries(r.out), (QStringList{"00001 A.VCF", "00002 B.VCF", "00002 B.VCF/keep"}));
+        QCOMPARE(readBytes(r.out + QStringLiteral("/00002 B.VCF/keep")), QByteArray("old"));
+        QVERIFY(!r.win.memo.contains(QString::fromUtf8(kDone)));
+    }
+
+    // An output folder that is a regular file: the first card already fails, nothing is written.
+    void outputFolderIsAFile() {
+        SplitRun r;
+        const QString file = r.tmp.filePath(QStringLiteral("plain"));
+        QVERIFY(writeBytes(file, "old"));
+        r.principal.NomRepSortie = file;
+        QVERIFY_THROWS_EXCEPTION(FileWriteError, r.run("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n"));
+        QCOMPARE(readBytes(file), QByteArray("old"));
+    }
+
+    // An existing file of the same name is replaced without a question.
+    void replacesExistingFile() {
+        SplitRun r;
+        QVERIFY(writeBytes(r.out + QStringLiteral("/00001 A.VCF"), "old content"));
+        r.run("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n");
+        QCOMPARE(r.file(QStringLiteral("00001 A.VCF")), QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\nEND:VCARD\r\n"));
+    }
+
+    // Through the Run button: the checks, then the files.
+    void throughTheDriver() {
+        QTemporaryDir tmp;
+        const QString in = tmp.filePath(QStringLiteral("in.vcf"));
+        QVERIFY(writeBytes(in, "\xEF\xBB\xBF"
+                               "BEGIN:VCARD\r\nN:Dupr\xC3\xA9;\xC3\x89lodie\r\nNOTE:\xE2\x82\xAC \xF0\x9F\x98\x80\r\n"
+                               "END:VCARD\r\n"));
+        FakeWindow win;
+        win.edits[Ctrl::E_InputFiles] = in;
+        win.edits[Ctrl::E_RepDest] = tmp.path();
+        win.checks[Ctrl::C_Photo] = false;
+        win.checks[Ctrl::C_Logos] = false;
+        TF_Principal p(win);
+        p.B_goClick();
+        QCOMPARE(win.boxes.size(), 0);
+        const QString name = QStringLiteral("00001 Dupré Élodie.VCF");
+        QVERIFY(QFileInfo::exists(tmp.filePath(name)));
+        // A file read through its byte-order mark is written as its UTF-8 bytes, without the mark.
+        QCOMPARE(readBytes(tmp.filePath(name)),
+                 QByteArray("BEGIN:VCARD\r\nN:Dupr\xC3\xA9;\xC3\x89lodie\r\nNOTE:\xE2\x82\xAC \xF0\x9F\x98\x80\r\n"
+                            "END:VCARD\r\n"));
+        QCOMPARE(win.memo, (QStringList{QStringLiteral("Dupré Élodie"), QString::fromUtf8(kDone)}));
+    }
+
+    // Every corpus file: no crash, one file per card.
+    void corpus_data() {
+        QTest::addColumn<QString>("path");
+        const QStringList files = corpusFiles();
+        QVERIFY(!files.isEmpty());
+        for (const QString& f : files)
+            QTest::newRow(qPrintable(QDir(QStringLiteral(CORVANTA_CORPUS)).relativeFilePath(f))) << f;
+    }
+    void corpus() {
+        QFETCH(QString, path);
+        for (bool myPhoneIn : {false, true}) {
+            SplitRun r;
+            r.win.checks[Ctrl::C_MyPhoneIn] = myPhoneIn;
+            LineList in;
+            in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
+            r.principal.TraitementSVCFToMVCF(in);
+            const int cards = countCards(path);
+            QCOMPARE(r.files().size(), cards);
+            QCOMPARE(r.win.log, QStringList{QString::fromUtf8(kDone)});
+            for (const QString& f : r.files()) {
+                const QByteArray b = r.file(f);
+                QVERIFY(b.toUpper().startsWith("BEGIN:VCARD\r\n"));
+                QVERIFY(b.endsWith("\r\nEND:VCARD\r\n"));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSplit)
+#include "tst_split.moc"
