@@ -57,20 +57,6 @@ bool isForbiddenControl(char16_t c) {
     return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
 }
 
-void appendReference(QString& out, char16_t code) {
-    char16_t buf[8];
-    int k = 0;
-    unsigned v = code;
-    do {
-        buf[k++] = char16_t(u'0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    out.append(u"&#");
-    while (k > 0)
-        out.append(QChar(buf[--k]));
-    out.append(u';');
-}
-
 // Drops what XML 1.0 forbids: controls other than tab, LF and CR, U+FFFE, U+FFFF and
 // surrogate halves that are not part of a pair. Copies only when something goes.
 QString withoutForbidden(const QString& text) {
@@ -104,6 +90,8 @@ QString withoutForbidden(const QString& text) {
 // backslash-n, the referenced characters, then the right single quote. None of the
 // replacement texts holds a character that a later pair searches for, and none can join a
 // neighbour into a new backslash-n, so one pass from left to right gives the same text.
+// A first pass measures the result, so a value that needs nothing is returned as it is and
+// any other is written into one allocation.
 QString TraiteLigneContact(const QString& S) {
     if (S.isEmpty())
         return QString();
@@ -111,46 +99,110 @@ QString TraiteLigneContact(const QString& S) {
     const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
 
-    QString out;
-    out.reserve(n + n / 4 + 8);
+    qsizetype outLen = 0;
+    bool changed = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        if (c < 0x80) {
+            switch (c) {
+            case u'&':
+                outLen += 5;
+                changed = true;
+                continue;
+            case u'<':
+            case u'>':
+                outLen += 4;
+                changed = true;
+                continue;
+            case u'"':
+                outLen += 6;
+                changed = true;
+                continue;
+            case u'\n':
+                outLen += 5;
+                changed = true;
+                continue;
+            case u'\\':
+                if (i + 1 < n && p[i + 1] == u'n') {
+                    outLen += 5;
+                    changed = true;
+                    ++i;
+                    continue;
+                }
+                break;
+            default:
+                break;
+            }
+            ++outLen;
+        } else if (c == 0x2019) {
+            ++outLen;
+            changed = true;
+        } else if (isReferenced(c)) {
+            outLen += c < 1000 ? 6 : 7; // every referenced code has 3 or 4 digits
+            changed = true;
+        } else {
+            ++outLen;
+        }
+    }
+    const bool leadingBlank = p[0] == u' ';
+    if (!changed)
+        return leadingBlank ? text.mid(1) : text;
+
+    QString out(outLen, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    auto put = [&o](const char16_t* s) {
+        while (*s)
+            *o++ = *s++;
+    };
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = p[i];
         switch (c) {
         case u'&':
-            out.append(u"&amp;");
+            put(u"&amp;");
             break;
         case u'<':
-            out.append(u"&lt;");
+            put(u"&lt;");
             break;
         case u'>':
-            out.append(u"&gt;");
+            put(u"&gt;");
             break;
         case u'"':
-            out.append(u"&quot;");
+            put(u"&quot;");
             break;
         case u'\n':
-            out.append(u"&#10;");
+            put(u"&#10;");
             break;
         case u'\\':
             // Backslash-n is the vCard escape for a line break.
             if (i + 1 < n && p[i + 1] == u'n') {
-                out.append(u"&#10;");
+                put(u"&#10;");
                 ++i;
             } else {
-                out.append(QChar(c));
+                *o++ = c;
             }
             break;
         case 0x2019:
-            out.append(u'\'');
+            *o++ = u'\'';
             break;
         default:
-            if (isReferenced(c))
-                appendReference(out, c);
-            else
-                out.append(QChar(c));
+            if (isReferenced(c)) {
+                char16_t ref[8] = {u'&', u'#'};
+                int k = 2;
+                if (c >= 1000)
+                    ref[k++] = char16_t(u'0' + c / 1000);
+                ref[k++] = char16_t(u'0' + c / 100 % 10);
+                ref[k++] = char16_t(u'0' + c / 10 % 10);
+                ref[k++] = char16_t(u'0' + c % 10);
+                ref[k++] = u';';
+                ref[k] = 0;
+                put(ref);
+            } else {
+                *o++ = c;
+            }
         }
     }
-    if (out.startsWith(u' '))
+    Q_ASSERT(o == reinterpret_cast<char16_t*>(out.data()) + outLen);
+    if (leadingBlank)
         out.remove(0, 1);
     return out;
 }

@@ -102,14 +102,25 @@ bool SEPARATEUR(LECTYPE& LECTEUR, QStringView DESIRE) {
 }
 
 bool IDENTIFICATEUR(LECTYPE& LECTEUR, QString& NOM) {
-    NOM.clear();
+    NOM.resize(0);
     SAUTERBLANCS(LECTEUR);
     if (LECTEUR.T == FINLIGNE || !ALPHABETIQUE(LECTEUR.CH))
         return false;
-    while (LECTEUR.T == CARACTERE && isIdentChar(LECTEUR.CH)) {
-        NOM.append(LECTEUR.CH);
-        LIRECARACTERE(LECTEUR);
-    }
+    // Measure the identifier first, then write it in one go: the first character as CH
+    // holds it, the others upper-cased as LIRECARACTERE would.
+    const qsizetype len = LECTEUR.BUFFER.size();
+    const QChar* d = LECTEUR.BUFFER.constData();
+    const qsizetype start = LECTEUR.INDEX; // from 1
+    qsizetype end = start + 1;
+    while (end <= len && isIdentChar(QChar(upperChar(d[end - 1].unicode()))))
+        ++end;
+    NOM.resize(end - start);
+    QChar* o = NOM.data();
+    o[0] = LECTEUR.CH;
+    for (qsizetype k = start + 1; k < end; ++k)
+        o[k - start] = QChar(upperChar(d[k - 1].unicode()));
+    LECTEUR.INDEX = end - 1;
+    LIRECARACTERE(LECTEUR);
     return true;
 }
 
