@@ -1,0 +1,302 @@
+// The merge action: the first card of every VCF file of a folder, gathered into one file.
+#include "conversionhelpers.h"
+#include "fakewindow.h"
+#include "kzmain/kzmain.h"
+
+#include <QTemporaryDir>
+
+using namespace helpers;
+
+namespace {
+
+struct MergeRun {
+    QTemporaryDir tmp;
+    FakeWindow win;
+    TF_Principal principal{win};
+    QString photos, logos;
+    LineList out;
+
+    MergeRun() {
+        win.selectAction(Ctrl::R_MVCFToSVCF);
+        photos = tmp.filePath(QStringLiteral("photos"));
+        logos = tmp.filePath(QStringLiteral("logos"));
+        QDir().mkpath(photos);
+        QDir().mkpath(logos);
+        principal.NomRepPhotos = photos;
+        principal.NomRepLogos = logos;
+    }
+    // One call, as the driver makes it for one file.
+    void add(const QByteArray& text) {
+        LineList in = inputFromBytes(text);
+        principal.TraitementMVCFToSVCF(in, out);
+    }
+    QByteArray bytes() const { return out.toBytes(); }
+};
+
+const QString kDoneFr = QStringLiteral("--> Conversion terminée");
+
+} // namespace
+
+class TestMerge : public QObject {
+    Q_OBJECT
+
+private slots:
+    // What one file contributes: its first card, right-trimmed, empty lines dropped, closed by
+    // "END:VCARD" whatever its own end line looked like.
+    void oneFile_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("merged");
+        QTest::newRow("only the first card")
+            << QByteArray("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\n")
+            << QByteArray("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n");
+        QTest::newRow("first card without end line runs into the second")
+            << QByteArray("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n")
+            << QByteArray("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\n");
+        QTest::newRow("empty file") << QByteArray("") << QByteArray("END:VCARD\n");
+        QTest::newRow("only card without end line") << QByteArray("BEGIN:VCARD\nN:Dupont;Jean;;;\n")
+                                                    << QByteArray("BEGIN:VCARD\nN:Dupont;Jean;;;\nEND:VCARD\n");
+        QTest::newRow("end line in lower case")
+            << QByteArray("BEGIN:VCARD\nend:vcard\nN:B;;;;\n") << QByteArray("BEGIN:VCARD\nEND:VCARD\n");
+        QTest::newRow("end line with blanks around the colon")
+            << QByteArray("BEGIN:VCARD\nEND : VCARD  \nN:B;;;;\n") << QByteArray("BEGIN:VCARD\nEND:VCARD\n");
+        QTest::newRow("lines before the card are copied")
+            << QByteArray("PRODID:x\n\n   \nBEGIN:VCARD\nFN:a  \t\nEND:VCARD\n")
+            << QByteArray("PRODID:x\nBEGIN:VCARD\nFN:a\nEND:VCARD\n");
+        QTest::newRow("vendor lines dropped, grouped label kept, folded lines kept")
+            << QByteArray("BEGIN:VCARD\nX-ANDROID-CUSTOM:abc\n X-FOLDED:1\nitem1.X-ABLabel:Home\nEND:VCARD\n")
+            << QByteArray("BEGIN:VCARD\n X-FOLDED:1\nitem1.X-ABLabel:Home\nEND:VCARD\n");
+        QTest::newRow("folded line is never a property")
+            << QByteArray("BEGIN:VCARD\nNOTE:a\n END:VCARD\nTEL:1\nEND:VCARD\n")
+            << QByteArray("BEGIN:VCARD\nNOTE:a\n END:VCARD\nTEL:1\nEND:VCARD\n");
+        QTest::newRow("X-SYNC parameters removed")
+            << QByteArray("BEGIN:VCARD\nTEL;X-SYNC=3;CELL:0601\nTEL;X-SYNC=4:0602\nEND:VCARD\n")
+            << QByteArray("BEGIN:VCARD\nTEL;CELL:0601\nTEL:0602\nEND:VCARD\n");
+        QTest::newRow("UTF-8 bytes unchanged") << QByteArray("BEGIN:VCARD\nNOTE:\xE2\x82\xAC \xC3\xA9\nEND:VCARD\n")
+                                               << QByteArray("BEGIN:VCARD\nNOTE:\xE2\x82\xAC \xC3\xA9\nEND:VCARD\n");
+    }
+    void oneFile() {
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, merged);
+        MergeRun r;
+        r.add(input);
+        QCOMPARE(r.bytes(), crlf(merged));
+        QVERIFY(r.win.log.isEmpty());
+    }
+
+    // With the options off, vendor lines and X-SYNC parameters stay.
+    void optionsOff() {
+        MergeRun r;
+        r.win.checks[Ctrl::C_TagX] = false;
+        r.win.checks[Ctrl::C_TagSync] = false;
+        r.add("BEGIN:VCARD\nX-A:1\nTEL;X-SYNC=3;CELL:0601\nEND:VCARD\n");
+        QCOMPARE(r.bytes(), crlf("BEGIN:VCARD\nX-A:1\nTEL;X-SYNC=3;CELL:0601\nEND:VCARD\n"));
+    }
+
+    // Calls append to the same list; the processed-files list gets one name per file.
+    void severalFiles() {
+        MergeRun r;
+        r.add("BEGIN:VCARD\nN:Dupont;Jean;;;\nEND:VCARD\n");
+        r.add("BEGIN:VCARD\nN:;;;;\nEND:VCARD\n");
+        r.add("BEGIN:VCARD\nFN:x\nEND:VCARD\n");
+        QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "NoName"}));
+        QCOMPARE(r.out.size(), 9);
+    }
+
+    // Photo from the photos folder; logo from the logos folder, as LOGO named after the whole
+    // organisation, or, for MyPhoneExplorer output, as PHOTO named "logo_" + organisation.
+    void pictures_data() {
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<bool>("myPhoneOut");
+        QTest::addColumn<QByteArray>("tail");
+        const QByteArray named = "BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\n";
+        const QByteArray anonymous = "BEGIN:VCARD\nN:;;;;\nORG:Acme\nEND:VCARD\n";
+        QTest::newRow("photo and logo") << named << false
+                                        << QByteArray("ORG:Acme\nPHOTO;ENCODING=BASE64;TYPE=JPEG:cGhvdG8=\n"
+                                                      "LOGO;ENCODING=BASE64;TYPE=JPEG:YWNtZQ==\nEND:VCARD\n");
+        QTest::newRow("MyPhoneExplorer: photo, no logo")
+            << named << true << QByteArray("ORG:Acme\nPHOTO;ENCODING=BASE64;TYPE=JPEG:cGhvdG8=\nEND:VCARD\n");
+        QTest::newRow("MyPhoneExplorer: logo as photo")
+            << anonymous << true << QByteArray("ORG:Acme\nPHOTO;ENCODING=BASE64;TYPE=JPEG:bG9nb18=\nEND:VCARD\n");
+        QTest::newRow("no name: logo only")
+            << anonymous << false << QByteArray("ORG:Acme\nLOGO;ENCODING=BASE64;TYPE=JPEG:YWNtZQ==\nEND:VCARD\n");
+        QTest::newRow("own photo: none added, and no logo for MyPhoneExplorer")
+            << QByteArray("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nPHOTO;VALUE=uri:http://p\nEND:VCARD\n") << true
+            << QByteArray("PHOTO;VALUE=uri:http://p\nEND:VCARD\n");
+        QTest::newRow("own logo: photo only")
+            << QByteArray("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nLOGO;VALUE=uri:http://l\nEND:VCARD\n") << false
+            << QByteArray("LOGO;VALUE=uri:http://l\nPHOTO;ENCODING=BASE64;TYPE=JPEG:cGhvdG8=\nEND:VCARD\n");
+        QTest::newRow("whole organisation names the logo")
+            << QByteArray("BEGIN:VCARD\nORG:Acme;Sales\nEND:VCARD\n") << false
+            << QByteArray("ORG:Acme;Sales\nLOGO;ENCODING=BASE64;TYPE=JPEG:c2FsZXM=\nEND:VCARD\n");
+        QTest::newRow("card without end line gets no picture")
+            << QByteArray("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\n") << false << QByteArray("ORG:Acme\nEND:VCARD\n");
+    }
+    void pictures() {
+        QFETCH(QByteArray, card);
+        QFETCH(bool, myPhoneOut);
+        QFETCH(QByteArray, tail);
+        MergeRun r;
+        r.win.checks[Ctrl::C_MyphoneOut] = myPhoneOut;
+        // Names in another case are found too.
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/DUPONT jean.jpg"), "photo"));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_acme.JPG"), "logo_"));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme;Sales.jpg"), "sales"));
+        r.add(card);
+        const QByteArray out = r.bytes();
+        QVERIFY2(out.endsWith(crlf(tail)), out.constData());
+        QVERIFY(r.win.log.isEmpty());
+    }
+
+    void picturesOptionsOff() {
+        MergeRun r;
+        r.win.checks[Ctrl::C_Photo] = false;
+        r.win.checks[Ctrl::C_Logos] = false;
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/Dupont Jean.jpg"), "photo"));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
+        r.add("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\n");
+        QCOMPARE(r.bytes(), crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\n"));
+    }
+
+    // A picture that cannot be read is logged; the card is still closed and merged, and the
+    // next picture step still runs.
+    void unreadablePicture() {
+#ifdef Q_OS_UNIX
+        MergeRun r;
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), r.photos + QStringLiteral("/Dupont Jean.jpg")));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
+        r.add("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\n");
+        QCOMPARE(r.bytes(),
+                 crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nLOGO;ENCODING=BASE64;TYPE=JPEG:YWNtZQ==\nEND:VCARD\n"));
+        QCOMPARE(r.win.log.size(), 1);
+        QVERIFY(r.win.log.at(0).startsWith(QStringLiteral("-> FileReadError Err ")));
+#else
+        QSKIP("needs /dev/null");
+#endif
+    }
+
+    // A first card longer than 65,535 lines is read to its end.
+    void longCard() {
+        MergeRun r;
+        QByteArray in = "BEGIN:VCARD\n";
+        for (int i = 0; i < 70000; ++i)
+            in += "NOTE:" + QByteArray::number(i) + '\n';
+        in += "END:VCARD\nBEGIN:VCARD\nN:Other;;;;\nEND:VCARD\n";
+        r.add(in);
+        QCOMPARE(r.out.size(), 70002);
+        QCOMPARE(r.out.last(), QStringLiteral("END:VCARD"));
+        QCOMPARE(r.out.at(70000), QStringLiteral("NOTE:69999"));
+    }
+
+    // Through the Run button: every "*.vcf" entry of the folder in name order (case ignored),
+    // the counter of files, message 8, and the save step with the MyPhoneExplorer pass.
+    void throughTheDriver() {
+        QTemporaryDir tmp;
+        const QString in = tmp.filePath(QStringLiteral("in"));
+        QDir().mkpath(in);
+        QVERIFY(writeBytes(in + QStringLiteral("/b.VCF"), "BEGIN:VCARD\nN:B;;;;\nNOTE:x\\ny\nEND:VCARD\n"));
+        QVERIFY(writeBytes(in + QStringLiteral("/A.vcf"), "BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n"));
+        QVERIFY(writeBytes(in + QStringLiteral("/c.Vcf"), "BEGIN:VCARD\nN:C;;;;\nEND:VCARD\n"));
+        QVERIFY(writeBytes(in + QStringLiteral("/notes.txt"), "BEGIN:VCARD\nN:T;;;;\nEND:VCARD\n"));
+        const QString saved = tmp.filePath(QStringLiteral("merged.vcf"));
+        const QString cwd = QDir::currentPath();
+
+        FakeWindow win;
+        win.selectAction(Ctrl::R_MVCFToSVCF);
+        win.edits[Ctrl::E_RepEntree] = in;
+        win.checks[Ctrl::C_Photo] = false;
+        win.checks[Ctrl::C_Logos] = false;
+        win.checks[Ctrl::C_MyphoneOut] = true;
+        win.saveAnswers.enqueue(saved);
+        TF_Principal p(win);
+        p.B_goClick();
+        QDir::setCurrent(cwd);
+
+        QCOMPARE(win.boxes.size(), 0);
+        QCOMPARE(win.memo, (QStringList{"A", "B", "C", kDoneFr}));
+        QCOMPARE(win.log, QStringList{kDoneFr});
+        QCOMPARE(win.counter, QStringLiteral("3"));
+        QCOMPARE(readBytes(saved), crlf("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\nNOTE:x=0Ay\n"
+                                        "END:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n"));
+    }
+
+    // Split then merge gives back every card, in order, through the Run button both ways.
+    void splitThenMerge_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<bool>("myPhone");
+        QTest::newRow("Google export") << "split/google-export.vcf" << false;
+        QTest::newRow("MyPhoneExplorer") << "myphone/qp-photo.vcf" << true;
+    }
+    void splitThenMerge() {
+        QFETCH(QString, fixture);
+        QFETCH(bool, myPhone);
+        QTemporaryDir tmp;
+        const QString parts = tmp.filePath(QStringLiteral("parts"));
+        QDir().mkpath(parts);
+        const QString cwd = QDir::currentPath();
+
+        FakeWindow win;
+        win.checks[Ctrl::C_Photo] = false;
+        win.checks[Ctrl::C_Logos] = false;
+        win.checks[Ctrl::C_MyPhoneIn] = myPhone;
+        win.edits[Ctrl::E_InputFiles] = dataPath(fixture);
+        win.edits[Ctrl::E_RepDest] = parts;
+        TF_Principal p(win);
+        p.B_goClick();
+        const QStringList names = win.memo.mid(0, win.memo.size() - 1);
+
+        win.selectAction(Ctrl::R_MVCFToSVCF);
+        win.checks[Ctrl::C_MyPhoneIn] = false;
+        win.checks[Ctrl::C_MyphoneOut] = myPhone;
+        win.edits[Ctrl::E_RepEntree] = parts;
+        const QString merged = tmp.filePath(QStringLiteral("merged.vcf"));
+        win.saveAnswers.enqueue(merged);
+        p.B_goClick();
+        QDir::setCurrent(cwd);
+
+        // The merge does not clear the outputs: its lines follow those of the split.
+        QCOMPARE(win.memo.mid(names.size() + 1), names + QStringList{kDoneFr});
+        QCOMPARE(win.counter, QString::number(names.size()));
+        QByteArray expected;
+        for (const QString& f : fileNames(parts))
+            expected += readBytes(parts + u'/' + f);
+        if (!myPhone) {
+            COMPARE_BYTES(readBytes(merged), expected);
+            COMPARE_BYTES(readBytes(merged),
+                          crlf(readBytes(dataPath(QStringLiteral("split/google-export.expected.vcf")))));
+        } else {
+            // Back in MyPhoneExplorer's dialect, soft line breaks and photo blank line included.
+            const QByteArray back = readBytes(merged);
+            QVERIFY(back.contains("NOTE;ENCODING=QUOTED-PRINTABLE:Premi=C3=A8re ligne=0ADeuxi=\r\n=C3=A8me ligne\r\n"));
+            QVERIFY(back.contains("8=\r\n\r\nEND:VCARD\r\n"));
+        }
+    }
+
+    // Every corpus file: no crash, its first card merged and closed.
+    void corpus_data() {
+        QTest::addColumn<QString>("path");
+        for (const QString& f : corpusFiles())
+            QTest::newRow(qPrintable(QDir(QStringLiteral(CORVANTA_CORPUS)).relativeFilePath(f))) << f;
+    }
+    void corpus() {
+        QFETCH(QString, path);
+        MergeRun r;
+        LineList in;
+        in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
+        r.principal.TraitementMVCFToSVCF(in, r.out);
+        QCOMPARE(r.out.last(), QStringLiteral("END:VCARD"));
+        LECTYPE lex;
+        int ends = 0;
+        for (const QString& l : std::as_const(r.out)) {
+            lex.BUFFER = l;
+            DEBUTANALYSE(lex);
+            if (IDENTPATERN(lex, u"END") && SEPARATEUR(lex, u":") && IDENTPATERN(lex, u"VCARD"))
+                ++ends;
+        }
+        QCOMPARE(ends, 1);
+        QVERIFY(r.win.log.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMerge)
+#include "tst_merge.moc"
