@@ -70,10 +70,8 @@ QString decode(QByteArrayView bytes) {
     return out;
 }
 
-QByteArray encode(QStringView text) {
+qsizetype encodeInto(QStringView text, char* d) {
     const qsizetype n = text.size();
-    QByteArray out(n, Qt::Uninitialized);
-    char* d = out.data();
     const char16_t* s = text.utf16();
     qsizetype i = 0;
     // ASCII runs need no table.
@@ -82,7 +80,7 @@ QByteArray encode(QStringView text) {
         ++i;
     }
     if (i == n)
-        return out;
+        return n;
     const qint16* map = tables().map.get();
     qsizetype o = i;
     for (; i < n; ++i) {
@@ -97,7 +95,12 @@ QByteArray encode(QStringView text) {
             d[o++] = m < 0 ? '?' : char(m & 0xFF);
         }
     }
-    out.truncate(o);
+    return o;
+}
+
+QByteArray encode(QStringView text) {
+    QByteArray out(text.size(), Qt::Uninitialized);
+    out.truncate(encodeInto(text, out.data()));
     return out;
 }
 

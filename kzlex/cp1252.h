@@ -11,6 +11,8 @@ QString decode(QByteArrayView bytes);
 // The exact byte where one exists; else the base letter of the canonical decomposition when
 // that letter is in the code page; else '?'.
 QByteArray encode(QStringView text);
+// As encode, writing into out (room for text.size() bytes); returns the number of bytes written.
+qsizetype encodeInto(QStringView text, char* out);
 // True, with the bytes in *out, when every character maps exactly to one byte.
 bool encodeExact(QStringView text, QByteArray* out);
 // The byte for one character, or -1 when it has no exact byte.

@@ -11,15 +11,24 @@
 
 namespace {
 
+// The first c in [p, end), or end (vectorised searches: files of hundreds of MB pass here).
+inline const char* findChar(const char* p, const char* end, char c) {
+    const void* hit = std::memchr(p, c, size_t(end - p));
+    return hit ? static_cast<const char*>(hit) : end;
+}
+inline const char16_t* findChar(const char16_t* p, const char16_t* end, char16_t c) {
+    const qsizetype at = QStringView(p, end - p).indexOf(QChar(c));
+    return at < 0 ? end : p + at;
+}
+
 // Number of line breaks in [begin, end): CR LF counts once.
 template <typename Ch> qsizetype countBreaks(const Ch* begin, const Ch* end) {
     qsizetype breaks = 0;
-    for (const Ch* p = begin; p < end; ++p) {
-        if (*p == Ch('\n'))
+    for (const Ch* p = findChar(begin, end, Ch('\n')); p < end; p = findChar(p + 1, end, Ch('\n')))
+        ++breaks;
+    for (const Ch* p = findChar(begin, end, Ch('\r')); p < end; p = findChar(p + 1, end, Ch('\r')))
+        if (p + 1 == end || p[1] != Ch('\n'))
             ++breaks;
-        else if (*p == Ch('\r') && (p + 1 == end || p[1] != Ch('\n')))
-            ++breaks;
-    }
     return breaks;
 }
 
@@ -33,21 +42,26 @@ template <typename Ch> qsizetype countLines(const Ch* begin, const Ch* end) {
 // and a break at the very end makes no extra empty line.
 template <typename Ch, typename OnLine> void forEachLine(const Ch* begin, const Ch* end, OnLine onLine) {
     const Ch* start = begin;
-    const Ch* p = begin;
-    while (p < end) {
-        const Ch c = *p;
-        if (c == Ch('\n') || c == Ch('\r')) {
-            onLine(start, p);
-            ++p;
-            if (c == Ch('\r') && p < end && *p == Ch('\n'))
-                ++p;
-            start = p;
-        } else {
-            ++p;
+    while (start < end) {
+        const Ch* lf = findChar(start, end, Ch('\n'));
+        // Lone CRs before the next LF end lines of their own.
+        const Ch* cr = findChar(start, lf, Ch('\r'));
+        while (cr < lf && cr + 1 < lf) {
+            onLine(start, cr);
+            start = cr + 1;
+            cr = findChar(start, lf, Ch('\r'));
         }
+        if (lf == end) {
+            if (cr < lf) { // a CR ends the text
+                onLine(start, cr);
+            } else {
+                onLine(start, end);
+            }
+            return;
+        }
+        onLine(start, cr < lf ? cr : lf); // CR LF or LF
+        start = lf + 1;
     }
-    if (start < end)
-        onLine(start, end);
 }
 
 // The line number (from 1) of the position `at`.
@@ -179,13 +193,18 @@ QByteArray LineList::toBytes() const {
     for (const QString& line : *this)
         total += line.size() + 2;
     switch (m_encoding) {
-    case TextEncoding::Ansi:
-        out.reserve(total);
+    case TextEncoding::Ansi: {
+        // One byte per code unit at most: encode straight into the buffer.
+        out.resize(total);
+        char* d = out.data();
         for (const QString& line : *this) {
-            out += Cp1252::encode(line);
-            out += "\r\n";
+            d += Cp1252::encodeInto(line, d);
+            *d++ = '\r';
+            *d++ = '\n';
         }
+        out.truncate(d - out.data());
         break;
+    }
     case TextEncoding::Utf8:
         out.reserve(3 + total + total / 4);
         out += "\xEF\xBB\xBF";

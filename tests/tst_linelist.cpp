@@ -61,6 +61,8 @@ private slots:
             << QByteArray("a\r\nb\r\n") << plain << QStringList{"a", "b"} << TextEncoding::Ansi;
         QTest::newRow("CR LF, lone CR, lone LF")
             << QByteArray("a\r\nb\rc\nd") << plain << QStringList{"a", "b", "c", "d"} << TextEncoding::Ansi;
+        QTest::newRow("final lone CR adds no line")
+            << QByteArray("a\rb\r") << plain << QStringList{"a", "b"} << TextEncoding::Ansi;
         QTest::newRow("LF CR is two breaks")
             << QByteArray("a\n\rb") << plain << QStringList{"a", "", "b"} << TextEncoding::Ansi;
         QTest::newRow("empty lines kept")
@@ -160,14 +162,18 @@ private slots:
         }
     }
 
-    void missingFileNamesIt() {
-        const QString file = path(QStringLiteral("missing.vcf"));
-        LineList list;
-        try {
-            list.LoadFromFile(file);
-            QFAIL("no error raised");
-        } catch (const FileReadError& e) {
-            QVERIFY(e.message().contains(file));
+    void unreadableFileNamesIt() {
+        const QString folder = path(QStringLiteral("folder.vcf"));
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString& file : {path(QStringLiteral("missing.vcf")), folder}) {
+            LineList list(QStringList{"kept"});
+            try {
+                list.LoadFromFile(file);
+                QFAIL("no error raised");
+            } catch (const FileReadError& e) {
+                QVERIFY2(e.message().contains(file), qPrintable(e.message()));
+            }
+            QCOMPARE(list, QStringList{"kept"});
         }
     }
 
