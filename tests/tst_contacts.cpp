@@ -1,0 +1,612 @@
+// The contacts action: one Windows Contacts .contact document per card.
+#include "conversionhelpers.h"
+#include "fakewindow.h"
+#include "kzlex/utf8.h"
+#include "kzmain/kzmain.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QXmlStreamReader>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+using namespace helpers;
+
+namespace {
+
+constexpr quint32 kSeed = 0x2468ACE1;
+
+// A contacts run on a fresh output folder with a fixed seed and creation time, called as the
+// driver calls it.
+struct ContactRun {
+    QTemporaryDir tmp;
+    FakeWindow win;
+    TF_Principal principal{win};
+    QString out, photos, logos;
+    LineList input;
+
+    ContactRun() {
+        out = tmp.filePath(QStringLiteral("out"));
+        photos = tmp.filePath(QStringLiteral("photos"));
+        logos = tmp.filePath(QStringLiteral("logos"));
+        for (const QString& d : {out, photos, logos})
+            QDir().mkpath(d);
+        principal.NomFichierEntree = QStringLiteral("input.vcf");
+        principal.NomRepSortie = out;
+        principal.NomRepPhotos = photos;
+        principal.NomRepLogos = logos;
+        principal.Langue = QStringLiteral("EN");
+        // 05:04:05 at UTC+2 is written as 03:04:05Z.
+        principal.creationTimeOverride = QDateTime(QDate(2026, 1, 2), QTime(5, 4, 5), QTimeZone(7200));
+        win.selectAction(Ctrl::R_SVCFToContacts);
+        win.checks[Ctrl::C_Photo] = false;
+        win.checks[Ctrl::C_Logos] = false;
+        SetElementIDState(kSeed);
+    }
+    void run(const QByteArray& text) { runLines(inputFromBytes(crlf(text))); }
+    void runLines(const LineList& lines) {
+        input = lines;
+        principal.TraitementSVCFToContact(input);
+    }
+    QStringList files() const { return fileNames(out); }
+    QByteArray file(const QString& name) const { return readBytes(out + u'/' + name); }
+    // The only output document, as text.
+    QString only() const {
+        const QStringList f = files();
+        if (f.size() != 1)
+            return QStringLiteral("<%1 files: %2>").arg(f.size()).arg(f.join(u", "));
+        return QString::fromUtf8(file(f.first()));
+    }
+    // The log without its final line.
+    QStringList logLines() const { return win.log.mid(0, win.log.size() - 1); }
+};
+
+const QString kDoneEn = QStringLiteral("--> Conversion done");
+
+// The texts of every element named `name` of a document, in document order.
+QStringList elementTexts(const QString& doc, const QString& name) {
+    QStringList texts;
+    QXmlStreamReader xml(doc);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == name)
+            texts.append(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+    }
+    return texts;
+}
+
+// Element texts without the line breaks and indentation of the document's layout.
+QStringList layoutRemoved(QStringList texts) {
+    static const QRegularExpression layout(QStringLiteral("\n +|\n$"));
+    for (QString& t : texts)
+        t.remove(layout);
+    return texts;
+}
+
+// The picture and web values of a document: its Value elements but the contact identifier's.
+QStringList entryValues(const QString& doc) {
+    return elementTexts(doc, QStringLiteral("Value")).mid(1);
+}
+
+// Empty when the bytes are UTF-8 without mark, CR LF lines and well-formed XML with the
+// contact namespaces; otherwise what is wrong.
+QString wellFormedProblem(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QStringLiteral("byte-order mark");
+    if (!Utf8::isValid(bytes))
+        return QStringLiteral("not UTF-8");
+    if (!bytes.endsWith("\r\n") || bytes.count('\n') != bytes.count("\r\n"))
+        return QStringLiteral("line ends are not CR LF");
+    QXmlStreamReader xml(bytes);
+    bool root = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && !root) {
+            root = true;
+            if (xml.qualifiedName() != u"c:contact" || xml.namespaceUri() != u"http://schemas.microsoft.com/Contact")
+                return QStringLiteral("root is %1").arg(xml.qualifiedName());
+        }
+    }
+    if (xml.hasError())
+        return QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+    return root ? QString() : QStringLiteral("no root element");
+}
+
+#define CHECK_WELL_FORMED(bytes)                                                                                       \
+    do {                                                                                                               \
+        const QString problem_ = wellFormedProblem(bytes);                                                             \
+        if (!problem_.isEmpty())                                                                                       \
+            QFAIL(qPrintable(problem_));                                                                               \
+    } while (false)
+
+QByteArray card(const QByteArray& body) {
+    return "BEGIN:VCARD\nVERSION:3.0\n" + body + (body.endsWith('\n') ? "" : "\n") + "END:VCARD\n";
+}
+
+// 2,000 bytes that look like a JPEG, and their base64 lines as a .contact document holds them.
+QByteArray fakeJpeg() {
+    QByteArray b("\xFF\xD8\xFF\xE0");
+    for (int i = 0; b.size() < 2000; ++i)
+        b.append(char(i * 7 + 3));
+    return b;
+}
+QStringList base64Lines(const QByteArray& data) {
+    QString all = QString::fromLatin1(data.toBase64());
+    QStringList lines;
+    for (qsizetype i = 0; i < all.size(); i += 78)
+        lines.append(all.mid(i, 78));
+    return lines;
+}
+
+} // namespace
+
+class TestContacts : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The card of the worked example, line by line, with its identifiers in draw order.
+    void workedExample() {
+        ContactRun r;
+        SetElementIDState(kSeed);
+        QStringList ids;
+        for (int i = 0; i < 7; ++i)
+            ids.append(ElementID());
+        const quint32 afterSeven = ElementIDState();
+        SetElementIDState(kSeed);
+        r.principal.Langue = QStringLiteral("FR");
+        r.run(readBytes(dataPath(QStringLiteral("contacts/worked-example.vcf"))));
+
+        QByteArray expected = readBytes(dataPath(QStringLiteral("contacts/worked-example.contact")));
+        expected.replace("{DATE}", "2026-01-02T03:04:05Z");
+        for (int i = 0; i < ids.size(); ++i)
+            expected.replace("{ID" + QByteArray::number(i + 1) + '}', ids[i].toLatin1());
+        QCOMPARE(r.files(), QStringList{QStringLiteral("00001 Dupont Jean.contact")});
+        COMPARE_BYTES(r.file(r.files().first()), expected);
+        const QString done = QStringLiteral("--> Conversion terminée");
+        QCOMPARE(r.win.memo, (QStringList{QStringLiteral("Dupont Jean"), done}));
+        QCOMPARE(r.win.log, QStringList{done});
+        QCOMPARE(r.win.counter, QStringLiteral("00001"));
+        // Seven identifiers in all: the last one went to the unwritten empty mail entry.
+        QCOMPARE(ElementIDState(), afterSeven);
+    }
+
+    // Labels of the telephone, address, mail and web entries, in document order.
+    void labels_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QStringList>("labels");
+        using L = QStringList;
+        QTest::newRow("tel cell pref") << QByteArray("TEL;TYPE=CELL,PREF:06 01 02 03 04") << L{"Cellular", "Preferred"};
+        QTest::newRow("tel work fax") << QByteArray("TEL;TYPE=WORK,FAX:0102") << L{"Fax", "Voice", "Business"};
+        QTest::newRow("tel plain") << QByteArray("TEL:0102") << L{"Voice"};
+        QTest::newRow("tel home voice") << QByteArray("TEL;HOME;VOICE:0102") << L{"Voice", "Personal"};
+        QTest::newRow("tel work home") << QByteArray("TEL;WORK;HOME:0102") << L{"Voice", "Business"};
+        QTest::newRow("tel cell fax") << QByteArray("TEL;FAX;CELL:0102") << L{"Cellular", "Voice"};
+        QTest::newRow("tel x-cellular") << QByteArray("TEL;TYPE=X-CELLULAR:0102") << L{"Cellular", "Voice"};
+        QTest::newRow("tel isdn") << QByteArray("tel;type=isdn:0102") << L{"ISDN", "Voice"};
+        QTest::newRow("tel pager") << QByteArray("TEL;PAGER:0102") << L{"Pager", "Voice"};
+        QTest::newRow("tel video") << QByteArray("TEL;VIDEO:0102") << L{"Video", "Voice"};
+        QTest::newRow("tel bbs") << QByteArray("TEL;BBS:0102") << L{"BBS", "Voice"};
+        QTest::newRow("tel modem") << QByteArray("TEL;MODEM:0102") << L{"Modem", "Voice"};
+        QTest::newRow("tel msg car text") << QByteArray("TEL;MSG;CAR;TEXT:0102") << L{"Voice"};
+        QTest::newRow("adr plain") << QByteArray("ADR:;;1 rue;Paris;;;") << L{"Other"};
+        QTest::newRow("adr work") << QByteArray("ADR;TYPE=WORK:;;1 rue;;;;") << L{"Business"};
+        QTest::newRow("adr home") << QByteArray("ADR;HOME:;;1 rue;;;;") << L{"Personal"};
+        QTest::newRow("adr work home") << QByteArray("ADR;WORK;HOME:;;1 rue;;;;") << L{"Business"};
+        QTest::newRow("email internet") << QByteArray("EMAIL;TYPE=INTERNET:a@b.c") << L{};
+        QTest::newRow("email plain") << QByteArray("EMAIL:a@b.c") << L{};
+        QTest::newRow("email work") << QByteArray("EMAIL;TYPE=WORK:a@b.c") << L{"Business"};
+        QTest::newRow("email work home") << QByteArray("EMAIL;TYPE=WORK,HOME:a@b.c") << L{"Personal"};
+        QTest::newRow("email work pref") << QByteArray("EMAIL;TYPE=WORK,PREF:a@b.c") << L{"Preferred"};
+        QTest::newRow("url plain") << QByteArray("URL:http://a.b/c") << L{"Business"};
+        QTest::newRow("url home") << QByteArray("URL;TYPE=HOME:http://a.b/c") << L{"Personal"};
+        QTest::newRow("url work") << QByteArray("URL;WORK:http://a.b/c") << L{"Business"};
+        QTest::newRow("title alone") << QByteArray("TITLE:Chef") << L{"Business"};
+        QTest::newRow("bday") << QByteArray("BDAY:19800512") << L{"Birthday"};
+        QTest::newRow("photo uri") << QByteArray("PHOTO;VALUE=uri:http://a/b.jpg") << L{"UserTile"};
+        QTest::newRow("logo uri") << QByteArray("LOGO;VALUE=uri:http://a/b.jpg") << L{"Logo"};
+    }
+    void labels() {
+        QFETCH(QByteArray, line);
+        QFETCH(QStringList, labels);
+        ContactRun r;
+        r.run(card(line));
+        const QString doc = r.only();
+        QCOMPARE(elementTexts(doc, QStringLiteral("Label")), labels);
+        QCOMPARE(r.logLines(), QStringList());
+        CHECK_WELL_FORMED(doc.toUtf8());
+    }
+
+    // What each property writes: the element texts it gives, and what the card is named.
+    void entries_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("fileName");
+        using L = QStringList;
+        const QString dj = QStringLiteral("00001 Dupont Jean.contact");
+        QTest::newRow("name") << QByteArray("N:Dupont;Jean;;;") << "Name" << L{"Jean, DupontDupontJean"} << dj;
+        QTest::newRow("name with charset")
+            << QByteArray("N;CHARSET=UTF-8:Dupont;Jean") << "FormattedName" << L{"Jean, Dupont"} << dj;
+        QTest::newRow("family name only")
+            << QByteArray("N:Dupont;;;;") << "FormattedName" << L{} << "00001 Dupont.contact";
+        QTest::newRow("all five parts") << QByteArray("N:Dupont;Jean;Paul;Dr;Jr") << "Name"
+                                        << L{"DrJean, DupontDupontPaulJeanJr"} << dj;
+        QTest::newRow("empty name") << QByteArray("N:;;;;") << "Name" << L{} << "00001.contact";
+        QTest::newRow("fn after empty n names the card")
+            << QByteArray("N:;;;;\nFN:Jean Dupont\nORG:Durand SA") << "Name" << L{} << "00001 Jean Dupont.contact";
+        QTest::newRow("n wins over an earlier fn")
+            << QByteArray("FN:Jean Dupont\nN:Dupont;Jean") << "GivenName" << L{"Jean"} << dj;
+        QTest::newRow("empty n after fn leaves the organisation")
+            << QByteArray("FN:Jean Dupont\nN:;;;;\nORG:Durand SA") << "Company" << L{"Durand SA"}
+            << "00001 Durand SA.contact";
+        QTest::newRow("fn never written")
+            << QByteArray("FN:Jean Dupont") << "FormattedName" << L{} << "00001 Jean Dupont.contact";
+        QTest::newRow("title and org in one position")
+            << QByteArray("TITLE:Chef\nORG:Durand SA;Ventes") << "Position" << L{"ChefDurand SA;VentesBusiness"}
+            << "00001 Durand SA;Ventes.contact";
+        QTest::newRow("address in contact order")
+            << QByteArray("ADR;TYPE=HOME:BP 5;Bat A;12 rue Haute;Lyon;Rhone;69001;France") << "PhysicalAddress"
+            << L{"France69001Lyon12 rue HauteRhoneBP 5Bat APersonal"} << "00001.contact";
+        QTest::newRow("url keeps its colons")
+            << QByteArray("URL:http://a.b:80/c") << "Value" << L{"http://a.b:80/c"} << "00001.contact";
+        QTest::newRow("bday as written") << QByteArray("BDAY:1980-05-12\nBDAY:19800512") << "Value"
+                                         << L{"1980-05-12", "19800512"} << "00001.contact";
+        QTest::newRow("note with escapes") << QByteArray("NOTE:Ligne 1\\nLigne 2 & <b>") << "Notes"
+                                           << L{"\nLigne 1\nLigne 2 & <b>\n"} << "00001.contact";
+        QTest::newRow("two notes") << QByteArray("NOTE:a\nNOTE:b\nNOTE:") << "Notes" << L{"\na\n", "\nb\n"}
+                                   << "00001.contact";
+        QTest::newRow("mail and its empty entry")
+            << QByteArray("EMAIL:a@b.c") << "EmailAddress" << L{"SMTPa@b.c", ""} << "00001.contact";
+        QTest::newRow("utf-8 name") << QByteArray("N:M\xC3\xBCller;J\xC3\xA9r\xC3\xB4me") << "FormattedName"
+                                    << L{QStringLiteral("Jérôme, Müller")}
+                                    << QStringLiteral("00001 Müller Jérôme.contact");
+        QTest::newRow("cp1252 name") << QByteArray("N:M\xFCller;Ren\xE9") << "FormattedName"
+                                     << L{QStringLiteral("René, Müller")}
+                                     << QStringLiteral("00001 Müller René.contact");
+        QTest::newRow("euro as its code point")
+            << QByteArray("NOTE:5 \xE2\x82\xAC") << "Notes" << L{QStringLiteral("\n5 €\n")} << "00001.contact";
+        QTest::newRow("slash in name") << QByteArray("N:A/B;C") << "FamilyName" << L{"A/B"} << "00001 A B C.contact";
+    }
+    void entries() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, element);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, fileName);
+        ContactRun r;
+        r.run(card(body));
+        QCOMPARE(r.files(), QStringList{fileName});
+        const QString doc = r.only();
+        CHECK_WELL_FORMED(doc.toUtf8());
+        QStringList got = elementTexts(doc, element);
+        if (element == u"Value")
+            got.removeFirst(); // the contact identifier's
+        QCOMPARE(layoutRemoved(got), layoutRemoved(texts));
+        QCOMPARE(r.logLines(), QStringList());
+        QCOMPARE(r.win.memo.size(), 2);
+    }
+
+    // Lines that are logged, and lines dropped without a word.
+    void logged_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QStringList>("log");
+        using L = QStringList;
+        QTest::newRow("name without colon") << card("N;Dupont;Jean") << L{"--> Syntax error in NAME : N;Dupont;Jean"};
+        QTest::newRow("url without address") << card("URL;TYPE=HOME:") << L{"--> Syntax error in URL : URL;TYPE=HOME:"};
+        QTest::newRow("tel without number") << card("TEL;TYPE=CELL:") << L{"--> Syntax error in TEL : TEL;TYPE=CELL:"};
+        QTest::newRow("tel without colon") << card("TEL;CELL") << L{"--> Syntax error in TEL : TEL;CELL"};
+        QTest::newRow("empty address") << card("ADR:;;;;;;") << L{"--> Syntax error in ADR : ADR:;;;;;;"};
+        QTest::newRow("empty mail") << card("EMAIL;TYPE=INTERNET:")
+                                    << L{"--> Syntax error in EMAIL : EMAIL;TYPE=INTERNET:"};
+        QTest::newRow("shown re-decoded")
+            << card("TEL;CELL:  \nN;Dupont \xC3\xA9")
+            << L{"--> Syntax error in TEL : TEL;CELL:", QStringLiteral("--> Syntax error in NAME : N;Dupont é")};
+        QTest::newRow("dropped silently")
+            << card("VERSION:4.0\nPRODID:x\nCATEGORIES:a\nFLAG:1\nLANG:fr\nGEO:1;2\nSOUND:s\nX-ABLabel:Home\n"
+                    "X-ANDROID-CUSTOM:1\n1ABC:x\n:x\n\nNOTE:\nTITLE:\nORG:\nBDAY:\nFN:\nFN\nPHOTO:\nLOGO:")
+            << L{};
+        QTest::newRow("unknown with card number")
+            << QByteArray("BEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nREV:2020\nEND:VCARD\n")
+            << L{"--> Tag Unknown (3)", "REV:2020"};
+        QTest::newRow("grouped and nickname") << card("item1.TEL:0102\nNICKNAME:Jo\nUID:1")
+                                              << L{"--> Tag Unknown (1)", "item1.TEL:0102",      "--> Tag Unknown (1)",
+                                                   "NICKNAME:Jo",         "--> Tag Unknown (1)", "UID:1"};
+        QTest::newRow("vcalendar is unknown")
+            << QByteArray("BEGIN:VCALENDAR\nEND:VCALENDAR\n")
+            << L{"--> Tag Unknown (1)", "BEGIN:VCALENDAR", "--> Tag Unknown (1)", "END:VCALENDAR"};
+        QTest::newRow("outside a card") << QByteArray("BEGIN:VCARD\nEND:VCARD\nREV:1\nTEL:\n")
+                                        << L{"--> Tag Unknown (2)", "REV:1", "--> Syntax error in TEL : TEL:"};
+        QTest::newRow("trailing blanks trimmed") << card("REV:1  \t") << L{"--> Tag Unknown (1)", "REV:1"};
+    }
+    void logged() {
+        QFETCH(QByteArray, input);
+        QFETCH(QStringList, log);
+        ContactRun r;
+        r.run(input);
+        QCOMPARE(r.logLines(), log);
+        QCOMPARE(r.win.log.last(), kDoneEn);
+        QCOMPARE(r.win.memo.last(), kDoneEn);
+        for (const QString& f : r.files())
+            CHECK_WELL_FORMED(r.file(f));
+    }
+
+    void frenchMessages() {
+        ContactRun r;
+        r.principal.Langue = QStringLiteral("FR");
+        r.run(card("TEL:\nREV:1"));
+        QCOMPARE(r.win.log, (QStringList{"--> Erreur Syntaxe dans TEL : TEL:", "--> Tag non reconnu (1)", "REV:1",
+                                         QStringLiteral("--> Conversion terminée")}));
+    }
+
+    // Numbering, names, the empty card and the fixed frame.
+    void cardsAndFiles() {
+        ContactRun r;
+        // An old file of the same name is replaced without a question.
+        QVERIFY(writeBytes(r.out + QStringLiteral("/00002.contact"), "old"));
+        r.run(card("N:Dupont;Jean") + card("") + card("TEL:1\nNOTE:late"));
+        QCOMPARE(r.files(), (QStringList{"00001 Dupont Jean.contact", "00002.contact", "00003.contact"}));
+        QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "NoName", "NoName", kDoneEn}));
+        QCOMPARE(r.win.counter, QStringLiteral("00003"));
+        QVERIFY(r.win.boxes.isEmpty());
+
+        const QStringList empty =
+            QString::fromUtf8(r.file(QStringLiteral("00002.contact"))).split(QStringLiteral("\r\n"));
+        QCOMPARE(empty.size(), 12); // 11 lines and the empty text after the last CR LF
+        QCOMPARE(empty[10], QStringLiteral("</c:contact>"));
+        QCOMPARE(empty[3], QStringLiteral("   <c:CreationDate>2026-01-02T03:04:05Z</c:CreationDate>"));
+
+        // Notes come before the first collection, wherever the line stands; no mail, no mail collection.
+        const QString third = QString::fromUtf8(r.file(QStringLiteral("00003.contact")));
+        QVERIFY(third.indexOf(u"<c:Notes>") < third.indexOf(u"<c:PhoneNumberCollection>"));
+        QVERIFY(!third.contains(u"EmailAddressCollection"));
+        for (const QString& f : r.files())
+            CHECK_WELL_FORMED(r.file(f));
+    }
+
+    void photoInName() {
+        ContactRun r;
+        r.run(card("N:Dupont;Jean\nLOGO;VALUE=uri:http://x/y.jpg") + card("ORG:Durand SA\nPHOTO:AAAA"));
+        QCOMPARE(r.files(), (QStringList{"00001 Dupont Jean (PHOTO).contact", "00002 Durand SA (PHOTO).contact"}));
+        QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "Durand SA", kDoneEn}));
+    }
+
+    // Cards that do not end where they should.
+    void cardStructure() {
+        ContactRun r;
+        r.run("NOTE:before\nN:Before;All\nTEL:0\nEND:VCARD\n"          // outside a card: leaves nothing
+              "BEGIN:VCARD\nN:Un;A\nTEL;CELL:1\nREV:1\n"               // never ended: ended by the next start
+              "BEGIN:VCARD\nN:Deux;B\nEND:VCARD\n"                     //
+              "TEL:99\nBEGIN:VCARD\nN:Trois;C\nEND:VCARD\nEND:VCARD\n" // extra end: ignored
+              "BEGIN:VCARD\nN:Lost;D\n");                              // the input ends first
+        QCOMPARE(r.files(), (QStringList{"00001 Un A.contact", "00002 Deux B.contact", "00003 Trois C.contact"}));
+        QCOMPARE(r.win.memo, (QStringList{"Un A", "Deux B", "Trois C", kDoneEn}));
+        QCOMPARE(r.logLines(),
+                 (QStringList{
+                     "--> Tag Unknown (1)", "REV:1",
+                     "-> CardStructureError Err input.vcf: card 1, which begins at line 5, has no END:VCARD line"}));
+        QCOMPARE(r.win.counter, QStringLiteral("00003"));
+        for (const QString& f : r.files()) {
+            const QByteArray doc = r.file(f);
+            CHECK_WELL_FORMED(doc);
+            QCOMPARE(doc.count("<c:contact "), 1);
+            QCOMPARE(doc.count("<c:Name "), 1);
+            QVERIFY(!doc.contains("before") && !doc.contains("Before") && !doc.contains(">99<") &&
+                    !doc.contains(">0<"));
+        }
+        QCOMPARE(elementTexts(QString::fromUtf8(r.file(QStringLiteral("00001 Un A.contact"))), QStringLiteral("Label")),
+                 (QStringList{"Cellular", "Voice"}));
+    }
+
+    // Continuation lines are joined before any test.
+    void unfolding() {
+        ContactRun r;
+        r.run(card("NOTE:one\n two\n  three\nREV:x\n\tTEL:1\nTEL:2\n \n 3\n4"));
+        const QString doc = r.only();
+        QCOMPARE(layoutRemoved(elementTexts(doc, QStringLiteral("Notes"))), QStringList{"\nonetwo three"});
+        QCOMPARE(elementTexts(doc, QStringLiteral("Number")), (QStringList{"1", "23"}));
+        QCOMPARE(r.logLines(), (QStringList{"--> Tag Unknown (1)", "REV:x"}));
+    }
+
+    void passesOnOptions() {
+        ContactRun r;
+        r.win.checks[Ctrl::C_TagSync] = true;
+        r.run(card("TEL;X-SYNC=3;FAX:0601"));
+        QCOMPARE(r.input.at(2), QStringLiteral("TEL;FAX:0601"));
+        ContactRun keep;
+        keep.win.checks[Ctrl::C_TagSync] = false;
+        keep.run(card("TEL;X-SYNC=3;FAX:0601"));
+        QCOMPARE(keep.input.at(2), QStringLiteral("TEL;X-SYNC=3;FAX:0601"));
+    }
+
+    // Pictures: embedded, by address, from the folders.
+    void pictures() {
+        const QByteArray jpeg = fakeJpeg();
+        const QByteArray b64 = jpeg.toBase64();
+        QByteArray folded = "PHOTO;ENCODING=b;TYPE=JPEG:" + b64.left(50);
+        for (qsizetype i = 50; i < b64.size(); i += 74)
+            folded += "\n " + b64.mid(i, 74);
+
+        ContactRun r;
+        r.run(card("N:Dupont;Jean\n" + folded +
+                   "\nPHOTO;VALUE=uri:http://second/x.jpg\n"
+                   "LOGO;VALUE=uri:http://a/?x=1&y=<2>]]>\nLOGO:AAAA"));
+        const QString doc = r.only();
+        CHECK_WELL_FORMED(doc.toUtf8());
+        QCOMPARE(elementTexts(doc, QStringLiteral("Label")), (QStringList{"UserTile", "Logo"}));
+        QCOMPARE(elementTexts(doc, QStringLiteral("Url")), QStringList{"http://a/?x=1&y=<2>]]>"});
+        const QStringList lines = doc.split(QStringLiteral("\r\n"));
+        const qsizetype v = lines.indexOf(QStringLiteral("         <c:Value c:ContentType=\"image/jpeg\">"));
+        QVERIFY(v > 0);
+        QCOMPARE(lines.mid(v + 1, base64Lines(jpeg).size()), base64Lines(jpeg));
+        QCOMPARE(lines.at(v + 1 + base64Lines(jpeg).size()), QStringLiteral("         </c:Value>"));
+        QCOMPARE(QByteArray::fromBase64(entryValues(doc).first().remove(u'\n').toLatin1()), jpeg);
+    }
+
+    void pictureLineForms_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("upper-case VALUE=URI is data") << QByteArray("PHOTO;VALUE=URI:http://a") << "http://a"
+                                                      << "";
+        QTest::newRow("padded") << QByteArray("PHOTO:AAAAA") << "AAAAA==="
+                                << "";
+        QTest::newRow("no colon: whole line") << QByteArray("PHOTO;X") << "PHOTO;X="
+                                              << "";
+        QTest::newRow("markup in data") << QByteArray("PHOTO:<a>&]]>") << "<a>&]]>="
+                                        << "";
+        QTest::newRow("address re-decoded")
+            << QByteArray("PHOTO;VALUE=uri:file:///caf\xC3\xA9.jpg") << "" << QStringLiteral("file:///café.jpg");
+    }
+    void pictureLineForms() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, value);
+        QFETCH(QString, url);
+        ContactRun r;
+        r.run(card(line));
+        const QString doc = r.only();
+        CHECK_WELL_FORMED(doc.toUtf8());
+        QCOMPARE(layoutRemoved(entryValues(doc)).join(u'|').remove(u'\n'), value);
+        QCOMPARE(elementTexts(doc, QStringLiteral("Url")).join(u'|'), url);
+    }
+
+    void folderPictures() {
+        const QByteArray jpeg = fakeJpeg();
+        ContactRun r;
+        r.win.checks[Ctrl::C_Photo] = true;
+        r.win.checks[Ctrl::C_Logos] = true;
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/dupont jean.JPG"), jpeg)); // found whatever its case
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/Martin Paul.jpg"), jpeg));
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/Empty One.jpg"), QByteArray()));
+        QDir().mkpath(r.photos + QStringLiteral("/Folder Two.jpg"));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/Durand SA;Ventes.jpg"), "logo"));
+        r.run(card("N:Dupont;Jean\nORG:Durand SA;Ventes") + card("N:Martin;Paul\nPHOTO;VALUE=uri:http://own") +
+              card("N:Empty;One") + card("N:Folder;Two") + card("N:Nobody;Here"));
+        QCOMPARE(r.files(),
+                 (QStringList{"00001 Dupont Jean (PHOTO).contact", "00002 Martin Paul (PHOTO).contact",
+                              "00003 Empty One.contact", "00004 Folder Two.contact", "00005 Nobody Here.contact"}));
+        QCOMPARE(r.logLines(), QStringList());
+        const QString first = QString::fromUtf8(r.file(r.files().at(0)));
+        CHECK_WELL_FORMED(first.toUtf8());
+        QCOMPARE(elementTexts(first, QStringLiteral("Label")), (QStringList{"UserTile", "Logo", "Business"}));
+        const QStringList values = elementTexts(first, QStringLiteral("Value"));
+        QCOMPARE(QByteArray::fromBase64(values.at(1).toLatin1()), jpeg);
+        QCOMPARE(values.at(2).trimmed(), QStringLiteral("bG9nbw=="));
+        // The card's own picture wins over the folder's.
+        const QString second = QString::fromUtf8(r.file(r.files().at(1)));
+        QCOMPARE(elementTexts(second, QStringLiteral("Url")), QStringList{"http://own"});
+        QCOMPARE(second.count(u"<c:Photo "), 1);
+    }
+
+    void folderPictureUnreadable() {
+#ifdef Q_OS_UNIX
+        ContactRun r;
+        r.win.checks[Ctrl::C_Photo] = true;
+        const QString fifo = r.photos + QStringLiteral("/Dupont Jean.jpg");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        r.run(card("N:Dupont;Jean\nTEL:1"));
+        QCOMPARE(r.files(), QStringList{"00001 Dupont Jean.contact"});
+        QCOMPARE(r.logLines().size(), 1);
+        QVERIFY2(r.logLines().first().startsWith(u"-> FileReadError Erreur "), qPrintable(r.logLines().first()));
+        QVERIFY(!r.only().contains(u"<c:Photo"));
+#else
+        QSKIP("needs a FIFO");
+#endif
+    }
+
+    void writeFailure() {
+        ContactRun r;
+        r.principal.NomRepSortie = r.tmp.filePath(QStringLiteral("missing"));
+        r.run(card("N:Dupont;Jean") + card("N:Martin;Paul"));
+        QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "Martin Paul", kDoneEn}));
+        QCOMPARE(r.win.counter, QStringLiteral("00002"));
+        QCOMPARE(r.logLines().size(), 2);
+        QVERIFY2(r.logLines().first().startsWith(u"-> FileWriteError Err "), qPrintable(r.logLines().first()));
+    }
+
+    // Every document parses, whatever the values hold, and says what the card said.
+    void hostileValues_data() {
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("markup") << "a<b>&c\"d'e"
+                                << "a<b>&c\"d'e";
+        QTest::newRow("cdata end") << "x]]>y"
+                                   << "x]]>y";
+        QTest::newRow("entity text") << "&#233; &amp;"
+                                     << "&#233; &amp;";
+        QTest::newRow("controls") << QStringLiteral("a\x01\x08\x0B\x0C\x1F\tb") << "a\tb";
+        QTest::newRow("lone surrogates") << QString::fromUtf16(u"a\xD800"
+                                                               "b\xDC00"
+                                                               "c")
+                                         << "abc";
+        QTest::newRow("pair kept") << QString::fromUtf16(u"a\xD83D\xDE00"
+                                                         "b")
+                                   << QString::fromUtf16(u"a\xD83D\xDE00"
+                                                         "b");
+        QTest::newRow("nonchars") << QString::fromUtf16(u"a\xFFFE\xFFFF"
+                                                        "b")
+                                  << "ab";
+        QTest::newRow("cp1252 high bytes")
+            << QString::fromUtf16(u"\x20AC\x0081\x008D\x0152") << QString::fromUtf16(u"\x20AC\x0081\x008D\x0152");
+        QTest::newRow("huge") << QString(1 << 20, u'x') << QString(1 << 20, u'x');
+    }
+    void hostileValues() {
+        QFETCH(QString, note);
+        QFETCH(QString, expected);
+        ContactRun r;
+        const QStringList fields = {"N:", "TEL:", "EMAIL:", "URL:", "TITLE:", "BDAY:", "ORG:"};
+        QStringList lines{"BEGIN:VCARD",
+                          "NOTE:" + note,
+                          "N:" + note + ";" + note + ";" + note + ";" + note + ";" + note,
+                          "ADR:" + note + ";;;;;;",
+                          "PHOTO;VALUE=uri:" + note,
+                          "LOGO:" + note};
+        for (const QString& f : fields.mid(1))
+            lines.append(f + note);
+        lines.append("END:VCARD");
+        r.runLines(lines);
+        const QString name = r.files().value(0);
+        QCOMPARE(r.logLines(), QStringList());
+        QVERIFY(QFile::encodeName(name).size() <= 255);
+        const QByteArray bytes = r.file(name);
+        CHECK_WELL_FORMED(bytes);
+        const QString doc = QString::fromUtf8(bytes);
+        QCOMPARE(layoutRemoved(elementTexts(doc, QStringLiteral("Notes"))), QStringList{'\n' + expected});
+        QStringList elements = {"Number", "Address", "JobTitle", "Company"};
+        if (!expected.contains(u';'))
+            elements += {"FamilyName", "GivenName", "POBox"}; // components end at a semicolon
+        for (const QString& e : elements)
+            QVERIFY2(elementTexts(doc, e).value(0) == expected, qPrintable(e));
+        QCOMPARE(elementTexts(doc, QStringLiteral("Url")).value(0).size() > 0 || expected.isEmpty(), true);
+    }
+
+    // Real exports of other programs: every card gives one well-formed document, no crash.
+    void corpus_data() {
+        QTest::addColumn<QString>("path");
+        for (const QString& f : corpusFiles())
+            QTest::newRow(qPrintable(QDir(QStringLiteral(CORVANTA_CORPUS)).relativeFilePath(f))) << f;
+        if (corpusFiles().isEmpty())
+            QSKIP("no corpus");
+    }
+    void corpus() {
+        QFETCH(QString, path);
+        for (bool myPhone : {false, true}) {
+            ContactRun r;
+            r.win.checks[Ctrl::C_MyPhoneIn] = myPhone;
+            r.win.checks[Ctrl::C_TagSync] = true;
+            LineList in;
+            in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
+            r.runLines(in);
+            QCOMPARE(r.files().size(), countCards(path));
+            QCOMPARE(r.win.log.last(), kDoneEn);
+            for (const QString& f : r.files()) {
+                const QByteArray bytes = r.file(f);
+                const QString problem = wellFormedProblem(bytes);
+                QVERIFY2(problem.isEmpty(), qPrintable(f + ": " + problem));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContacts)
+#include "tst_contacts.moc"
