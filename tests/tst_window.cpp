@@ -1,0 +1,299 @@
+// The real window, offscreen: its controls, the language switch, a Run and the run guard.
+#include "ui/browse.h"
+#include "ui/principal.h"
+#include "ui/style.h"
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A VCF file of `count` small cards.
+QString writeCards(const QString& path, int count) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return QString();
+    for (int i = 1; i <= count; ++i)
+        f.write(QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Nom%1;Prenom;;;\r\nFN:Prenom Nom%1\r\n"
+                               "TEL;CELL:+33 6 00 00 %1\r\nEND:VCARD\r\n")
+                    .arg(i)
+                    .toUtf8());
+    return path;
+}
+
+int vcfCount(const QString& dir) {
+    return QDir(dir).entryList({QStringLiteral("*.vcf")}, QDir::Files).size();
+}
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString outDir(const char* name) {
+        const QString d = m_dir.filePath(QLatin1String(name));
+        QDir().mkpath(d);
+        return d;
+    }
+
+    // Ready for a split run of `input` into `out`, without pictures.
+    static void prepareSplit(F_Principal& w, const QString& input, const QString& out) {
+        w.setEditText(Ctrl::E_InputFiles, input);
+        w.setEditText(Ctrl::E_RepDest, out);
+        w.setChecked(Ctrl::C_Photo, false);
+        w.setChecked(Ctrl::C_Logos, false);
+        w.setChecked(Ctrl::R_SVCFToMVCF, true);
+        w.principal().R_Button();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        qputenv("APPDATA", QFile::encodeName(m_dir.path()));
+        QVERIFY(ApplyVisualStyle(*qApp));
+        QVERIFY(!qApp->styleSheet().isEmpty());
+    }
+
+    void init() { QFile::remove(m_dir.filePath(QStringLiteral("Corvanta/Config.txt"))); }
+
+    void controlsAndGeometry() {
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Conversion Corvanta version 1.50"));
+        QCOMPARE(w.size(), QSize(619, 650));
+        QCOMPARE(w.minimumSize(), QSize(619, 650));
+        QCOMPARE(w.maximumSize(), QSize(619, 650));
+        QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(w.font().pixelSize(), 11);
+
+        const char* names[] = {
+            "Panel1",       "Panel2",       "PageLog",        "TabSheet1",   "TabSheet2",    "L_Fichierstraites",
+            "Memo",         "L_Log",        "M_Log",          "L_Langue",    "ComboLangue",  "C_Photo",
+            "C_Logos",      "C_TagX",       "C_TagSync",      "C_MyPhoneIn", "C_MyphoneOut", "C_TagLabel",
+            "E_InputFiles", "B_InputFile",  "E_RepDest",      "b_repdest",   "E_RepEntree",  "B_RepEntree",
+            "E_RepPhotos",  "b_repphotos",  "E_RepLogos",     "B_RepLogos",  "R_Action",     "R_SVCFToContacts",
+            "R_SVCFToMVCF", "R_MVCFToSVCF", "R_MyPhonePhoto", "B_go",        "B_Cancel",     "L_Compteur",
+            "M_Compteur",   "L_Siteweb"};
+        auto* tabs = w.findChild<QTabWidget*>(QStringLiteral("PageLog"));
+        QVERIFY(tabs);
+        for (int page : {1, 0}) {
+            tabs->setCurrentIndex(page);
+            for (const char* n : names) {
+                QWidget* c = w.findChild<QWidget*>(QLatin1String(n));
+                QVERIFY2(c, n);
+                if (c->isVisibleTo(&w)) // nothing sticks out of the window
+                    QVERIFY2(w.rect().contains(QRect(c->mapTo(&w, QPoint(0, 0)), c->size())), n);
+            }
+        }
+        QCOMPARE(w.findChild<QWidget*>(QStringLiteral("Panel2"))->height(), 292);
+        for (const char* e : {"E_InputFiles", "E_RepDest", "E_RepEntree", "E_RepPhotos", "E_RepLogos"})
+            QCOMPARE(w.findChild<QLineEdit*>(QLatin1String(e))->width(), 394);
+        for (const char* b :
+             {"B_InputFile", "b_repdest", "B_RepEntree", "b_repphotos", "B_RepLogos", "B_go", "B_Cancel"})
+            QCOMPARE(w.findChild<QPushButton*>(QLatin1String(b))->width(), 91);
+        auto* go = w.findChild<QPushButton*>(QStringLiteral("B_go"));
+        QCOMPARE(go->height(), 85);
+        QVERIFY(go->font().bold());
+        QCOMPARE(w.findChild<QTabWidget*>(QStringLiteral("PageLog"))->currentIndex(), 0);
+        QCOMPARE(w.findChild<QTabWidget*>(QStringLiteral("PageLog"))->tabText(1), QStringLiteral("Options"));
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("L_Siteweb"))->text().contains(QLatin1String(kSiteWeb)));
+        // Start state: split, the output folder box on the settings folder.
+        QVERIFY(w.isChecked(Ctrl::R_SVCFToMVCF));
+        QVERIFY(!w.isEnabled(Ctrl::E_RepEntree));
+        QCOMPARE(w.editText(Ctrl::E_RepDest), m_dir.filePath(QStringLiteral("Corvanta/")));
+        QCOMPARE(w.findChild<QCheckBox*>(QStringLiteral("C_TagSync"))->text(),
+                 QStringLiteral("Supprimer les tags X-SYNC"));
+    }
+
+    void captionsFollowTheLanguageList() {
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        auto* combo = w.findChild<QComboBox*>(QStringLiteral("ComboLangue"));
+        auto* go = w.findChild<QPushButton*>(QStringLiteral("B_go"));
+        auto* photo = w.findChild<QCheckBox*>(QStringLiteral("C_Photo"));
+        QCOMPARE(go->text(), QStringLiteral("Convertir"));
+        QCOMPARE(photo->text(), QStringLiteral("Inclure photos"));
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        QCOMPARE(w.principal().Langue, QStringLiteral("EN"));
+        QCOMPARE(go->text(), QStringLiteral("Run"));
+        QCOMPARE(photo->text(), QStringLiteral("Include photos"));
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Fichierstraites"))->text(), QStringLiteral("FILES PROCESSED"));
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Log"))->text(), QStringLiteral("LOG"));
+        QCOMPARE(w.findChild<QWidget*>(QStringLiteral("R_MyPhonePhoto"))->property("text").toString(),
+                 QStringLiteral("Ajout photos/logos à fichier Phonebook.dat"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Conversion Corvanta version 1.50"));
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCOMPARE(go->text(), QStringLiteral("Convertir"));
+
+        // Closing stores the language; the next window starts in it.
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        w.close();
+        F_Principal w2;
+        QVERIFY(w2.FormCreate());
+        QCOMPARE(w2.comboIndex(), 1);
+        QCOMPARE(w2.findChild<QPushButton*>(QStringLiteral("B_go"))->text(), QStringLiteral("Run"));
+    }
+
+    void runFillsTheThreeOutputs() {
+        const QString input = writeCards(m_dir.filePath(QStringLiteral("three.vcf")), 3);
+        const QString out = outDir("split-out");
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        prepareSplit(w, input, out);
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+
+        const QString memo = w.findChild<QPlainTextEdit*>(QStringLiteral("Memo"))->toPlainText();
+        const QString log = w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText();
+        QVERIFY2(memo.contains(QStringLiteral("Nom2")), qPrintable(memo));
+        QVERIFY2(memo.endsWith(Mess(QStringLiteral("FR"), 8)), qPrintable(memo));
+        QVERIFY2(log.contains(Mess(QStringLiteral("FR"), 8)), qPrintable(log));
+        QCOMPARE(w.compteur().toInt(), 3);
+        QCOMPARE(vcfCount(out), 3);
+        QVERIFY(w.isEnabled(Ctrl::B_go));
+    }
+
+    void runGuardDisablesWhatARunReads() {
+        const QString input = writeCards(m_dir.filePath(QStringLiteral("many.vcf")), 300);
+        const QString out = outDir("guard-out");
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        prepareSplit(w, input, out);
+        const QList<Ctrl> guarded{Ctrl::B_go,           Ctrl::R_SVCFToContacts, Ctrl::R_SVCFToMVCF, Ctrl::R_MVCFToSVCF,
+                                  Ctrl::R_MyPhonePhoto, Ctrl::C_Photo,          Ctrl::C_Logos,      Ctrl::C_TagX,
+                                  Ctrl::C_TagSync,      Ctrl::C_MyPhoneIn,      Ctrl::C_MyphoneOut, Ctrl::C_TagLabel,
+                                  Ctrl::ComboLangue,    Ctrl::B_InputFile,      Ctrl::b_repdest,    Ctrl::B_RepEntree,
+                                  Ctrl::b_repphotos,    Ctrl::B_RepLogos};
+        QHash<Ctrl, bool> before;
+        for (Ctrl c : guarded)
+            before[c] = w.isEnabled(c);
+        QVERIFY(!before[Ctrl::b_repphotos]); // photos unchecked: the row is off before and after
+        QVERIFY(before[Ctrl::C_Photo]);
+
+        int calls = 0;
+        QStringList enabledDuringRun;
+        bool cancelEnabled = false;
+        w.onProcessEvents = [&] {
+            if (calls++ == 0) {
+                for (Ctrl c : guarded)
+                    if (w.isEnabled(c))
+                        enabledDuringRun << QString::number(int(c));
+                cancelEnabled = w.isEnabled(Ctrl::B_Cancel);
+            }
+        };
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(calls > 300);
+        QVERIFY2(enabledDuringRun.isEmpty(), qPrintable(enabledDuringRun.join(',')));
+        QVERIFY(cancelEnabled);
+        for (Ctrl c : guarded)
+            QCOMPARE(w.isEnabled(c), before[c]);
+        QCOMPARE(vcfCount(out), 300);
+    }
+
+    void closingDuringARunStopsItAndSaves() {
+        const QString input = writeCards(m_dir.filePath(QStringLiteral("long.vcf")), 2000);
+        const QString out = outDir("close-out");
+        const QString config = m_dir.filePath(QStringLiteral("Corvanta/Config.txt"));
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        prepareSplit(w, input, out);
+        // The close arrives as an event while the run lets events run.
+        QTimer::singleShot(0, &w, &QWidget::close);
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(!w.isVisible());
+        QVERIFY(!w.principal().isRunning());
+        QVERIFY(vcfCount(out) < 2000);
+        QVERIFY2(
+            w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText().contains(QLatin1String("RunStopped")),
+            qPrintable(w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText()));
+        // Settings written once the run had returned, with the paths the run read.
+        QFile f(config);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("FichierEntree=" + QFile::encodeName(input) + "\r\n"));
+    }
+
+    void uncaughtErrorGoesToTheErrorReport() {
+        // Marked UTF-8 but not UTF-8: the Run cannot read it.
+        const QString input = m_dir.filePath(QStringLiteral("bad-utf8.vcf"));
+        {
+            QFile f(input);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("\xEF\xBB\xBF"
+                    "BEGIN:VCARD\r\nN:\xC3(;\r\nEND:VCARD\r\n");
+        }
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        prepareSplit(w, input, outDir("bad-out"));
+        w.appendLog(QStringLiteral("earlier line"));
+
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                title = box->windowTitle();
+                text = box->text();
+                icon = box->icon();
+                box->accept();
+            }
+        });
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QCOMPARE(title, QStringLiteral("Corvanta"));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QVERIFY2(text.contains(QStringLiteral("bad-utf8.vcf")), qPrintable(text));
+        QVERIFY2(text.endsWith(QLatin1Char('.')), qPrintable(text));
+        QVERIFY(w.isVisible());
+        QVERIFY(w.isEnabled(Ctrl::B_go));
+        // The outputs are not cleared: reading comes first.
+        QCOMPARE(w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText(), QStringLiteral("earlier line"));
+    }
+
+    void folderPickerIsCentredOnTheWorkArea() {
+        QWidget dlg;
+        dlg.resize(401, 301);
+        BrowseDialogCallBack(&dlg);
+        const QRect wa = dlg.screen()->availableGeometry();
+        QCOMPARE(dlg.pos(), QPoint(wa.left() + wa.width() / 2 - 200, wa.top() + wa.height() / 2 - 150));
+    }
+
+    void dialogFilters_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("qt");
+        QTest::newRow("input file and merge") << QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*")
+                                              << QStringList{"VCF, DAT (*.VCF *.DAT)", "ALL (*)"};
+        QTest::newRow("phone book") << QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*")
+                                    << QStringList{"DAT (*.DAT)", "ALL (*)"};
+    }
+
+    void dialogFilters() {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, qt);
+        QCOMPARE(QtFilters(filter), qt);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"

@@ -1,0 +1,22 @@
+// Corvanta: converts vCard contact files. Starts the main window.
+#include "kzlex/utilities.h"
+#include "ui/principal.h"
+#include "ui/style.h"
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    // Element identifiers differ from one start to the next.
+    SeedElementIDFromClock();
+    QApplication app(argc, argv);
+    ApplyVisualStyle(app);
+    QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Corvanta"));
+    QApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvanta.png")));
+
+    F_Principal F_Principal;
+    if (!F_Principal.FormCreate())
+        return 1;
+    F_Principal.show();
+    return app.exec();
+}

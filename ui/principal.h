@@ -1,0 +1,88 @@
+#pragma once
+// The main window: the controls, the dialogs and the event loop that the main object reaches
+// through WindowInterface. The window owns the main object.
+#include "kzmain/kzmain.h"
+#include <QElapsedTimer>
+#include <QHash>
+#include <QWidget>
+#include <functional>
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+// The maker's web page, shown and opened by the site link.
+inline constexpr const char* kSiteWeb = "https://corvanta.example/";
+
+class F_Principal : public QWidget, public WindowInterface {
+    Q_OBJECT
+
+public:
+    explicit F_Principal(QWidget* parent = nullptr);
+    ~F_Principal() override;
+
+    // Reads the settings and sets the start state; false when the program must end (exit code 1).
+    bool FormCreate();
+    TF_Principal& principal() { return m_p; }
+
+    // WindowInterface (its setEnabled/isEnabled name controls; the widget's own stay reachable)
+    using QWidget::isEnabled;
+    using QWidget::setEnabled;
+    QString editText(Ctrl edit) const override;
+    void setEditText(Ctrl edit, const QString& text) override;
+    bool isChecked(Ctrl box) const override;
+    void setChecked(Ctrl box, bool checked) override;
+    void setEnabled(Ctrl control, bool enabled) override;
+    bool isEnabled(Ctrl control) const override;
+    int comboIndex() const override;
+    void setComboIndex(int index) override;
+    void setCaption(Ctrl control, const QString& text) override;
+    MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons) override;
+    std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
+                                      const QString& filter) override;
+    std::optional<QString> openDialog(const QString& initialDir, const QString& initialName,
+                                      const QString& filter) override;
+    bool browseForFolder(QString& folder, const QString& title) override;
+    void clearCompteur() override;
+    void clearMemo() override;
+    void clearLog() override;
+    void appendMemo(const QString& line) override;
+    void appendLog(const QString& line) override;
+    void setCompteur(const QString& text) override;
+    QString compteur() const override;
+    void processEvents() override;
+
+    QWidget* control(Ctrl c) const { return m_controls.value(c); }
+    // Called on every processEvents() call of a run, before the throttle (for tests).
+    std::function<void()> onProcessEvents;
+
+public slots:
+    void B_goClick();
+    void B_CancelClick();
+    void L_SitewebClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build();
+    // Runs a handler; an error that leaves it goes to the general error report.
+    void guarded(const std::function<void()>& handler);
+    void reportError(const QString& message);
+    // While a run is under way the controls that could change it are disabled.
+    void setRunGuard(bool on);
+
+    TF_Principal m_p;
+    QHash<Ctrl, QWidget*> m_controls;
+    QButtonGroup* m_actions = nullptr;
+    QComboBox* ComboLangue = nullptr;
+    QPlainTextEdit* Memo = nullptr;
+    QPlainTextEdit* M_Log = nullptr;
+    QLineEdit* M_Compteur = nullptr;
+    QElapsedTimer m_sinceEvents;
+    QHash<Ctrl, bool> m_enabledBeforeRun;
+    bool m_closeAfterRun = false;
+    bool m_closed = false;
+};
