@@ -24,7 +24,9 @@ void writeLine(std::FILE* stream, const QString& line) {
     std::fputc('\n', stream);
 }
 
-CliWindow::CliWindow() : m_tty(CORVANTA_ISATTY(CORVANTA_FILENO(stderr)) != 0) {}
+CliWindow::CliWindow()
+    : m_tty(CORVANTA_ISATTY(CORVANTA_FILENO(stderr)) != 0),
+      m_stdoutTty(m_tty && CORVANTA_ISATTY(CORVANTA_FILENO(stdout)) != 0) {}
 
 CliWindow::~CliWindow() {
     finishCounter();
@@ -67,10 +69,15 @@ void CliWindow::hideCounter() {
 }
 
 void CliWindow::appendMemo(const QString& line) {
+    // The counter shares the terminal only when standard output is on it too.
+    if (!m_stdoutTty || !m_counterShown) {
+        writeLine(stdout, line);
+        return;
+    }
     hideCounter();
     writeLine(stdout, line);
-    if (m_tty)
-        std::fflush(stdout);
+    std::fflush(stdout);
+    drawCounter();
 }
 
 void CliWindow::printError(const QString& line) {

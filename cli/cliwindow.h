@@ -56,7 +56,8 @@ private:
     QHash<Ctrl, bool> m_disabled;
     int m_combo = 1;
     QString m_counter;
-    bool m_tty = false;
+    bool m_tty = false;       // standard error is a terminal: the counter is shown
+    bool m_stdoutTty = false; // standard output is on a terminal too
     bool m_counterShown = false;
     bool m_saveAsked = false;
     QElapsedTimer m_sinceDraw;
