@@ -110,7 +110,8 @@ bool IDENTIFICATEUR(LECTYPE& LECTEUR, QString& NOM) {
     // holds it, the others upper-cased as LIRECARACTERE would.
     const qsizetype len = LECTEUR.BUFFER.size();
     const QChar* d = LECTEUR.BUFFER.constData();
-    const qsizetype start = LECTEUR.INDEX; // from 1
+    // INDEX may have been set by hand; LIRECARACTERE reads a negative one as 0.
+    const qsizetype start = qMax<qsizetype>(LECTEUR.INDEX, 0);
     qsizetype end = start + 1;
     while (end <= len && isIdentChar(QChar(upperChar(d[end - 1].unicode()))))
         ++end;
@@ -125,36 +126,49 @@ bool IDENTIFICATEUR(LECTYPE& LECTEUR, QString& NOM) {
 }
 
 bool IDENTPATERN(LECTYPE& LECTEUR, QStringView NOM) {
-    const qsizetype savedIndex = LECTEUR.INDEX;
-    const QChar savedCH = LECTEUR.CH;
-    const QChar savedCL = LECTEUR.CL;
-    const TYPLEX savedT = LECTEUR.T;
-
-    SAUTERBLANCS(LECTEUR);
-    bool ok = false;
-    if (LECTEUR.T == CARACTERE && ALPHABETIQUE(LECTEUR.CH)) {
-        // Compare the identifier with NOM as it is read, without building it; a mismatch
-        // stops early since the record is restored anyway.
-        qsizetype i = 0;
-        ok = true;
-        while (LECTEUR.T == CARACTERE && isIdentChar(LECTEUR.CH)) {
-            if (i >= NOM.size() || LECTEUR.CH.unicode() != upperAscii(NOM[i].unicode())) {
-                ok = false;
-                break;
-            }
-            ++i;
-            LIRECARACTERE(LECTEUR);
+    // Scans ahead on local copies and touches the record only on success: a failed keyword
+    // consumes nothing, not even blanks. Works as SAUTERBLANCS then LIRECARACTERE would.
+    if (LECTEUR.T != CARACTERE)
+        return false;
+    const qsizetype len = LECTEUR.BUFFER.size();
+    const QChar* d = LECTEUR.BUFFER.constData();
+    qsizetype pos = LECTEUR.INDEX;
+    char16_t c = LECTEUR.CH.unicode();
+    // Reads the character after pos into c; false at the end of the line.
+    auto next = [&]() {
+        if (pos < 0)
+            pos = 0;
+        if (pos >= len)
+            return false;
+        ++pos;
+        c = upperChar(d[pos - 1].unicode());
+        return true;
+    };
+    while (c == u' ' || c == u'\t')
+        if (!next())
+            return false;
+    if (!ALPHABETIQUE(QChar(c)))
+        return false;
+    // The identifier is compared as it is read, never built.
+    qsizetype i = 0;
+    bool atEnd = false;
+    for (;;) {
+        if (i >= NOM.size() || c != upperAscii(NOM[i].unicode()))
+            return false;
+        ++i;
+        if (!next()) {
+            atEnd = true;
+            break;
         }
-        ok = ok && i == NOM.size();
+        if (!isIdentChar(QChar(c)))
+            break;
     }
-    if (!ok) {
-        // A failed keyword consumes nothing, not even blanks.
-        LECTEUR.INDEX = savedIndex;
-        LECTEUR.CH = savedCH;
-        LECTEUR.CL = savedCL;
-        LECTEUR.T = savedT;
-    }
-    return ok;
+    if (i != NOM.size())
+        return false;
+    // Stand on the first character after the identifier, or at the end of the line.
+    LECTEUR.INDEX = atEnd ? len : pos - 1;
+    LIRECARACTERE(LECTEUR);
+    return true;
 }
 
 QString IDENTSEP(LECTYPE& LECTEUR, QChar SEP) {
