@@ -3,15 +3,36 @@
 // and its card is marked with FLAG:EDITED and X-PHOTOPROPS:1,JPEG.
 #include "kzmain/cardscan.h"
 
+#include "kzlex/utf8.h"
+
 #include <QFile>
 
 namespace {
 
-// The line upper-cased character by character (é becomes É).
+// The line upper-cased character by character (é becomes É). A line held as the UTF-8 bytes of
+// its file is upper-cased in its decoded form and turned back into bytes: upper-casing the bytes
+// one by one would change the lead and continuation bytes of its multi-byte characters.
 QString MajusculesUnicode(const QString& ligne) {
+    bool ascii = true;
+    for (QChar c : ligne)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii)
+        return ligne.toUpper();
+
+    QByteArray bytes;
+    if (Cp1252::encodeExact(ligne, &bytes) && Utf8::isValid(bytes)) {
+        QString texte = QString::fromUtf8(bytes);
+        for (QChar& c : texte)
+            c = c.toUpper();
+        return Cp1252::decode(texte.toUtf8());
+    }
     QString S = ligne;
-    for (QChar& c : S)
-        c = c.toUpper();
+    for (QChar& c : S) {
+        const QChar u = c.toUpper();
+        // Keep a letter whose capital the file's code page cannot hold (µ): it would become "?".
+        if (Cp1252::byteOf(u.unicode()) >= 0 || Cp1252::byteOf(c.unicode()) < 0)
+            c = u;
+    }
     return S;
 }
 
@@ -22,6 +43,9 @@ bool NomSimple(const QString& nom) {
 }
 
 QByteArray LireFichier(const QString& fileName) {
+    // A device or a pipe would never end or would block: refuse it rather than read it.
+    if (!QFileInfo(fileName).isFile())
+        throw FileReadError(QStringLiteral("Cannot read \"%1\": not a regular file").arg(fileName));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
@@ -55,9 +79,10 @@ void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, con
             LogError(FileNameError(QStringLiteral("The X-IRMC-LUID value \"%1\" is not a plain file name: "
                                                   "no picture copied into \"%2\"")
                                        .arg(valeurLuid, NomRepImageCache)));
-        const QString cache = NomRepImageCache + NomFichierCourant;
-        // A contact's existing picture is never replaced.
-        if (nomSur && !QFileInfo::exists(cache)) {
+        // A contact's existing picture is never replaced. A link counts as existing even when
+        // it leads nowhere: writing through it would put the picture outside the folder.
+        const QFileInfo cache(NomRepImageCache + NomFichierCourant);
+        if (nomSur && !cache.exists() && !cache.isSymLink()) {
             if (NomPrenom.isEmpty() || photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
                 NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
             const QString image = NomPrenom.isEmpty() || NomFichierCourant.isEmpty()
@@ -65,7 +90,7 @@ void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, con
                                       : photos.find(NomPrenom + QStringLiteral(".jpg"));
             if (!image.isEmpty()) {
                 try {
-                    WriteFileAtomic(cache, LireFichier(image));
+                    WriteFileAtomic(cache.filePath(), LireFichier(image));
                     ++NbPhotos;
                     if (!FlagEdited)
                         TSLout.append(QStringLiteral("FLAG:EDITED"));
