@@ -13,6 +13,8 @@ namespace {
 
 // The first c in [p, end), or end (vectorised searches: files of hundreds of MB pass here).
 inline const char* findChar(const char* p, const char* end, char c) {
+    if (p >= end)
+        return end;
     const void* hit = std::memchr(p, c, size_t(end - p));
     return hit ? static_cast<const char*>(hit) : end;
 }
@@ -80,8 +82,8 @@ template <typename Ch> qsizetype lineNumberAt(const Ch* begin, const Ch* at) {
 template <typename Decode> QStringList splitBytes(const QString& fileName, QByteArrayView bytes, Decode decode) {
     const char* b = bytes.data();
     const char* e = b + bytes.size();
-    if (const void* nul = std::memchr(b, 0, size_t(bytes.size())))
-        throwNul(fileName, lineNumberAt(b, static_cast<const char*>(nul)));
+    if (const char* nul = findChar(b, e, '\0'); nul < e)
+        throwNul(fileName, lineNumberAt(b, nul));
     QStringList lines;
     lines.reserve(countLines(b, e));
     forEachLine(b, e, [&](const char* s, const char* t) { lines.append(decode(QByteArrayView(s, t - s))); });
