@@ -547,6 +547,28 @@ private slots:
         QVERIFY(written.startsWith("BEGIN:VCARD\r\n") && written.endsWith("END:VCARD\r\n"));
     }
 
+    // An error that ends the phone-book conversion is one error line; what reached the output
+    // list is still offered for saving, and the run counts as failed.
+    void phoneBookPartialSave() {
+        m_win->selectAction(Ctrl::R_MyPhonePhoto);
+        m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("pb/Phonebook.dat"));
+        m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
+        m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
+        int calls = 0;
+        m_win->onProcessEvents = [&] {
+            if (++calls == 3)
+                throw FileReadError(QStringLiteral("disk gone"));
+        };
+        const QString saved = path(QStringLiteral("pb/partial.dat"));
+        m_win->saveAnswers.enqueue(saved);
+        m_main->B_goClick();
+        QCOMPARE(m_win->log, QStringList{QStringLiteral("-> FileReadError Err disk gone")});
+        QCOMPARE(m_win->saveRequests.size(), 1);
+        QVERIFY(readFile(saved).startsWith("BEGIN:VCARD\r\n"));
+        QCOMPARE(m_main->NomFichierSortie, saved);
+        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Failed);
+    }
+
     // A run stops at the next line when asked; the phone book's partial list is then not offered.
     void stopRequest() {
         for (Ctrl radio : {Ctrl::R_SVCFToMVCF, Ctrl::R_MyPhonePhoto, Ctrl::R_MVCFToSVCF}) {
