@@ -41,6 +41,8 @@ bool BrowseForFolder(QString& Foldr, const QString& Title, QWidget* owner) {
     dlg.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    // The prompt stands above the folder tree, not only in the title bar.
+    dlg.setLabelText(QFileDialog::LookIn, Title);
     if (!Foldr.isEmpty() && QFileInfo(Foldr).isDir())
         dlg.setDirectory(Foldr);
     dlg.resize(dlg.sizeHint().expandedTo(QSize(600, 420)));
