@@ -25,10 +25,11 @@ public:
 
     // The Run. A failed check shows its message box and returns. Errors raised during the
     // work are caught and written as one error line into the log, except an error while
-    // reading the input file of the contacts, split or phone-book action: that KzError leaves
-    // B_goClick (outputs untouched, nothing written) and the front end reports it (the window's
-    // general error report; the command line prints its error line and exits 1). Any other
-    // exception leaving a conversion is logged as a generic error line.
+    // reading the input file of the contacts, split or phone-book action: that error (a KzError,
+    // or std::bad_alloc for a file too big for memory) leaves B_goClick with the outputs untouched
+    // and nothing written, and the front end reports it (the window's general error report; the
+    // command line prints its error line and exits 1). Any other exception leaving a conversion
+    // is logged as a generic error line.
     void B_goClick();
 
     // How the last Run ended, for front ends that need a status (the command line).
