@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,21 +86,29 @@ void F_Principal::build() {
     auto* L_Fichierstraites = new QLabel(TabSheet1);
     name(L_Fichierstraites, Ctrl::L_Fichierstraites, "L_Fichierstraites");
     L_Fichierstraites->setFont(pixelFont(base, 13, true));
-    L_Fichierstraites->setGeometry(6, 4, 230, 18);
     Memo = new QPlainTextEdit(TabSheet1);
     Memo->setObjectName(QStringLiteral("Memo"));
-    Memo->setGeometry(6, 24, 230, 282);
+    Memo->setFixedWidth(230);
     auto* L_Log = new QLabel(QStringLiteral("LOG"), TabSheet1);
     name(L_Log, Ctrl::L_Log, "L_Log");
     L_Log->setFont(pixelFont(base, 13, true));
-    L_Log->setGeometry(242, 4, 355, 18);
     M_Log = new QPlainTextEdit(TabSheet1);
     M_Log->setObjectName(QStringLiteral("M_Log"));
-    M_Log->setGeometry(242, 24, 355, 282);
     for (QPlainTextEdit* t : {Memo, M_Log}) {
         t->setReadOnly(true);
         t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
+    // The processed-files list keeps its width; the log takes the rest of the page.
+    auto* grid = new QGridLayout(TabSheet1);
+    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+    grid->addWidget(L_Fichierstraites, 0, 0);
+    grid->addWidget(L_Log, 0, 1);
+    grid->addWidget(Memo, 1, 0);
+    grid->addWidget(M_Log, 1, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
     PageLog->addTab(TabSheet1, QStringLiteral("Log"));
 
     auto* TabSheet2 = new QWidget;
