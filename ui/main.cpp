@@ -9,8 +9,9 @@ int main(int argc, char* argv[]) {
     SeedElementIDFromClock();
     QApplication app(argc, argv);
     ApplyVisualStyle(app);
+    // The application title; applicationDisplayName() follows it. Setting a display name
+    // as well would make the platform append it to the window caption.
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Corvanta"));
     QApplication::setDesktopFileName(QStringLiteral("corvanta"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvanta.png")));
 
