@@ -78,7 +78,7 @@ void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, con
         if (!nomSur)
             LogError(FileNameError(QStringLiteral("The X-IRMC-LUID value \"%1\" is not a plain file name: "
                                                   "no picture copied into \"%2\"")
-                                       .arg(valeurLuid, NomRepImageCache)));
+                                       .arg(ReDecodeUtf8(valeurLuid), NomRepImageCache)));
         // A contact's existing picture is never replaced. A link counts as existing even when
         // it leads nowhere: writing through it would put the picture outside the folder.
         const QFileInfo cache(NomRepImageCache + NomFichierCourant);
