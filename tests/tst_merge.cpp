@@ -188,8 +188,9 @@ private slots:
         QCOMPARE(r.out.at(70000), QStringLiteral("NOTE:69999"));
     }
 
-    // Through the Run button: every "*.vcf" entry of the folder in name order (case ignored),
-    // the counter of files, message 8, and the save step with the MyPhoneExplorer pass.
+    // Through the Run button: every "*.vcf" entry of the folder, hidden ones included, in name
+    // order (case ignored), the counter of files, message 8, and the save step with the
+    // MyPhoneExplorer pass.
     void throughTheDriver() {
         QTemporaryDir tmp;
         const QString in = tmp.filePath(QStringLiteral("in"));
@@ -198,6 +199,7 @@ private slots:
         QVERIFY(writeBytes(in + QStringLiteral("/A.vcf"), "BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n"));
         QVERIFY(writeBytes(in + QStringLiteral("/c.Vcf"), "BEGIN:VCARD\nN:C;;;;\nEND:VCARD\n"));
         QVERIFY(writeBytes(in + QStringLiteral("/notes.txt"), "BEGIN:VCARD\nN:T;;;;\nEND:VCARD\n"));
+        QVERIFY(writeBytes(in + QStringLiteral("/.hidden.vcf"), "BEGIN:VCARD\nN:H;;;;\nEND:VCARD\n"));
         const QString saved = tmp.filePath(QStringLiteral("merged.vcf"));
         const QString cwd = QDir::currentPath();
 
@@ -213,11 +215,13 @@ private slots:
         QDir::setCurrent(cwd);
 
         QCOMPARE(win.boxes.size(), 0);
-        QCOMPARE(win.memo, (QStringList{"A", "B", "C", kDoneFr}));
+        QCOMPARE(win.memo, (QStringList{"H", "A", "B", "C", kDoneFr}));
         QCOMPARE(win.log, QStringList{kDoneFr});
-        QCOMPARE(win.counter, QStringLiteral("3"));
-        QCOMPARE(readBytes(saved), crlf("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\nNOTE:x=0Ay\n"
-                                        "END:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n"));
+        QCOMPARE(win.counter, QStringLiteral("4"));
+        QCOMPARE(
+            readBytes(saved),
+            crlf("BEGIN:VCARD\nN:H;;;;\nEND:VCARD\nBEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\nNOTE:x=0Ay\n"
+                 "END:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n"));
     }
 
     // Split then merge gives back every card, in order, through the Run button both ways.
