@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -35,6 +36,19 @@ QString writeCards(const QString& path, int count) {
 
 int vcfCount(const QString& dir) {
     return QDir(dir).entryList({QStringLiteral("*.vcf")}, QDir::Files).size();
+}
+
+// Answers the next modal dialog of type T once it is open (the run may let events run first).
+template <typename T> void answerNextDialog(QObject* owner, std::function<void(T*)> answer) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, owner, [timer, answer] {
+        if (auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            answer(dlg);
+        }
+    });
+    timer->start(10);
 }
 
 } // namespace
@@ -269,6 +283,73 @@ private slots:
         QVERIFY(w.isEnabled(Ctrl::B_go));
         // The outputs are not cleared: reading comes first.
         QCOMPARE(w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText(), QStringLiteral("earlier line"));
+    }
+
+    void mergeSavesThroughTheSaveDialog() {
+        const QString in = outDir("merge-in");
+        writeCards(in + QStringLiteral("/a.vcf"), 1);
+        writeCards(in + QStringLiteral("/b.VCF"), 1);
+        const QString target = m_dir.filePath(QStringLiteral("merged"));
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        w.setEditText(Ctrl::E_RepEntree, in);
+        w.setChecked(Ctrl::C_Photo, false);
+        w.setChecked(Ctrl::C_Logos, false);
+        w.setChecked(Ctrl::R_MVCFToSVCF, true);
+        w.principal().R_Button();
+
+        bool confirms = true;
+        QString suffix = QStringLiteral("?");
+        QStringList filters;
+        answerNextDialog<QFileDialog>(this, [&](QFileDialog* dlg) {
+            confirms = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
+            suffix = dlg->defaultSuffix();
+            filters = dlg->nameFilters();
+            dlg->selectFile(target);
+            static_cast<QDialog*>(dlg)->accept(); // public in QDialog; QFileDialog::accept runs
+        });
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(!confirms);
+        QCOMPARE(suffix, QString());
+        QCOMPARE(filters, (QStringList{"VCF, DAT (*.VCF *.DAT)", "ALL (*)"}));
+        // The name is used as typed, without an added extension.
+        QVERIFY(QFileInfo(target).isFile());
+        QCOMPARE(w.principal().NomFichierSortie, target);
+        QCOMPARE(w.compteur(), QStringLiteral("2"));
+    }
+
+    void folderPickerFromTheWindow() {
+        const QString pics = outDir("pics");
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        auto* combo = w.findChild<QComboBox*>(QStringLiteral("ComboLangue"));
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+
+        QString prompt;
+        bool dirsOnly = false;
+        QPoint pos;
+        QSize size;
+        answerNextDialog<QFileDialog>(this, [&](QFileDialog* dlg) {
+            prompt = dlg->labelText(QFileDialog::LookIn);
+            dirsOnly = dlg->fileMode() == QFileDialog::Directory && dlg->testOption(QFileDialog::ShowDirsOnly);
+            pos = dlg->pos();
+            size = dlg->size();
+            dlg->selectFile(pics);
+            static_cast<QDialog*>(dlg)->accept(); // public in QDialog; QFileDialog::accept runs
+        });
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("b_repphotos")), Qt::LeftButton);
+        QCOMPARE(prompt, QStringLiteral("Photos directory"));
+        QVERIFY(dirsOnly);
+        const QRect wa = w.screen()->availableGeometry();
+        QCOMPARE(pos,
+                 QPoint(wa.left() + wa.width() / 2 - size.width() / 2, wa.top() + wa.height() / 2 - size.height() / 2));
+        QCOMPARE(QDir(w.editText(Ctrl::E_RepPhotos)), QDir(pics));
+        // The logos field was empty: it takes the folder, its box does not.
+        QCOMPARE(QDir(w.principal().NomRepLogos), QDir(pics));
+        QCOMPARE(w.editText(Ctrl::E_RepLogos), QString());
     }
 
     void folderPickerIsCentredOnTheWorkArea() {
