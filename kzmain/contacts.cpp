@@ -52,8 +52,9 @@ ContactConversion::ContactConversion(TF_Principal& principal)
     : P(principal), LEX(principal.LEX), win(principal.window()) {}
 
 void ContactConversion::ajoute(QString& buffer, int indent, QStringView text) {
-    if (indent > 0)
-        buffer.append(QString(indent, QLatin1Char(' ')));
+    static const QString blancs(16, QLatin1Char(' '));
+    for (int reste = indent; reste > 0; reste -= blancs.size())
+        buffer.append(QStringView(blancs).left(qMin<qsizetype>(reste, blancs.size())));
     buffer.append(text);
     buffer.append(u"\r\n");
 }
