@@ -480,11 +480,14 @@ private slots:
         QVERIFY(writeBytes(r.photos + QStringLiteral("/Empty One.jpg"), QByteArray()));
         QDir().mkpath(r.photos + QStringLiteral("/Folder Two.jpg"));
         QVERIFY(writeBytes(r.logos + QStringLiteral("/Durand SA;Ventes.jpg"), "logo"));
+        // A PHOTO line without data leaves the folder to be consulted.
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/Nodata Three.jpg"), jpeg));
         r.run(card("N:Dupont;Jean\nORG:Durand SA;Ventes") + card("N:Martin;Paul\nPHOTO;VALUE=uri:http://own") +
-              card("N:Empty;One") + card("N:Folder;Two") + card("N:Nobody;Here"));
-        QCOMPARE(r.files(),
-                 (QStringList{"00001 Dupont Jean (PHOTO).contact", "00002 Martin Paul (PHOTO).contact",
-                              "00003 Empty One.contact", "00004 Folder Two.contact", "00005 Nobody Here.contact"}));
+              card("N:Empty;One") + card("N:Folder;Two") + card("N:Nobody;Here") +
+              card("N:Nodata;Three\nPHOTO;ENCODING=b:"));
+        QCOMPARE(r.files(), (QStringList{"00001 Dupont Jean (PHOTO).contact", "00002 Martin Paul (PHOTO).contact",
+                                         "00003 Empty One.contact", "00004 Folder Two.contact",
+                                         "00005 Nobody Here.contact", "00006 Nodata Three (PHOTO).contact"}));
         QCOMPARE(r.logLines(), QStringList());
         const QString first = QString::fromUtf8(r.file(r.files().at(0)));
         CHECK_WELL_FORMED(first.toUtf8());
