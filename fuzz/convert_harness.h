@@ -1,0 +1,256 @@
+#pragma once
+// One Run of a conversion, end to end through the test window, on a fuzzed input file.
+//
+// Every run happens in a private folder tree (TMPDIR, HOME, APPDATA and the current folder
+// all point into it):
+//   root/cwd/            the current folder during the run (stays empty)
+//   root/home/           HOME and APPDATA (stay empty)
+//   root/base/run/in/    the input file(s); the merge reads the whole folder
+//   root/base/run/out/   the output folder (and the merge's output file)
+//   root/base/run/photos/, logos/  small pictures named after names the corpus uses
+// After the run: no entry may appear outside root/base/run, the input, photo and logo
+// folders must be unchanged, no temporary file may be left, every .contact document must be
+// well-formed XML, and the current folder must be where the Run leaves it.
+#include "fakewindow.h"
+#include "fuzz_util.h"
+#include "kzmain/kzmain.h"
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QXmlStreamReader>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace harness {
+
+enum class Action { Contacts, Split, Merge, PhoneBook };
+
+inline QString root;
+
+inline void writeFile(const QString& path, QByteArrayView bytes) {
+    QFile f(path);
+    FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    FUZZ_CHECK(f.write(bytes.data(), bytes.size()) == bytes.size());
+}
+
+// Every entry below `dir` (relative path, and for files a hash of the contents).
+inline QMap<QString, QByteArray> snapshot(const QString& dir) {
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        QByteArray value = info.isSymLink() ? "link:" + info.symLinkTarget().toUtf8()
+                           : info.isDir()   ? QByteArray("dir")
+                                            : QByteArray();
+        if (value.isEmpty()) {
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly))
+                value = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+        }
+        entries.insert(QDir(dir).relativeFilePath(path), value);
+    }
+    return entries;
+}
+
+inline void printDiff(const char* what, const QMap<QString, QByteArray>& a, const QMap<QString, QByteArray>& b) {
+    for (auto it = b.cbegin(); it != b.cend(); ++it)
+        if (a.value(it.key()) != it.value())
+            std::fprintf(stderr, "%s: new or changed: %s\n", what, qPrintable(it.key()));
+    for (auto it = a.cbegin(); it != a.cend(); ++it)
+        if (!b.contains(it.key()))
+            std::fprintf(stderr, "%s: removed: %s\n", what, qPrintable(it.key()));
+}
+
+inline void expectSame(const char* what, const QMap<QString, QByteArray>& a, const QMap<QString, QByteArray>& b) {
+    if (a != b) {
+        printDiff(what, a, b);
+        FUZZ_CHECK(a == b);
+    }
+}
+
+inline void initialise() {
+    // A private tree for everything the run could touch, made before Qt reads TMPDIR or HOME.
+    // A memory file system when there is one: each run creates and removes a few dozen files.
+    QByteArray pattern = QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm/corvanta-fuzz-XXXXXX"
+                                                                    : "/tmp/corvanta-fuzz-XXXXXX";
+    FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
+    root = QString::fromLocal8Bit(pattern);
+    for (const char* sub : {"cwd", "home", "base"})
+        FUZZ_CHECK(QDir(root).mkpath(QString::fromLatin1(sub)));
+    qputenv("TMPDIR", QFile::encodeName(root + QStringLiteral("/base")));
+    qputenv("HOME", QFile::encodeName(root + QStringLiteral("/home")));
+    qputenv("APPDATA", QFile::encodeName(root + QStringLiteral("/home")));
+    FUZZ_CHECK(QDir::setCurrent(root + QStringLiteral("/cwd")));
+    std::atexit([] { QDir(root).removeRecursively(); });
+}
+
+inline void makePictures(const QString& dir) {
+    QDir().mkpath(dir);
+    // A few bytes that start like a JPEG file; names the corpus and the fixtures use.
+    const QByteArray jpeg = QByteArray::fromHex("FFD8FFE000104A46494600010100000100010000FFD9");
+    for (const char* name : {"Doe John.jpg", "dupont jean.JPG", "Dupont Jean.jpg", "Acme.jpg", "logo_Acme.jpg",
+                             "Wikimedia.jpg", "logo_Wikimedia.jpg", "Gump Forrest.jpg", "0001.jpg"})
+        writeFile(dir + u'/' + QString::fromUtf8(name), jpeg);
+    writeFile(dir + QStringLiteral("/Petit Louis.jpg"), QByteArray()); // empty: no picture
+    QDir().mkpath(dir + QStringLiteral("/Sans Luid.jpg"));             // a folder does not count
+    QFile::link(QStringLiteral("Doe John.jpg"), dir + QStringLiteral("/Smith A.jpg"));
+}
+
+inline bool validXml(const QByteArray& doc, QString* error) {
+    QXmlStreamReader xml(doc);
+    while (!xml.atEnd())
+        xml.readNext();
+    if (xml.hasError())
+        *error = xml.errorString() + QStringLiteral(" at line %1").arg(xml.lineNumber());
+    return !xml.hasError();
+}
+
+// Input bytes: [options] [merge: file count] the input file(s).
+inline int run(Action action, const uint8_t* data, size_t size) {
+    FuzzBytes in(data, size);
+    const uint8_t options = in.byte();
+    const uint8_t more = in.byte();
+
+    const QString base = root + QStringLiteral("/base");
+    const QString dir = base + QStringLiteral("/run");
+    QDir(dir).removeRecursively();
+    const QString inDir = dir + QStringLiteral("/in"), outDir = dir + QStringLiteral("/out");
+    const QString photos = dir + QStringLiteral("/photos"), logos = dir + QStringLiteral("/logos");
+    QDir().mkpath(inDir);
+    QDir().mkpath(outDir);
+    makePictures(photos);
+    makePictures(logos);
+
+    const QByteArrayView input = in.rest();
+    QString inputFile = inDir + QStringLiteral("/input.vcf");
+    if (action == Action::PhoneBook)
+        inputFile = inDir + QStringLiteral("/Phonebook.dat");
+    if (action == Action::Merge) {
+        // Up to four files, cut from the input in equal parts; a folder named like a VCF file
+        // is an unreadable entry.
+        const int files = 1 + more % 4;
+        const qsizetype part = input.size() / files;
+        const char* names[] = {"a.vcf", "B.VCF", "c.Vcf", "d.vcf"};
+        for (int i = 0; i < files; ++i)
+            writeFile(inDir + u'/' + QLatin1String(names[i]),
+                      input.sliced(i * part, i + 1 == files ? input.size() - i * part : part));
+        if (more & 0x80)
+            QDir().mkpath(inDir + QStringLiteral("/e.vcf"));
+    } else {
+        writeFile(inputFile, input);
+    }
+
+    FakeWindow w;
+    w.selectAction(action == Action::Contacts ? Ctrl::R_SVCFToContacts
+                   : action == Action::Split  ? Ctrl::R_SVCFToMVCF
+                   : action == Action::Merge  ? Ctrl::R_MVCFToSVCF
+                                              : Ctrl::R_MyPhonePhoto);
+    w.checks[Ctrl::C_Photo] = options & 1;
+    w.checks[Ctrl::C_Logos] = options & 2;
+    w.checks[Ctrl::C_TagX] = options & 4;
+    w.checks[Ctrl::C_TagSync] = options & 8;
+    w.checks[Ctrl::C_TagLabel] = options & 16;
+    w.checks[Ctrl::C_MyPhoneIn] = options & 32;
+    w.checks[Ctrl::C_MyphoneOut] = options & 64;
+    w.edits[Ctrl::E_InputFiles] = inputFile;
+    w.edits[Ctrl::E_RepDest] = outDir;
+    w.edits[Ctrl::E_RepEntree] = inDir;
+    w.edits[Ctrl::E_RepPhotos] = photos;
+    w.edits[Ctrl::E_RepLogos] = logos;
+    // The merge writes a new file; the phone book is written in place (after message 19) or
+    // beside itself.
+    const QString merged = outDir + QStringLiteral("/merged.vcf");
+    const bool inPlace = !(more & 1);
+    const QString book = inPlace ? inputFile : outDir + QStringLiteral("/Phonebook.dat");
+    w.saveAnswers.enqueue(action == Action::Merge ? merged : book);
+    w.boxAnswers.enqueue(MsgResult::Yes);
+
+    const auto photosBefore = snapshot(photos), logosBefore = snapshot(logos);
+    const auto inBefore = snapshot(inDir);
+    const QString cwdBefore = QDir::currentPath();
+
+    SetElementIDState(1);
+    TF_Principal p(w);
+    p.Langue = (options & 128) ? QStringLiteral("FR") : QStringLiteral("EN");
+    try {
+        p.B_goClick();
+    } catch (const KzError& e) {
+        // Unreadable input: reported by the front end; nothing may have been written.
+        FUZZ_CHECK(p.lastOutcome() == TF_Principal::RunOutcome::Failed);
+        FUZZ_CHECK(snapshot(outDir).isEmpty());
+    }
+
+    // Where the run leaves the current folder: the merge leaves its input folder current.
+    const QString cwdAfter = QDir::currentPath();
+    FUZZ_CHECK(QDir::setCurrent(root + QStringLiteral("/cwd")));
+    if (action == Action::Merge)
+        FUZZ_CHECK(cwdAfter == inDir);
+    else
+        FUZZ_CHECK(cwdAfter == cwdBefore);
+
+    // Nothing outside the run's folder, and nothing changed where the run only reads.
+    const QStringList top = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    FUZZ_CHECK(top == QStringList({"base", "cwd", "home"}));
+    FUZZ_CHECK(snapshot(root + QStringLiteral("/cwd")).isEmpty());
+    FUZZ_CHECK(snapshot(root + QStringLiteral("/home")).isEmpty());
+    FUZZ_CHECK(QDir(base).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) ==
+               QStringList{"run"});
+    FUZZ_CHECK(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) ==
+               QStringList({"in", "logos", "out", "photos"}));
+    expectSame("photos", photosBefore, snapshot(photos));
+    expectSame("logos", logosBefore, snapshot(logos));
+
+    auto inAfter = snapshot(inDir);
+    if (action == Action::PhoneBook) {
+        // Only the cache folder (with one picture per plain X-IRMC-LUID) and the book may change.
+        for (auto it = inAfter.begin(); it != inAfter.end();) {
+            const bool cache = it.key() == QLatin1String("ImageCache") ||
+                               (it.key().startsWith(QLatin1String("ImageCache/")) && it.key().count(u'/') == 1 &&
+                                it.key().endsWith(QLatin1String(".dat")));
+            if (cache || (inPlace && it.key() == QLatin1String("Phonebook.dat")))
+                it = inAfter.erase(it);
+            else
+                ++it;
+        }
+        if (inPlace)
+            inAfter.insert(QStringLiteral("Phonebook.dat"), inBefore.value(QStringLiteral("Phonebook.dat")));
+    }
+    expectSame("input folder", inBefore, inAfter);
+
+    // The outputs: complete files only (no temporary file left), contacts as well-formed XML.
+    const QStringList outputs =
+        QDir(outDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : outputs) {
+        const QString path = outDir + u'/' + name;
+        FUZZ_CHECK(QFileInfo(path).isFile());
+        switch (action) {
+        case Action::Contacts: {
+            FUZZ_CHECK(name.endsWith(QLatin1String(".contact")));
+            QFile f(path);
+            FUZZ_CHECK(f.open(QIODevice::ReadOnly));
+            QString error;
+            if (!validXml(f.readAll(), &error)) {
+                std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(error));
+                FUZZ_CHECK(!"well-formed .contact document");
+            }
+            break;
+        }
+        case Action::Split:
+            FUZZ_CHECK(name.endsWith(QLatin1String(".VCF")));
+            break;
+        case Action::Merge:
+            FUZZ_CHECK(path == merged);
+            break;
+        case Action::PhoneBook:
+            FUZZ_CHECK(!inPlace && path == book);
+            break;
+        }
+    }
+    return 0;
+}
+
+} // namespace harness

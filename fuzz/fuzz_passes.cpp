@@ -1,0 +1,54 @@
+// Fuzzes the dialect passes and the X-SYNC removal on a list of lines. The first byte picks
+// the passes (in the order the conversions run them), the second may repeat the text many
+// times so that work growing faster than the list shows up as a time-out.
+#include "fuzz_util.h"
+#include "kzlex/passes.h"
+#include "kzlex/utilities.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzBytes in(data, size);
+    const uint8_t passes = in.byte();
+    const uint8_t repeat = in.byte();
+    QString text = fuzzText(in.rest());
+    if (repeat % 8 == 7 && !text.isEmpty())
+        text = text.repeated(qBound(1, int(200000 / text.size()), 200));
+
+    LineList T(LineList::splitLines(text));
+    const qsizetype lines = T.size();
+    qsizetype lineChars = 0;
+    for (const QString& l : T)
+        lineChars += l.size();
+
+    if (passes & 1)
+        PreTraitementMyPhone(T);
+    if (passes & 2) {
+        const qsizetype before = T.size();
+        PreTraitementGoogle(T);
+        FUZZ_CHECK(T.size() == before);
+    }
+    if (passes & 4) {
+        const qsizetype before = T.size();
+        ElimineXSync(T);
+        FUZZ_CHECK(T.size() == before);
+    }
+    if (passes & 8) {
+        PostTraitementMyPhone(T);
+        // One empty line at most is added per photo block.
+        FUZZ_CHECK(T.size() <= 2 * (lines + 1));
+    }
+    if (passes == 0) {
+        // Each pass alone, from the same list.
+        LineList a(LineList::splitLines(text)), b(a), c(a);
+        PreTraitementMyPhone(a);
+        FUZZ_CHECK(a.size() <= lines);
+        PreTraitementGoogle(b);
+        FUZZ_CHECK(b.size() == lines);
+        PostTraitementMyPhone(c);
+    }
+    qsizetype outChars = 0;
+    for (const QString& l : T)
+        outChars += l.size();
+    // The rewrites grow a line by a bounded factor ("\n" -> "=0A", one "=" per line).
+    FUZZ_CHECK(outChars <= 2 * lineChars + 2 * T.size() + 2);
+    return 0;
+}
