@@ -439,11 +439,8 @@ void F_Principal::B_CancelClick() {
 }
 
 void F_Principal::L_SitewebClick() {
-    try {
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSiteWeb)));
-    } catch (const KzError& e) {
-        m_p.LogError(e);
-    }
+    // No browser or no network is the platform's to report; nothing is shown here.
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSiteWeb)));
 }
 
 void F_Principal::closeEvent(QCloseEvent* event) {
