@@ -364,6 +364,20 @@ private slots:
             CHECK_WELL_FORMED(r.file(f));
     }
 
+    // Lower-case keywords and a folded address, as in the RFC's example cards.
+    void lowercaseFolded() {
+        ContactRun r;
+        r.run(readBytes(dataPath(QStringLiteral("contacts/lowercase-folded.vcf"))));
+        QCOMPARE(r.files(), (QStringList{"00001 Stenerson Derik.contact", "00002 Ganguly Anik.contact"}));
+        QCOMPARE(r.logLines(), QStringList());
+        const QString second = QString::fromUtf8(r.file(r.files().at(1)));
+        CHECK_WELL_FORMED(second.toUtf8());
+        QCOMPARE(elementTexts(second, QStringLiteral("Company")), QStringList{"Open Text Inc."});
+        QCOMPARE(elementTexts(second, QStringLiteral("Locality")), QStringList{"Livonia"});
+        QCOMPARE(elementTexts(second, QStringLiteral("Label")),
+                 (QStringList{"Voice", "Business", "Business", "Business"}));
+    }
+
     void photoInName() {
         ContactRun r;
         r.run(card("N:Dupont;Jean\nLOGO;VALUE=uri:http://x/y.jpg") + card("ORG:Durand SA\nPHOTO:AAAA"));
