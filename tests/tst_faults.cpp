@@ -246,6 +246,11 @@ private slots:
                                               "odd number of bytes\n"
                                            << QStringList{};
 
+        QTest::newRow("binary file") << "split" << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << 1
+                                     << "-> FileReadError Err The file \"%1\" holds a NUL character at line 3 "
+                                        "(binary file, or UTF-16 without byte-order mark?)\n"
+                                     << QStringList{};
+
         const QByteArray huge =
             "BEGIN:VCARD\r\nN:Doe;John;;;\r\nNOTE:" + QByteArray(20 << 20, 'x') + "\r\nEND:VCARD\r\n";
         QTest::newRow("20 MB line, split") << "split" << huge << 0 << done << QStringList{"00001 Doe John.VCF"};
