@@ -24,7 +24,8 @@ mkdir -p "$work"
 # Seed inputs: whole files for the file-level targets, one line per input for the others.
 vcf_files() {
     for dir in tests/data ../shared/corpus; do
-        [ -d "$dir" ] && find "$dir" -type f -iname '*.vcf' -size -512k -not -path '*/fuzz-regressions/*'
+        [ -d "$dir" ] && find "$dir" -type f \( -iname '*.vcf' -o -iname '*.dat' \) -size -512k \
+            -not -path '*/fuzz-regressions/*'
     done
 }
 seed() {
