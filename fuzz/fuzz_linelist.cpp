@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             LineList back;
             back.LoadFromFile(out);
             FUZZ_CHECK(back == T);
-            FUZZ_CHECK(back.encoding() == T.encoding());
+            // An empty list is written as zero bytes, without the mark of its encoding.
+            FUZZ_CHECK(back.encoding() == T.encoding() || T.isEmpty());
         }
     }
     return 0;
