@@ -1,0 +1,151 @@
+// Runs one conversion through the real main window, as a user would: fills the input file and
+// the output folder, selects the action, unchecks photos and logos and presses Run. Reports the
+// run's wall time, how often the event loop ran, how many repaints the counter got and how many
+// distinct counter values the event loop saw, to show that the window stays live during a run.
+// Usage: bench_window split|contacts INPUT OUTDIR [--seed N]
+// The settings go into a temporary folder (APPDATA), never into the user's own.
+#include "kzlex/utilities.h"
+#include "ui/principal.h"
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QMessageBox>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+int usage() {
+    std::fprintf(stderr, "usage: bench_window split|contacts INPUT OUTDIR [--seed N]\n");
+    return 2;
+}
+
+// Sets a check box or radio button the way a click would, so its handler runs.
+void clickTo(F_Principal& w, Ctrl c, bool checked) {
+    auto* b = qobject_cast<QAbstractButton*>(w.control(c));
+    if (b && b->isChecked() != checked && b->isEnabled())
+        b->click();
+    if (b && b->isChecked() != checked)
+        w.setChecked(c, checked);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir settings;
+    if (!settings.isValid()) {
+        std::fprintf(stderr, "bench_window: cannot make a temporary settings folder\n");
+        return 1;
+    }
+    qputenv("APPDATA", QFile::encodeName(settings.path()));
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() != 4 && args.size() != 6)
+        return usage();
+    const QString action = args.at(1);
+    if (action != QLatin1String("split") && action != QLatin1String("contacts"))
+        return usage();
+    quint32 seed = 1;
+    if (args.size() == 6) {
+        bool ok = false;
+        seed = args.at(5).toUInt(&ok);
+        if (args.at(4) != QLatin1String("--seed") || !ok)
+            return usage();
+    }
+    SetElementIDState(seed);
+
+    F_Principal window;
+    if (!window.FormCreate())
+        return 1;
+    window.show();
+    // Let the window be laid out and painted once before the run.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    window.setEditText(Ctrl::E_InputFiles, QFileInfo(args.at(2)).absoluteFilePath());
+    window.setEditText(Ctrl::E_RepDest, QFileInfo(args.at(3)).absoluteFilePath());
+    clickTo(window, action == QLatin1String("split") ? Ctrl::R_SVCFToMVCF : Ctrl::R_SVCFToContacts, true);
+    clickTo(window, Ctrl::C_Photo, false);
+    clickTo(window, Ctrl::C_Logos, false);
+    // The same options as the command line's defaults.
+    clickTo(window, Ctrl::C_TagX, true);
+    clickTo(window, Ctrl::C_TagSync, true);
+    clickTo(window, Ctrl::C_TagLabel, true);
+    clickTo(window, Ctrl::C_MyPhoneIn, false);
+
+    // Probes: calls from the conversion, event-loop turns (a zero timer fires once per turn),
+    // the longest time between two turns, the counter values seen and the counter's repaints.
+    qint64 calls = 0, turns = 0, longestGapMs = 0;
+    QSet<QString> counterValues;
+    QElapsedTimer sinceTurn;
+    window.onProcessEvents = [&calls] { ++calls; };
+    QTimer turnProbe;
+    turnProbe.setInterval(0);
+    QObject::connect(&turnProbe, &QTimer::timeout, [&] {
+        ++turns;
+        if (sinceTurn.isValid())
+            longestGapMs = std::max(longestGapMs, sinceTurn.elapsed());
+        sinceTurn.start();
+        counterValues.insert(window.compteur());
+    });
+    PaintCounter counterPaints;
+    window.control(Ctrl::M_Compteur)->installEventFilter(&counterPaints);
+    // A message box during the run would wait for a user: note its text and close it.
+    QStringList boxes;
+    QTimer boxWatch;
+    boxWatch.setInterval(50);
+    QObject::connect(&boxWatch, &QTimer::timeout, [&boxes] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->done(QMessageBox::Cancel);
+        }
+    });
+
+    auto* run = qobject_cast<QAbstractButton*>(window.control(Ctrl::B_go));
+    const bool byButton = run && run->isEnabled();
+    QElapsedTimer wall;
+    boxWatch.start();
+    turnProbe.start();
+    sinceTurn.start();
+    wall.start();
+    if (byButton)
+        run->click();
+    else
+        window.B_goClick();
+    const qint64 ms = wall.elapsed();
+    turnProbe.stop();
+    boxWatch.stop();
+    window.control(Ctrl::M_Compteur)->removeEventFilter(&counterPaints);
+
+    const auto outcome = window.principal().lastOutcome();
+    std::printf("run_ms %lld\n", static_cast<long long>(ms));
+    std::printf("pressed %s\n", byButton ? "button" : "handler (Run was disabled)");
+    std::printf("outcome %s\n", outcome == TF_Principal::RunOutcome::Done ? "done" : "not done");
+    std::printf("process_events_calls %lld\n", static_cast<long long>(calls));
+    std::printf("event_loop_turns %lld\n", static_cast<long long>(turns));
+    std::printf("longest_gap_ms %lld\n", static_cast<long long>(longestGapMs));
+    std::printf("counter_repaints %d\n", counterPaints.paints);
+    std::printf("counter_values_seen %lld\n", static_cast<long long>(counterValues.size()));
+    std::printf("counter_final %s\n", qPrintable(window.compteur()));
+    for (const QString& b : boxes)
+        std::printf("message_box %s\n", qPrintable(b));
+    return outcome == TF_Principal::RunOutcome::Done && boxes.isEmpty() ? 0 : 1;
+}
