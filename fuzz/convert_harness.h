@@ -75,8 +75,8 @@ inline void expectSame(const char* what, const QMap<QString, QByteArray>& a, con
 inline void initialise() {
     // A private tree for everything the run could touch, made before Qt reads TMPDIR or HOME.
     // A memory file system when there is one: each run creates and removes a few dozen files.
-    QByteArray pattern = QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm/corvanta-fuzz-XXXXXX"
-                                                                    : "/tmp/corvanta-fuzz-XXXXXX";
+    QByteArray pattern =
+        QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm/corvanta-fuzz-XXXXXX" : "/tmp/corvanta-fuzz-XXXXXX";
     FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
     root = QString::fromLocal8Bit(pattern);
     for (const char* sub : {"cwd", "home", "base"})
