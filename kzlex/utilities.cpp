@@ -29,7 +29,11 @@ quint32 drawBelow(quint32 n) {
 
 void ElimineXSync(LineList& T) {
     for (QString& line : T) {
-        const qsizetype at = line.indexOf(QLatin1String(";X-SYNC"));
+        // Look at each semicolon only: a photo line holds none and is scanned once.
+        const QStringView v(line);
+        qsizetype at = v.indexOf(u';');
+        while (at >= 0 && !v.sliced(at + 1).startsWith(u"X-SYNC"))
+            at = v.indexOf(u';', at + 1);
         if (at < 0)
             continue;
         qsizetype end = line.indexOf(QLatin1Char(';'), at + 1);
@@ -41,12 +45,20 @@ void ElimineXSync(LineList& T) {
 }
 
 QString ElementID() {
-    quint32 d[8];
-    for (quint32& v : d)
-        v = drawBelow(65535);
-    auto hex = [](quint32 v) { return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); };
-    return hex(d[0]) + hex(d[1]) + u'-' + hex(d[2]) + u'-' + hex(d[3]) + u'-' + hex(d[4]) + u'-' + hex(d[5]) +
-           hex(d[6]) + hex(d[7]);
+    // Eight draws of four upper-case hex digits: XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX.
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    QString id(36, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(id.data());
+    for (int k = 0; k < 8; ++k) {
+        if (k >= 2 && k <= 5)
+            *out++ = u'-';
+        const quint32 v = drawBelow(65535);
+        *out++ = digits[(v >> 12) & 0xF];
+        *out++ = digits[(v >> 8) & 0xF];
+        *out++ = digits[(v >> 4) & 0xF];
+        *out++ = digits[v & 0xF];
+    }
+    return id;
 }
 
 void SetElementIDState(quint32 state) {

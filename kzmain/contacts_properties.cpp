@@ -52,9 +52,17 @@ QString sansInterdits(const QString& s) {
 
 // "&", "<" and ">" as entities: enough for text that does not go through the value escaping.
 QString echappeBalises(QStringView s) {
+    const char16_t* d = s.utf16();
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    while (i < n && d[i] != u'&' && d[i] != u'<' && d[i] != u'>')
+        ++i;
+    if (i == n)
+        return s.toString(); // nothing to escape, as in every base64 line
     QString out;
-    out.reserve(s.size());
-    for (QChar c : s) {
+    out.reserve(n + 16);
+    out.append(s.first(i));
+    for (QChar c : s.sliced(i)) {
         if (c == u'&')
             out.append(u"&amp;");
         else if (c == u'<')
@@ -369,12 +377,32 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
         ajouteItem(ItemPhoto, INDENT + 6, u"<c:Value c:ContentType=\"image/jpeg\">");
         // Base64 lines: CR LF pairs removed, padded to a multiple of four, 78 characters a line.
         QString D = donnees;
-        D.remove(QStringLiteral("\r\n"));
+        if (D.contains(u'\r')) {
+            QString sansCrLf(D.size(), Qt::Uninitialized);
+            const char16_t* src = reinterpret_cast<const char16_t*>(D.constData());
+            char16_t* dst = reinterpret_cast<char16_t*>(sansCrLf.data());
+            qsizetype k = 0;
+            for (qsizetype i = 0; i < D.size(); ++i) {
+                if (src[i] == u'\r' && i + 1 < D.size() && src[i + 1] == u'\n')
+                    ++i;
+                else
+                    dst[k++] = src[i];
+            }
+            sansCrLf.truncate(k);
+            D = sansCrLf;
+        }
         if (D.size() % 4 != 0)
             D.append(QString(4 - D.size() % 4, QLatin1Char('=')));
         QString& L = ListeItems[ItemPhoto].L;
-        for (qsizetype i = 0; i < D.size(); i += 78)
-            ajoute(L, 0, echappeBalises(QStringView(D).mid(i, 78)));
+        L.reserve(L.size() + D.size() + D.size() / 78 * 2 + 2);
+        const bool brut = !D.contains(u'&') && !D.contains(u'<') && !D.contains(u'>');
+        for (qsizetype i = 0; i < D.size(); i += 78) {
+            const QStringView morceau = QStringView(D).mid(i, 78);
+            if (brut)
+                ajoute(L, 0, morceau);
+            else
+                ajoute(L, 0, echappeBalises(morceau));
+        }
         ajouteItem(ItemPhoto, INDENT + 6, u"</c:Value>");
     } else {
         ajouteItem(ItemPhoto, INDENT + 6,
