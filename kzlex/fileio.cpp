@@ -4,8 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <filesystem>
+#include <system_error>
 
 QString GetAppConfigDir() {
     const QString appData = qEnvironmentVariable("APPDATA");
@@ -61,17 +65,95 @@ void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& 
         T.append(continuation + S.mid(at, kLine));
 }
 
-void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
+namespace {
+
+// The name as the file system spells it (a QString may hold what UTF-8 cannot encode).
+std::filesystem::path NativePath(const QString& name) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(name.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
+#endif
+}
+
+[[noreturn]] void ThrowWrite(const QString& fileName, const QString& why) {
+    throw FileWriteError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, why));
+}
+
+// Writes all of `data`; on a short write, the reason (a short count sets no error).
+bool WriteAll(QFileDevice& file, const QByteArray& data, QString& why) {
+    const qint64 done = file.write(data);
+    if (done == data.size() && file.flush())
+        return true;
+    why = file.error() != QFileDevice::NoError
+              ? file.errorString()
+              : QStringLiteral("only %1 of %2 bytes were written").arg(qMax<qint64>(done, 0)).arg(data.size());
+    return false;
+}
+
+// Replaces an existing file: QSaveFile writes a temporary file, syncs it and renames it over
+// the old one. Unbuffered, so that a short write shows in write()'s count at once.
+void ReplaceFile(const QString& fileName, const QByteArray& data) {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw FileWriteError(QStringLiteral("Cannot create \"%1\": %2").arg(fileName, file.errorString()));
-    if (file.write(data) != data.size()) {
-        const QString why = file.errorString();
+    QString why;
+    if (!WriteAll(file, data, why)) {
         file.cancelWriting();
-        throw FileWriteError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, why));
+        ThrowWrite(fileName, why);
     }
     if (!file.commit())
-        throw FileWriteError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString()));
+        ThrowWrite(fileName, file.errorString());
+}
+
+// Creates a new file: nothing can be lost, so the temporary file is renamed into place
+// without the sync that makes a run of many thousand new files wait for the disk.
+void CreateFile(const QString& fileName, const QByteArray& data) {
+    const QString folder = QFileInfo(fileName).absolutePath();
+    QFile file;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // A short name of its own: the target's name may already be as long as names go.
+        const QString temp = folder + QStringLiteral("/.corvanta-") +
+                             QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16) +
+                             QStringLiteral(".tmp");
+        file.setFileName(temp);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            break;
+        if (!QFileInfo::exists(temp) && !QFileInfo(temp).isSymLink())
+            throw FileWriteError(QStringLiteral("Cannot create \"%1\": %2").arg(fileName, file.errorString()));
+    }
+    if (!file.isOpen())
+        throw FileWriteError(QStringLiteral("Cannot create \"%1\": no free temporary name").arg(fileName));
+    const QString temp = file.fileName();
+    QString why;
+    const bool written = WriteAll(file, data, why);
+    file.close();
+    if (written && file.error() != QFileDevice::NoError) {
+        why = file.errorString();
+    } else if (written) {
+        std::error_code ec;
+        std::filesystem::rename(NativePath(temp), NativePath(fileName), ec);
+        if (!ec)
+            return;
+        why = QString::fromLocal8Bit(ec.message());
+    }
+    QFile::remove(temp);
+    ThrowWrite(fileName, why);
+}
+
+} // namespace
+
+// A file that exists (or a link to one) is replaced with a synced QSaveFile; QSaveFile writes
+// through a link, so the link stays and the file it names gets the new text. A link to a
+// missing file is refused: writing through it would create a file somewhere else.
+void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
+    const QFileInfo target(fileName);
+    if (target.isSymLink() && !target.exists())
+        ThrowWrite(fileName, QStringLiteral("it is a link to a missing file"));
+    if (target.exists())
+        ReplaceFile(fileName, data);
+    else
+        CreateFile(fileName, data);
 }
 
 QString FindPictureFile(const QString& folder, const QString& name) {

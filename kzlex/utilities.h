@@ -38,7 +38,10 @@ bool EncodeFile(const QString& FileName, QByteArray& S);
 // continuation line starts with `continuation` (a blank for vCard, empty for .contact).
 void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& T, const QString& continuation);
 
-// Writes bytes to a file through a temporary file renamed into place; throws FileWriteError.
+// Writes bytes to a file whole or not at all, through a temporary file in the same folder
+// renamed into place: synced when it replaces an existing file, not synced when the file is
+// new. Every short write or failed close throws FileWriteError (naming the file) and leaves
+// the old file as it was and no temporary file behind. A link to a missing file is refused.
 void WriteFileAtomic(const QString& fileName, const QByteArray& data);
 
 // A picture file in `folder` named `name`: the exact name first, else the first (in UTF-16
