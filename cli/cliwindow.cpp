@@ -113,3 +113,12 @@ void CliWindow::finishCounter() {
     m_counterShown = false;
     m_counter.clear();
 }
+
+// An error caught and logged inside the run (a picture that could not be copied, say) still
+// makes the run fail: the exit status must not report success.
+void CliWindow::appendLog(const QString& line) {
+    if (line.startsWith(QLatin1String("-> ")) &&
+        (line.contains(QLatin1String(" Err ")) || line.contains(QLatin1String(" Erreur "))))
+        m_errorLogged = true;
+    printError(line);
+}

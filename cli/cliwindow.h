@@ -21,6 +21,8 @@ public:
 
     // Writes one line on standard error, clearing the counter line first if it is shown.
     void printError(const QString& line);
+    // Whether the run logged an error line ("-> ... Err ..." or "-> ... Erreur ...").
+    bool errorLogged() const { return m_errorLogged; }
     // Ends the counter line, if one is shown.
     void finishCounter();
 
@@ -42,7 +44,7 @@ public:
     void clearMemo() override {}
     void clearLog() override {}
     void appendMemo(const QString& line) override;
-    void appendLog(const QString& line) override { printError(line); }
+    void appendLog(const QString& line) override;
     void setCompteur(const QString& text) override;
     QString compteur() const override { return m_counter; }
     void processEvents() override {}
@@ -60,6 +62,7 @@ private:
     bool m_stdoutTty = false; // standard output is on a terminal too
     bool m_counterShown = false;
     bool m_saveAsked = false;
+    bool m_errorLogged = false;
     QElapsedTimer m_sinceDraw;
 };
 

@@ -50,5 +50,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     window.finishCounter();
-    return principal.lastOutcome() == TF_Principal::RunOutcome::Done ? 0 : 1;
+    // A run that finished but logged an error line ends with status 1 all the same.
+    return principal.lastOutcome() == TF_Principal::RunOutcome::Done && !window.errorLogged() ? 0 : 1;
 }
