@@ -11,7 +11,8 @@
 
 namespace {
 
-// The first c in [p, end), or end (vectorised searches: files of hundreds of MB pass here).
+// The first c in [p, end), or end (vectorised searches: files of hundreds of MB
+// pass here).
 inline const char* findChar(const char* p, const char* end, char c) {
     if (p >= end)
         return end;
@@ -40,8 +41,8 @@ template <typename Ch> qsizetype countLines(const Ch* begin, const Ch* end) {
     return countBreaks(begin, end) + (unterminated ? 1 : 0);
 }
 
-// Calls onLine(lineBegin, lineEnd) for every line of [begin, end): breaks are CR LF, CR and LF,
-// and a break at the very end makes no extra empty line.
+// Calls onLine(lineBegin, lineEnd) for every line of [begin, end): breaks are
+// CR LF, CR and LF, and a break at the very end makes no extra empty line.
 template <typename Ch, typename OnLine> void forEachLine(const Ch* begin, const Ch* end, OnLine onLine) {
     const Ch* start = begin;
     while (start < end) {
@@ -72,13 +73,15 @@ template <typename Ch> qsizetype lineNumberAt(const Ch* begin, const Ch* at) {
 }
 
 [[noreturn]] void throwNul(const QString& fileName, qsizetype line) {
-    throw FileReadError(QStringLiteral("The file \"%1\" holds a NUL character at line %2 (binary file, or UTF-16 "
+    throw FileReadError(QStringLiteral("The file \"%1\" holds a NUL character at "
+                                       "line %2 (binary file, or UTF-16 "
                                        "without byte-order mark?)")
                             .arg(fileName)
                             .arg(line));
 }
 
-// Splits bytes where each line is decoded on its own (single-byte and UTF-8 text).
+// Splits bytes where each line is decoded on its own (single-byte and UTF-8
+// text).
 template <typename Decode> QStringList splitBytes(const QString& fileName, QByteArrayView bytes, Decode decode) {
     const char* b = bytes.data();
     const char* e = b + bytes.size();
@@ -98,11 +101,13 @@ QStringList splitText(const QString& fileName, const QString& text) {
     return LineList::splitLines(text);
 }
 
-// Decodes UTF-16 bytes (after the mark); a broken surrogate pair is a decoding error.
+// Decodes UTF-16 bytes (after the mark); a broken surrogate pair is a decoding
+// error.
 QString decodeUtf16(const QString& fileName, QByteArrayView bytes, bool bigEndian) {
     if (bytes.size() % 2 != 0)
-        throw EncodingError(
-            QStringLiteral("The file \"%1\" is marked as UTF-16 but has an odd number of bytes").arg(fileName));
+        throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-16 "
+                                           "but has an odd number of bytes")
+                                .arg(fileName));
     const qsizetype n = bytes.size() / 2;
     QString text(n, Qt::Uninitialized);
     auto* d = reinterpret_cast<char16_t*>(text.data());
@@ -117,7 +122,8 @@ QString decodeUtf16(const QString& fileName, QByteArrayView bytes, bool bigEndia
             ++i;
             continue;
         }
-        throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-16 but holds a broken surrogate pair "
+        throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-16 "
+                                           "but holds a broken surrogate pair "
                                            "at offset %2 (line %3)")
                                 .arg(fileName)
                                 .arg(2 * i + 2)
@@ -143,45 +149,108 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
-    file.close();
+    // The file is read in blocks and decoded a block of whole lines at a time, so
+    // that only one block of raw bytes is held beside the decoded lines.
+    constexpr qsizetype kBlock = qsizetype(4) << 20;
+    QByteArray buf;
+    auto readBlock = [&]() -> qsizetype {
+        const qsizetype had = buf.size();
+        buf.resize(had + kBlock);
+        const qint64 got = file.read(buf.data() + had, kBlock);
+        if (got < 0 || file.error() != QFileDevice::NoError)
+            throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
+        buf.resize(had + got);
+        return qsizetype(got);
+    };
+    bool eof = readBlock() == 0;
 
-    const QByteArrayView all(data);
     QStringList lines;
     TextEncoding encoding = TextEncoding::Ansi;
     auto cp1252 = [](QByteArrayView line) { return Cp1252::decode(line); };
+    auto utf8 = [](QByteArrayView line) { return QString::fromUtf8(line); };
 
-    if (all.startsWith("\xEF\xBB\xBF")) {
-        const QByteArrayView body = all.sliced(3);
-        const qsizetype bad = Utf8::firstInvalid(body);
-        if (bad >= 0)
-            throw EncodingError(
-                QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte at offset %2 (line %3) is not "
-                               "valid UTF-8")
-                    .arg(fileName)
-                    .arg(bad + 3)
-                    .arg(lineNumberAt(body.data(), body.data() + bad)));
-        if (form == LoadForm::Utf8Bytes) {
-            lines = splitBytes(fileName, body, cp1252);
-        } else {
-            lines = splitBytes(fileName, body, [](QByteArrayView line) { return QString::fromUtf8(line); });
-            encoding = TextEncoding::Utf8;
-        }
-    } else if (all.startsWith("\xFF\xFE") || all.startsWith("\xFE\xFF")) {
+    if (buf.startsWith("\xFF\xFE") || buf.startsWith("\xFE\xFF")) {
+        // UTF-16 is decoded whole.
+        while (!eof)
+            eof = readBlock() == 0;
+        file.close();
+        const QByteArrayView all(buf);
         const bool bigEndian = all.startsWith("\xFE\xFF");
         const QString text = decodeUtf16(fileName, all.sliced(2), bigEndian);
+        buf = QByteArray();
         if (form == LoadForm::Utf8Bytes) {
-            const QByteArray utf8 = text.toUtf8();
-            lines = splitBytes(fileName, utf8, cp1252);
+            const QByteArray utf8Bytes = text.toUtf8();
+            lines = splitBytes(fileName, utf8Bytes, cp1252);
         } else {
             lines = splitText(fileName, text);
             encoding = bigEndian ? TextEncoding::Utf16BE : TextEncoding::Utf16LE;
         }
-    } else {
-        lines = splitBytes(fileName, all, cp1252);
+        QStringList::swap(lines);
+        m_encoding = encoding;
+        return;
     }
+
+    const bool marked = buf.startsWith("\xEF\xBB\xBF");
+    const bool asUtf8 = marked && form != LoadForm::Utf8Bytes;
+    if (asUtf8)
+        encoding = TextEncoding::Utf8;
+    const qint64 fileSize = file.size();
+    qint64 offset = 0;                // file offset of buf[0]
+    qsizetype start = marked ? 3 : 0; // first byte of buf not decoded yet
+    bool reserved = false;
+    for (;;) {
+        const char* b = buf.constData() + start;
+        const char* e = buf.constData() + buf.size();
+        // Whole lines only: up to the last break, a CR that ends the block excepted
+        // (its LF may start the next block). At the end of the file, everything.
+        const char* cut = e;
+        if (!eof) {
+            cut = b;
+            for (const char* p = e; p > b;) {
+                --p;
+                if (*p == '\n' || (*p == '\r' && p + 1 < e)) {
+                    cut = p + 1;
+                    break;
+                }
+            }
+        }
+        if (cut > b) {
+            const QByteArrayView chunk(b, cut - b);
+            if (marked) {
+                const qsizetype bad = Utf8::firstInvalid(chunk);
+                if (bad >= 0)
+                    throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte "
+                                                       "at offset %2 (line %3) is "
+                                                       "not valid UTF-8")
+                                            .arg(fileName)
+                                            .arg(offset + start + bad)
+                                            .arg(lines.size() + lineNumberAt(b, b + bad)));
+            }
+            if (const char* nul = findChar(b, cut, '\0'); nul < cut)
+                throwNul(fileName, lines.size() + lineNumberAt(b, nul));
+            if (!reserved) {
+                // Room for the whole file's lines, guessed from the first block.
+                const qsizetype first = countLines(b, cut);
+                const double share = fileSize > 0 ? double(fileSize) / double(cut - buf.constData()) : 1.0;
+                lines.reserve(eof ? first : qsizetype(first * share * 1.02) + 16);
+                reserved = true;
+            }
+            if (asUtf8)
+                forEachLine(b, cut,
+                            [&](const char* s, const char* t) { lines.append(utf8(QByteArrayView(s, t - s))); });
+            else
+                forEachLine(b, cut,
+                            [&](const char* s, const char* t) { lines.append(cp1252(QByteArrayView(s, t - s))); });
+            start = cut - buf.constData();
+        }
+        if (eof)
+            break;
+        buf.remove(0, start);
+        offset += start;
+        start = 0;
+        eof = readBlock() == 0;
+    }
+    file.close();
 
     QStringList::swap(lines);
     m_encoding = encoding;
