@@ -2,6 +2,8 @@
 // loop, the dispatch of lines, the document frame, the collections and the output files.
 #include "kzmain/contacts_p.h"
 
+#include <algorithm>
+
 namespace {
 
 // Start and end tags of the eight collections, in TItems order.
@@ -52,11 +54,18 @@ ContactConversion::ContactConversion(TF_Principal& principal)
     : P(principal), LEX(principal.LEX), win(principal.window()) {}
 
 void ContactConversion::ajoute(QString& buffer, int indent, QStringView text) {
-    static const QString blancs(16, QLatin1Char(' '));
-    for (int reste = indent; reste > 0; reste -= blancs.size())
-        buffer.append(QStringView(blancs).left(qMin<qsizetype>(reste, blancs.size())));
-    buffer.append(text);
-    buffer.append(u"\r\n");
+    // One growth of the buffer for the whole line, then the characters written in place.
+    const qsizetype debut = buffer.size();
+    const qsizetype blancs = qMax(indent, 0);
+    const qsizetype total = debut + blancs + text.size() + 2;
+    if (total > buffer.capacity())
+        buffer.reserve(qMax(total, 2 * buffer.capacity()));
+    buffer.resize(total);
+    char16_t* out = reinterpret_cast<char16_t*>(buffer.data()) + debut;
+    out = std::fill_n(out, blancs, u' ');
+    out = std::copy_n(text.utf16(), text.size(), out);
+    out[0] = u'\r';
+    out[1] = u'\n';
 }
 
 QString ContactConversion::idAttr() {
@@ -136,9 +145,10 @@ void ContactConversion::dispatch() {
 }
 
 void ContactConversion::viderCarte() {
-    TSLOut.clear();
+    // Emptied but kept allocated: the next card fills the same buffers.
+    TSLOut.truncate(0);
     for (TListeItems& item : ListeItems) {
-        item.L.clear();
+        item.L.truncate(0);
         item.B = false;
     }
     NomPrenom.clear();
@@ -188,7 +198,7 @@ void ContactConversion::debutCarte() {
 void ContactConversion::ConvertContactInit() {
     for (int i = 0; i < ItemCount; ++i) {
         ListeItems[i].B = false;
-        ajoute(ListeItems[i].L, INDENT, QStringLiteral("<c:%1>").arg(CollectionTags[i]));
+        ajoute(ListeItems[i].L, INDENT, QStringLiteral("<c:") + CollectionTags[i].toString() + QLatin1Char('>'));
     }
     ajouteItem(ItemPosition, INDENT + 3, QStringLiteral("<c:Position c:ElementID=") + idAttr() + QLatin1Char('>'));
 }
@@ -198,7 +208,7 @@ void ContactConversion::ConvertContactFin() {
                QStringLiteral("<c:EmailAddress c:ElementID=") + idAttr() + QStringLiteral(" xsi:nil=\"true\"/>"));
     for (int i = 0; i < ItemCount; ++i)
         if (i != ItemPosition)
-            ajoute(ListeItems[i].L, INDENT, QStringLiteral("</c:%1>").arg(CollectionTags[i]));
+            ajoute(ListeItems[i].L, INDENT, QStringLiteral("</c:") + CollectionTags[i].toString() + QLatin1Char('>'));
     ajouteItem(ItemPosition, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemPosition, INDENT + 9, u"<c:Label>Business</c:Label>");
     ajouteItem(ItemPosition, INDENT + 6, u"</c:LabelCollection>");
@@ -207,7 +217,7 @@ void ContactConversion::ConvertContactFin() {
     for (TListeItems& item : ListeItems) {
         if (item.B)
             TSLOut.append(item.L);
-        item.L.clear();
+        item.L.truncate(0);
     }
     ajoute(TSLOut, 0, u"</c:contact>");
     INDENT = 0;
