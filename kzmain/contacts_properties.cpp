@@ -24,6 +24,8 @@ QString sansInterdits(const QString& s) {
     // Most values hold nothing to drop: return them without a copy.
     for (; i < n; ++i) {
         const char16_t c = d[i];
+        if (c >= 0x20 && c < 0xD800)
+            continue; // the usual case, settled by one test
         if (interditXml(c))
             break;
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
