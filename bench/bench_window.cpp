@@ -95,19 +95,26 @@ int main(int argc, char* argv[]) {
 
     // Probes: calls from the conversion, event-loop turns (a zero timer fires once per turn),
     // the longest time between two turns, the counter values seen and the counter's repaints.
-    qint64 calls = 0, turns = 0, longestGapMs = 0;
+    qint64 calls = 0, turns = 0, longestGapMs = 0, firstCountMs = -1;
+    QString gapEndCounter;
     QSet<QString> counterValues;
     QElapsedTimer sinceTurn;
+    QElapsedTimer wall;
     if (probes)
         window.onProcessEvents = [&calls] { ++calls; };
     QTimer turnProbe;
     turnProbe.setInterval(0);
     QObject::connect(&turnProbe, &QTimer::timeout, [&] {
         ++turns;
-        if (sinceTurn.isValid())
-            longestGapMs = std::max(longestGapMs, sinceTurn.elapsed());
+        const QString counter = window.compteur();
+        if (sinceTurn.isValid() && sinceTurn.elapsed() > longestGapMs) {
+            longestGapMs = sinceTurn.elapsed();
+            gapEndCounter = counter;
+        }
         sinceTurn.start();
-        counterValues.insert(window.compteur());
+        if (firstCountMs < 0 && !counter.isEmpty())
+            firstCountMs = wall.elapsed();
+        counterValues.insert(counter);
     });
     PaintCounter counterPaints;
     if (probes)
@@ -125,7 +132,6 @@ int main(int argc, char* argv[]) {
 
     auto* run = qobject_cast<QAbstractButton*>(window.control(Ctrl::B_go));
     const bool byButton = run && run->isEnabled();
-    QElapsedTimer wall;
     boxWatch.start();
     if (probes)
         turnProbe.start();
@@ -147,6 +153,9 @@ int main(int argc, char* argv[]) {
     std::printf("process_events_calls %lld\n", static_cast<long long>(calls));
     std::printf("event_loop_turns %lld\n", static_cast<long long>(turns));
     std::printf("longest_gap_ms %lld\n", static_cast<long long>(longestGapMs));
+    // The counter shown when the longest gap ended ("-" when it was still empty: the input was being read).
+    std::printf("longest_gap_until_counter %s\n", gapEndCounter.isEmpty() ? "-" : qPrintable(gapEndCounter));
+    std::printf("first_count_ms %lld\n", static_cast<long long>(firstCountMs));
     std::printf("counter_repaints %d\n", counterPaints.paints);
     std::printf("counter_values_seen %lld\n", static_cast<long long>(counterValues.size()));
     std::printf("counter_final %s\n", qPrintable(window.compteur()));
