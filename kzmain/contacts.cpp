@@ -1,5 +1,7 @@
 // Conversion of one vCard file into one Windows Contacts .contact document per card: the card
 // loop, the dispatch of lines, the document frame, the collections and the output files.
+// Chains of + build each text in one allocation.
+#define QT_USE_QSTRINGBUILDER
 #include "kzmain/contacts_p.h"
 
 #include <algorithm>

@@ -56,6 +56,9 @@ private:
     // Appends one line, indented, ending in CR LF.
     static void ajoute(QString& buffer, int indent, QStringView text);
     void ajouteItem(TItems item, int indent, QStringView text) { ajoute(ListeItems[item].L, indent, text); }
+    // The same for a built text (a chain of + that becomes a QString).
+    static void ajoute(QString& buffer, int indent, const QString& text) { ajoute(buffer, indent, QStringView(text)); }
+    void ajouteItem(TItems item, int indent, const QString& text) { ajoute(ListeItems[item].L, indent, text); }
     static QString idAttr(); // an identifier in double quotes
 
     TF_Principal& P;

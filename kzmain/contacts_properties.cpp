@@ -1,5 +1,7 @@
 // Windows Contacts conversion: what each vCard property line becomes, and the pictures (the
 // card's own PHOTO and LOGO lines, and the files of the photos and logos folders).
+// Chains of + build each text in one allocation.
+#define QT_USE_QSTRINGBUILDER
 #include "kzmain/contacts_p.h"
 
 namespace {
