@@ -39,7 +39,10 @@ inline bool LireNom(LECTYPE& LEX, QString& NomPrenom) {
 
 // A counter figure with leading zeros to at least five digits.
 inline QString Zeros5(quint64 n) {
-    return QStringLiteral("%1").arg(n, 5, 10, QLatin1Char('0'));
+    QString s = QString::number(n);
+    if (s.size() < 5)
+        s.prepend(QString(5 - s.size(), QLatin1Char('0')));
+    return s;
 }
 
 inline const QString& TetePhoto() {

@@ -1,5 +1,7 @@
 // Splitting one VCF file into one VCF file per card, named after a running number and the
 // contact's name or organisation.
+// Chains of + build each text in one allocation.
+#define QT_USE_QSTRINGBUILDER
 #include "kzmain/cardscan.h"
 
 namespace {
