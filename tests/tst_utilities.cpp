@@ -258,6 +258,28 @@ private slots:
         }
     }
 
+#ifdef Q_OS_UNIX
+    // A link to a file: the file it names gets the new text and the link stays. A link to a
+    // missing file is refused, so nothing is created elsewhere. No temporary file is left.
+    void writeFileAtomicLinks() {
+        QTemporaryDir dir;
+        const QString real = dir.filePath(QStringLiteral("real.vcf"));
+        const QString link = dir.filePath(QStringLiteral("link.vcf"));
+        const QString dangling = dir.filePath(QStringLiteral("dangling.vcf"));
+        WriteFileAtomic(real, "old");
+        QVERIFY(QFile::link(real, link));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("missing.vcf")), dangling));
+        WriteFileAtomic(link, "new");
+        QVERIFY(QFileInfo(link).isSymLink());
+        QFile f(real);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("new"));
+        QVERIFY_THROWS_EXCEPTION(FileWriteError, WriteFileAtomic(dangling, "x"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 (QStringList{"dangling.vcf", "link.vcf", "real.vcf"}));
+    }
+#endif
+
     void findPictureFile() {
         QTemporaryDir dir;
         const QString folder = dir.path();
