@@ -320,6 +320,7 @@ void F_Principal::setCaption(Ctrl control, const QString& text) {
 }
 
 MsgResult F_Principal::messageBox(const QString& text, MsgKind kind, MsgButtons buttons) {
+    flushOutputs();
     const QMessageBox::Icon icon = kind == MsgKind::Warning       ? QMessageBox::Warning
                                    : kind == MsgKind::Information ? QMessageBox::Information
                                                                   : QMessageBox::Critical;
@@ -388,19 +389,38 @@ void F_Principal::clearCompteur() {
 }
 
 void F_Principal::clearMemo() {
+    m_pendingMemo.clear();
     Memo->clear();
 }
 
 void F_Principal::clearLog() {
+    m_pendingLog.clear();
     M_Log->clear();
 }
 
+// Lines are gathered and shown once per event-loop turn: laying out one line per card
+// would cost the window more than the conversion itself.
 void F_Principal::appendMemo(const QString& line) {
-    Memo->appendPlainText(line);
+    m_pendingMemo.append(line);
+    if (!m_p.isRunning())
+        flushOutputs();
 }
 
 void F_Principal::appendLog(const QString& line) {
-    M_Log->appendPlainText(line);
+    m_pendingLog.append(line);
+    if (!m_p.isRunning())
+        flushOutputs();
+}
+
+void F_Principal::flushOutputs() {
+    if (!m_pendingMemo.isEmpty()) {
+        Memo->appendPlainText(m_pendingMemo.join(u'\n'));
+        m_pendingMemo.clear();
+    }
+    if (!m_pendingLog.isEmpty()) {
+        M_Log->appendPlainText(m_pendingLog.join(u'\n'));
+        m_pendingLog.clear();
+    }
 }
 
 void F_Principal::setCompteur(const QString& text) {
@@ -416,6 +436,7 @@ void F_Principal::processEvents() {
         onProcessEvents();
     if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventsIntervalMs)
         return;
+    flushOutputs();
     QCoreApplication::processEvents();
     m_sinceEvents.start();
 }
@@ -428,6 +449,7 @@ void F_Principal::B_goClick() {
     setRunGuard(true);
     m_sinceEvents.invalidate();
     guarded([this] { m_p.B_goClick(); });
+    flushOutputs();
     setRunGuard(false);
     // The window was closed during the run: finish closing now that the run has stopped.
     if (m_closeAfterRun)

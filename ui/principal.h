@@ -4,6 +4,7 @@
 #include "kzmain/kzmain.h"
 #include <QElapsedTimer>
 #include <QHash>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
@@ -53,6 +54,8 @@ public:
     void setCompteur(const QString& text) override;
     QString compteur() const override;
     void processEvents() override;
+    // Shows the lines gathered since the last event-loop turn.
+    void flushOutputs();
 
     QWidget* control(Ctrl c) const { return m_controls.value(c); }
     // Called on every processEvents() call of a run, before the throttle (for tests).
@@ -82,6 +85,7 @@ private:
     QPlainTextEdit* M_Log = nullptr;
     QLineEdit* M_Compteur = nullptr;
     QElapsedTimer m_sinceEvents;
+    QStringList m_pendingMemo, m_pendingLog;
     QHash<Ctrl, bool> m_enabledBeforeRun;
     bool m_closeAfterRun = false;
     bool m_closed = false;
