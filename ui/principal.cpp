@@ -385,6 +385,7 @@ bool F_Principal::browseForFolder(QString& folder, const QString& title) {
 }
 
 void F_Principal::clearCompteur() {
+    m_pendingCompteur.reset();
     M_Compteur->clear();
 }
 
@@ -413,6 +414,10 @@ void F_Principal::appendLog(const QString& line) {
 }
 
 void F_Principal::flushOutputs() {
+    if (m_pendingCompteur) {
+        M_Compteur->setText(*m_pendingCompteur);
+        m_pendingCompteur.reset();
+    }
     if (!m_pendingMemo.isEmpty()) {
         Memo->appendPlainText(m_pendingMemo.join(u'\n'));
         m_pendingMemo.clear();
@@ -424,11 +429,13 @@ void F_Principal::flushOutputs() {
 }
 
 void F_Principal::setCompteur(const QString& text) {
-    M_Compteur->setText(text);
+    m_pendingCompteur = text;
+    if (!m_p.isRunning())
+        flushOutputs();
 }
 
 QString F_Principal::compteur() const {
-    return M_Compteur->text();
+    return m_pendingCompteur ? *m_pendingCompteur : M_Compteur->text();
 }
 
 void F_Principal::processEvents() {

@@ -86,6 +86,7 @@ private:
     QLineEdit* M_Compteur = nullptr;
     QElapsedTimer m_sinceEvents;
     QStringList m_pendingMemo, m_pendingLog;
+    std::optional<QString> m_pendingCompteur;
     QHash<Ctrl, bool> m_enabledBeforeRun;
     bool m_closeAfterRun = false;
     bool m_closed = false;
