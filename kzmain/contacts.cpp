@@ -102,7 +102,13 @@ void ContactConversion::run(LineList& TSLin) {
         DEBUTANALYSE(LEX);
         dispatch();
     }
-    // A card that the input leaves open is dropped.
+    // A last card without its end line is not written; say so rather than lose it silently.
+    if (carteOuverte)
+        win.appendLog(CardStructureError(
+                          QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line "
+                                         "before the end of the file; it was not written")
+                              .arg(P.NomFichierEntree, QString::number(NoEnr + 1), QString::number(ligneDebutCarte)))
+                          .errorLine());
     viderCarte();
     carteOuverte = false;
 
@@ -173,9 +179,7 @@ void ContactConversion::debutCarte() {
         const qint64 numero = NoEnr + 1;
         finCarte();
         win.appendLog(CardStructureError(QStringLiteral("%1: card %2, which begins at line %3, has no END:VCARD line")
-                                             .arg(P.NomFichierEntree)
-                                             .arg(numero)
-                                             .arg(debut))
+                                             .arg(P.NomFichierEntree, QString::number(numero), QString::number(debut)))
                           .errorLine());
     }
     // Whatever lines outside a card left behind belongs to no card.

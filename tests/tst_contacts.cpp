@@ -392,13 +392,15 @@ private slots:
               "BEGIN:VCARD\nN:Un;A\nTEL;CELL:1\nREV:1\n"               // never ended: ended by the next start
               "BEGIN:VCARD\nN:Deux;B\nEND:VCARD\n"                     //
               "TEL:99\nBEGIN:VCARD\nN:Trois;C\nEND:VCARD\nEND:VCARD\n" // extra end: ignored
-              "BEGIN:VCARD\nN:Lost;D\n");                              // the input ends first
+              "BEGIN:VCARD\nN:Lost;D\n");                              // the input ends first: logged
         QCOMPARE(r.files(), (QStringList{"00001 Un A.contact", "00002 Deux B.contact", "00003 Trois C.contact"}));
         QCOMPARE(r.win.memo, (QStringList{"Un A", "Deux B", "Trois C", kDoneEn}));
         QCOMPARE(r.logLines(),
                  (QStringList{
                      "--> Tag Unknown (1)", "REV:1",
-                     "-> CardStructureError Err input.vcf: card 1, which begins at line 5, has no END:VCARD line"}));
+                     "-> CardStructureError Err input.vcf: card 1, which begins at line 5, has no END:VCARD line",
+                     "-> CardStructureError Err \"input.vcf\": card 4, begun at line 17, has no END:VCARD line before "
+                     "the end of the file; it was not written"}));
         QCOMPARE(r.win.counter, QStringLiteral("00003"));
         for (const QString& f : r.files()) {
             const QByteArray doc = r.file(f);
