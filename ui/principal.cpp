@@ -343,15 +343,9 @@ MsgResult F_Principal::messageBox(const QString& text, MsgKind kind, MsgButtons 
     }
 }
 
-std::optional<QString> F_Principal::saveDialog(const QString& initialDir, const QString& initialName,
-                                               const QString& filter) {
-    QFileDialog dlg(this);
-    dlg.setObjectName(QStringLiteral("SaveDialog"));
-    // The Run asks about overwriting itself, and a name is taken as typed.
-    dlg.setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog);
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setFileMode(QFileDialog::AnyFile);
-    dlg.setDefaultSuffix(QString());
+// Shows a file dialog on the given folder, name and filter list; the chosen path, if any.
+static std::optional<QString> runFileDialog(QFileDialog& dlg, const QString& initialDir, const QString& initialName,
+                                            const QString& filter) {
     dlg.setNameFilters(QtFilters(filter));
     if (!initialDir.isEmpty())
         dlg.setDirectory(initialDir);
@@ -362,6 +356,18 @@ std::optional<QString> F_Principal::saveDialog(const QString& initialDir, const 
     return dlg.selectedFiles().constFirst();
 }
 
+std::optional<QString> F_Principal::saveDialog(const QString& initialDir, const QString& initialName,
+                                               const QString& filter) {
+    QFileDialog dlg(this);
+    dlg.setObjectName(QStringLiteral("SaveDialog"));
+    // The Run asks about overwriting itself, and a name is taken as typed.
+    dlg.setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setDefaultSuffix(QString());
+    return runFileDialog(dlg, initialDir, initialName, filter);
+}
+
 std::optional<QString> F_Principal::openDialog(const QString& initialDir, const QString& initialName,
                                                const QString& filter) {
     QFileDialog dlg(this);
@@ -370,14 +376,7 @@ std::optional<QString> F_Principal::openDialog(const QString& initialDir, const 
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     // A name that does not exist is accepted: the Run reports it.
     dlg.setFileMode(QFileDialog::AnyFile);
-    dlg.setNameFilters(QtFilters(filter));
-    if (!initialDir.isEmpty())
-        dlg.setDirectory(initialDir);
-    if (!initialName.isEmpty())
-        dlg.selectFile(initialName);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dlg.selectedFiles().constFirst();
+    return runFileDialog(dlg, initialDir, initialName, filter);
 }
 
 bool F_Principal::browseForFolder(QString& folder, const QString& title) {
