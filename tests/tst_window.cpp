@@ -1,9 +1,11 @@
 // The real window, offscreen: its controls, the language switch, a Run and the run guard.
 #include "ui/browse.h"
+#include "ui/lineview.h"
 #include "ui/principal.h"
 #include "ui/style.h"
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -11,9 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -177,14 +179,54 @@ private slots:
         prepareSplit(w, input, out);
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
 
-        const QString memo = w.findChild<QPlainTextEdit*>(QStringLiteral("Memo"))->toPlainText();
-        const QString log = w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText();
+        const QString memo = w.findChild<LineView*>(QStringLiteral("Memo"))->toPlainText();
+        const QString log = w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText();
         QVERIFY2(memo.contains(QStringLiteral("Nom2")), qPrintable(memo));
         QVERIFY2(memo.endsWith(Mess(QStringLiteral("FR"), 8)), qPrintable(memo));
         QVERIFY2(log.contains(Mess(QStringLiteral("FR"), 8)), qPrintable(log));
         QCOMPARE(w.compteur().toInt(), 3);
         QCOMPARE(vcfCount(out), 3);
         QVERIFY(w.isEnabled(Ctrl::B_go));
+    }
+
+    // The lists of the Log page: they follow new lines only when showing the last one, and
+    // whole lines are selected and copied.
+    void lineViewFollowsAndCopies() {
+        LineView view;
+        view.resize(200, 120);
+        view.show();
+        QStringList lines;
+        for (int i = 1; i <= 100; ++i)
+            lines.append(QStringLiteral("line %1").arg(i));
+        view.appendLines(lines);
+        QScrollBar* v = view.verticalScrollBar();
+        QVERIFY(v->maximum() > 0);
+        QCOMPARE(v->value(), v->maximum());
+        view.appendLines({QStringLiteral("line 101")});
+        QCOMPARE(v->value(), v->maximum());
+        v->setValue(10);
+        view.appendLines({QStringLiteral("line 102")});
+        QCOMPARE(v->value(), 10);
+        QCOMPARE(view.lines().size(), 102);
+        QCOMPARE(view.toPlainText().section(u'\n', -1), QStringLiteral("line 102"));
+
+        // A click on one line, Shift+click on another: the lines between them.
+        const int h = view.fontMetrics().lineSpacing();
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(10, 3 + h / 2));
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 3 + 2 * h + h / 2));
+        QCOMPARE(view.selectedText(), QStringLiteral("line 11\nline 12\nline 13"));
+        QTest::keySequence(&view, QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("line 11\nline 12\nline 13"));
+        QTest::keySequence(&view, QKeySequence::SelectAll);
+        QCOMPARE(view.selectedText(), view.toPlainText());
+
+        // A long line can be scrolled to; clearing empties the view.
+        view.appendLines({QString(300, u'W')});
+        QVERIFY(view.horizontalScrollBar()->maximum() > 0);
+        view.clear();
+        QVERIFY(view.lines().isEmpty());
+        QVERIFY(view.selectedText().isEmpty());
+        QCOMPARE(v->maximum(), 0);
     }
 
     void runGuardDisablesWhatARunReads() {
@@ -240,9 +282,8 @@ private slots:
         QVERIFY(!w.isVisible());
         QVERIFY(!w.principal().isRunning());
         QVERIFY(vcfCount(out) < 2000);
-        QVERIFY2(
-            w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText().contains(QLatin1String("RunStopped")),
-            qPrintable(w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText()));
+        QVERIFY2(w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText().contains(QLatin1String("RunStopped")),
+                 qPrintable(w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText()));
         // Settings written once the run had returned, with the paths the run read.
         QFile f(config);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -282,7 +323,7 @@ private slots:
         QVERIFY(w.isVisible());
         QVERIFY(w.isEnabled(Ctrl::B_go));
         // The outputs are not cleared: reading comes first.
-        QCOMPARE(w.findChild<QPlainTextEdit*>(QStringLiteral("M_Log"))->toPlainText(), QStringLiteral("earlier line"));
+        QCOMPARE(w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText(), QStringLiteral("earlier line"));
     }
 
     void mergeSavesThroughTheSaveDialog() {

@@ -2,6 +2,7 @@
 // and the dialogs.
 #include "ui/principal.h"
 #include "ui/browse.h"
+#include "ui/lineview.h"
 #include "ui/style.h"
 #include <QApplication>
 #include <QButtonGroup>
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -86,18 +86,16 @@ void F_Principal::build() {
     auto* L_Fichierstraites = new QLabel(TabSheet1);
     name(L_Fichierstraites, Ctrl::L_Fichierstraites, "L_Fichierstraites");
     L_Fichierstraites->setFont(pixelFont(base, 13, true));
-    Memo = new QPlainTextEdit(TabSheet1);
+    Memo = new LineView(TabSheet1);
     Memo->setObjectName(QStringLiteral("Memo"));
     Memo->setFixedWidth(230);
     auto* L_Log = new QLabel(QStringLiteral("LOG"), TabSheet1);
     name(L_Log, Ctrl::L_Log, "L_Log");
     L_Log->setFont(pixelFont(base, 13, true));
-    M_Log = new QPlainTextEdit(TabSheet1);
+    M_Log = new LineView(TabSheet1);
     M_Log->setObjectName(QStringLiteral("M_Log"));
-    for (QPlainTextEdit* t : {Memo, M_Log}) {
-        t->setReadOnly(true);
+    for (LineView* t : {Memo, M_Log})
         t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    }
     // The processed-files list keeps its width; the log takes the rest of the page.
     auto* grid = new QGridLayout(TabSheet1);
     grid->setContentsMargins(6, 4, 6, 6);
@@ -418,11 +416,11 @@ void F_Principal::flushOutputs() {
         m_pendingCompteur.reset();
     }
     if (!m_pendingMemo.isEmpty()) {
-        Memo->appendPlainText(m_pendingMemo.join(u'\n'));
+        Memo->appendLines(m_pendingMemo);
         m_pendingMemo.clear();
     }
     if (!m_pendingLog.isEmpty()) {
-        M_Log->appendPlainText(m_pendingLog.join(u'\n'));
+        M_Log->appendLines(m_pendingLog);
         m_pendingLog.clear();
     }
 }

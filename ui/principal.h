@@ -12,7 +12,7 @@ class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class LineView;
 
 // The maker's web page, shown and opened by the site link.
 inline constexpr const char* kSiteWeb = "https://corvanta.example/";
@@ -81,8 +81,8 @@ private:
     QHash<Ctrl, QWidget*> m_controls;
     QButtonGroup* m_actions = nullptr;
     QComboBox* ComboLangue = nullptr;
-    QPlainTextEdit* Memo = nullptr;
-    QPlainTextEdit* M_Log = nullptr;
+    LineView* Memo = nullptr;
+    LineView* M_Log = nullptr;
     QLineEdit* M_Compteur = nullptr;
     QElapsedTimer m_sinceEvents;
     QStringList m_pendingMemo, m_pendingLog;
