@@ -145,7 +145,7 @@ QStringList LineList::splitLines(const QString& text) {
     return lines;
 }
 
-void LineList::LoadFromFile(const QString& fileName, LoadForm form) {
+void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
@@ -245,6 +245,9 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form) {
         }
         if (eof)
             break;
+        // Between blocks, while part of the file is still unread (not for a small file).
+        if (progress && offset + buf.size() < fileSize)
+            progress();
         buf.remove(0, start);
         offset += start;
         start = 0;

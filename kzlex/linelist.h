@@ -4,6 +4,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+// Called now and then during long work on a whole file (to let a window repaint); it may
+// throw to stop that work.
+using Progress = std::function<void()>;
+// For loops over lines: calls `progress` once every 8192 calls; `count` is the loop's counter.
+inline void tickProgress(const Progress& progress, qsizetype& count) {
+    if ((++count & 8191) == 0 && progress)
+        progress();
+}
+
 enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
 class LineList : public QStringList {
@@ -19,7 +30,8 @@ public:
 
     // Reads the whole file; throws FileReadError (cannot open/read, NUL character) or
     // EncodingError (marked UTF-8 that is not valid UTF-8). The list is unchanged on failure.
-    void LoadFromFile(const QString& fileName, LoadForm form = LoadForm::Plain);
+    // `progress` is called after each block of the file.
+    void LoadFromFile(const QString& fileName, LoadForm form = LoadForm::Plain, const Progress& progress = {});
     // Writes every line followed by CR LF, in the encoding read (with its mark) or in
     // Windows-1252 for a list built in memory; replaces the file only once the new one is
     // complete. Throws FileWriteError.

@@ -115,11 +115,13 @@ private:
 
 } // namespace
 
-void PreTraitementGoogle(LineList& T) {
+void PreTraitementGoogle(LineList& T, const Progress& progress) {
     // Collect the group prefixes of the label lines and empty those lines.
     QStringList AVirer;
     QSet<QString> known;
+    qsizetype counted = 0;
     for (QString& line : T) {
+        tickProgress(progress, counted);
         const qsizetype at = findLabel(line);
         if (at < 0)
             continue;
@@ -141,6 +143,7 @@ void PreTraitementGoogle(LineList& T) {
     // with. The prefix is trimmed itself, so matching after the leading blanks is the same.
     // The count is taken off the untrimmed line, as it stands.
     for (QString& line : T) {
+        tickProgress(progress, counted);
         qsizetype b = 0;
         while (b < line.size() && isTrimmed(line.at(b)))
             ++b;
@@ -150,12 +153,14 @@ void PreTraitementGoogle(LineList& T) {
     }
 }
 
-void PreTraitementMyPhone(LineList& T) {
+void PreTraitementMyPhone(LineList& T, const Progress& progress) {
     QStringList out;
     out.reserve(T.size());
     bool PhotoEnCours = false;
     const qsizetype count = T.size();
+    qsizetype counted = 0;
     for (qsizetype i = 0; i < count; ++i) {
+        tickProgress(progress, counted);
         QString& line = T[i];
         if (PhotoEnCours) {
             // The block of base64 data ends at the first continuation line.

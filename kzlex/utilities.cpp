@@ -27,8 +27,10 @@ quint32 drawBelow(quint32 n) {
 
 } // namespace
 
-void ElimineXSync(LineList& T) {
+void ElimineXSync(LineList& T, const Progress& progress) {
+    qsizetype counted = 0;
     for (QString& line : T) {
+        tickProgress(progress, counted);
         // Look at each semicolon only: a photo line holds none and is scanned once.
         const QStringView v(line);
         qsizetype at = v.indexOf(u';');

@@ -8,7 +8,7 @@
 QString Mess(const QString& Langue, quint16 No);
 
 // Removes the first ";X-SYNC..." parameter of every line.
-void ElimineXSync(LineList& T);
+void ElimineXSync(LineList& T, const Progress& progress = {});
 
 // 36-character upper-case hexadecimal identifier, 8-4-4-4-12.
 QString ElementID();

@@ -76,9 +76,9 @@ QString ContactConversion::idAttr() {
 
 void ContactConversion::run(LineList& TSLin) {
     if (win.isChecked(Ctrl::C_MyPhoneIn))
-        PreTraitementMyPhone(TSLin);
+        PreTraitementMyPhone(TSLin, P.progress());
     if (win.isChecked(Ctrl::C_TagSync))
-        ElimineXSync(TSLin);
+        ElimineXSync(TSLin, P.progress());
     optPhoto = win.isChecked(Ctrl::C_Photo);
     optLogos = win.isChecked(Ctrl::C_Logos);
     Langue = P.Langue;

@@ -111,11 +111,17 @@ void TF_Principal::ClearOutputs() {
     m_win.clearLog();
 }
 
-// Reads the input of the contacts, split or phone-book action. A read error is not caught here:
-// it leaves B_goClick for the front end to report, before anything was cleared or written.
-void TF_Principal::ReadInput(LineList& TSLIn) {
+// Reads the input of the contacts, split or phone-book action, letting events run between
+// blocks; false when the run was stopped meanwhile. A read error is not caught here: it leaves
+// B_goClick for the front end to report, before anything was cleared or written.
+bool TF_Principal::ReadInput(LineList& TSLIn) {
     try {
-        TSLIn.LoadFromFile(NomFichierEntree, LineList::LoadForm::Utf8Bytes);
+        TSLIn.LoadFromFile(NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress());
+        return true;
+    } catch (const RunStopped& e) {
+        LogError(e);
+        m_outcome = RunOutcome::Stopped;
+        return false;
     } catch (...) {
         m_outcome = RunOutcome::Failed;
         throw;
@@ -129,8 +135,7 @@ void TF_Principal::RunSingleFile() {
         return;
 
     LineList TSLIn;
-    ReadInput(TSLIn);
-    if (!check(!TSLIn.isEmpty(), 9))
+    if (!ReadInput(TSLIn) || !check(!TSLIn.isEmpty(), 9))
         return;
     ClearOutputs();
     guarded([&] {
@@ -154,8 +159,7 @@ void TF_Principal::RunPhoneBook() {
     LineList TSLOut;
     {
         LineList TSLIn;
-        ReadInput(TSLIn);
-        if (!check(!TSLIn.isEmpty(), 9))
+        if (!ReadInput(TSLIn) || !check(!TSLIn.isEmpty(), 9))
             return;
         ClearOutputs();
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });

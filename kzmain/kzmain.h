@@ -86,6 +86,10 @@ public:
     // Lets pending events run (once per line of a conversion); throws RunStopped when the
     // window asked the run to stop.
     void LaisserEvenements();
+    // LaisserEvenements as a callback for long work on a whole file.
+    Progress progress() {
+        return [this] { LaisserEvenements(); };
+    }
     // Appends an error line to the log.
     void LogError(const KzError& e);
 
@@ -99,7 +103,7 @@ private:
     template <typename Work> bool guarded(Work&& work);
     bool check(bool ok, quint16 No, MsgKind kind = MsgKind::Warning);
     void ClearOutputs();
-    void ReadInput(LineList& TSLIn);
+    bool ReadInput(LineList& TSLIn);
     void RunSingleFile();
     void RunMerge();
     void RunPhoneBook();

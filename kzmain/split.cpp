@@ -22,11 +22,11 @@ void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
     WindowInterface& win = window();
     // Input passes, in this order.
     if (win.isChecked(Ctrl::C_MyPhoneIn))
-        PreTraitementMyPhone(TSLin);
+        PreTraitementMyPhone(TSLin, progress());
     if (win.isChecked(Ctrl::C_TagLabel))
-        PreTraitementGoogle(TSLin);
+        PreTraitementGoogle(TSLin, progress());
     if (win.isChecked(Ctrl::C_TagSync))
-        ElimineXSync(TSLin);
+        ElimineXSync(TSLin, progress());
 
     // The option boxes are locked while a run is under way: read them once.
     const bool optTagX = win.isChecked(Ctrl::C_TagX);

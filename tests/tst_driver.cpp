@@ -602,6 +602,33 @@ private slots:
         QVERIFY(QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
     }
 
+    // A big input is read in blocks with events let run between them; a stop asked for
+    // meanwhile ends the run before anything is cleared or written.
+    void stopWhileReading() {
+        QByteArray card("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jane\r\nNOTE:");
+        card += QByteArray(200, 'x') + "\r\nEND:VCARD\r\n";
+        QFile big(path(QStringLiteral("big.vcf")));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        for (qint64 written = 0; written < (9 << 20); written += card.size())
+            QCOMPARE(big.write(card), card.size());
+        big.close();
+        m_win->selectAction(Ctrl::R_SVCFToMVCF);
+        m_win->checks[Ctrl::C_Photo] = false;
+        m_win->checks[Ctrl::C_Logos] = false;
+        m_win->edits[Ctrl::E_InputFiles] = big.fileName();
+        m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
+        fillOutputs();
+        m_win->onProcessEvents = [&] { m_main->requestStop(); };
+        m_main->B_goClick();
+        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Stopped);
+        QCOMPARE(m_win->log.size(), 2);
+        QCOMPARE(m_win->log.first(), QStringLiteral("old log"));
+        QVERIFY(m_win->log.last().startsWith(QStringLiteral("-> RunStopped Err ")));
+        QCOMPARE(m_win->memo, QStringList{QStringLiteral("old memo")});
+        QVERIFY(QDir(path(QStringLiteral("out"))).isEmpty());
+        QVERIFY(!m_main->isRunning());
+    }
+
     // A press of Run during a run does nothing.
     void runGuard() {
         m_win->selectAction(Ctrl::R_SVCFToMVCF);

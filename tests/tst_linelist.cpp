@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stdexcept>
+
 Q_DECLARE_METATYPE(TextEncoding)
 Q_DECLARE_METATYPE(LineList::LoadForm)
 
@@ -269,6 +271,34 @@ private slots:
         QCOMPARE(readBytes(parent), QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("plain-file")),
                  QStringList{"plain-file"});
+    }
+
+    // A file of several blocks lets the caller run between blocks, and what the callback
+    // throws ends the read with the list as it was; a small file is read without a call.
+    void progressBetweenBlocks() {
+        const QByteArray line("BEGIN:VCARD with some text to fill the block\r\n");
+        QByteArray big;
+        while (big.size() < (9 << 20))
+            big += line;
+        writeBytes(path(QStringLiteral("big.vcf")), big);
+        writeBytes(path(QStringLiteral("small.vcf")), line);
+
+        int calls = 0;
+        LineList list;
+        list.LoadFromFile(path(QStringLiteral("big.vcf")), LineList::LoadForm::Utf8Bytes, [&] { ++calls; });
+        QCOMPARE(list.size(), big.size() / line.size());
+        QCOMPARE(list.constLast(), QStringLiteral("BEGIN:VCARD with some text to fill the block"));
+        QCOMPARE(calls, 2);
+
+        calls = 0;
+        list.LoadFromFile(path(QStringLiteral("small.vcf")), LineList::LoadForm::Utf8Bytes, [&] { ++calls; });
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(calls, 0);
+
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 list.LoadFromFile(path(QStringLiteral("big.vcf")), LineList::LoadForm::Utf8Bytes,
+                                                   [] { throw std::runtime_error("stop"); }));
+        QCOMPARE(list.size(), 1);
     }
 };
 

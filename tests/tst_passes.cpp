@@ -1,4 +1,5 @@
 #include "kzlex/passes.h"
+#include "kzlex/utilities.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -111,6 +112,7 @@ private slots:
     void postMyPhone();
     void emptyLists();
     void randomListsMatchInPlaceEditing();
+    void inputPassesReportProgress();
 };
 
 void TestPasses::google_data() {
@@ -267,6 +269,27 @@ void TestPasses::randomListsMatchInPlaceEditing() {
                                  .arg(round % 3)
                                  .arg(input.join("|"), QStringList(list).join("|"), expected.join("|"))));
     }
+}
+
+// The input passes run over whole files: they let the caller run every 8192 lines.
+void TestPasses::inputPassesReportProgress() {
+    LineList lines;
+    for (int i = 0; i < 20000; ++i)
+        lines.append(i % 2 ? QStringLiteral("item1.X-ABLabel:Home") : QStringLiteral("TEL;X-SYNC=1;CELL:1"));
+    int calls = 0;
+    const Progress count = [&] { ++calls; };
+    LineList google = lines;
+    PreTraitementGoogle(google, count);
+    QCOMPARE(calls, 4); // two scans of the list
+    calls = 0;
+    LineList myPhone = lines;
+    PreTraitementMyPhone(myPhone, count);
+    QCOMPARE(calls, 2);
+    calls = 0;
+    LineList sync = lines;
+    ElimineXSync(sync, count);
+    QCOMPARE(calls, 2);
+    QCOMPARE(sync.first(), QStringLiteral("TEL;CELL:1"));
 }
 
 QTEST_GUILESS_MAIN(TestPasses)
