@@ -3,6 +3,7 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
 #include "kzlex/escaping.h"
+#include "kzlex/filewriter.h"
 #include "kzlex/lexer.h"
 #include "kzlex/linelist.h"
 #include "kzlex/passes.h"

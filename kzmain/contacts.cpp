@@ -111,6 +111,7 @@ void ContactConversion::run(LineList& TSLin) {
                           .errorLine());
     viderCarte();
     carteOuverte = false;
+    writer.finish();
 
     const QString fin = Mess(Langue, 8);
     win.appendMemo(fin);
@@ -250,12 +251,8 @@ void ContactConversion::finCarte() {
         (BPhotoUser || BPhotoLogo) ? QStringLiteral(" (PHOTO).contact") : QStringLiteral(".contact");
     NomFichierCourant = JoinPath(P.NomRepSortie, nomDeFichier(compteur + QLatin1Char(' ') + NomPrenom, suffixe));
 
-    try {
-        // The document is real Unicode text: written as UTF-8, as its declaration says.
-        WriteFileAtomic(NomFichierCourant, TSLOut.toUtf8());
-    } catch (const KzError& e) {
-        P.LogError(e);
-    }
+    // The document is real Unicode text: written as UTF-8, as its declaration says.
+    writer.writeUtf8(NomFichierCourant, TSLOut);
     win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
     viderCarte();
 }

@@ -2,6 +2,7 @@
 // The state of one run of the Windows Contacts conversion: the pending document, the eight
 // collection buffers and the values of the current card. Private to contacts*.cpp.
 #include "kzmain/kzmain.h"
+#include "kzmain/runwriter.h"
 #include <array>
 
 // The collections of a contact document, in the order in which they are written.
@@ -75,6 +76,8 @@ private:
     bool BPhotoLogo = false;
     QString ATTRIBUT;
     QString NomFichierCourant;
+    // A file that cannot be written is logged and the run goes on with the next card.
+    RunWriter writer{P, FileWriter::OnFailure::Continue};
 
     // Options read once at the start of the run.
     bool optPhoto = false;

@@ -3,6 +3,7 @@
 // Chains of + build each text in one allocation.
 #define QT_USE_QSTRINGBUILDER
 #include "kzmain/cardscan.h"
+#include "kzmain/runwriter.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
     PictureFolder photos(NomRepPhotos);
     PictureFolder logos(NomRepLogos);
 
+    // The run stops at the first file that cannot be written.
+    RunWriter writer(*this, FileWriter::OnFailure::Drop);
     TETAT ETAT = E_Deb;
     CarteSplit carte;
     quint64 NoEnr = 0;
@@ -64,7 +67,7 @@ void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
                                        QStringLiteral(".VCF"));
         if (optMyPhoneOut)
             PostTraitementMyPhone(carte.TSLOut);
-        carte.TSLOut.SaveToFile(NomFichierCourant);
+        writer.write(NomFichierCourant, carte.TSLOut.toBytes());
         carte = CarteSplit();
         ETAT = E_Deb;
     };
@@ -136,6 +139,7 @@ void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
                            "it was not written")
                 .arg(NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
 
+    writer.finish();
     const QString fini = Mess(Langue, 8);
     win.appendMemo(fini);
     win.appendLog(fini);

@@ -1,0 +1,79 @@
+#include "kzlex/filewriter.h"
+
+#include "kzlex/utilities.h"
+
+namespace {
+// Files waiting at most: enough to keep the thread busy, few enough that little memory waits
+// and a failure is reported soon after the card that caused it.
+constexpr size_t kMaxWaiting = 16;
+} // namespace
+
+FileWriter::FileWriter(OnFailure onFailure) : m_onFailure(onFailure), m_thread([this] { run(); }) {}
+
+FileWriter::~FileWriter() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void FileWriter::write(const QString& fileName, QByteArray data) {
+    queue(Job{fileName, std::move(data), QString()});
+}
+
+void FileWriter::writeUtf8(const QString& fileName, QString text) {
+    queue(Job{fileName, QByteArray(), std::move(text)});
+}
+
+void FileWriter::queue(Job job) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_queue.size() < kMaxWaiting; });
+    m_queue.push_back(std::move(job));
+    lock.unlock();
+    m_changed.notify_all();
+}
+
+void FileWriter::waitAll() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+}
+
+std::vector<std::exception_ptr> FileWriter::takeFailures() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_failures, {});
+}
+
+void FileWriter::run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+        if (m_queue.empty())
+            return; // closing, and nothing waits
+        Job job = std::move(m_queue.front());
+        m_queue.pop_front();
+        const bool drop = m_failed && m_onFailure == OnFailure::Drop;
+        m_busy = !drop;
+        lock.unlock();
+        m_changed.notify_all(); // room in the queue
+        std::exception_ptr failure;
+        if (!drop) {
+            try {
+                if (!job.text.isNull())
+                    job.data = job.text.toUtf8();
+                WriteFileAtomic(job.fileName, job.data);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        job = Job();
+        lock.lock();
+        if (failure) {
+            m_failures.push_back(failure);
+            m_failed = true;
+        }
+        m_busy = false;
+        m_changed.notify_all(); // waitAll may be waiting
+    }
+}
