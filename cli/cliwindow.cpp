@@ -8,6 +8,7 @@
 #define CORVANTA_ISATTY _isatty
 #define CORVANTA_FILENO _fileno
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #define CORVANTA_ISATTY isatty
 #define CORVANTA_FILENO fileno
@@ -24,9 +25,30 @@ void writeLine(std::FILE* stream, const QString& line) {
     std::fputc('\n', stream);
 }
 
+// True when standard output and standard error are two different files or pipes, neither a
+// terminal: their lines cannot interleave, so each can be written in large blocks.
+static bool separateFiles() {
+#ifdef Q_OS_WIN
+    return false;
+#else
+    const int out = CORVANTA_FILENO(stdout), err = CORVANTA_FILENO(stderr);
+    if (CORVANTA_ISATTY(out) || CORVANTA_ISATTY(err))
+        return false;
+    struct stat a {
+    }, b{};
+    if (fstat(out, &a) != 0 || fstat(err, &b) != 0)
+        return false;
+    return a.st_dev != b.st_dev || a.st_ino != b.st_ino;
+#endif
+}
+
 CliWindow::CliWindow()
     : m_tty(CORVANTA_ISATTY(CORVANTA_FILENO(stderr)) != 0),
-      m_stdoutTty(m_tty && CORVANTA_ISATTY(CORVANTA_FILENO(stdout)) != 0) {}
+      m_stdoutTty(m_tty && CORVANTA_ISATTY(CORVANTA_FILENO(stdout)) != 0), m_separate(separateFiles()) {
+    // Standard error is unbuffered by default: a log line per card would cost two system calls.
+    if (m_separate)
+        std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
+}
 
 CliWindow::~CliWindow() {
     finishCounter();
@@ -82,7 +104,9 @@ void CliWindow::appendMemo(const QString& line) {
 
 void CliWindow::printError(const QString& line) {
     hideCounter();
-    std::fflush(stdout);
+    // Lines on one file or terminal keep their order.
+    if (!m_separate)
+        std::fflush(stdout);
     writeLine(stderr, line);
 }
 

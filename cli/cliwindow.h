@@ -60,6 +60,7 @@ private:
     QString m_counter;
     bool m_tty = false;       // standard error is a terminal: the counter is shown
     bool m_stdoutTty = false; // standard output is on a terminal too
+    bool m_separate = false;  // standard output and error are different files: both buffered
     bool m_counterShown = false;
     bool m_saveAsked = false;
     bool m_errorLogged = false;

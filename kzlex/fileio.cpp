@@ -147,13 +147,17 @@ void CreateFile(const QString& fileName, const QByteArray& data) {
 // through a link, so the link stays and the file it names gets the new text. A link to a
 // missing file is refused: writing through it would create a file somewhere else.
 void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
-    const QFileInfo target(fileName);
-    if (target.isSymLink() && !target.exists())
-        ThrowWrite(fileName, QStringLiteral("it is a link to a missing file"));
-    if (target.exists())
-        ReplaceFile(fileName, data);
-    else
+    // One look at the name, without following a link (a run of new files pays it per file).
+    std::error_code ec;
+    const std::filesystem::path native = NativePath(fileName);
+    const std::filesystem::file_status status = std::filesystem::symlink_status(native, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
         CreateFile(fileName, data);
+        return;
+    }
+    if (std::filesystem::is_symlink(status) && !std::filesystem::exists(native, ec))
+        ThrowWrite(fileName, QStringLiteral("it is a link to a missing file"));
+    ReplaceFile(fileName, data);
 }
 
 QString FindPictureFile(const QString& folder, const QString& name) {
