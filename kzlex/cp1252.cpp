@@ -51,6 +51,28 @@ struct EncodeTables {
     }
 };
 
+// Characters handled a block at a time (loops the compiler turns into vector instructions).
+constexpr qsizetype kBlock = 16;
+
+// Copies the ASCII characters at the start of s as bytes; returns how many there were.
+qsizetype copyAscii(const char16_t* s, char* d, qsizetype n) {
+    qsizetype i = 0;
+    for (; i + kBlock <= n; i += kBlock) {
+        char16_t all = 0;
+        for (qsizetype j = 0; j < kBlock; ++j)
+            all |= s[i + j];
+        if (all >= 0x80)
+            break;
+        for (qsizetype j = 0; j < kBlock; ++j)
+            d[i + j] = char(s[i + j]);
+    }
+    while (i < n && s[i] < 0x80) {
+        d[i] = char(s[i]);
+        ++i;
+    }
+    return i;
+}
+
 const EncodeTables& tables() {
     static const EncodeTables t;
     return t;
@@ -65,7 +87,20 @@ QString decode(QByteArrayView bytes) {
     auto* d = reinterpret_cast<char16_t*>(out.data());
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i)
+    qsizetype i = 0;
+    // A block at a time: every byte but 0x80 to 0x9F is its own character, so the block is
+    // widened as it stands and looked up in the table only when it holds one of those.
+    for (; i + kBlock <= n; i += kBlock) {
+        bool high = false;
+        for (qsizetype j = 0; j < kBlock; ++j) {
+            d[i + j] = s[i + j];
+            high |= (s[i + j] & 0xE0) == 0x80;
+        }
+        if (high)
+            for (qsizetype j = 0; j < kBlock; ++j)
+                d[i + j] = kDecode[s[i + j]];
+    }
+    for (; i < n; ++i)
         d[i] = kDecode[s[i]];
     return out;
 }
@@ -73,27 +108,27 @@ QString decode(QByteArrayView bytes) {
 qsizetype encodeInto(QStringView text, char* d) {
     const qsizetype n = text.size();
     const char16_t* s = text.utf16();
-    qsizetype i = 0;
-    // ASCII runs need no table.
-    while (i < n && s[i] < 0x80) {
-        d[i] = char(s[i]);
-        ++i;
-    }
+    qsizetype i = copyAscii(s, d, n);
     if (i == n)
         return n;
     const qint16* map = tables().map.get();
     qsizetype o = i;
-    for (; i < n; ++i) {
+    while (i < n) {
         const char16_t c = s[i];
         if (c < 0x80) {
-            d[o++] = char(c);
-        } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
-            d[o++] = '?'; // one mark for the whole character
-            ++i;
-        } else {
-            const qint16 m = map[c];
-            d[o++] = m < 0 ? '?' : char(m & 0xFF);
+            const qsizetype run = copyAscii(s + i, d + o, n - i);
+            i += run;
+            o += run;
+            continue;
         }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
+            d[o++] = '?'; // one mark for the whole character
+            i += 2;
+            continue;
+        }
+        const qint16 m = map[c];
+        d[o++] = m < 0 ? '?' : char(m & 0xFF);
+        ++i;
     }
     return o;
 }
@@ -109,11 +144,7 @@ bool encodeExact(QStringView text, QByteArray* out) {
     QByteArray bytes(n, Qt::Uninitialized);
     char* d = bytes.data();
     const char16_t* s = text.utf16();
-    qsizetype i = 0;
-    while (i < n && s[i] < 0x80) {
-        d[i] = char(s[i]);
-        ++i;
-    }
+    qsizetype i = copyAscii(s, d, n);
     if (i < n) {
         const qint16* map = tables().map.get();
         for (; i < n; ++i) {

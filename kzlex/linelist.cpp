@@ -147,22 +147,29 @@ QStringList LineList::splitLines(const QString& text) {
 
 void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    // Unbuffered: the blocks go straight from the file into the buffer below.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
     // The file is read in blocks and decoded a block of whole lines at a time, so
     // that only one block of raw bytes is held beside the decoded lines.
     constexpr qsizetype kBlock = qsizetype(4) << 20;
+    const qint64 fileSize = file.size();
     QByteArray buf;
-    auto readBlock = [&]() -> qsizetype {
+    // Reads the next block; true at the end of the file (nothing read, or a file of known size
+    // read short, which only its end does).
+    auto readBlock = [&]() -> bool {
+        // A small file gets a buffer of its size (and one byte to see its end), not a whole block.
+        const qint64 left = fileSize - file.pos();
+        const qsizetype want = left >= 0 && left < kBlock ? qsizetype(left) + 1 : kBlock;
         const qsizetype had = buf.size();
-        buf.resize(had + kBlock);
-        const qint64 got = file.read(buf.data() + had, kBlock);
+        buf.resize(had + want);
+        const qint64 got = file.read(buf.data() + had, want);
         if (got < 0 || file.error() != QFileDevice::NoError)
             throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
         buf.resize(had + got);
-        return qsizetype(got);
+        return got == 0 || (fileSize > 0 && got < want);
     };
-    bool eof = readBlock() == 0;
+    bool eof = readBlock();
 
     QStringList lines;
     TextEncoding encoding = TextEncoding::Ansi;
@@ -172,7 +179,7 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
     if (buf.startsWith("\xFF\xFE") || buf.startsWith("\xFE\xFF")) {
         // UTF-16 is decoded whole.
         while (!eof)
-            eof = readBlock() == 0;
+            eof = readBlock();
         file.close();
         const QByteArrayView all(buf);
         const bool bigEndian = all.startsWith("\xFE\xFF");
@@ -194,7 +201,6 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
     const bool asUtf8 = marked && form != LoadForm::Utf8Bytes;
     if (asUtf8)
         encoding = TextEncoding::Utf8;
-    const qint64 fileSize = file.size();
     qint64 offset = 0;                // file offset of buf[0]
     qsizetype start = marked ? 3 : 0; // first byte of buf not decoded yet
     bool reserved = false;
@@ -251,7 +257,7 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
         buf.remove(0, start);
         offset += start;
         start = 0;
-        eof = readBlock() == 0;
+        eof = readBlock();
     }
     file.close();
 

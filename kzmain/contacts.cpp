@@ -251,8 +251,12 @@ void ContactConversion::finCarte() {
         (BPhotoUser || BPhotoLogo) ? QStringLiteral(" (PHOTO).contact") : QStringLiteral(".contact");
     NomFichierCourant = JoinPath(P.NomRepSortie, nomDeFichier(compteur + QLatin1Char(' ') + NomPrenom, suffixe));
 
-    // The document is real Unicode text: written as UTF-8, as its declaration says.
-    writer.writeUtf8(NomFichierCourant, TSLOut);
+    // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
+    // the writing thread whole (not shared), and the next card starts a buffer of the same size.
+    const qsizetype taille = TSLOut.capacity();
+    writer.writeUtf8(NomFichierCourant, std::move(TSLOut));
+    TSLOut = QString();
+    TSLOut.reserve(taille);
     win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
     viderCarte();
 }

@@ -1,5 +1,6 @@
 #include "kzlex/cp1252.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 class TestCp1252 : public QObject {
@@ -61,6 +62,32 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
         QCOMPARE(Cp1252::encode(text), bytes);
+    }
+
+    // Mostly-ASCII texts of every length, with a special byte, an accent or a character beyond
+    // the code page anywhere: each character is decoded and encoded as it would be alone.
+    void blocksMatchCharacterByCharacter() {
+        QRandomGenerator rng(1252);
+        const char pool[] = {'a', 'Z', ' ', '\x7F', '\x80', '\x9F', '\xA0', '\xE9', '\xFF'};
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes(rng.bounded(70), 'x');
+            for (char& c : bytes)
+                c = rng.bounded(8) ? char('a' + rng.bounded(26)) : pool[rng.bounded(int(sizeof pool))];
+            const QString text = Cp1252::decode(bytes);
+            QString alone;
+            for (char c : bytes)
+                alone += Cp1252::decode(QByteArrayView(&c, 1));
+            QCOMPARE(text, alone);
+            QCOMPARE(Cp1252::encode(text), bytes);
+
+            QString wide = text;
+            if (!wide.isEmpty())
+                wide[rng.bounded(int(wide.size()))] = QChar(0x0101); // no byte: '?'
+            QByteArray expected;
+            for (QChar c : wide)
+                expected += Cp1252::encode(QStringView(&c, 1));
+            QCOMPARE(Cp1252::encode(wide), expected);
+        }
     }
 
     void exactRefusesWhatHasNoByte() {
