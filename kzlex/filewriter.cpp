@@ -5,7 +5,10 @@
 namespace {
 // Files waiting at most: enough to keep the thread busy, few enough that little memory waits
 // and a failure is reported soon after the card that caused it.
-constexpr size_t kMaxWaiting = 16;
+constexpr size_t kMaxWaiting = 32;
+// A conversion held back by a full queue goes on once it has drained to this: one wake-up per
+// many files rather than one per file.
+constexpr size_t kResumeAt = 8;
 } // namespace
 
 FileWriter::FileWriter(OnFailure onFailure) : m_onFailure(onFailure), m_thread([this] { run(); }) {}
@@ -29,15 +32,23 @@ void FileWriter::writeUtf8(const QString& fileName, QString text) {
 
 void FileWriter::queue(Job job) {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_queue.size() < kMaxWaiting; });
+    if (m_queue.size() >= kMaxWaiting) {
+        m_producerWaiting = true;
+        m_changed.wait(lock, [this] { return m_queue.size() <= kResumeAt; });
+        m_producerWaiting = false;
+    }
     m_queue.push_back(std::move(job));
+    const bool wake = m_writerWaiting;
     lock.unlock();
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
 }
 
 void FileWriter::waitAll() {
     std::unique_lock lock(m_mutex);
+    m_producerWaiting = true;
     m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+    m_producerWaiting = false;
 }
 
 std::vector<std::exception_ptr> FileWriter::takeFailures() {
@@ -48,7 +59,9 @@ std::vector<std::exception_ptr> FileWriter::takeFailures() {
 void FileWriter::run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
+        m_writerWaiting = true;
         m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+        m_writerWaiting = false;
         if (m_queue.empty())
             return; // closing, and nothing waits
         Job job = std::move(m_queue.front());
@@ -56,7 +69,6 @@ void FileWriter::run() {
         const bool drop = m_failed && m_onFailure == OnFailure::Drop;
         m_busy = !drop;
         lock.unlock();
-        m_changed.notify_all(); // room in the queue
         std::exception_ptr failure;
         if (!drop) {
             try {
@@ -74,6 +86,8 @@ void FileWriter::run() {
             m_failed = true;
         }
         m_busy = false;
-        m_changed.notify_all(); // waitAll may be waiting
+        // The conversion waits for room in the queue, or for the queue to empty.
+        if (m_producerWaiting && m_queue.size() <= kResumeAt)
+            m_changed.notify_all();
     }
 }

@@ -52,6 +52,8 @@ private:
     std::vector<std::exception_ptr> m_failures;
     bool m_busy = false; // the thread is writing a job taken off the queue
     bool m_closing = false;
-    bool m_failed = false; // a write failed: with Drop, later files are not written
+    bool m_failed = false;          // a write failed: with Drop, later files are not written
+    bool m_writerWaiting = false;   // the thread sleeps until a file is queued
+    bool m_producerWaiting = false; // write() or waitAll() sleeps until the queue drains
     std::thread m_thread;
 };
