@@ -2,6 +2,7 @@
 
 #include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
+#include "kzlex/parallel.h"
 #include "kzlex/utf8.h"
 #include "kzlex/utilities.h"
 
@@ -241,12 +242,21 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
                 lines.reserve(eof ? first : qsizetype(first * share * 1.02) + 16);
                 reserved = true;
             }
-            if (asUtf8)
-                forEachLine(b, cut,
-                            [&](const char* s, const char* t) { lines.append(utf8(QByteArrayView(s, t - s))); });
-            else
-                forEachLine(b, cut,
-                            [&](const char* s, const char* t) { lines.append(cp1252(QByteArrayView(s, t - s))); });
+            auto decodeInto = [&](QStringList& into, const char* from, const char* to) {
+                if (asUtf8)
+                    forEachLine(from, to,
+                                [&](const char* s, const char* t) { into.append(utf8(QByteArrayView(s, t - s))); });
+                else
+                    forEachLine(from, to,
+                                [&](const char* s, const char* t) { into.append(cp1252(QByteArrayView(s, t - s))); });
+            };
+            // Two threads decode the chunk, cut after a line feed near its middle.
+            const char* middle = findChar(b + (cut - b) / 2, cut, '\n');
+            QStringList second;
+            inTwoParts(cut - b, middle < cut ? middle + 1 - b : 0, [&](qsizetype from, qsizetype to, bool calling) {
+                decodeInto(calling ? lines : second, b + from, b + to);
+            });
+            lines.append(std::move(second));
             start = cut - buf.constData();
         }
         if (eof)

@@ -1,4 +1,5 @@
 #include "kzlex/passes.h"
+#include "kzlex/parallel.h"
 
 #include <QHash>
 #include <QList>
@@ -116,22 +117,37 @@ private:
 } // namespace
 
 void PreTraitementGoogle(LineList& T, const Progress& progress) {
-    // Collect the group prefixes of the label lines and empty those lines.
-    QStringList AVirer;
-    QSet<QString> known;
-    qsizetype counted = 0;
-    for (QString& line : T) {
-        tickProgress(progress, counted);
-        const qsizetype at = findLabel(line);
-        if (at < 0)
-            continue;
-        const QString S = trimControls(upperAsciiString(QStringView(line).left(at)));
-        if (!S.isEmpty() && !known.contains(S)) {
-            known.insert(S);
-            AVirer.append(S);
+    // Collect the group prefixes of the label lines, in the order first met, and empty those
+    // lines. Each part of the list collects its own; the second part's come after the first's.
+    struct Prefixes {
+        QStringList ordered;
+        QSet<QString> known;
+    };
+    Prefixes parts[2];
+    QString* lines = T.data();
+    const qsizetype n = T.size();
+    inTwoParts(n, n / 2, [&](qsizetype begin, qsizetype end, bool calling) {
+        Prefixes& mine = parts[calling ? 0 : 1];
+        qsizetype counted = 0;
+        for (qsizetype i = begin; i < end; ++i) {
+            if (calling)
+                tickProgress(progress, counted);
+            QString& line = lines[i];
+            const qsizetype at = findLabel(line);
+            if (at < 0)
+                continue;
+            const QString S = trimControls(upperAsciiString(QStringView(line).left(at)));
+            if (!S.isEmpty() && !mine.known.contains(S)) {
+                mine.known.insert(S);
+                mine.ordered.append(S);
+            }
+            line = QString();
         }
-        line = QString();
-    }
+    });
+    QStringList AVirer = std::move(parts[0].ordered);
+    for (const QString& S : std::as_const(parts[1].ordered))
+        if (!parts[0].known.contains(S))
+            AVirer.append(S);
     if (AVirer.isEmpty())
         return;
 
@@ -142,15 +158,21 @@ void PreTraitementGoogle(LineList& T, const Progress& progress) {
     // Strip from each line the first listed prefix that its trimmed, upper-cased text begins
     // with. The prefix is trimmed itself, so matching after the leading blanks is the same.
     // The count is taken off the untrimmed line, as it stands.
-    for (QString& line : T) {
-        tickProgress(progress, counted);
-        qsizetype b = 0;
-        while (b < line.size() && isTrimmed(line.at(b)))
-            ++b;
-        const qsizetype n = trie.firstMatch(QStringView(line).mid(b));
-        if (n > 0)
-            line.remove(0, n);
-    }
+    const PrefixTrie& lookup = trie;
+    inTwoParts(n, n / 2, [&](qsizetype begin, qsizetype end, bool calling) {
+        qsizetype counted = 0;
+        for (qsizetype i = begin; i < end; ++i) {
+            if (calling)
+                tickProgress(progress, counted);
+            QString& line = lines[i];
+            qsizetype b = 0;
+            while (b < line.size() && isTrimmed(line.at(b)))
+                ++b;
+            const qsizetype match = lookup.firstMatch(QStringView(line).mid(b));
+            if (match > 0)
+                line.remove(0, match);
+        }
+    });
 }
 
 void PreTraitementMyPhone(LineList& T, const Progress& progress) {

@@ -1,4 +1,5 @@
 #include "kzlex/utilities.h"
+#include "kzlex/parallel.h"
 
 #include "kzlex/cp1252.h"
 #include "kzlex/utf8.h"
@@ -28,22 +29,27 @@ quint32 drawBelow(quint32 n) {
 } // namespace
 
 void ElimineXSync(LineList& T, const Progress& progress) {
-    qsizetype counted = 0;
-    for (QString& line : T) {
-        tickProgress(progress, counted);
-        // Look at each semicolon only: a photo line holds none and is scanned once.
-        const QStringView v(line);
-        qsizetype at = v.indexOf(u';');
-        while (at >= 0 && !v.sliced(at + 1).startsWith(u"X-SYNC"))
-            at = v.indexOf(u';', at + 1);
-        if (at < 0)
-            continue;
-        qsizetype end = line.indexOf(QLatin1Char(';'), at + 1);
-        if (end < 0)
-            end = line.indexOf(QLatin1Char(':'), at + 1);
-        if (end >= 0)
-            line.remove(at, end - at);
-    }
+    QString* lines = T.data();
+    inTwoParts(T.size(), T.size() / 2, [&](qsizetype begin, qsizetype end, bool calling) {
+        qsizetype counted = 0;
+        for (qsizetype i = begin; i < end; ++i) {
+            if (calling)
+                tickProgress(progress, counted);
+            QString& line = lines[i];
+            // Look at each semicolon only: a photo line holds none and is scanned once.
+            const QStringView v(line);
+            qsizetype at = v.indexOf(u';');
+            while (at >= 0 && !v.sliced(at + 1).startsWith(u"X-SYNC"))
+                at = v.indexOf(u';', at + 1);
+            if (at < 0)
+                continue;
+            qsizetype stop = line.indexOf(QLatin1Char(';'), at + 1);
+            if (stop < 0)
+                stop = line.indexOf(QLatin1Char(':'), at + 1);
+            if (stop >= 0)
+                line.remove(at, stop - at);
+        }
+    });
 }
 
 QString ElementID() {

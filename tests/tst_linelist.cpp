@@ -1,8 +1,10 @@
+#include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
 #include "kzlex/linelist.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -271,6 +273,20 @@ private slots:
         QCOMPARE(readBytes(parent), QByteArray("old"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("plain-file")),
                  QStringList{"plain-file"});
+    }
+
+    // A file big enough to be decoded by two threads reads as the same lines, whatever breaks
+    // (CR LF, CR, LF, CR CR LF) and bytes it holds.
+    void bigFilesSplitAsText() {
+        QRandomGenerator rng(99);
+        const QByteArray pieces[] = {"\r\n", "\r", "\n", "\r\r\n", "abc", "\xE9t\xE9", "\x80", " ", "BEGIN:VCARD"};
+        QByteArray bytes;
+        while (bytes.size() < 600000)
+            bytes += pieces[rng.bounded(int(std::size(pieces)))];
+        writeBytes(path(QStringLiteral("mixed.vcf")), bytes);
+        LineList list;
+        list.LoadFromFile(path(QStringLiteral("mixed.vcf")), LineList::LoadForm::Utf8Bytes);
+        QCOMPARE(QStringList(list), LineList::splitLines(Cp1252::decode(bytes)));
     }
 
     // A file of several blocks lets the caller run between blocks, and what the callback

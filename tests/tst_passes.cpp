@@ -113,6 +113,7 @@ private slots:
     void emptyLists();
     void randomListsMatchInPlaceEditing();
     void inputPassesReportProgress();
+    void longListsMatchLineByLine();
 };
 
 void TestPasses::google_data() {
@@ -290,6 +291,45 @@ void TestPasses::inputPassesReportProgress() {
     ElimineXSync(sync, count);
     QCOMPARE(calls, 2);
     QCOMPARE(sync.first(), QStringLiteral("TEL;CELL:1"));
+}
+
+// Lists long enough to be shared between two threads give what the in-place editing gives:
+// prefixes first met in the second half rank after those of the first half.
+void TestPasses::longListsMatchLineByLine() {
+    const QStringList pieces{"",     " ",     "X-ABLabel:", "item1.", "ITEM2.", "a.",
+                             "A.B.", "TEL:1", ";X-SYNC=1",  ";",      ":",      "b"};
+    QRandomGenerator rng(7);
+    QStringList input;
+    for (int i = 0; i < 150000; ++i) {
+        QString line;
+        const int n = rng.bounded(4);
+        for (int k = 0; k < n; ++k)
+            line += pieces.at(rng.bounded(int(pieces.size())));
+        input << line;
+    }
+    // "A." is first labelled in the second half, "A.B." in the first: a line starting with
+    // "A.B." loses "A.B.", whichever half it is in.
+    input[10] = QStringLiteral("A.B.X-ABLabel:first");
+    input[100000] = QStringLiteral("a.X-ABLabel:second");
+    input[100001] = QStringLiteral("a.b.TEL:2");
+    input[5] = QStringLiteral("A.B.TEL:3");
+
+    QStringList expected = input;
+    googleInPlace(expected);
+    LineList google(input);
+    PreTraitementGoogle(google);
+    QCOMPARE(QStringList(google), expected);
+    QCOMPARE(google.at(100001), QStringLiteral("TEL:2"));
+    QCOMPARE(google.at(5), QStringLiteral("TEL:3"));
+
+    LineList sync(input);
+    ElimineXSync(sync);
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        LineList one(QStringList{input.at(i)});
+        ElimineXSync(one);
+        if (one.first() != sync.at(i))
+            QFAIL(qPrintable(QStringLiteral("line %1: got [%2], expected [%3]").arg(i).arg(sync.at(i), one.first())));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPasses)
