@@ -8,6 +8,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -131,11 +134,18 @@ void CreateFile(const QString& fileName, const QByteArray& data) {
     if (written && file.error() != QFileDevice::NoError) {
         why = file.errorString();
     } else if (written) {
+#ifdef Q_OS_WIN
         std::error_code ec;
         std::filesystem::rename(NativePath(temp), NativePath(fileName), ec);
         if (!ec)
             return;
         why = QString::fromLocal8Bit(ec.message());
+#else
+        // The C library's rename takes the encoded names as they are (no path object to build).
+        if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(fileName).constData()) == 0)
+            return;
+        why = QString::fromLocal8Bit(std::strerror(errno));
+#endif
     }
     QFile::remove(temp);
     ThrowWrite(fileName, why);
