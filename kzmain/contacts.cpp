@@ -167,10 +167,15 @@ void ContactConversion::viderCarte() {
     INDENT = 0;
 }
 
-QString ContactConversion::ligneDateCreation() const {
+QString ContactConversion::ligneDateCreation() {
     const QDateTime t = P.DateCreation();
-    return QStringLiteral("<c:CreationDate>") + t.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
-           QStringLiteral("Z</c:CreationDate>");
+    const qint64 secondes = t.toSecsSinceEpoch();
+    if (dateLigne.isNull() || secondes != dateSecondes) {
+        dateSecondes = secondes;
+        dateLigne = QStringLiteral("<c:CreationDate>") + t.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+                    QStringLiteral("Z</c:CreationDate>");
+    }
+    return dateLigne;
 }
 
 void ContactConversion::debutCarte() {

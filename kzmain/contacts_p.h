@@ -34,7 +34,7 @@ private:
     void ConvertContactInit();
     void ConvertContactFin();
     void viderCarte();
-    QString ligneDateCreation() const;
+    QString ligneDateCreation();
 
     // Property handlers and pictures (contacts_properties.cpp)
     void TraiteNom();
@@ -76,6 +76,9 @@ private:
     bool BPhotoLogo = false;
     QString ATTRIBUT;
     QString NomFichierCourant;
+    // The creation-date line, made again only when the second changes.
+    qint64 dateSecondes = 0;
+    QString dateLigne;
     // A file that cannot be written is logged and the run goes on with the next card.
     RunWriter writer{P, FileWriter::OnFailure::Continue};
 
