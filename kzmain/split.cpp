@@ -96,7 +96,10 @@ void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
         // The test runs on a scan of its own; the property tests below see the record as the
         // end-line test left it.
         {
-            const LECTYPE apresFin = LEX;
+            // The line was trimmed by the first scan already: only the reading position needs keeping.
+            const qsizetype index = LEX.INDEX;
+            const QChar ch = LEX.CH, cl = LEX.CL;
+            const TYPLEX t = LEX.T;
             DEBUTANALYSE(LEX);
             if (LigneDebutCarte(LEX)) {
                 const quint64 numero = NoEnr + 1;
@@ -110,7 +113,10 @@ void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
                 debutCarte(I);
                 continue;
             }
-            LEX = apresFin;
+            LEX.INDEX = index;
+            LEX.CH = ch;
+            LEX.CL = cl;
+            LEX.T = t;
         }
 
         bool garder = true;
