@@ -36,15 +36,15 @@ qsizetype LineView::lineAt(const QPoint& pos) const {
     return qBound<qsizetype>(0, line, m_lines.size() - 1);
 }
 
-// Pixel widths are measured only for lines that may be the widest: measuring every line
-// would cost as much as the text layout this view avoids.
+// Measuring every line would cost as much as the text layout this view avoids: a line added
+// is measured only when it is the longest yet; the lines drawn are measured as they are drawn.
 void LineView::measure(qsizetype from) {
     const QFontMetrics fm = fontMetrics();
     for (qsizetype i = from; i < m_lines.size(); ++i) {
         const QString& line = m_lines.at(i);
-        if (line.size() * 4 < m_widestChars * 3)
+        if (line.size() <= m_widestChars)
             continue;
-        m_widestChars = qMax(m_widestChars, line.size());
+        m_widestChars = line.size();
         m_contentWidth = qMax(m_contentWidth, fm.horizontalAdvance(line));
     }
 }
@@ -117,6 +117,8 @@ void LineView::paintEvent(QPaintEvent*) {
     const qsizetype selFirst = m_anchor < 0 ? -1 : qMin(m_anchor, m_current);
     const qsizetype selLast = m_anchor < 0 ? -1 : qMax(m_anchor, m_current);
     p.setPen(pal.color(QPalette::Text));
+    const QFontMetrics fm = fontMetrics();
+    int widest = m_contentWidth;
     for (qsizetype i = top; i < end; ++i) {
         const int y = kMargin + int(i - top) * h;
         const bool selected = i >= selFirst && i <= selLast;
@@ -125,8 +127,14 @@ void LineView::paintEvent(QPaintEvent*) {
             p.setPen(pal.color(QPalette::HighlightedText));
         }
         p.drawText(x, y + ascent, m_lines.at(i));
+        widest = qMax(widest, fm.horizontalAdvance(m_lines.at(i)));
         if (selected)
             p.setPen(pal.color(QPalette::Text));
+    }
+    // A line wider than any measured so far widens the scrolling range.
+    if (widest > m_contentWidth) {
+        m_contentWidth = widest;
+        updateScrollBars();
     }
 }
 
