@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <exception>
+#include <system_error>
 #include <thread>
 
 // Below this many items a second thread is not worth starting.
@@ -18,13 +19,20 @@ template <typename Work> void inTwoParts(qsizetype n, qsizetype cut, Work&& work
         return;
     }
     std::exception_ptr failure;
-    std::thread other([&] {
-        try {
-            work(cut, n, false);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
+    std::thread other;
+    try {
+        other = std::thread([&] {
+            try {
+                work(cut, n, false);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the calling thread does all the work.
+        work(qsizetype(0), n, true);
+        return;
+    }
     try {
         work(qsizetype(0), cut, true);
     } catch (...) {
