@@ -34,11 +34,11 @@ static bool separateFiles() {
     const int out = CORVANTA_FILENO(stdout), err = CORVANTA_FILENO(stderr);
     if (CORVANTA_ISATTY(out) || CORVANTA_ISATTY(err))
         return false;
-    struct stat a {
-    }, b{};
-    if (fstat(out, &a) != 0 || fstat(err, &b) != 0)
+    struct stat outInfo = {};
+    struct stat errInfo = {};
+    if (fstat(out, &outInfo) != 0 || fstat(err, &errInfo) != 0)
         return false;
-    return a.st_dev != b.st_dev || a.st_ino != b.st_ino;
+    return outInfo.st_dev != errInfo.st_dev || outInfo.st_ino != errInfo.st_ino;
 #endif
 }
 

@@ -156,8 +156,8 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
     constexpr qsizetype kBlock = qsizetype(4) << 20;
     const qint64 fileSize = file.size();
     QByteArray buf;
-    // Reads the next block; true at the end of the file (nothing read, or a file of known size
-    // read short, which only its end does).
+    // Reads the next block; true at the end of the file: nothing read, or a read cut short at
+    // the file's known size (a read cut short before it, as some file systems do, goes on).
     auto readBlock = [&]() -> bool {
         // A small file gets a buffer of its size (and one byte to see its end), not a whole block.
         const qint64 left = fileSize - file.pos();
@@ -168,7 +168,7 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
         if (got < 0 || file.error() != QFileDevice::NoError)
             throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
         buf.resize(had + got);
-        return got == 0 || (fileSize > 0 && got < want);
+        return got == 0 || (got < want && fileSize > 0 && file.pos() >= fileSize);
     };
     bool eof = readBlock();
 
