@@ -26,6 +26,8 @@ public:
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
 
+    OnFailure onFailure() const { return m_onFailure; }
+
     // Queues a file, written as WriteFileAtomic does; waits while too many files wait already.
     void write(const QString& fileName, QByteArray data);
     // Queues a file of text, encoded as UTF-8 on the writing thread.

@@ -8,7 +8,7 @@ class RunWriter {
 public:
     // Continue: a failed file is logged and the run goes on. Drop: the run stops at the first
     // failure (thrown from the next write() or finish()) and files queued after it are not written.
-    RunWriter(TF_Principal& p, FileWriter::OnFailure onFailure) : m_p(p), m_writer(onFailure), m_onFailure(onFailure) {}
+    RunWriter(TF_Principal& p, FileWriter::OnFailure onFailure) : m_p(p), m_writer(onFailure) {}
 
     // On an early end (stop, error) the files given are still written and their failures logged.
     ~RunWriter() {
@@ -39,7 +39,7 @@ public:
 private:
     void report() {
         for (const std::exception_ptr& failure : m_writer.takeFailures()) {
-            if (m_onFailure == FileWriter::OnFailure::Drop)
+            if (m_writer.onFailure() == FileWriter::OnFailure::Drop)
                 std::rethrow_exception(failure);
             log(failure);
         }
@@ -55,5 +55,4 @@ private:
 
     TF_Principal& m_p;
     FileWriter m_writer;
-    const FileWriter::OnFailure m_onFailure;
 };
