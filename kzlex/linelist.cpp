@@ -146,30 +146,70 @@ QStringList LineList::splitLines(const QString& text) {
     return lines;
 }
 
-void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress) {
-    QFile file(fileName);
-    // Unbuffered: the blocks go straight from the file into the buffer below.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
-    // The file is read in blocks and decoded a block of whole lines at a time, so
-    // that only one block of raw bytes is held beside the decoded lines.
-    constexpr qsizetype kBlock = qsizetype(4) << 20;
-    const qint64 fileSize = file.size();
-    QByteArray buf;
-    // Reads the next block; true at the end of the file: nothing read, or a read cut short at
-    // the file's known size (a read cut short before it, as some file systems do, goes on).
-    auto readBlock = [&]() -> bool {
+namespace {
+
+// The file is read in blocks and decoded a block of whole lines at a time, so that only one
+// block of raw bytes is held beside the decoded lines.
+constexpr qsizetype kBlock = qsizetype(4) << 20;
+
+// An input file open for reading, a block at a time.
+class BlockReader {
+public:
+    explicit BlockReader(const QString& fileName) : m_file(fileName) {
+        // Unbuffered: the blocks go straight from the file into the caller's buffer.
+        if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, m_file.errorString()));
+        m_size = m_file.size();
+    }
+    qint64 size() const { return m_size; }
+
+    // Appends the next block to buf; true at the end of the file: nothing read, or a read cut
+    // short at the file's known size (a read cut short before it, as some file systems do,
+    // goes on).
+    bool readBlock(QByteArray& buf) {
         // A small file gets a buffer of its size (and one byte to see its end), not a whole block.
-        const qint64 left = fileSize - file.pos();
+        const qint64 left = m_size - m_file.pos();
         const qsizetype want = left >= 0 && left < kBlock ? qsizetype(left) + 1 : kBlock;
         const qsizetype had = buf.size();
         buf.resize(had + want);
-        const qint64 got = file.read(buf.data() + had, want);
-        if (got < 0 || file.error() != QFileDevice::NoError)
-            throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
+        const qint64 got = m_file.read(buf.data() + had, want);
+        if (got < 0 || m_file.error() != QFileDevice::NoError)
+            throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(m_file.fileName(), m_file.errorString()));
         buf.resize(had + got);
-        return got == 0 || (got < want && fileSize > 0 && file.pos() >= fileSize);
-    };
+        return got == 0 || (got < want && m_size > 0 && m_file.pos() >= m_size);
+    }
+
+private:
+    QFile m_file;
+    qint64 m_size = 0;
+};
+
+} // namespace
+
+std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 limit) {
+    BlockReader file(fileName);
+    if (file.size() > limit)
+        return std::nullopt;
+    QByteArray bytes;
+    while (!file.readBlock(bytes)) {
+        if (bytes.size() > limit)
+            return std::nullopt; // it grew since it was opened
+    }
+    return bytes;
+}
+
+void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress) {
+    BlockReader file(fileName);
+    QByteArray buf;
+    decodeBlocks(fileName, form, progress, file.size(), buf, [&] { return file.readBlock(buf); });
+}
+
+void LineList::LoadFromBytes(const QString& fileName, QByteArray bytes, LoadForm form) {
+    decodeBlocks(fileName, form, {}, bytes.size(), bytes, [] { return true; });
+}
+
+void LineList::decodeBlocks(const QString& fileName, LoadForm form, const Progress& progress, qint64 fileSize,
+                            QByteArray& buf, const std::function<bool()>& readBlock) {
     bool eof = readBlock();
 
     QStringList lines;
@@ -181,7 +221,6 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
         // UTF-16 is decoded whole.
         while (!eof)
             eof = readBlock();
-        file.close();
         const QByteArrayView all(buf);
         const bool bigEndian = all.startsWith("\xFE\xFF");
         const QString text = decodeUtf16(fileName, all.sliced(2), bigEndian);
@@ -269,7 +308,6 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
         start = 0;
         eof = readBlock();
     }
-    file.close();
 
     QStringList::swap(lines);
     m_encoding = encoding;
@@ -277,18 +315,32 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
 
 QByteArray LineList::toBytes() const {
     QByteArray out;
-    if (isEmpty())
-        return out; // an empty list gives an empty file, without mark
+    appendBytes(out, 0, size());
+    return out;
+}
+
+void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const {
+    if (from >= to)
+        return; // an empty list gives an empty file, without mark
+    const bool first = from == 0;
     qsizetype total = 0;
-    for (const QString& line : *this)
-        total += line.size() + 2;
+    for (qsizetype i = from; i < to; ++i)
+        total += at(i).size() + 2;
+    // Room for what is added, growing by half at least, so that many small parts stay linear.
+    auto makeRoom = [&out](qsizetype more) {
+        const qsizetype need = out.size() + more;
+        if (need > out.capacity())
+            out.reserve(qMax(need, out.capacity() + out.capacity() / 2));
+    };
     switch (m_encoding) {
     case TextEncoding::Ansi: {
         // One byte per code unit at most: encode straight into the buffer.
-        out.resize(total);
-        char* d = out.data();
-        for (const QString& line : *this) {
-            d += Cp1252::encodeInto(line, d);
+        const qsizetype had = out.size();
+        makeRoom(total);
+        out.resize(had + total);
+        char* d = out.data() + had;
+        for (qsizetype i = from; i < to; ++i) {
+            d += Cp1252::encodeInto(at(i), d);
             *d++ = '\r';
             *d++ = '\n';
         }
@@ -296,21 +348,27 @@ QByteArray LineList::toBytes() const {
         break;
     }
     case TextEncoding::Utf8:
-        out.reserve(3 + total + total / 4);
-        out += "\xEF\xBB\xBF";
-        for (const QString& line : *this) {
-            out += line.toUtf8();
+        makeRoom((first ? 3 : 0) + total + total / 4);
+        if (first)
+            out += "\xEF\xBB\xBF";
+        for (qsizetype i = from; i < to; ++i) {
+            out += at(i).toUtf8();
             out += "\r\n";
         }
         break;
     case TextEncoding::Utf16LE:
     case TextEncoding::Utf16BE: {
         const bool big = m_encoding == TextEncoding::Utf16BE;
-        out.resize(2 + 2 * total);
-        auto* d = reinterpret_cast<uchar*>(out.data());
-        d[0] = big ? 0xFE : 0xFF;
-        d[1] = big ? 0xFF : 0xFE;
-        d += 2;
+        const qsizetype had = out.size();
+        const qsizetype more = (first ? 2 : 0) + 2 * total;
+        makeRoom(more);
+        out.resize(had + more);
+        auto* d = reinterpret_cast<uchar*>(out.data() + had);
+        if (first) {
+            d[0] = big ? 0xFE : 0xFF;
+            d[1] = big ? 0xFF : 0xFE;
+            d += 2;
+        }
         auto put = [&](char16_t c) {
             if (big)
                 qToBigEndian<quint16>(c, d);
@@ -318,8 +376,8 @@ QByteArray LineList::toBytes() const {
                 qToLittleEndian<quint16>(c, d);
             d += 2;
         };
-        for (const QString& line : *this) {
-            for (QChar c : line)
+        for (qsizetype i = from; i < to; ++i) {
+            for (QChar c : at(i))
                 put(c.unicode());
             put(u'\r');
             put(u'\n');
@@ -327,7 +385,6 @@ QByteArray LineList::toBytes() const {
         break;
     }
     }
-    return out;
 }
 
 void LineList::SaveToFile(const QString& fileName) const {

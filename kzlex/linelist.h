@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // Called now and then during long work on a whole file (to let a window repaint); it may
 // throw to stop that work.
@@ -32,6 +33,11 @@ public:
     // EncodingError (marked UTF-8 that is not valid UTF-8). The list is unchanged on failure.
     // `progress` is called after each block of the file.
     void LoadFromFile(const QString& fileName, LoadForm form = LoadForm::Plain, const Progress& progress = {});
+    // The same for the bytes of a file already read (`fileName` names it in the errors).
+    void LoadFromBytes(const QString& fileName, QByteArray bytes, LoadForm form = LoadForm::Plain);
+    // The bytes of a file of at most `limit` bytes, read whole; nothing when it is larger.
+    // Throws FileReadError as LoadFromFile does.
+    static std::optional<QByteArray> readWhole(const QString& fileName, qint64 limit);
     // Writes every line followed by CR LF, in the encoding read (with its mark) or in
     // Windows-1252 for a list built in memory; replaces the file only once the new one is
     // complete. Throws FileWriteError.
@@ -39,6 +45,9 @@ public:
 
     // The bytes SaveToFile would write.
     QByteArray toBytes() const;
+    // Appends to `out` the bytes of the lines [from, to) as toBytes writes them, the mark
+    // included when `from` is 0: a list encoded a part at a time gives the same bytes.
+    void appendBytes(QByteArray& out, qsizetype from, qsizetype to) const;
     // Splits decoded text into lines at CR LF, CR and LF (no extra empty last line).
     static QStringList splitLines(const QString& text);
 
@@ -46,5 +55,9 @@ public:
     void setEncoding(TextEncoding e) { m_encoding = e; }
 
 private:
+    // Decodes `buf`, which readBlock() fills a block at a time until it returns true (the end).
+    void decodeBlocks(const QString& fileName, LoadForm form, const Progress& progress, qint64 fileSize,
+                      QByteArray& buf, const std::function<bool()>& readBlock);
+
     TextEncoding m_encoding = TextEncoding::Ansi;
 };

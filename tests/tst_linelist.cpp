@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
 #include <stdexcept>
 
 Q_DECLARE_METATYPE(TextEncoding)
@@ -110,6 +111,30 @@ private slots:
         list.LoadFromFile(file, form);
         QCOMPARE(static_cast<const QStringList&>(list), lines);
         QCOMPARE(list.encoding(), encoding);
+        // The same bytes read whole beforehand give the same list.
+        const std::optional<QByteArray> whole = LineList::readWhole(file, bytes.size());
+        QVERIFY(whole);
+        QCOMPARE(*whole, bytes);
+        LineList fromBytes;
+        fromBytes.setEncoding(TextEncoding::Utf16BE);
+        fromBytes.LoadFromBytes(file, *whole, form);
+        QCOMPARE(static_cast<const QStringList&>(fromBytes), lines);
+        QCOMPARE(fromBytes.encoding(), encoding);
+    }
+
+    // A file larger than the limit is not read whole; a file that cannot be read is named.
+    void readWholeLimits() {
+        const QString file = path(QStringLiteral("ten.txt"));
+        writeBytes(file, "0123456789");
+        QCOMPARE(LineList::readWhole(file, 10), std::optional<QByteArray>("0123456789"));
+        QCOMPARE(LineList::readWhole(file, 9), std::nullopt);
+        const QString missing = path(QStringLiteral("missing.txt"));
+        try {
+            LineList::readWhole(missing, 10);
+            QFAIL("no error raised");
+        } catch (const FileReadError& e) {
+            QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
+        }
     }
 
     void refusesBadInput_data() {
@@ -151,18 +176,24 @@ private slots:
         const QString file = path(QStringLiteral("bad.vcf"));
         writeBytes(file, bytes);
         for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {
-            LineList list(QStringList{"kept"});
-            list.setEncoding(TextEncoding::Utf8);
-            try {
-                list.LoadFromFile(file, form);
-                QFAIL("no error raised");
-            } catch (const KzError& e) {
-                QCOMPARE(e.kind(), kind);
-                QVERIFY2(e.message().contains(file), qPrintable(e.message()));
-                QVERIFY2(e.message().contains(detail), qPrintable(e.message()));
+            // Read from the file, and from its bytes read beforehand: the same error.
+            for (const bool beforehand : {false, true}) {
+                LineList list(QStringList{"kept"});
+                list.setEncoding(TextEncoding::Utf8);
+                try {
+                    if (beforehand)
+                        list.LoadFromBytes(file, bytes, form);
+                    else
+                        list.LoadFromFile(file, form);
+                    QFAIL("no error raised");
+                } catch (const KzError& e) {
+                    QCOMPARE(e.kind(), kind);
+                    QVERIFY2(e.message().contains(file), qPrintable(e.message()));
+                    QVERIFY2(e.message().contains(detail), qPrintable(e.message()));
+                }
+                QCOMPARE(list, QStringList{"kept"});
+                QCOMPARE(list.encoding(), TextEncoding::Utf8);
             }
-            QCOMPARE(list, QStringList{"kept"});
-            QCOMPARE(list.encoding(), TextEncoding::Utf8);
         }
     }
 
@@ -211,6 +242,13 @@ private slots:
         LineList list(lines);
         list.setEncoding(encoding);
         QCOMPARE(list.toBytes(), bytes);
+        // Encoded in two parts, cut anywhere, the list gives the same bytes.
+        for (qsizetype cut = 0; cut <= list.size(); ++cut) {
+            QByteArray parts("");
+            list.appendBytes(parts, 0, cut);
+            list.appendBytes(parts, cut, list.size());
+            QCOMPARE(parts, bytes);
+        }
         const QString file = path(QStringLiteral("out.txt"));
         writeBytes(file, "old contents that are longer");
         list.SaveToFile(file);
