@@ -7,4 +7,5 @@
 #include "kzlex/lexer.h"
 #include "kzlex/linelist.h"
 #include "kzlex/passes.h"
+#include "kzlex/readahead.h"
 #include "kzlex/utilities.h"

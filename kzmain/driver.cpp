@@ -180,12 +180,23 @@ void TF_Principal::RunMerge() {
         return;
 
     LineList TSLOut;
+    // The merged text is encoded a file at a time and those lines are let go, so that it is held
+    // once, as bytes. The MyPhoneExplorer output pass works on the lines: it keeps them.
+    const bool parFichier = !m_win.isChecked(Ctrl::C_MyphoneOut);
+    QByteArray fusion;
     const bool read = guarded([&] {
         quint64 NoEnr = 0;
-        for (const QString& name : entries) {
-            LineList TSLIn;
-            TSLIn.LoadFromFile(name, LineList::LoadForm::Utf8Bytes);
+        // The next files are read and decoded on another thread while this one merges.
+        ReadAhead files(entries, LineList::LoadForm::Utf8Bytes);
+        for (qsizetype k = 0; k < entries.size(); ++k) {
+            LineList TSLIn = files.next();
+            const qsizetype avant = TSLOut.size();
             TraitementMVCFToSVCF(TSLIn, TSLOut);
+            if (parFichier) {
+                TSLOut.appendBytes(fusion, avant, TSLOut.size());
+                for (qsizetype i = avant; i < TSLOut.size(); ++i)
+                    TSLOut[i] = QString();
+            }
             ++NoEnr;
             m_win.setCompteur(QString::number(NoEnr));
         }
@@ -195,14 +206,15 @@ void TF_Principal::RunMerge() {
     });
     if (read)
         SaveOutput(TSLOut, NomRepSortie, NomFichierSortie,
-                   QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), true);
+                   QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), true,
+                   parFichier ? &fusion : nullptr);
 }
 
 // Asks for the output file (message 19 before replacing an existing file; No reopens the dialog
-// on the declined path) and writes the list. The old file is replaced only once the new one is
+// on the declined path) and writes the list (or its encoded text). The old file is replaced only once the new one is
 // complete, so a failed write leaves it intact.
 void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName,
-                              const QString& filter, bool merge) {
+                              const QString& filter, bool merge, const QByteArray* encoded) {
     QString dir = initialDir;
     QString name = initialName;
     QString chosen;
@@ -227,6 +239,10 @@ void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const
     }
     NomFichierSortie = chosen;
     guarded([&] {
+        if (encoded) {
+            WriteFileAtomic(NomFichierSortie, *encoded);
+            return;
+        }
         if (merge && m_win.isChecked(Ctrl::C_MyphoneOut))
             PostTraitementMyPhone(TSLOut);
         TSLOut.SaveToFile(NomFichierSortie);

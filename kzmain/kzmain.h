@@ -107,6 +107,7 @@ private:
     void RunSingleFile();
     void RunMerge();
     void RunPhoneBook();
+    // `encoded`, when given, is the list's text already encoded: it is written instead.
     void SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName, const QString& filter,
-                    bool merge);
+                    bool merge, const QByteArray* encoded = nullptr);
 };
