@@ -1,6 +1,7 @@
 // Fuzzes reading a file of arbitrary bytes into a LineList, in both forms: a failure must be
 // one of the toolkit's errors with the list untouched; a success must give back the bytes
-// (line breaks made CR LF) when the list is written again.
+// (line breaks made CR LF) when the list is written again. Read as input text, the file gives
+// the lines (or the error) of the conversions' list form.
 #include "fuzz_util.h"
 #include "kzlex/errors.h"
 #include "kzlex/linelist.h"
@@ -55,12 +56,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool utf16Mark = !utf8Mark && (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF"));
     const bool hasNul = bytes.contains('\0');
 
+    // Read as input text, a line at a time: the lines of the list form, or its error.
+    QStringList textLines;
+    QString textError;
+    try {
+        InputText text;
+        text.load(path);
+        QString line;
+        while (text.next(line))
+            textLines << line;
+    } catch (const KzError& e) {
+        textError = e.errorLine();
+    }
+
     for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {
         LineList T;
         T.append(QStringLiteral("sentinel"));
         try {
             T.LoadFromFile(path, form);
+            if (form == LineList::LoadForm::Utf8Bytes)
+                FUZZ_CHECK(textError.isEmpty() && textLines == T);
         } catch (const KzError& e) {
+            if (form == LineList::LoadForm::Utf8Bytes)
+                FUZZ_CHECK(textError == e.errorLine());
             FUZZ_CHECK(T.size() == 1 && T[0] == QLatin1String("sentinel"));
             FUZZ_CHECK(e.message().contains(path));
             FUZZ_CHECK(e.kind() == QLatin1String("FileReadError") || e.kind() == QLatin1String("EncodingError"));

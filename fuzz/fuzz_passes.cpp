@@ -1,7 +1,9 @@
-// Fuzzes the dialect passes and the X-SYNC removal on a list of lines. The first byte picks
-// the passes (in the order the conversions run them), the second may repeat the text many
+// Fuzzes the dialect passes and the X-SYNC removal on a list of lines, and the same passes
+// applied a line at a time. The first byte picks the passes (in the order the conversions
+// run them), the second may repeat the text many
 // times so that work growing faster than the list shows up as a time-out.
 #include "fuzz_util.h"
+#include "kzlex/inputlines.h"
 #include "kzlex/passes.h"
 #include "kzlex/utilities.h"
 
@@ -44,6 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PreTraitementGoogle(b);
         FUZZ_CHECK(b.size() == lines);
         PostTraitementMyPhone(c);
+    }
+    if (!(passes & 8)) {
+        // Handed on a line at a time, the lines come out as the list passes leave them.
+        LineList source(LineList::splitLines(text));
+        InputLines::Passes chosen;
+        chosen.myPhone = passes & 1;
+        chosen.google = passes & 2;
+        chosen.xsync = passes & 4;
+        InputLines one(source, chosen);
+        QStringList got;
+        QString line;
+        while (one.next(line))
+            got << line;
+        FUZZ_CHECK(got == T);
     }
     qsizetype outChars = 0;
     for (const QString& l : T)

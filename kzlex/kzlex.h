@@ -4,6 +4,7 @@
 #include "kzlex/errors.h"
 #include "kzlex/escaping.h"
 #include "kzlex/filewriter.h"
+#include "kzlex/inputlines.h"
 #include "kzlex/lexer.h"
 #include "kzlex/linelist.h"
 #include "kzlex/passes.h"

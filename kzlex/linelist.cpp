@@ -42,29 +42,30 @@ template <typename Ch> qsizetype countLines(const Ch* begin, const Ch* end) {
     return countBreaks(begin, end) + (unterminated ? 1 : 0);
 }
 
-// Calls onLine(lineBegin, lineEnd) for every line of [begin, end): breaks are
-// CR LF, CR and LF, and a break at the very end makes no extra empty line.
+// The end of the line that begins at `start` (before `end`), and in `next` where the line after
+// it begins: breaks are CR LF, CR and LF, and a break at the very end makes no extra empty line.
+template <typename Ch> const Ch* lineEnd(const Ch* start, const Ch* end, const Ch*& next) {
+    const Ch* lf = findChar(start, end, Ch('\n'));
+    const Ch* cr = findChar(start, lf, Ch('\r'));
+    if (cr < lf && cr + 1 < lf) { // a lone CR before the next LF
+        next = cr + 1;
+        return cr;
+    }
+    if (lf == end) { // the last line, or a CR that ends the text
+        next = end;
+        return cr < lf ? cr : end;
+    }
+    next = lf + 1;
+    return cr < lf ? cr : lf; // CR LF or LF
+}
+
+// Calls onLine(lineBegin, lineEnd) for every line of [begin, end).
 template <typename Ch, typename OnLine> void forEachLine(const Ch* begin, const Ch* end, OnLine onLine) {
-    const Ch* start = begin;
-    while (start < end) {
-        const Ch* lf = findChar(start, end, Ch('\n'));
-        // Lone CRs before the next LF end lines of their own.
-        const Ch* cr = findChar(start, lf, Ch('\r'));
-        while (cr < lf && cr + 1 < lf) {
-            onLine(start, cr);
-            start = cr + 1;
-            cr = findChar(start, lf, Ch('\r'));
-        }
-        if (lf == end) {
-            if (cr < lf) { // a CR ends the text
-                onLine(start, cr);
-            } else {
-                onLine(start, end);
-            }
-            return;
-        }
-        onLine(start, cr < lf ? cr : lf); // CR LF or LF
-        start = lf + 1;
+    for (const Ch* start = begin; start < end;) {
+        const Ch* next = end;
+        const Ch* stop = lineEnd(start, end, next);
+        onLine(start, stop);
+        start = next;
     }
 }
 
@@ -311,6 +312,63 @@ void LineList::decodeBlocks(const QString& fileName, LoadForm form, const Progre
 
     QStringList::swap(lines);
     m_encoding = encoding;
+}
+
+void InputText::load(const QString& fileName, const Progress& progress) {
+    BlockReader file(fileName);
+    QByteArray bytes;
+    bytes.reserve(qsizetype(file.size()) + 1); // one allocation, as the blocks come in
+    while (!file.readBlock(bytes)) {
+        // Between blocks, while part of the file is still unread.
+        if (progress && bytes.size() < file.size())
+            progress();
+    }
+    qsizetype start = 0;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        // UTF-16 is held as its UTF-8 bytes.
+        const QString text = decodeUtf16(fileName, QByteArrayView(bytes).sliced(2), bytes.startsWith("\xFE\xFF"));
+        bytes = QByteArray();
+        bytes = text.toUtf8();
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        start = 3;
+        const QByteArrayView text = QByteArrayView(bytes).sliced(start);
+        const qsizetype bad = Utf8::firstInvalid(text);
+        if (bad >= 0)
+            throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte "
+                                               "at offset %2 (line %3) is "
+                                               "not valid UTF-8")
+                                    .arg(fileName)
+                                    .arg(start + bad)
+                                    .arg(lineNumberAt(text.data(), text.data() + bad)));
+    }
+    const char* b = bytes.constData() + start;
+    const char* e = bytes.constData() + bytes.size();
+    if (const char* nul = findChar(b, e, '\0'); nul < e)
+        throwNul(fileName, lineNumberAt(b, nul));
+    m_bytes = std::move(bytes);
+    m_begin = start;
+    m_next = start;
+}
+
+bool InputText::nextBytes(QByteArrayView& line) {
+    const char* base = m_bytes.constData();
+    const char* end = base + m_bytes.size();
+    const char* start = base + m_next;
+    if (start >= end)
+        return false;
+    const char* after = end;
+    const char* stop = lineEnd(start, end, after);
+    line = QByteArrayView(start, stop - start);
+    m_next = after - base;
+    return true;
+}
+
+bool InputText::next(QString& line) {
+    QByteArrayView bytes;
+    if (!nextBytes(bytes))
+        return false;
+    line = Cp1252::decode(bytes);
+    return true;
 }
 
 QByteArray LineList::toBytes() const {

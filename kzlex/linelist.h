@@ -1,5 +1,6 @@
 #pragma once
-// An ordered list of UTF-16 lines, read from a file and written to a file in one piece.
+// An ordered list of UTF-16 lines, read from a file and written to a file in one piece; and an
+// input file held as bytes, its lines decoded one at a time.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -60,4 +61,29 @@ private:
                       QByteArray& buf, const std::function<bool()>& readBlock);
 
     TextEncoding m_encoding = TextEncoding::Ansi;
+};
+
+// A conversion input read whole and checked as LineList::LoadFromFile(Utf8Bytes) reads it, then
+// handed out a line at a time, decoded as that list holds it: a pass over a large file holds
+// its bytes and one line, not a string per line.
+class InputText {
+public:
+    // Reads and checks the file; throws what LoadFromFile throws. `progress` is called between
+    // blocks of the file.
+    void load(const QString& fileName, const Progress& progress = {});
+    // True when the file holds no line.
+    bool isEmpty() const { return m_begin >= m_bytes.size(); }
+    // The next line into `line`; false after the last.
+    bool next(QString& line);
+    // The same, as the bytes it is decoded from (valid until the text is read again).
+    bool nextBytes(QByteArrayView& line);
+    // True after the last line.
+    bool atEnd() const { return m_next >= m_bytes.size(); }
+    // Back to the first line.
+    void rewind() { m_next = m_begin; }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_begin = 0; // first byte of the text, after a mark
+    qsizetype m_next = 0;  // first byte of the next line
 };

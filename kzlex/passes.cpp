@@ -1,10 +1,12 @@
 #include "kzlex/passes.h"
+#include "kzlex/cp1252.h"
 #include "kzlex/parallel.h"
 
 #include <QHash>
 #include <QList>
 #include <QSet>
 
+#include <type_traits>
 #include <utility>
 
 // Each pass reads the old list once and builds the new one, then swaps it in: deleting or
@@ -44,14 +46,27 @@ QString upperAsciiString(QStringView s) {
 }
 
 // Position of the first "X-ABLABEL:" in the line upper-cased (a-z only), or -1. Each colon is
-// looked at with the nine characters before it, so a photo line is one quick scan.
-qsizetype findLabel(QStringView line) {
+// looked at with the nine characters before it, so a photo line is one quick scan. The line is
+// UTF-16 text, or Windows-1252 bytes (the same characters below 128, and none above matches).
+inline char16_t unit(QChar c) {
+    return c.unicode();
+}
+inline char16_t unit(char c) {
+    return uchar(c);
+}
+inline qsizetype findColon(QStringView line, qsizetype from) {
+    return line.indexOf(u':', from);
+}
+inline qsizetype findColon(QByteArrayView line, qsizetype from) {
+    return line.indexOf(':', from);
+}
+template <typename View> qsizetype findLabel(View line) {
     static constexpr char16_t kLabel[] = u"X-ABLABEL";
     constexpr qsizetype kLen = std::size(kLabel) - 1;
-    for (qsizetype c = line.indexOf(u':', kLen); c >= 0; c = line.indexOf(u':', c + 1)) {
+    for (qsizetype c = findColon(line, kLen); c >= 0; c = findColon(line, c + 1)) {
         const qsizetype i = c - kLen;
         qsizetype k = 0;
-        while (k < kLen && upperAscii(line[i + k].unicode()) == kLabel[k])
+        while (k < kLen && upperAscii(unit(line[i + k])) == kLabel[k])
             ++k;
         if (k == kLen)
             return i;
@@ -68,6 +83,8 @@ bool startsWithPhoto(QStringView line) {
             return false;
     return true;
 }
+
+} // namespace
 
 // The group prefixes in a trie, each end node holding the prefix's rank in first-met order,
 // so that finding the first listed prefix that starts a line costs the length of the match.
@@ -114,103 +131,140 @@ private:
     QList<int> m_rank{-1}; // node 0 is the root
 };
 
-} // namespace
+GoogleLabels::GoogleLabels() = default;
+GoogleLabels::~GoogleLabels() = default;
+GoogleLabels::GoogleLabels(GoogleLabels&&) noexcept = default;
+GoogleLabels& GoogleLabels::operator=(GoogleLabels&&) noexcept = default;
+
+template <typename View> bool GoogleLabels::collectLine(View line) {
+    const qsizetype at = findLabel(line);
+    if (at < 0)
+        return false;
+    QString S;
+    if constexpr (std::is_same_v<View, QByteArrayView>)
+        S = trimControls(upperAsciiString(Cp1252::decode(line.first(at))));
+    else
+        S = trimControls(upperAsciiString(line.first(at)));
+    if (!S.isEmpty() && !m_known.contains(S)) {
+        m_known.insert(S);
+        m_ordered.append(S);
+    }
+    return true;
+}
+
+bool GoogleLabels::collect(QStringView line) {
+    return collectLine(line);
+}
+bool GoogleLabels::collect(QByteArrayView line) {
+    return collectLine(line);
+}
+
+bool GoogleLabels::isLabel(QStringView line) {
+    return findLabel(line) >= 0;
+}
+
+void GoogleLabels::append(const GoogleLabels& later) {
+    for (const QString& S : later.m_ordered)
+        if (!m_known.contains(S)) {
+            m_known.insert(S);
+            m_ordered.append(S);
+        }
+}
+
+void GoogleLabels::finish() {
+    m_trie = std::make_unique<PrefixTrie>();
+    for (int i = 0; i < m_ordered.size(); ++i)
+        m_trie->add(m_ordered.at(i), i);
+}
+
+void GoogleLabels::strip(QString& line) const {
+    // The first listed prefix that the line's trimmed, upper-cased text begins with. The prefix
+    // is trimmed itself, so matching after the leading blanks is the same. The count is taken
+    // off the untrimmed line, as it stands.
+    if (m_ordered.isEmpty())
+        return;
+    qsizetype b = 0;
+    while (b < line.size() && isTrimmed(line.at(b)))
+        ++b;
+    const qsizetype match = m_trie->firstMatch(QStringView(line).mid(b));
+    if (match > 0)
+        line.remove(0, match);
+}
 
 void PreTraitementGoogle(LineList& T, const Progress& progress) {
     // Collect the group prefixes of the label lines, in the order first met, and empty those
     // lines. Each part of the list collects its own; the second part's come after the first's.
-    struct Prefixes {
-        QStringList ordered;
-        QSet<QString> known;
-    };
-    Prefixes parts[2];
+    GoogleLabels parts[2];
     QString* lines = T.data();
     const qsizetype n = T.size();
     inTwoParts(n, n / 2, [&](qsizetype begin, qsizetype end, bool calling) {
-        Prefixes& mine = parts[calling ? 0 : 1];
+        GoogleLabels& mine = parts[calling ? 0 : 1];
         qsizetype counted = 0;
         for (qsizetype i = begin; i < end; ++i) {
             if (calling)
                 tickProgress(progress, counted);
-            QString& line = lines[i];
-            const qsizetype at = findLabel(line);
-            if (at < 0)
-                continue;
-            const QString S = trimControls(upperAsciiString(QStringView(line).left(at)));
-            if (!S.isEmpty() && !mine.known.contains(S)) {
-                mine.known.insert(S);
-                mine.ordered.append(S);
-            }
-            line = QString();
+            if (mine.collect(lines[i]))
+                lines[i] = QString();
         }
     });
-    QStringList AVirer = std::move(parts[0].ordered);
-    for (const QString& S : std::as_const(parts[1].ordered))
-        if (!parts[0].known.contains(S))
-            AVirer.append(S);
-    if (AVirer.isEmpty())
+    GoogleLabels& labels = parts[0];
+    labels.append(parts[1]);
+    if (labels.isEmpty())
         return;
-
-    PrefixTrie trie;
-    for (int i = 0; i < AVirer.size(); ++i)
-        trie.add(AVirer.at(i), i);
-
-    // Strip from each line the first listed prefix that its trimmed, upper-cased text begins
-    // with. The prefix is trimmed itself, so matching after the leading blanks is the same.
-    // The count is taken off the untrimmed line, as it stands.
-    const PrefixTrie& lookup = trie;
+    labels.finish();
     inTwoParts(n, n / 2, [&](qsizetype begin, qsizetype end, bool calling) {
         qsizetype counted = 0;
         for (qsizetype i = begin; i < end; ++i) {
             if (calling)
                 tickProgress(progress, counted);
-            QString& line = lines[i];
-            qsizetype b = 0;
-            while (b < line.size() && isTrimmed(line.at(b)))
-                ++b;
-            const qsizetype match = lookup.firstMatch(QStringView(line).mid(b));
-            if (match > 0)
-                line.remove(0, match);
+            labels.strip(lines[i]);
         }
     });
+}
+
+bool MyPhoneInFilter::take(QString& line, bool more) {
+    // The line before ended in a quoted-printable soft line break.
+    if (m_blankNext) {
+        m_blankNext = false;
+        if (!line.isEmpty() && line.at(0) != u' ')
+            line.prepend(u' ');
+    }
+    if (m_photo) {
+        // The block of base64 data ends at the first continuation line.
+        if (!line.isEmpty() && line.at(0) == u' ')
+            m_photo = false;
+        return true;
+    }
+    if (startsWithPhoto(line)) {
+        m_photo = true;
+        return true;
+    }
+    if (line.isEmpty())
+        return false;
+    // A quoted-printable soft line break becomes a folded continuation line.
+    if (line.endsWith(u'=') && more) {
+        line.chop(1);
+        m_blankNext = true;
+    }
+    if (line.contains(u'=')) {
+        line.replace(QStringLiteral("=0A"), QStringLiteral("\\n"));
+        // Deliberately a blank, not "=": TYPE=3DCELL reads as TYPE CELL.
+        line.replace(QStringLiteral("=3D"), QStringLiteral(" "));
+    }
+    return true;
 }
 
 void PreTraitementMyPhone(LineList& T, const Progress& progress) {
     QStringList out;
     out.reserve(T.size());
-    bool PhotoEnCours = false;
+    MyPhoneInFilter filter;
     const qsizetype count = T.size();
     qsizetype counted = 0;
     for (qsizetype i = 0; i < count; ++i) {
         tickProgress(progress, counted);
         QString& line = T[i];
-        if (PhotoEnCours) {
-            // The block of base64 data ends at the first continuation line.
-            if (!line.isEmpty() && line.at(0) == u' ')
-                PhotoEnCours = false;
+        if (filter.take(line, i + 1 < count))
             out.append(std::move(line));
-            continue;
-        }
-        if (startsWithPhoto(line)) {
-            PhotoEnCours = true;
-            out.append(std::move(line));
-            continue;
-        }
-        if (line.isEmpty())
-            continue;
-        // A quoted-printable soft line break becomes a folded continuation line.
-        if (line.endsWith(u'=') && i + 1 < count) {
-            line.chop(1);
-            QString& next = T[i + 1];
-            if (!next.isEmpty() && next.at(0) != u' ')
-                next.prepend(u' ');
-        }
-        if (line.contains(u'=')) {
-            line.replace(QStringLiteral("=0A"), QStringLiteral("\\n"));
-            // Deliberately a blank, not "=": TYPE=3DCELL reads as TYPE CELL.
-            line.replace(QStringLiteral("=3D"), QStringLiteral(" "));
-        }
-        out.append(std::move(line));
     }
     T.swap(out);
 }

@@ -9,6 +9,8 @@ QString Mess(const QString& Langue, quint16 No);
 
 // Removes the first ";X-SYNC..." parameter of every line.
 void ElimineXSync(LineList& T, const Progress& progress = {});
+// The same for one line.
+void ElimineXSyncLigne(QString& line);
 
 // 36-character upper-case hexadecimal identifier, 8-4-4-4-12.
 QString ElementID();

@@ -40,6 +40,17 @@ QByteArray utf16(const QString& text, bool bigEndian) {
     return out;
 }
 
+// Every line of a file read as input text.
+QStringList inputLines(const QString& file, const Progress& progress = {}) {
+    InputText text;
+    text.load(file, progress);
+    QStringList lines;
+    QString line;
+    while (text.next(line))
+        lines << line;
+    return lines;
+}
+
 } // namespace
 
 class TestLineList : public QObject {
@@ -120,6 +131,9 @@ private slots:
         fromBytes.LoadFromBytes(file, *whole, form);
         QCOMPARE(static_cast<const QStringList&>(fromBytes), lines);
         QCOMPARE(fromBytes.encoding(), encoding);
+        // Input text gives the lines that the conversions' list form gives.
+        if (form == LineList::LoadForm::Utf8Bytes)
+            QCOMPARE(inputLines(file), lines);
     }
 
     // A file larger than the limit is not read whole; a file that cannot be read is named.
@@ -176,13 +190,15 @@ private slots:
         const QString file = path(QStringLiteral("bad.vcf"));
         writeBytes(file, bytes);
         for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {
-            // Read from the file, and from its bytes read beforehand: the same error.
-            for (const bool beforehand : {false, true}) {
+            // Read from the file, from its bytes read beforehand, as input text: the same error.
+            for (const int way : {0, 1, 2}) {
                 LineList list(QStringList{"kept"});
                 list.setEncoding(TextEncoding::Utf8);
                 try {
-                    if (beforehand)
+                    if (way == 1)
                         list.LoadFromBytes(file, bytes, form);
+                    else if (way == 2)
+                        inputLines(file);
                     else
                         list.LoadFromFile(file, form);
                     QFAIL("no error raised");
@@ -325,6 +341,7 @@ private slots:
         LineList list;
         list.LoadFromFile(path(QStringLiteral("mixed.vcf")), LineList::LoadForm::Utf8Bytes);
         QCOMPARE(QStringList(list), LineList::splitLines(Cp1252::decode(bytes)));
+        QCOMPARE(inputLines(path(QStringLiteral("mixed.vcf"))), QStringList(list));
     }
 
     // A file of several blocks lets the caller run between blocks, and what the callback
@@ -353,6 +370,13 @@ private slots:
                                  list.LoadFromFile(path(QStringLiteral("big.vcf")), LineList::LoadForm::Utf8Bytes,
                                                    [] { throw std::runtime_error("stop"); }));
         QCOMPARE(list.size(), 1);
+
+        // Input text is read the same way.
+        calls = 0;
+        QCOMPARE(inputLines(path(QStringLiteral("big.vcf")), [&] { ++calls; }).size(), big.size() / line.size());
+        QCOMPARE(calls, 2);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 inputLines(path(QStringLiteral("big.vcf")), [] { throw std::runtime_error("stop"); }));
     }
 };
 

@@ -1,7 +1,10 @@
+#include "kzlex/inputlines.h"
 #include "kzlex/passes.h"
 #include "kzlex/utilities.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -114,6 +117,7 @@ private slots:
     void randomListsMatchInPlaceEditing();
     void inputPassesReportProgress();
     void longListsMatchLineByLine();
+    void inputLinesMatchListPasses();
 };
 
 void TestPasses::google_data() {
@@ -329,6 +333,69 @@ void TestPasses::longListsMatchLineByLine() {
         ElimineXSync(one);
         if (one.first() != sync.at(i))
             QFAIL(qPrintable(QStringLiteral("line %1: got [%2], expected [%3]").arg(i).arg(sync.at(i), one.first())));
+    }
+}
+
+// Lines handed on one at a time, from a list or from a file's text, come out as the list
+// passes leave them (MyPhoneExplorer, then Google's labels, then X-SYNC), for every choice of
+// passes.
+void TestPasses::inputLinesMatchListPasses() {
+    QStringList pieces{"",     " ",          "=",          "=0A",       "=3D",    "\\n", "PHOTO",      "photo",
+                       "LOGO", "X-ABLabel:", "x-ablabel:", "item1.",    "ITEM1.", "a.",  "A.B.",       "TEL:1",
+                       "\t",   "b",          "\x01",       ";X-SYNC=1", ";",      ":",   "BEGIN:VCARD"};
+    pieces << QString(QChar(0xE9)); // written as one Windows-1252 byte
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("in.vcf"));
+    QRandomGenerator rng(11);
+    for (int round = 0; round < 24000; ++round) {
+        QStringList input;
+        const int count = rng.bounded(8);
+        for (int i = 0; i < count; ++i) {
+            QString line;
+            const int n = rng.bounded(4);
+            for (int k = 0; k < n; ++k)
+                line += pieces.at(rng.bounded(int(pieces.size())));
+            input << line;
+        }
+        InputLines::Passes passes;
+        passes.myPhone = round & 1;
+        passes.google = round & 2;
+        passes.xsync = round & 4;
+
+        LineList expected(input);
+        if (passes.myPhone)
+            PreTraitementMyPhone(expected);
+        if (passes.google)
+            PreTraitementGoogle(expected);
+        if (passes.xsync)
+            ElimineXSync(expected);
+
+        auto drain = [](InputLines& lines) {
+            QStringList out;
+            QString line;
+            while (lines.next(line))
+                out << line;
+            return out;
+        };
+        LineList list(input);
+        InputLines fromList(list, passes);
+        QStringList got = drain(fromList);
+        // From a file: one round in eight, the lines written in Windows-1252 with CR LF.
+        if (got == expected && round % 8 < 1 + 7 * (round < 64)) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            for (const QString& line : std::as_const(input))
+                f.write(line.toLatin1() + "\r\n");
+            f.close();
+            InputText text;
+            text.load(file);
+            InputLines fromText(text, passes);
+            got = drain(fromText);
+        }
+        if (got != QStringList(expected))
+            QFAIL(qPrintable(QString("passes %1 on [%2]: got [%3], expected [%4]")
+                                 .arg(round & 7)
+                                 .arg(input.join("|"), got.join("|"), QStringList(expected).join("|"))));
     }
 }
 

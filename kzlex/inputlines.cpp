@@ -1,0 +1,82 @@
+#include "kzlex/inputlines.h"
+
+#include "kzlex/utilities.h"
+
+#include <utility>
+
+InputLines::InputLines(InputText& text, Passes passes, const Progress& progress) : m_text(&text), m_passes(passes) {
+    if (m_passes.google)
+        collectLabels(progress);
+}
+
+InputLines::InputLines(LineList& list, Passes passes, const Progress& progress) : m_list(&list), m_passes(passes) {
+    if (m_passes.google)
+        collectLabels(progress);
+}
+
+void InputLines::collectLabels(const Progress& progress) {
+    qsizetype counted = 0;
+    if (m_text && !m_passes.myPhone) {
+        // The label lines are found in the bytes: only they are decoded.
+        m_text->rewind();
+        QByteArrayView bytes;
+        while (m_text->nextBytes(bytes)) {
+            tickProgress(progress, counted);
+            m_labels.collect(bytes);
+        }
+        m_text->rewind();
+    } else {
+        // The labels are those of the lines as the MyPhoneExplorer pass leaves them.
+        MyPhoneInFilter myPhone;
+        if (m_text)
+            m_text->rewind();
+        QString line;
+        for (qsizetype i = 0;; ++i) {
+            if (m_text) {
+                if (!m_text->next(line))
+                    break;
+            } else if (i < m_list->size()) {
+                line = m_list->at(i);
+            } else {
+                break;
+            }
+            tickProgress(progress, counted);
+            const bool more = m_text ? !m_text->atEnd() : i + 1 < m_list->size();
+            if (!m_passes.myPhone || myPhone.take(line, more))
+                m_labels.collect(line);
+        }
+        if (m_text)
+            m_text->rewind();
+    }
+    m_labels.finish();
+}
+
+bool InputLines::nextRaw(QString& line) {
+    if (m_text)
+        return m_text->next(line);
+    if (m_at >= m_list->size())
+        return false;
+    line = std::exchange((*m_list)[m_at++], QString());
+    return true;
+}
+
+bool InputLines::atEndRaw() const {
+    return m_text ? m_text->atEnd() : m_at >= m_list->size();
+}
+
+bool InputLines::next(QString& line) {
+    while (nextRaw(line)) {
+        if (m_passes.myPhone && !m_myPhone.take(line, !atEndRaw()))
+            continue; // dropped
+        if (m_passes.google) {
+            if (GoogleLabels::isLabel(line))
+                line = QString();
+            else
+                m_labels.strip(line);
+        }
+        if (m_passes.xsync)
+            ElimineXSyncLigne(line);
+        return true;
+    }
+    return false;
+}
