@@ -48,8 +48,15 @@ QString TabIndent(int Indent) {
 }
 
 void TF_Principal::TraitementSVCFToContact(LineList& TSLin) {
+    InputLines lignes(TSLin, inputPasses(false), progress());
     ContactConversion conversion(*this);
-    conversion.run(TSLin);
+    conversion.run(lignes);
+}
+
+void TF_Principal::TraitementSVCFToContact(InputText& texte) {
+    InputLines lignes(texte, inputPasses(false), progress());
+    ContactConversion conversion(*this);
+    conversion.run(lignes);
 }
 
 ContactConversion::ContactConversion(TF_Principal& principal)
@@ -74,30 +81,25 @@ QString ContactConversion::idAttr() {
     return QLatin1Char('"') + ElementID() + QLatin1Char('"');
 }
 
-void ContactConversion::run(LineList& TSLin) {
-    if (win.isChecked(Ctrl::C_MyPhoneIn))
-        PreTraitementMyPhone(TSLin, P.progress());
-    if (win.isChecked(Ctrl::C_TagSync))
-        ElimineXSync(TSLin, P.progress());
+void ContactConversion::run(InputLines& TSLin) {
     optPhoto = win.isChecked(Ctrl::C_Photo);
     optLogos = win.isChecked(Ctrl::C_Logos);
     Langue = P.Langue;
 
-    const qsizetype n = TSLin.size();
-    for (qsizetype I = 0; I < n; ++I) {
+    // The line after the one being read: unfolding looks one line ahead.
+    QString suivante;
+    bool reste = TSLin.next(suivante);
+    for (qsizetype I = 0; reste;) {
         P.LaisserEvenements();
         ligneCourante = I + 1;
         // Unfolding: a following line that starts with one blank continues this one.
-        const QString& first = TSLin.at(I);
-        if (I + 1 < n && TSLin.at(I + 1).startsWith(QLatin1Char(' '))) {
-            QString logical = first;
-            while (I + 1 < n && TSLin.at(I + 1).startsWith(QLatin1Char(' '))) {
-                ++I;
-                logical.append(QStringView(TSLin.at(I)).mid(1));
-            }
-            LEX.BUFFER = std::move(logical);
-        } else {
-            LEX.BUFFER = first;
+        LEX.BUFFER = std::move(suivante);
+        ++I;
+        reste = TSLin.next(suivante);
+        while (reste && suivante.startsWith(QLatin1Char(' '))) {
+            LEX.BUFFER.append(QStringView(suivante).mid(1));
+            ++I;
+            reste = TSLin.next(suivante);
         }
         DEBUTANALYSE(LEX);
         dispatch();

@@ -24,7 +24,7 @@ QString TabIndent(int Indent);
 class ContactConversion {
 public:
     explicit ContactConversion(TF_Principal& principal);
-    void run(LineList& TSLin);
+    void run(InputLines& TSLin);
 
 private:
     // Card loop and document frame (contacts.cpp)

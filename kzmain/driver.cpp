@@ -111,12 +111,12 @@ void TF_Principal::ClearOutputs() {
     m_win.clearLog();
 }
 
-// Reads the input of the contacts, split or phone-book action, letting events run between
-// blocks; false when the run was stopped meanwhile. A read error is not caught here: it leaves
+// Reads the input of the contacts, split or phone-book action (`read` does it, letting events
+// run between blocks); false when the run was stopped meanwhile. A read error is not caught here: it leaves
 // B_goClick for the front end to report, before anything was cleared or written.
-bool TF_Principal::ReadInput(LineList& TSLIn) {
+bool TF_Principal::ReadInput(const std::function<void()>& read) {
     try {
-        TSLIn.LoadFromFile(NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress());
+        read();
         return true;
     } catch (const RunStopped& e) {
         LogError(e);
@@ -134,15 +134,15 @@ void TF_Principal::RunSingleFile() {
         !check(isDir(NomRepLogos) || !m_win.isChecked(Ctrl::C_Logos), 21))
         return;
 
-    LineList TSLIn;
-    if (!ReadInput(TSLIn) || !check(!TSLIn.isEmpty(), 9))
+    InputText texte;
+    if (!ReadInput([&] { texte.load(NomFichierEntree, progress()); }) || !check(!texte.isEmpty(), 9))
         return;
     ClearOutputs();
     guarded([&] {
         if (m_win.isChecked(Ctrl::R_SVCFToContacts))
-            TraitementSVCFToContact(TSLIn);
+            TraitementSVCFToContact(texte);
         else
-            TraitementSVCFToMVCF(TSLIn);
+            TraitementSVCFToMVCF(texte);
     });
 }
 
@@ -159,7 +159,8 @@ void TF_Principal::RunPhoneBook() {
     LineList TSLOut;
     {
         LineList TSLIn;
-        if (!ReadInput(TSLIn) || !check(!TSLIn.isEmpty(), 9))
+        if (!ReadInput([&] { TSLIn.LoadFromFile(NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress()); }) ||
+            !check(!TSLIn.isEmpty(), 9))
             return;
         ClearOutputs();
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });
@@ -247,4 +248,12 @@ void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const
             PostTraitementMyPhone(TSLOut);
         TSLOut.SaveToFile(NomFichierSortie);
     });
+}
+
+InputLines::Passes TF_Principal::inputPasses(bool google) {
+    InputLines::Passes passes;
+    passes.myPhone = m_win.isChecked(Ctrl::C_MyPhoneIn);
+    passes.google = google && m_win.isChecked(Ctrl::C_TagLabel);
+    passes.xsync = m_win.isChecked(Ctrl::C_TagSync);
+    return passes;
 }

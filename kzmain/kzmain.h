@@ -52,9 +52,12 @@ public:
     bool isRunning() const { return m_running; }
     void requestStop() { m_stopRequested = true; }
 
-    // The four conversions (each in a file of its own).
+    // The four conversions (each in a file of its own). The contacts action and the split read
+    // a list in memory or a file's text; the input passes that the options ask for apply.
     void TraitementSVCFToContact(LineList& TSLin);
+    void TraitementSVCFToContact(InputText& texte);
     void TraitementSVCFToMVCF(LineList& TSLin);
+    void TraitementSVCFToMVCF(InputText& texte);
     void TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut);
     void TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache);
 
@@ -99,11 +102,15 @@ private:
     bool m_stopRequested = false;
     RunOutcome m_outcome = RunOutcome::Done;
 
+    void TraitementSVCFToMVCF(InputLines& TSLin);
+    // The input passes the options ask for; Google's labels only where `google`.
+    InputLines::Passes inputPasses(bool google);
+
     // The Run's steps (driver.cpp).
     template <typename Work> bool guarded(Work&& work);
     bool check(bool ok, quint16 No, MsgKind kind = MsgKind::Warning);
     void ClearOutputs();
-    bool ReadInput(LineList& TSLIn);
+    bool ReadInput(const std::function<void()>& read);
     void RunSingleFile();
     void RunMerge();
     void RunPhoneBook();

@@ -20,14 +20,17 @@ struct CarteSplit {
 } // namespace
 
 void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
+    InputLines lignes(TSLin, inputPasses(true), progress());
+    TraitementSVCFToMVCF(lignes);
+}
+
+void TF_Principal::TraitementSVCFToMVCF(InputText& texte) {
+    InputLines lignes(texte, inputPasses(true), progress());
+    TraitementSVCFToMVCF(lignes);
+}
+
+void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
     WindowInterface& win = window();
-    // Input passes, in this order.
-    if (win.isChecked(Ctrl::C_MyPhoneIn))
-        PreTraitementMyPhone(TSLin, progress());
-    if (win.isChecked(Ctrl::C_TagLabel))
-        PreTraitementGoogle(TSLin, progress());
-    if (win.isChecked(Ctrl::C_TagSync))
-        ElimineXSync(TSLin, progress());
 
     // The option boxes are locked while a run is under way: read them once.
     const bool optTagX = win.isChecked(Ctrl::C_TagX);
@@ -78,9 +81,8 @@ void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
         ETAT = E_Fin;
     };
 
-    for (qsizetype I = 0; I < TSLin.size(); ++I) {
+    for (qsizetype I = 0; TSLin.next(LEX.BUFFER); ++I) {
         LaisserEvenements();
-        LEX.BUFFER = TSLin.at(I);
         DEBUTANALYSE(LEX);
 
         if (ETAT == E_Deb) {
