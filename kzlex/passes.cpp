@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 
+#include <bitset>
 #include <type_traits>
 #include <utility>
 
@@ -91,6 +92,8 @@ bool startsWithPhoto(QStringView line) {
 class PrefixTrie {
 public:
     void add(QStringView prefix, int rank) {
+        if (!prefix.isEmpty())
+            m_first.set(prefix.front().unicode());
         int node = 0;
         for (QChar c : prefix) {
             const quint64 key = (quint64(node) << 16) | c.unicode();
@@ -108,6 +111,9 @@ public:
     // Length of the lowest-ranked prefix that starts `text` (upper-cased a-z as it is read),
     // or 0 when none does.
     qsizetype firstMatch(QStringView text) const {
+        // Most lines begin with no prefix's first character: one look settles them.
+        if (text.isEmpty() || !m_first.test(upperAscii(text.front().unicode())))
+            return 0;
         int node = 0;
         int bestRank = -1;
         qsizetype bestLen = 0;
@@ -128,7 +134,8 @@ public:
 
 private:
     QHash<quint64, int> m_children;
-    QList<int> m_rank{-1}; // node 0 is the root
+    QList<int> m_rank{-1};        // node 0 is the root
+    std::bitset<0x10000> m_first; // the first characters of the prefixes
 };
 
 GoogleLabels::GoogleLabels() = default;
