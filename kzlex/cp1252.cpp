@@ -83,7 +83,18 @@ const EncodeTables& tables() {
 namespace Cp1252 {
 
 QString decode(QByteArrayView bytes) {
-    QString out(bytes.size(), Qt::Uninitialized);
+    QString out;
+    decodeInto(bytes, out);
+    return out;
+}
+
+void decodeInto(QByteArrayView bytes, QString& out) {
+    // A string that is not shared and big enough keeps its storage; any other gets a new one
+    // (an empty line is an empty string, not a null one).
+    if (out.isDetached() && out.capacity() >= bytes.size() && !out.isNull())
+        out.resize(bytes.size());
+    else
+        out = QString(bytes.size(), Qt::Uninitialized);
     auto* d = reinterpret_cast<char16_t*>(out.data());
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
@@ -102,7 +113,6 @@ QString decode(QByteArrayView bytes) {
     }
     for (; i < n; ++i)
         d[i] = kDecode[s[i]];
-    return out;
 }
 
 qsizetype encodeInto(QStringView text, char* d) {

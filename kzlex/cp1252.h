@@ -8,6 +8,8 @@
 namespace Cp1252 {
 // Each byte becomes one character (the five undefined bytes map to U+0081 U+008D U+008F U+0090 U+009D).
 QString decode(QByteArrayView bytes);
+// The same into `out`, reusing its storage when it is not shared and large enough.
+void decodeInto(QByteArrayView bytes, QString& out);
 // The exact byte where one exists; else the base letter of the canonical decomposition when
 // that letter is in the code page; else '?'.
 QByteArray encode(QStringView text);

@@ -367,8 +367,35 @@ bool InputText::next(QString& line) {
     QByteArrayView bytes;
     if (!nextBytes(bytes))
         return false;
-    line = Cp1252::decode(bytes);
+    Cp1252::decodeInto(bytes, line);
     return true;
+}
+
+namespace {
+
+// Room for `more` bytes, growing by half at least, so that many small parts stay linear.
+void reserveMore(QByteArray& out, qsizetype more) {
+    const qsizetype need = out.size() + more;
+    if (need > out.capacity())
+        out.reserve(qMax(need, out.capacity() + out.capacity() / 2));
+}
+
+// One line in Windows-1252 (one byte per code unit at most) and CR LF, written at d.
+char* putAnsiLine(char* d, QStringView line) {
+    d += Cp1252::encodeInto(line, d);
+    *d++ = '\r';
+    *d++ = '\n';
+    return d;
+}
+
+} // namespace
+
+void LineList::appendAnsiLine(QByteArray& out, QStringView line) {
+    const qsizetype had = out.size();
+    reserveMore(out, line.size() + 2);
+    out.resize(had + line.size() + 2);
+    char* d = putAnsiLine(out.data() + had, line);
+    out.truncate(d - out.data());
 }
 
 QByteArray LineList::toBytes() const {
@@ -384,12 +411,7 @@ void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const 
     qsizetype total = 0;
     for (qsizetype i = from; i < to; ++i)
         total += at(i).size() + 2;
-    // Room for what is added, growing by half at least, so that many small parts stay linear.
-    auto makeRoom = [&out](qsizetype more) {
-        const qsizetype need = out.size() + more;
-        if (need > out.capacity())
-            out.reserve(qMax(need, out.capacity() + out.capacity() / 2));
-    };
+    auto makeRoom = [&out](qsizetype more) { reserveMore(out, more); };
     switch (m_encoding) {
     case TextEncoding::Ansi: {
         // One byte per code unit at most: encode straight into the buffer.
@@ -397,11 +419,8 @@ void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const 
         makeRoom(total);
         out.resize(had + total);
         char* d = out.data() + had;
-        for (qsizetype i = from; i < to; ++i) {
-            d += Cp1252::encodeInto(at(i), d);
-            *d++ = '\r';
-            *d++ = '\n';
-        }
+        for (qsizetype i = from; i < to; ++i)
+            d = putAnsiLine(d, at(i));
         out.truncate(d - out.data());
         break;
     }

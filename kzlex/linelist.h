@@ -49,6 +49,8 @@ public:
     // Appends to `out` the bytes of the lines [from, to) as toBytes writes them, the mark
     // included when `from` is 0: a list encoded a part at a time gives the same bytes.
     void appendBytes(QByteArray& out, qsizetype from, qsizetype to) const;
+    // Appends one line as a list built in memory (Windows-1252) writes it.
+    static void appendAnsiLine(QByteArray& out, QStringView line);
     // Splits decoded text into lines at CR LF, CR and LF (no extra empty last line).
     static QStringList splitLines(const QString& text);
 
@@ -73,7 +75,7 @@ public:
     void load(const QString& fileName, const Progress& progress = {});
     // True when the file holds no line.
     bool isEmpty() const { return m_begin >= m_bytes.size(); }
-    // The next line into `line`; false after the last.
+    // The next line into `line` (its storage reused when it is not shared); false after the last.
     bool next(QString& line);
     // The same, as the bytes it is decoded from (valid until the text is read again).
     bool nextBytes(QByteArrayView& line);

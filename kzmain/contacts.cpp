@@ -92,8 +92,9 @@ void ContactConversion::run(InputLines& TSLin) {
     for (qsizetype I = 0; reste;) {
         P.LaisserEvenements();
         ligneCourante = I + 1;
-        // Unfolding: a following line that starts with one blank continues this one.
-        LEX.BUFFER = std::move(suivante);
+        // Unfolding: a following line that starts with one blank continues this one. The
+        // line read before takes the place of the next one, whose storage it reuses.
+        LEX.BUFFER.swap(suivante);
         ++I;
         reste = TSLin.next(suivante);
         while (reste && suivante.startsWith(QLatin1Char(' '))) {

@@ -9,6 +9,10 @@ namespace {
 
 // The values of the card being built.
 struct CarteSplit {
+    // Its lines: encoded as they come, so the line read next reuses the same storage; the
+    // MyPhoneExplorer output pass works on lines, so with it they are all kept in TSLOut.
+    // Pictures and the end line always go to TSLOut, after the encoded ones.
+    QByteArray octets;
     LineList TSLOut;
     QString NomPrenom;
     QString MonOrganisation;
@@ -70,13 +74,22 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
                                        QStringLiteral(".VCF"));
         if (optMyPhoneOut)
             PostTraitementMyPhone(carte.TSLOut);
-        writer.write(NomFichierCourant, carte.TSLOut.toBytes());
+        carte.TSLOut.appendBytes(carte.octets, 0, carte.TSLOut.size());
+        const qsizetype taille = carte.octets.size();
+        writer.write(NomFichierCourant, std::move(carte.octets));
         carte = CarteSplit();
+        carte.octets.reserve(taille); // the next card is likely of a similar size
         ETAT = E_Deb;
     };
 
+    auto garderLigne = [&]() {
+        if (optMyPhoneOut)
+            carte.TSLOut.append(LEX.BUFFER);
+        else
+            LineList::appendAnsiLine(carte.octets, LEX.BUFFER);
+    };
     auto debutCarte = [&](qsizetype I) {
-        carte.TSLOut.append(LEX.BUFFER);
+        garderLigne();
         carte.ligneDebut = I + 1;
         ETAT = E_Fin;
     };
@@ -137,7 +150,7 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
             garder = false;
         }
         if (garder && !LEX.BUFFER.isEmpty())
-            carte.TSLOut.append(LEX.BUFFER);
+            garderLigne();
     }
 
     // A last card without its end line is not written; say so rather than lose it silently.

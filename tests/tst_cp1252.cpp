@@ -90,6 +90,24 @@ private slots:
         }
     }
 
+    // Decoding into a string reuses its storage only when no one else holds it; an empty
+    // line is an empty string, not a null one.
+    void decodeIntoKeepsSharedCopies() {
+        QString line;
+        Cp1252::decodeInto("first line, the longest", line);
+        const QString kept = line; // shared, as a card's list holds a line
+        Cp1252::decodeInto("caf\xE9", line);
+        QCOMPARE(kept, QStringLiteral("first line, the longest"));
+        QCOMPARE(line, QStringLiteral("caf\u00E9"));
+        const QChar* storage = line.constData();
+        Cp1252::decodeInto("\x80uro", line); // not shared: decoded in place
+        QCOMPARE(line, QStringLiteral("\u20ACuro"));
+        QCOMPARE(line.constData(), storage);
+        QString empty;
+        Cp1252::decodeInto("", empty);
+        QVERIFY(empty.isEmpty() && !empty.isNull());
+    }
+
     void exactRefusesWhatHasNoByte() {
         QByteArray out("untouched");
         QVERIFY(!Cp1252::encodeExact(QStringLiteral("a\u0101"), &out));
