@@ -9,6 +9,9 @@ constexpr size_t kMaxWaiting = 32;
 // A conversion held back by a full queue goes on once it has drained to this: one wake-up per
 // many files rather than one per file.
 constexpr size_t kResumeAt = 8;
+// A sleeping thread is woken once this many files wait (or when the caller waits for it): a
+// wake-up is a system call, too dear to pay for every small file.
+constexpr size_t kWakeAt = 4;
 } // namespace
 
 FileWriter::FileWriter(OnFailure onFailure) : m_onFailure(onFailure), m_thread([this] { run(); }) {}
@@ -38,7 +41,7 @@ void FileWriter::queue(Job job) {
         m_producerWaiting = false;
     }
     m_queue.push_back(std::move(job));
-    const bool wake = m_writerWaiting;
+    const bool wake = m_writerWaiting && m_queue.size() >= kWakeAt;
     lock.unlock();
     if (wake)
         m_changed.notify_all();
@@ -46,6 +49,8 @@ void FileWriter::queue(Job job) {
 
 void FileWriter::waitAll() {
     std::unique_lock lock(m_mutex);
+    if (m_writerWaiting && !m_queue.empty())
+        m_changed.notify_all(); // the few files below the wake-up mark
     m_producerWaiting = true;
     m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
     m_producerWaiting = false;
