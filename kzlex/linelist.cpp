@@ -201,16 +201,9 @@ std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 li
 
 void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress) {
     BlockReader file(fileName);
+    const qint64 fileSize = file.size();
     QByteArray buf;
-    decodeBlocks(fileName, form, progress, file.size(), buf, [&] { return file.readBlock(buf); });
-}
-
-void LineList::LoadFromBytes(const QString& fileName, QByteArray bytes, LoadForm form) {
-    decodeBlocks(fileName, form, {}, bytes.size(), bytes, [] { return true; });
-}
-
-void LineList::decodeBlocks(const QString& fileName, LoadForm form, const Progress& progress, qint64 fileSize,
-                            QByteArray& buf, const std::function<bool()>& readBlock) {
+    auto readBlock = [&] { return file.readBlock(buf); };
     bool eof = readBlock();
 
     QStringList lines;
@@ -323,6 +316,10 @@ void InputText::load(const QString& fileName, const Progress& progress) {
         if (progress && bytes.size() < file.size())
             progress();
     }
+    loadBytes(fileName, std::move(bytes));
+}
+
+void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
     qsizetype start = 0;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         // UTF-16 is held as its UTF-8 bytes.

@@ -34,10 +34,8 @@ public:
     // EncodingError (marked UTF-8 that is not valid UTF-8). The list is unchanged on failure.
     // `progress` is called after each block of the file.
     void LoadFromFile(const QString& fileName, LoadForm form = LoadForm::Plain, const Progress& progress = {});
-    // The same for the bytes of a file already read (`fileName` names it in the errors).
-    void LoadFromBytes(const QString& fileName, QByteArray bytes, LoadForm form = LoadForm::Plain);
     // The bytes of a file of at most `limit` bytes, read whole; nothing when it is larger.
-    // Throws FileReadError as LoadFromFile does.
+    // Throws FileReadError as LoadFromFile does (InputText::loadBytes takes them on).
     static std::optional<QByteArray> readWhole(const QString& fileName, qint64 limit);
     // Writes every line followed by CR LF, in the encoding read (with its mark) or in
     // Windows-1252 for a list built in memory; replaces the file only once the new one is
@@ -58,10 +56,6 @@ public:
     void setEncoding(TextEncoding e) { m_encoding = e; }
 
 private:
-    // Decodes `buf`, which readBlock() fills a block at a time until it returns true (the end).
-    void decodeBlocks(const QString& fileName, LoadForm form, const Progress& progress, qint64 fileSize,
-                      QByteArray& buf, const std::function<bool()>& readBlock);
-
     TextEncoding m_encoding = TextEncoding::Ansi;
 };
 
@@ -73,6 +67,8 @@ public:
     // Reads and checks the file; throws what LoadFromFile throws. `progress` is called between
     // blocks of the file.
     void load(const QString& fileName, const Progress& progress = {});
+    // The same for the bytes of a file already read (`fileName` names it in the errors).
+    void loadBytes(const QString& fileName, QByteArray bytes);
     // True when the file holds no line.
     bool isEmpty() const { return m_begin >= m_bytes.size(); }
     // The next line into `line` (its storage reused when it is not shared); false after the last.

@@ -4,7 +4,7 @@
 #include <system_error>
 
 namespace {
-// Files read ahead whole up to this size; a larger one is read by next(), a block at a time.
+// Files read ahead up to this size; a larger one is read by next() itself, so that few bytes wait.
 constexpr qint64 kWholeMax = qint64(1) << 20;
 // Files and bytes waiting at most.
 constexpr size_t kMaxFiles = 64;
@@ -15,7 +15,7 @@ constexpr size_t kResumeAt = 16;
 constexpr size_t kBatch = 16;
 } // namespace
 
-ReadAhead::ReadAhead(QStringList fileNames, LineList::LoadForm form) : m_names(std::move(fileNames)), m_form(form) {
+ReadAhead::ReadAhead(QStringList fileNames) : m_names(std::move(fileNames)) {
     try {
         m_thread = std::thread([this] { run(); });
         m_threaded = true;
@@ -39,15 +39,15 @@ bool ReadAhead::full() const {
     return m_queue.size() >= kMaxFiles || m_queuedBytes >= kMaxBytes;
 }
 
-LineList ReadAhead::next() {
+InputText ReadAhead::next() {
     if (m_taken >= m_names.size())
         throw std::out_of_range("ReadAhead::next: no file left");
     const QString& name = m_names.at(m_taken);
-    LineList lines;
+    InputText text;
     if (!m_threaded) {
         ++m_taken;
-        lines.LoadFromFile(name, m_form);
-        return lines;
+        text.load(name);
+        return text;
     }
     std::unique_lock lock(m_mutex);
     if (m_queue.empty()) {
@@ -68,12 +68,12 @@ LineList ReadAhead::next() {
         m_changed.notify_all();
     if (item.failure)
         std::rethrow_exception(item.failure);
-    // Decoded here: the lines are made, and later freed, by the thread that uses them.
+    // Checked here, and decoded later a line at a time by the thread that uses them.
     if (item.bytes)
-        lines.LoadFromBytes(name, std::move(*item.bytes), m_form);
+        text.loadBytes(name, std::move(*item.bytes));
     else
-        lines.LoadFromFile(name, m_form);
-    return lines;
+        text.load(name);
+    return text;
 }
 
 void ReadAhead::run() {

@@ -14,16 +14,16 @@
 
 class ReadAhead {
 public:
-    ReadAhead(QStringList fileNames, LineList::LoadForm form);
+    explicit ReadAhead(QStringList fileNames);
     // Stops reading and ends the thread; files read ahead and not taken are dropped.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The lines of the next file, in the order given, as LineList::LoadFromFile gives them;
-    // throws what reading that file threw. Nothing is read after a file that failed; asking
-    // past it, or past the last file, throws std::out_of_range.
-    LineList next();
+    // The text of the next file, in the order given, as InputText::load reads it; throws what
+    // reading that file threw. Nothing is read after a file that failed; asking past it, or
+    // past the last file, throws std::out_of_range.
+    InputText next();
 
 private:
     struct Item {
@@ -34,7 +34,6 @@ private:
     bool full() const;
 
     const QStringList m_names;
-    const LineList::LoadForm m_form;
     qsizetype m_taken = 0; // files handed out by next()
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -181,18 +181,19 @@ void TF_Principal::RunMerge() {
         return;
 
     LineList TSLOut;
-    // The merged text is encoded a file at a time and those lines are let go, so that it is held
-    // once, as bytes. The MyPhoneExplorer output pass works on the lines: it keeps them.
+    // The merged text is encoded as it is made, each file's pictures and end line once the file
+    // is done (those lines are then let go), so that it is held once, as bytes. The
+    // MyPhoneExplorer output pass works on the lines: with it, the list keeps them all.
     const bool parFichier = !m_win.isChecked(Ctrl::C_MyphoneOut);
     QByteArray fusion;
     const bool read = guarded([&] {
         quint64 NoEnr = 0;
-        // The next files are read and decoded on another thread while this one merges.
-        ReadAhead files(entries, LineList::LoadForm::Utf8Bytes);
+        // The next files are read on another thread while this one merges.
+        ReadAhead files(entries);
         for (qsizetype k = 0; k < entries.size(); ++k) {
-            LineList TSLIn = files.next();
+            InputText TSLIn = files.next();
             const qsizetype avant = TSLOut.size();
-            TraitementMVCFToSVCF(TSLIn, TSLOut);
+            TraitementMVCFToSVCF(TSLIn, TSLOut, parFichier ? &fusion : nullptr);
             if (parFichier) {
                 TSLOut.appendBytes(fusion, avant, TSLOut.size());
                 for (qsizetype i = avant; i < TSLOut.size(); ++i)
@@ -250,9 +251,9 @@ void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const
     });
 }
 
-InputLines::Passes TF_Principal::inputPasses(bool google) {
+InputLines::Passes TF_Principal::inputPasses(bool google, bool myPhone) {
     InputLines::Passes passes;
-    passes.myPhone = m_win.isChecked(Ctrl::C_MyPhoneIn);
+    passes.myPhone = myPhone && m_win.isChecked(Ctrl::C_MyPhoneIn);
     passes.google = google && m_win.isChecked(Ctrl::C_TagLabel);
     passes.xsync = m_win.isChecked(Ctrl::C_TagSync);
     return passes;

@@ -59,6 +59,9 @@ public:
     void TraitementSVCFToMVCF(LineList& TSLin);
     void TraitementSVCFToMVCF(InputText& texte);
     void TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut);
+    // The same for a file's text; the kept lines of the card go to `encodees` when given (as
+    // the list would write them), its pictures and end line to TSLOut.
+    void TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* encodees);
     void TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache);
 
     // Base64 picture lines; the continuation prefix follows the selected action.
@@ -103,8 +106,10 @@ private:
     RunOutcome m_outcome = RunOutcome::Done;
 
     void TraitementSVCFToMVCF(InputLines& TSLin);
-    // The input passes the options ask for; Google's labels only where `google`.
-    InputLines::Passes inputPasses(bool google);
+    void TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees);
+    // The input passes the options ask for; Google's labels only where `google`, the
+    // MyPhoneExplorer input dialect only where `myPhone`.
+    InputLines::Passes inputPasses(bool google, bool myPhone = true);
 
     // The Run's steps (driver.cpp).
     template <typename Work> bool guarded(Work&& work);

@@ -21,9 +21,17 @@ PictureFolder& dossier(std::optional<PictureFolder>& slot, const QString& folder
 } // namespace
 
 void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
+    InputLines lignes(TSLin, inputPasses(false, false));
+    TraitementMVCFToSVCF(lignes, TSLOut, nullptr);
+}
+
+void TF_Principal::TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* encodees) {
+    InputLines lignes(texte, inputPasses(false, false));
+    TraitementMVCFToSVCF(lignes, TSLOut, encodees);
+}
+
+void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees) {
     WindowInterface& win = window();
-    if (win.isChecked(Ctrl::C_TagSync))
-        ElimineXSync(TSLin);
 
     const bool optTagX = win.isChecked(Ctrl::C_TagX);
     if (TSLOut.isEmpty()) {
@@ -58,15 +66,23 @@ void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
         TSLOut.append(QStringLiteral("END:VCARD"));
     };
 
-    for (qsizetype I = 0; I < TSLin.size() && !Fin; ++I) {
+    // A kept line goes to the encoded text when there is one (the next line then reuses its
+    // storage), otherwise to the list; pictures and the end line always go to the list.
+    auto garder = [&](const QString& ligne) {
+        if (encodees)
+            LineList::appendAnsiLine(*encodees, ligne);
+        else
+            TSLOut.append(ligne);
+    };
+    // Only the first card is read: the rest of the file is never decoded.
+    while (!Fin && TSLin.next(LEX.BUFFER)) {
         LaisserEvenements();
-        LEX.BUFFER = TSLin.at(I);
         DEBUTANALYSE(LEX);
         const QString& ligne = LEX.BUFFER;
 
         // A folded continuation line is copied as it stands, never read as a property.
         if (ligne.size() >= 2 && ligne.at(0) == u' ') {
-            TSLOut.append(ligne);
+            garder(ligne);
             continue;
         }
         if (LigneFinCarte(LEX)) {
@@ -75,7 +91,7 @@ void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
             continue;
         }
 
-        bool garder = true;
+        bool garde = true;
         if (LigneNom(LEX)) {
             LireNom(LEX, NomPrenom);
             win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
@@ -89,10 +105,10 @@ void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
         } else if (IDENTPATERN(LEX, u"LOGO")) {
             PhotoLogo = true;
         } else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-")) {
-            garder = false;
+            garde = false;
         }
-        if (garder && !ligne.isEmpty())
-            TSLOut.append(ligne);
+        if (garde && !ligne.isEmpty())
+            garder(ligne);
     }
 
     // A file without END:VCARD (or an empty one) is closed all the same, without pictures.
