@@ -5,6 +5,7 @@
 #include <utility>
 
 InputLines::InputLines(InputText& text, Passes passes, const Progress& progress) : m_text(&text), m_passes(passes) {
+    m_text->rewind();
     if (m_passes.google)
         collectLabels(progress);
 }
@@ -18,7 +19,6 @@ void InputLines::collectLabels(const Progress& progress) {
     qsizetype counted = 0;
     if (m_text && !m_passes.myPhone) {
         // The label lines are found in the bytes: only they are decoded.
-        m_text->rewind();
         QByteArrayView bytes;
         while (m_text->nextBytes(bytes)) {
             tickProgress(progress, counted);
@@ -28,8 +28,6 @@ void InputLines::collectLabels(const Progress& progress) {
     } else {
         // The labels are those of the lines as the MyPhoneExplorer pass leaves them.
         MyPhoneInFilter myPhone;
-        if (m_text)
-            m_text->rewind();
         QString line;
         for (qsizetype i = 0;; ++i) {
             if (m_text) {

@@ -13,7 +13,8 @@ public:
         bool xsync = false;   // X-SYNC parameters
     };
 
-    // Over a file's text. Google's label groups are first collected from the whole text.
+    // Over a file's text, from its first line. Google's label groups are first collected from
+    // the whole text.
     // `progress` is called every few thousand lines of that first reading.
     InputLines(InputText& text, Passes passes, const Progress& progress = {});
     // Over a list in memory: its lines are taken out of it as they are handed on.
