@@ -85,6 +85,8 @@ private:
     LineView* M_Log = nullptr;
     QLineEdit* M_Compteur = nullptr;
     QElapsedTimer m_sinceEvents;
+    qint64 m_eventsIntervalNs = 0;  // between two event-loop turns of a run
+    unsigned m_callsSinceClock = 0; // processEvents calls, counted to read the clock now and then
     QStringList m_pendingMemo, m_pendingLog;
     std::optional<QString> m_pendingCompteur;
     QHash<Ctrl, bool> m_enabledBeforeRun;
