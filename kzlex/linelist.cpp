@@ -74,6 +74,15 @@ template <typename Ch> qsizetype lineNumberAt(const Ch* begin, const Ch* at) {
     return countBreaks(begin, at) + 1;
 }
 
+[[noreturn]] void throwBadUtf8(const QString& fileName, qint64 offset, qsizetype line) {
+    throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte "
+                                       "at offset %2 (line %3) is "
+                                       "not valid UTF-8")
+                            .arg(fileName)
+                            .arg(offset)
+                            .arg(line));
+}
+
 [[noreturn]] void throwNul(const QString& fileName, qsizetype line) {
     throw FileReadError(QStringLiteral("The file \"%1\" holds a NUL character at "
                                        "line %2 (binary file, or UTF-16 "
@@ -259,12 +268,7 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
             if (marked) {
                 const qsizetype bad = Utf8::firstInvalid(chunk);
                 if (bad >= 0)
-                    throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte "
-                                                       "at offset %2 (line %3) is "
-                                                       "not valid UTF-8")
-                                            .arg(fileName)
-                                            .arg(offset + start + bad)
-                                            .arg(lines.size() + lineNumberAt(b, b + bad)));
+                    throwBadUtf8(fileName, offset + start + bad, lines.size() + lineNumberAt(b, b + bad));
             }
             if (const char* nul = findChar(b, cut, '\0'); nul < cut)
                 throwNul(fileName, lines.size() + lineNumberAt(b, nul));
@@ -324,19 +328,14 @@ void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         // UTF-16 is held as its UTF-8 bytes.
         const QString text = decodeUtf16(fileName, QByteArrayView(bytes).sliced(2), bytes.startsWith("\xFE\xFF"));
-        bytes = QByteArray();
+        bytes = QByteArray(); // the raw bytes go before their UTF-8 form is made
         bytes = text.toUtf8();
     } else if (bytes.startsWith("\xEF\xBB\xBF")) {
         start = 3;
         const QByteArrayView text = QByteArrayView(bytes).sliced(start);
         const qsizetype bad = Utf8::firstInvalid(text);
         if (bad >= 0)
-            throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte "
-                                               "at offset %2 (line %3) is "
-                                               "not valid UTF-8")
-                                    .arg(fileName)
-                                    .arg(start + bad)
-                                    .arg(lineNumberAt(text.data(), text.data() + bad)));
+            throwBadUtf8(fileName, start + bad, lineNumberAt(text.data(), text.data() + bad));
     }
     const char* b = bytes.constData() + start;
     const char* e = bytes.constData() + bytes.size();

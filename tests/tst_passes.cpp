@@ -28,6 +28,20 @@ QString trimLow(const QString& s) {
     return s.mid(b, e - b);
 }
 
+// Up to maxCount - 1 lines of up to three random pieces each.
+QStringList randomLines(QRandomGenerator& rng, const QStringList& pieces, int maxCount = 8) {
+    QStringList lines;
+    const int count = rng.bounded(maxCount);
+    for (int i = 0; i < count; ++i) {
+        QString line;
+        const int n = rng.bounded(4);
+        for (int k = 0; k < n; ++k)
+            line += pieces.at(rng.bounded(int(pieces.size())));
+        lines << line;
+    }
+    return lines;
+}
+
 void googleInPlace(QStringList& T) {
     QStringList AVirer;
     for (int i = 0; i < T.size(); ++i) {
@@ -244,15 +258,7 @@ void TestPasses::randomListsMatchInPlaceEditing() {
                              "a.",    "A.B.",  "TEL:1", "\t",         "b",          "\x01",   "N"};
     QRandomGenerator rng(42);
     for (int round = 0; round < 30000; ++round) {
-        QStringList input;
-        const int count = rng.bounded(8);
-        for (int i = 0; i < count; ++i) {
-            QString line;
-            const int n = rng.bounded(4);
-            for (int k = 0; k < n; ++k)
-                line += pieces.at(rng.bounded(int(pieces.size())));
-            input << line;
-        }
+        const QStringList input = randomLines(rng, pieces);
         QStringList expected = input;
         LineList list(input);
         switch (round % 3) {
@@ -348,15 +354,7 @@ void TestPasses::inputLinesMatchListPasses() {
     const QString file = dir.filePath(QStringLiteral("in.vcf"));
     QRandomGenerator rng(11);
     for (int round = 0; round < 24000; ++round) {
-        QStringList input;
-        const int count = rng.bounded(8);
-        for (int i = 0; i < count; ++i) {
-            QString line;
-            const int n = rng.bounded(4);
-            for (int k = 0; k < n; ++k)
-                line += pieces.at(rng.bounded(int(pieces.size())));
-            input << line;
-        }
+        const QStringList input = randomLines(rng, pieces);
         InputLines::Passes passes;
         passes.myPhone = round & 1;
         passes.google = round & 2;
