@@ -1,5 +1,6 @@
 #include "kzlex/inputlines.h"
 
+#include "kzlex/cp1252.h"
 #include "kzlex/utilities.h"
 
 #include <utility>
@@ -50,6 +51,11 @@ void InputLines::collectLabels(const Progress& progress) {
 }
 
 bool InputLines::nextRaw(QString& line) {
+    if (m_pending) {
+        m_pending = false;
+        Cp1252::decodeInto(m_pendingBytes, line);
+        return true;
+    }
     if (m_text)
         return m_text->next(line);
     if (m_at >= m_list->size())
@@ -59,7 +65,24 @@ bool InputLines::nextRaw(QString& line) {
 }
 
 bool InputLines::atEndRaw() const {
+    if (m_pending)
+        return false;
     return m_text ? m_text->atEnd() : m_at >= m_list->size();
+}
+
+const QByteArrayView* InputLines::peekPlain() {
+    // The MyPhoneExplorer and Google passes may change any line; the X-SYNC one only a line
+    // that holds ";X-SYNC" (in bytes as in characters: it is ASCII).
+    if (!m_text || m_passes.myPhone || m_passes.google)
+        return nullptr;
+    if (!m_pending) {
+        if (!m_text->nextBytes(m_pendingBytes))
+            return nullptr;
+        m_pending = true;
+    }
+    if (m_passes.xsync && m_pendingBytes.contains(";X-SYNC"))
+        return nullptr;
+    return &m_pendingBytes;
 }
 
 bool InputLines::next(QString& line) {

@@ -22,6 +22,12 @@ public:
 
     // The next line as the passes leave it; false after the last.
     bool next(QString& line);
+    // The bytes of the next line, when they are read from a file's text and the passes hand that
+    // line on unchanged (its decoded form is then what next() would give); nothing otherwise, or
+    // after the last line. The line stays next until skip() or next() takes it.
+    const QByteArrayView* peekPlain();
+    // Passes over the line that peekPlain() gave.
+    void skip() { m_pending = false; }
 
 private:
     bool nextRaw(QString& line);
@@ -29,6 +35,8 @@ private:
     void collectLabels(const Progress& progress);
 
     InputText* m_text = nullptr;
+    QByteArrayView m_pendingBytes; // a line of the text read by peekPlain() and not taken yet
+    bool m_pending = false;
     LineList* m_list = nullptr;
     qsizetype m_at = 0; // next line of the list
     Passes m_passes;

@@ -18,6 +18,21 @@ PictureFolder& dossier(std::optional<PictureFolder>& slot, const QString& folder
     return *slot;
 }
 
+// The line without the blanks and controls that the lexer trims from its end.
+QByteArrayView sansBlancsFinaux(QByteArrayView ligne) {
+    qsizetype n = ligne.size();
+    while (n > 0 && uchar(ligne[n - 1]) <= 0x20)
+        --n;
+    return ligne.first(n);
+}
+
+// A folded continuation line, as the loop below tests it on the decoded, trimmed line: one
+// byte is one character, and the trimmed characters are bytes below 0x21.
+bool estSuite(QByteArrayView ligne) {
+    const QByteArrayView l = sansBlancsFinaux(ligne);
+    return l.size() >= 2 && l[0] == ' ';
+}
+
 } // namespace
 
 void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
@@ -75,7 +90,18 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
             TSLOut.append(ligne);
     };
     // Only the first card is read: the rest of the file is never decoded.
-    while (!Fin && TSLin.next(LEX.BUFFER)) {
+    while (!Fin) {
+        // A folded continuation line (photo data, mostly) that no pass changes is copied as the
+        // bytes it was read from, without being decoded and encoded again: the same bytes.
+        if (const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr; brut && estSuite(*brut)) {
+            LaisserEvenements();
+            TSLin.skip();
+            encodees->append(sansBlancsFinaux(*brut));
+            encodees->append("\r\n");
+            continue;
+        }
+        if (!TSLin.next(LEX.BUFFER))
+            break;
         LaisserEvenements();
         DEBUTANALYSE(LEX);
         const QString& ligne = LEX.BUFFER;

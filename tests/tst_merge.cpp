@@ -83,6 +83,35 @@ private slots:
         QVERIFY(r.win.log.isEmpty());
     }
 
+    // Read from a file's text and encoded as it goes (continuation lines copied as bytes), a
+    // file gives the bytes that the list gives, with the X-SYNC pass on and off.
+    void textMatchesList_data() {
+        oneFile_data();
+        QTest::newRow("continuation lines with blanks, controls and Windows-1252 bytes")
+            << QByteArray("BEGIN:VCARD\nPHOTO;ENCODING=b:AAAA\n BBBB  \n \t\x01\n  \n \x80\xE9\xFF \r\nEND:VCARD\n")
+            << QByteArray();
+        QTest::newRow("X-SYNC in a continuation line, CR line ends")
+            << QByteArray("BEGIN:VCARD\rNOTE:a\r b;X-SYNC=1;c:d\r ;X-SYNC\rEND:VCARD\r") << QByteArray();
+        QTest::newRow("one-character continuation, last line without break")
+            << QByteArray("BEGIN:VCARD\nN:A;;;;\n x\n \n y") << QByteArray();
+    }
+    void textMatchesList() {
+        QFETCH(QByteArray, input);
+        for (const bool sync : {true, false}) {
+            MergeRun list;
+            list.win.checks[Ctrl::C_TagSync] = sync;
+            list.add(input);
+            MergeRun text;
+            text.win.checks[Ctrl::C_TagSync] = sync;
+            InputText in;
+            in.loadBytes(QStringLiteral("in.vcf"), input);
+            QByteArray encoded;
+            text.principal.TraitementMVCFToSVCF(in, text.out, &encoded);
+            text.out.appendBytes(encoded, 0, text.out.size());
+            COMPARE_BYTES(encoded, list.bytes());
+        }
+    }
+
     // With the options off, vendor lines and X-SYNC parameters stay.
     void optionsOff() {
         MergeRun r;
