@@ -24,6 +24,9 @@ void SeedElementIDFromClock();
 QString filtreinterdits(const QString& nom);
 // The name rule for output file names, picture look-ups and the processed-files list.
 QString NettoieNom(const QString& text);
+// Length of the run of characters from `lowest` to U+007F that starts the text (sixteen at a
+// time: photo data runs to tens of thousands of them).
+qsizetype asciiRunLength(QStringView text, char16_t lowest = 0);
 // Re-decodes text held as Windows-1252 characters of UTF-8 bytes, when every character maps
 // exactly to one byte and those bytes are valid UTF-8; otherwise returns the text unchanged.
 QString ReDecodeUtf8(const QString& text);

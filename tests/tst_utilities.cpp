@@ -156,6 +156,24 @@ private slots:
         QCOMPARE(NettoieNom(text), cleaned);
     }
 
+    // The run is found the same wherever it ends, inside or at the edge of a block of sixteen.
+    void asciiRun() {
+        const QString ascii = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGH"); // 44
+        QCOMPARE(asciiRunLength(QString()), 0);
+        QCOMPARE(asciiRunLength(ascii), ascii.size());
+        for (qsizetype at = 0; at < ascii.size(); ++at) {
+            for (const char16_t c : {char16_t(0x80), char16_t(0xE9), char16_t(0xFFFF)}) {
+                QString t = ascii;
+                t[at] = QChar(c);
+                QCOMPARE(asciiRunLength(t), at);
+            }
+            QString controls = ascii;
+            controls[at] = QChar(u'\t');
+            QCOMPARE(asciiRunLength(controls), ascii.size());
+            QCOMPARE(asciiRunLength(controls, 0x20), at);
+        }
+    }
+
     void reDecode_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
@@ -167,6 +185,9 @@ private slots:
         QTest::newRow("four-byte") << QStringLiteral("\u00F0\u0178\u02DC\u20AC") << QStringLiteral("\U0001F600");
         QTest::newRow("cut sequence kept") << QStringLiteral("\u00C3") << QStringLiteral("\u00C3");
         QTest::newRow("overlong kept") << QStringLiteral("\u00C0\u00AF") << QStringLiteral("\u00C0\u00AF");
+        QTest::newRow("two-byte after a long ASCII run")
+            << QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyz \u00C3\u00A9")
+            << QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyz \u00E9");
         QTest::newRow("no exact byte kept")
             << QStringLiteral("\u00C3\u00A9\u4E2D") << QStringLiteral("\u00C3\u00A9\u4E2D");
     }
