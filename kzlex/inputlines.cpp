@@ -5,6 +5,18 @@
 
 #include <utility>
 
+namespace {
+
+// Whether the line holds ";X-SYNC": each semicolon is looked at (photo data holds none).
+bool holdsXSync(QByteArrayView line) {
+    for (qsizetype at = line.indexOf(';'); at >= 0; at = line.indexOf(';', at + 1))
+        if (line.sliced(at + 1).startsWith("X-SYNC"))
+            return true;
+    return false;
+}
+
+} // namespace
+
 InputLines::InputLines(InputText& text, Passes passes, const Progress& progress) : m_text(&text), m_passes(passes) {
     m_text->rewind();
     if (m_passes.google)
@@ -80,7 +92,7 @@ const QByteArrayView* InputLines::peekPlain() {
             return nullptr;
         m_pending = true;
     }
-    if (m_passes.xsync && m_pendingBytes.contains(";X-SYNC"))
+    if (m_passes.xsync && holdsXSync(m_pendingBytes))
         return nullptr;
     return &m_pendingBytes;
 }
