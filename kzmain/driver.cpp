@@ -112,8 +112,8 @@ void TF_Principal::ClearOutputs() {
 }
 
 // Reads the input of the contacts, split or phone-book action (`read` does it, letting events
-// run between blocks); false when the run was stopped meanwhile. A read error is not caught here: it leaves
-// B_goClick for the front end to report, before anything was cleared or written.
+// run between blocks); false when the run was stopped meanwhile. A read error is not caught
+// here: it leaves B_goClick for the front end to report, before anything was cleared or written.
 bool TF_Principal::ReadInput(const std::function<void()>& read) {
     try {
         read();
@@ -213,8 +213,8 @@ void TF_Principal::RunMerge() {
 }
 
 // Asks for the output file (message 19 before replacing an existing file; No reopens the dialog
-// on the declined path) and writes the list (or its encoded text). The old file is replaced only once the new one is
-// complete, so a failed write leaves it intact.
+// on the declined path) and writes the list (or its encoded text). The old file is replaced
+// only once the new one is complete, so a failed write leaves it intact.
 void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName,
                               const QString& filter, bool merge, const QByteArray* encoded) {
     QString dir = initialDir;
