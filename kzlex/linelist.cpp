@@ -7,6 +7,7 @@
 #include "kzlex/utilities.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QtEndian>
 #include <cstring>
 
@@ -218,7 +219,6 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
     QStringList lines;
     TextEncoding encoding = TextEncoding::Ansi;
     auto cp1252 = [](QByteArrayView line) { return Cp1252::decode(line); };
-    auto utf8 = [](QByteArrayView line) { return QString::fromUtf8(line); };
 
     if (buf.startsWith("\xFF\xFE") || buf.startsWith("\xFE\xFF")) {
         // UTF-16 is decoded whole.
@@ -280,10 +280,15 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
                 reserved = true;
             }
             auto decodeInto = [&](QStringList& into, const char* from, const char* to) {
-                if (asUtf8)
-                    forEachLine(from, to,
-                                [&](const char* s, const char* t) { into.append(utf8(QByteArrayView(s, t - s))); });
-                else
+                if (asUtf8) {
+                    // A line's leading U+FEFF is text, not a mark to drop (as QString::fromUtf8
+                    // would); a decoder of each thread's own.
+                    QStringDecoder utf8(QStringDecoder::Utf8,
+                                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+                    forEachLine(from, to, [&](const char* s, const char* t) {
+                        into.append(utf8.decode(QByteArrayView(s, t - s)));
+                    });
+                } else
                     forEachLine(from, to,
                                 [&](const char* s, const char* t) { into.append(cp1252(QByteArrayView(s, t - s))); });
             };

@@ -93,6 +93,11 @@ private slots:
                                                   "caf\xC3\xA9\r\nx")
                                     << plain << QStringList{"caf" + eAcute, "x"} << TextEncoding::Utf8;
         QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << plain << QStringList() << TextEncoding::Utf8;
+        QTest::newRow("U+FEFF starting lines after the mark is kept")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF"
+                          "a\r\n\xEF\xBB\xBF"
+                          "b")
+            << plain << QStringList{QStringLiteral("\uFEFFa"), QStringLiteral("\uFEFFb")} << TextEncoding::Utf8;
         QTest::newRow("UTF-16 LE mark") << utf16(QStringLiteral("caf\u00E9\r\n\u4E2D\n"), false) << plain
                                         << QStringList{"caf" + eAcute, QStringLiteral("\u4E2D")}
                                         << TextEncoding::Utf16LE;
@@ -288,6 +293,8 @@ private slots:
         }();
         QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBF"
                                              "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80\r\n\r\n");
+        QTest::newRow("UTF-8, marks after the mark") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                                   "x\r\n\xEF\xBB\xBF\r\n");
         QTest::newRow("UTF-16 LE") << utf16(QStringLiteral("\u00E9\U0001F600\r\n"), false);
         QTest::newRow("UTF-16 BE") << utf16(QStringLiteral("\u00E9\U0001F600\r\n"), true);
     }
