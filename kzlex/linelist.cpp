@@ -412,12 +412,11 @@ void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const 
     qsizetype total = 0;
     for (qsizetype i = from; i < to; ++i)
         total += at(i).size() + 2;
-    auto makeRoom = [&out](qsizetype more) { reserveMore(out, more); };
     switch (m_encoding) {
     case TextEncoding::Ansi: {
         // One byte per code unit at most: encode straight into the buffer.
         const qsizetype had = out.size();
-        makeRoom(total);
+        reserveMore(out, total);
         out.resize(had + total);
         char* d = out.data() + had;
         for (qsizetype i = from; i < to; ++i)
@@ -426,7 +425,7 @@ void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const 
         break;
     }
     case TextEncoding::Utf8:
-        makeRoom((first ? 3 : 0) + total + total / 4);
+        reserveMore(out, (first ? 3 : 0) + total + total / 4);
         if (first)
             out += "\xEF\xBB\xBF";
         for (qsizetype i = from; i < to; ++i) {
@@ -439,7 +438,7 @@ void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const 
         const bool big = m_encoding == TextEncoding::Utf16BE;
         const qsizetype had = out.size();
         const qsizetype more = (first ? 2 : 0) + 2 * total;
-        makeRoom(more);
+        reserveMore(out, more);
         out.resize(had + more);
         auto* d = reinterpret_cast<uchar*>(out.data() + had);
         if (first) {

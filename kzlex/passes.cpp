@@ -140,8 +140,6 @@ private:
 
 GoogleLabels::GoogleLabels() = default;
 GoogleLabels::~GoogleLabels() = default;
-GoogleLabels::GoogleLabels(GoogleLabels&&) noexcept = default;
-GoogleLabels& GoogleLabels::operator=(GoogleLabels&&) noexcept = default;
 
 template <typename View> bool GoogleLabels::collectLine(View line) {
     const qsizetype at = findLabel(line);
@@ -190,6 +188,7 @@ void GoogleLabels::strip(QString& line) const {
     // off the untrimmed line, as it stands.
     if (m_ordered.isEmpty())
         return;
+    Q_ASSERT(m_trie); // finish() was called
     qsizetype b = 0;
     while (b < line.size() && isTrimmed(line.at(b)))
         ++b;

@@ -19,8 +19,6 @@ class GoogleLabels {
 public:
     GoogleLabels();
     ~GoogleLabels();
-    GoogleLabels(GoogleLabels&&) noexcept;
-    GoogleLabels& operator=(GoogleLabels&&) noexcept;
 
     // Notes the prefix of a label line; true when the line is one. The line is text, or the
     // Windows-1252 bytes that decode to it.
@@ -33,7 +31,7 @@ public:
     bool isEmpty() const { return m_ordered.isEmpty(); }
     // Once every line was collected: makes the look-up that strip() uses.
     void finish();
-    // Takes the first listed prefix that begins the line off it.
+    // Takes the first listed prefix that begins the line off it (after finish()).
     void strip(QString& line) const;
 
 private:
