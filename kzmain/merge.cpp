@@ -33,6 +33,28 @@ bool estSuite(QByteArrayView ligne) {
     return l.size() >= 2 && l[0] == ' ';
 }
 
+// A line that the loop below keeps as it stands, as its trimmed bytes: one byte is one
+// character both ways, and its keyword (after the blanks and tabs that the lexer skips) does
+// not begin with E, N, O, P, L or X in either case, as those of the lines it looks at do.
+bool estSansMotCle(QByteArrayView ligne) {
+    qsizetype i = 0;
+    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
+        ++i;
+    if (i == ligne.size())
+        return true;
+    switch (ligne[i] | 0x20) {
+    case 'e':
+    case 'n':
+    case 'o':
+    case 'p':
+    case 'l':
+    case 'x':
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
@@ -91,13 +113,18 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
     };
     // Only the first card is read: the rest of the file is never decoded.
     while (!Fin) {
-        // A folded continuation line (photo data, mostly) that no pass changes is copied as the
-        // bytes it was read from, without being decoded and encoded again: the same bytes.
-        if (const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr; brut && estSuite(*brut)) {
+        // A folded continuation line (photo data, mostly) or a plain line that no pass changes is
+        // copied as the bytes it was read from, without being decoded and encoded again: the same
+        // bytes. An empty line is dropped, as below.
+        if (const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr;
+            brut && (estSuite(*brut) || estSansMotCle(*brut))) {
             LaisserEvenements();
             TSLin.skip();
-            encodees->append(sansBlancsFinaux(*brut));
-            encodees->append("\r\n");
+            const QByteArrayView garde = sansBlancsFinaux(*brut);
+            if (!garde.isEmpty()) {
+                encodees->append(garde);
+                encodees->append("\r\n");
+            }
             continue;
         }
         if (!TSLin.next(LEX.BUFFER))

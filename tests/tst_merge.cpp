@@ -31,6 +31,15 @@ struct MergeRun {
         principal.TraitementMVCFToSVCF(in, out);
     }
     QByteArray bytes() const { return out.toBytes(); }
+    // The same call on the file's text, encoded as it goes, as the driver makes it; the merged bytes.
+    QByteArray addText(const QByteArray& text) {
+        InputText in;
+        in.loadBytes(QStringLiteral("in.vcf"), text);
+        QByteArray encoded;
+        principal.TraitementMVCFToSVCF(in, out, &encoded);
+        out.appendBytes(encoded, 0, out.size());
+        return encoded;
+    }
 };
 
 const QString kDoneFr = QStringLiteral("--> Conversion terminée");
@@ -94,22 +103,36 @@ private slots:
             << QByteArray("BEGIN:VCARD\rNOTE:a\r b;X-SYNC=1;c:d\r ;X-SYNC\rEND:VCARD\r") << QByteArray();
         QTest::newRow("one-character continuation, last line without break")
             << QByteArray("BEGIN:VCARD\nN:A;;;;\n x\n \n y") << QByteArray();
+        QTest::newRow("keywords in any case, after blanks and tabs, or not ASCII")
+            << QByteArray("begin:vcard\n\tn:Dupont;Jean\n org:Acme\r\n\t x-a:1\nX-B:2\nnote:n\n"
+                          "Photo;VALUE=uri:p\n\tlogo:l\nFN:Z\xC3\xA9\nTEL:1 \t\n\t\n \nEMAIL:a@b\nENd:VCARD\nTEL:2\n")
+            << QByteArray();
+        QTest::newRow("UTF-8 with its mark: accented and Cyrillic lines")
+            << QByteArray("\xEF\xBB\xBF"
+                          "BEGIN:VCARD\nFN:Z\xC3\xA9\nTITLE:\xD0\x96\nEND:VCARD\n")
+            << QByteArray();
+        QTest::newRow("lines after a card without its end")
+            << QByteArray("BEGIN:VCARD\nFN:A\nX-SYNC:1\nTEL;X-SYNC=2:3\nBEGIN:VCARD\nFN:B\n") << QByteArray();
     }
     void textMatchesList() {
         QFETCH(QByteArray, input);
-        for (const bool sync : {true, false}) {
-            MergeRun list;
-            list.win.checks[Ctrl::C_TagSync] = sync;
-            list.add(input);
-            MergeRun text;
-            text.win.checks[Ctrl::C_TagSync] = sync;
-            InputText in;
-            in.loadBytes(QStringLiteral("in.vcf"), input);
-            QByteArray encoded;
-            text.principal.TraitementMVCFToSVCF(in, text.out, &encoded);
-            text.out.appendBytes(encoded, 0, text.out.size());
-            COMPARE_BYTES(encoded, list.bytes());
-        }
+        for (const bool sync : {true, false})
+            for (const bool tagX : {true, false}) {
+                // The same lines, read as the text is (a UTF-8 mark is not part of them).
+                InputText lines;
+                lines.loadBytes(QStringLiteral("in.vcf"), input);
+                LineList listed;
+                for (QString line; lines.next(line);)
+                    listed.append(line);
+                MergeRun list;
+                list.win.checks[Ctrl::C_TagSync] = sync;
+                list.win.checks[Ctrl::C_TagX] = tagX;
+                list.principal.TraitementMVCFToSVCF(listed, list.out);
+                MergeRun text;
+                text.win.checks[Ctrl::C_TagSync] = sync;
+                text.win.checks[Ctrl::C_TagX] = tagX;
+                COMPARE_BYTES(text.addText(input), list.bytes());
+            }
     }
 
     // With the options off, vendor lines and X-SYNC parameters stay.
@@ -164,17 +187,25 @@ private slots:
         QFETCH(QByteArray, card);
         QFETCH(bool, myPhoneOut);
         QFETCH(QByteArray, tail);
-        MergeRun r;
-        r.win.checks[Ctrl::C_MyphoneOut] = myPhoneOut;
-        // Names in another case are found too.
-        QVERIFY(writeBytes(r.photos + QStringLiteral("/DUPONT jean.jpg"), "photo"));
-        QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
-        QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_acme.JPG"), "logo_"));
-        QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme;Sales.jpg"), "sales"));
-        r.add(card);
-        const QByteArray out = r.bytes();
-        QVERIFY2(out.endsWith(crlf(tail)), out.constData());
-        QVERIFY(r.win.log.isEmpty());
+        // From a list, and from the file's text as the driver reads it.
+        for (const bool text : {false, true}) {
+            MergeRun r;
+            r.win.checks[Ctrl::C_MyphoneOut] = myPhoneOut;
+            // Names in another case are found too.
+            QVERIFY(writeBytes(r.photos + QStringLiteral("/DUPONT jean.jpg"), "photo"));
+            QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
+            QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_acme.JPG"), "logo_"));
+            QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme;Sales.jpg"), "sales"));
+            QByteArray out;
+            if (text) {
+                out = r.addText(card);
+            } else {
+                r.add(card);
+                out = r.bytes();
+            }
+            QVERIFY2(out.endsWith(crlf(tail)), out.constData());
+            QVERIFY(r.win.log.isEmpty());
+        }
     }
 
     void picturesOptionsOff() {
