@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -397,6 +398,15 @@ void LineList::appendAnsiLine(QByteArray& out, QStringView line) {
     out.resize(had + line.size() + 2);
     char* d = putAnsiLine(out.data() + had, line);
     out.truncate(d - out.data());
+}
+
+void LineList::appendEncodedLine(QByteArray& out, QByteArrayView line) {
+    const qsizetype had = out.size();
+    reserveMore(out, line.size() + 2);
+    out.resize(had + line.size() + 2);
+    char* d = std::copy_n(line.data(), line.size(), out.data() + had);
+    d[0] = '\r';
+    d[1] = '\n';
 }
 
 QByteArray LineList::toBytes() const {

@@ -49,6 +49,9 @@ public:
     void appendBytes(QByteArray& out, qsizetype from, qsizetype to) const;
     // Appends one line as a list built in memory (Windows-1252) writes it.
     static void appendAnsiLine(QByteArray& out, QStringView line);
+    // The same for a line already in those bytes. Both grow `out` in place, by half at least:
+    // QByteArray's own append copies a large text into a new block at every doubling.
+    static void appendEncodedLine(QByteArray& out, QByteArrayView line);
     // Splits decoded text into lines at CR LF, CR and LF (no extra empty last line).
     static QStringList splitLines(const QString& text);
 

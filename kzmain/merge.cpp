@@ -120,11 +120,8 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
             brut && (estSuite(*brut) || estSansMotCle(*brut))) {
             LaisserEvenements();
             TSLin.skip();
-            const QByteArrayView garde = sansBlancsFinaux(*brut);
-            if (!garde.isEmpty()) {
-                encodees->append(garde);
-                encodees->append("\r\n");
-            }
+            if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
+                LineList::appendEncodedLine(*encodees, garde);
             continue;
         }
         if (!TSLin.next(LEX.BUFFER))
