@@ -12,6 +12,28 @@ constexpr size_t kResumeAt = 8;
 // A sleeping thread is woken once this many files wait (or when the caller waits for it): a
 // wake-up is a system call, too dear to pay for every small file.
 constexpr size_t kWakeAt = 4;
+// Buffers kept for the next files: as many as can wait, and none larger than this.
+constexpr size_t kMaxSpares = kMaxWaiting + 2;
+constexpr qsizetype kMaxSpareSize = 1 << 20;
+
+// Keeps `buffer`, emptied, when it is worth keeping.
+template <typename Buffer> void keepSpare(std::vector<Buffer>& spares, Buffer& buffer) {
+    if (spares.size() >= kMaxSpares || buffer.capacity() > kMaxSpareSize)
+        return;
+    buffer.truncate(0); // a buffer shared with the caller is let go here instead
+    if (buffer.capacity() > 0)
+        spares.push_back(std::move(buffer));
+}
+
+template <typename Buffer> Buffer takeSpare(std::mutex& mutex, std::vector<Buffer>& spares) {
+    std::lock_guard lock(mutex);
+    if (spares.empty())
+        return Buffer();
+    Buffer spare = std::move(spares.back());
+    spares.pop_back();
+    return spare;
+}
+
 } // namespace
 
 FileWriter::FileWriter(OnFailure onFailure) : m_onFailure(onFailure), m_thread([this] { run(); }) {}
@@ -47,6 +69,14 @@ void FileWriter::queue(Job job) {
         m_changed.notify_all();
 }
 
+QByteArray FileWriter::spareBytes() {
+    return takeSpare(m_mutex, m_spareBytes);
+}
+
+QString FileWriter::spareText() {
+    return takeSpare(m_mutex, m_spareTexts);
+}
+
 void FileWriter::waitAll() {
     std::unique_lock lock(m_mutex);
     if (m_writerWaiting && !m_queue.empty())
@@ -75,17 +105,26 @@ void FileWriter::run() {
         m_busy = !drop;
         lock.unlock();
         std::exception_ptr failure;
+        const bool fromText = !job.text.isNull();
         if (!drop) {
             try {
-                if (!job.text.isNull())
+                if (fromText)
                     job.data = job.text.toUtf8();
                 WriteFileAtomic(job.fileName, job.data);
             } catch (...) {
                 failure = std::current_exception();
             }
         }
-        job = Job();
+        job.fileName = QString();
+        if (fromText)
+            job.data = QByteArray(); // made here: freed here
         lock.lock();
+        // The caller's buffer goes back to it.
+        if (fromText)
+            keepSpare(m_spareTexts, job.text);
+        else
+            keepSpare(m_spareBytes, job.data);
+        job = Job();
         if (failure) {
             m_failures.push_back(failure);
             m_failed = true;

@@ -32,6 +32,12 @@ public:
     void write(const QString& fileName, QByteArray data);
     // Queues a file of text, encoded as UTF-8 on the writing thread.
     void writeUtf8(const QString& fileName, QString text);
+    // A buffer given with an earlier file and written since, emptied with its room kept, for
+    // the next file's contents; an empty one when there is none. Memory that went to the
+    // writing thread and was freed there would be given back to the system and asked for
+    // again every few files.
+    QByteArray spareBytes();
+    QString spareText();
     // Waits until every queued file is written (or dropped).
     void waitAll();
     // The errors of the writes that failed since the last call, in order (each a FileWriteError,
@@ -52,6 +58,8 @@ private:
     std::condition_variable m_changed;
     std::deque<Job> m_queue;
     std::vector<std::exception_ptr> m_failures;
+    std::vector<QByteArray> m_spareBytes;
+    std::vector<QString> m_spareTexts;
     bool m_busy = false; // the thread is writing a job taken off the queue
     bool m_closing = false;
     bool m_failed = false;          // a write failed: with Drop, later files are not written

@@ -260,10 +260,11 @@ void ContactConversion::finCarte() {
     NomFichierCourant = JoinPath(P.NomRepSortie, nomDeFichier(compteur + QLatin1Char(' ') + NomPrenom, suffixe));
 
     // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
-    // the writing thread whole (not shared), and the next card starts a buffer of the same size.
+    // the writing thread whole (not shared), and the next card starts a buffer of the same size,
+    // one that the writing thread is done with when there is one.
     const qsizetype taille = TSLOut.capacity();
     writer.writeUtf8(NomFichierCourant, std::move(TSLOut));
-    TSLOut = QString();
+    TSLOut = writer.spareText();
     TSLOut.reserve(taille);
     win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
     viderCarte();

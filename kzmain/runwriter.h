@@ -30,6 +30,10 @@ public:
         m_writer.writeUtf8(fileName, std::move(text));
     }
 
+    // An emptied buffer of a written file, for the next one (FileWriter::spareBytes).
+    QByteArray spareBytes() { return m_writer.spareBytes(); }
+    QString spareText() { return m_writer.spareText(); }
+
     // Waits for every file; reports what failed.
     void finish() {
         m_writer.waitAll();

@@ -78,6 +78,7 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
         const qsizetype taille = carte.octets.size();
         writer.write(NomFichierCourant, std::move(carte.octets));
         carte = CarteSplit();
+        carte.octets = writer.spareBytes();
         carte.octets.reserve(taille); // the next card is likely of a similar size
         ETAT = E_Deb;
     };

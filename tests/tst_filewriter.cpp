@@ -74,6 +74,35 @@ private slots:
         }
         QCOMPARE(QDir(path(QStringLiteral("end"))).entryList(QDir::Files | QDir::Hidden).size(), 100);
     }
+
+    // Buffers come back emptied, with their room, for the next files; one the caller still
+    // shares is left as it was.
+    void sparesComeBackEmpty() {
+        QVERIFY(QDir().mkpath(path(QStringLiteral("spares"))));
+        FileWriter writer;
+        QCOMPARE(writer.spareBytes().capacity(), 0);
+        QByteArray kept(5000, 'k');
+        QString keptText(5000, u'é');
+        writer.write(path(QStringLiteral("spares/shared.txt")), kept);
+        writer.writeUtf8(path(QStringLiteral("spares/shared-text.txt")), keptText);
+        for (int i = 0; i < 3; ++i) {
+            writer.write(path(QStringLiteral("spares/%1.txt").arg(i)), QByteArray(4000, char('a' + i)));
+            writer.writeUtf8(path(QStringLiteral("spares/%1-text.txt").arg(i)), QString(4000, QChar(u'α' + i)));
+        }
+        writer.waitAll();
+        QVERIFY(writer.takeFailures().empty());
+        QCOMPARE(kept, QByteArray(5000, 'k'));
+        QCOMPARE(keptText, QString(5000, u'é'));
+        QCOMPARE(read(QStringLiteral("spares/2.txt")), QByteArray(4000, 'c'));
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray bytes = writer.spareBytes();
+            QVERIFY(bytes.isEmpty());
+            QVERIFY(bytes.capacity() >= 4000);
+            const QString text = writer.spareText();
+            QVERIFY(text.isEmpty());
+            QVERIFY(text.capacity() >= 4000);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFileWriter)
