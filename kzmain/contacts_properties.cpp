@@ -4,6 +4,8 @@
 #define QT_USE_QSTRINGBUILDER
 #include "kzmain/contacts_p.h"
 
+#include <span>
+
 namespace {
 
 QString majusculesAscii(QString s) {
@@ -53,6 +55,15 @@ QString sansInterdits(const QString& s) {
         }
     }
     return out;
+}
+
+// Characters from U+0020 to U+007F other than "&", "<" and ">": picture data that every step
+// below would leave as it is (base64 is made of them). One pass without a branch per character.
+bool donneesSimples(QStringView s) {
+    bool autre = false;
+    for (const char16_t c : std::span(s.utf16(), size_t(s.size())))
+        autre |= (c < 0x20) | (c > 0x7F) | (c == u'&') | (c == u'<') | (c == u'>');
+    return !autre;
 }
 
 // "&", "<" and ">" as entities: enough for text that does not go through the value escaping.
@@ -377,41 +388,54 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
     ListeItems[ItemPhoto].B = true;
     ajouteItem(ItemPhoto, INDENT + 3, QStringLiteral("<c:Photo c:ElementID=") + idAttr() + QLatin1Char('>'));
 
-    const QString donnees = sansInterdits(ReDecodeUtf8(BUFFER.mid(J1)));
+    const QStringView brute = QStringView(BUFFER).sliced(J1);
     if (!reference) {
         ajouteItem(ItemPhoto, INDENT + 6, u"<c:Value c:ContentType=\"image/jpeg\">");
         // Base64 lines: CR LF pairs removed, padded to a multiple of four, 78 characters a line.
-        QString D = donnees;
-        if (D.contains(u'\r')) {
-            QString sansCrLf(D.size(), Qt::Uninitialized);
-            const char16_t* src = reinterpret_cast<const char16_t*>(D.constData());
-            char16_t* dst = reinterpret_cast<char16_t*>(sansCrLf.data());
-            qsizetype k = 0;
-            for (qsizetype i = 0; i < D.size(); ++i) {
-                if (src[i] == u'\r' && i + 1 < D.size() && src[i + 1] == u'\n')
-                    ++i;
-                else
-                    dst[k++] = src[i];
+        // Plain data, as base64 mostly is, is cut from the line as it stands.
+        QString D;
+        const bool simple = donneesSimples(brute);
+        if (!simple) {
+            D = sansInterdits(ReDecodeUtf8(brute.toString()));
+            if (D.contains(u'\r')) {
+                QString sansCrLf(D.size(), Qt::Uninitialized);
+                const char16_t* src = reinterpret_cast<const char16_t*>(D.constData());
+                char16_t* dst = reinterpret_cast<char16_t*>(sansCrLf.data());
+                qsizetype k = 0;
+                for (qsizetype i = 0; i < D.size(); ++i) {
+                    if (src[i] == u'\r' && i + 1 < D.size() && src[i + 1] == u'\n')
+                        ++i;
+                    else
+                        dst[k++] = src[i];
+                }
+                sansCrLf.truncate(k);
+                D = sansCrLf;
             }
-            sansCrLf.truncate(k);
-            D = sansCrLf;
         }
-        if (D.size() % 4 != 0)
-            D.append(QString(4 - D.size() % 4, QLatin1Char('=')));
+        const QStringView donnees = simple ? brute : QStringView(D);
+        const bool brut = simple || (!D.contains(u'&') && !D.contains(u'<') && !D.contains(u'>'));
         QString& L = ListeItems[ItemPhoto].L;
-        L.reserve(L.size() + D.size() + D.size() / 78 * 2 + 2);
-        const bool brut = !D.contains(u'&') && !D.contains(u'<') && !D.contains(u'>');
-        for (qsizetype i = 0; i < D.size(); i += 78) {
-            const QStringView morceau = QStringView(D).mid(i, 78);
-            if (brut)
-                ajoute(L, 0, morceau);
-            else
-                ajoute(L, 0, echappeBalises(morceau));
-        }
+        L.reserve(L.size() + donnees.size() + donnees.size() / 78 * 2 + 6);
+        auto lignes = [&](QStringView texte) {
+            for (qsizetype i = 0; i < texte.size(); i += 78) {
+                const QStringView morceau = texte.mid(i, 78);
+                if (brut)
+                    ajoute(L, 0, morceau);
+                else
+                    ajoute(L, 0, echappeBalises(morceau));
+            }
+        };
+        // The padding goes to the last line: only that part is copied.
+        const qsizetype bourrage = (4 - donnees.size() % 4) % 4;
+        const qsizetype entieres = bourrage == 0 ? donnees.size() : donnees.size() / 78 * 78;
+        lignes(donnees.first(entieres));
+        if (bourrage != 0)
+            lignes(QString(donnees.sliced(entieres) + QString(bourrage, QLatin1Char('='))));
         ajouteItem(ItemPhoto, INDENT + 6, u"</c:Value>");
     } else {
         ajouteItem(ItemPhoto, INDENT + 6,
-                   QStringLiteral("<c:Url>") + echappeBalises(donnees) + QStringLiteral("</c:Url>"));
+                   QStringLiteral("<c:Url>") + echappeBalises(sansInterdits(ReDecodeUtf8(brute.toString()))) +
+                       QStringLiteral("</c:Url>"));
     }
     ajouteItem(ItemPhoto, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemPhoto, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));

@@ -487,6 +487,37 @@ private slots:
         QCOMPARE(elementTexts(doc, QStringLiteral("Url")).join(u'|'), url);
     }
 
+    // Data lines are padded to a multiple of four, then cut every 78 characters, the padding
+    // included: around the cuts, and for data that must first be cleaned (a control character).
+    void pictureLayout_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("control");
+        for (const int size : {76, 77, 78, 79, 154, 155, 156, 233, 234})
+            for (const bool control : {false, true})
+                QTest::addRow("%d%s", size, control ? ", control" : "") << size << control;
+    }
+    void pictureLayout() {
+        QFETCH(int, size);
+        QFETCH(bool, control);
+        QByteArray data;
+        for (int i = 0; i < size; ++i)
+            data.append("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[i % 64]);
+        QByteArray line = "PHOTO:" + data.left(40) + (control ? "\x01" : "") + data.mid(40, 50);
+        for (qsizetype i = 90; i < data.size(); i += 60)
+            line += "\n " + data.mid(i, 60); // folded
+        ContactRun r;
+        r.run(card(line));
+        const QStringList lines = r.only().split(QStringLiteral("\r\n"));
+        const qsizetype v = lines.indexOf(QStringLiteral("         <c:Value c:ContentType=\"image/jpeg\">"));
+        const qsizetype end = lines.indexOf(QStringLiteral("         </c:Value>"));
+        QVERIFY(v > 0 && end > v);
+        const QString padded = QString::fromLatin1(data) + QString((4 - size % 4) % 4, u'=');
+        QStringList expected;
+        for (qsizetype i = 0; i < padded.size(); i += 78)
+            expected.append(padded.mid(i, 78));
+        QCOMPARE(lines.mid(v + 1, end - v - 1), expected);
+    }
+
     void folderPictures() {
         const QByteArray jpeg = fakeJpeg();
         ContactRun r;
