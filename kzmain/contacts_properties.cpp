@@ -4,6 +4,7 @@
 #define QT_USE_QSTRINGBUILDER
 #include "kzmain/contacts_p.h"
 
+#include <QStringMatcher>
 #include <span>
 
 namespace {
@@ -376,7 +377,9 @@ void ContactConversion::TraiteAutre() {
 
 void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER) {
     const qsizetype J1 = BUFFER.indexOf(QLatin1Char(':')) + 1;
-    const bool reference = BUFFER.contains(u"VALUE=uri");
+    // Anywhere in the line, picture data included: a skipping search, as the data is long.
+    static const QStringMatcher valeurUri(u"VALUE=uri");
+    const bool reference = valeurUri.indexIn(QStringView(BUFFER)) >= 0;
     if (BUFFER.size() <= J1)
         return;
     ATTRIBUT = TYPEPHOTO == u"PHOTO" ? QStringLiteral("UserTile") : QStringLiteral("Logo");
