@@ -4,6 +4,8 @@
 #define QT_USE_QSTRINGBUILDER
 #include "kzmain/contacts_p.h"
 
+#include "kzlex/unfoldahead.h"
+
 #include <algorithm>
 
 namespace {
@@ -86,22 +88,11 @@ void ContactConversion::run(InputLines& TSLin) {
     optLogos = win.isChecked(Ctrl::C_Logos);
     Langue = P.Langue;
 
-    // The line after the one being read: unfolding looks one line ahead.
-    QString suivante;
-    bool reste = TSLin.next(suivante);
-    for (qsizetype I = 0; reste;) {
+    // The input is decoded, passed and unfolded on another thread, ahead of this one.
+    UnfoldAhead lignes(TSLin);
+    for (qsizetype numero = 0; lignes.next(LEX.BUFFER, numero);) {
         P.LaisserEvenements();
-        ligneCourante = I + 1;
-        // Unfolding: a following line that starts with one blank continues this one. The
-        // line read before takes the place of the next one, whose storage it reuses.
-        LEX.BUFFER.swap(suivante);
-        ++I;
-        reste = TSLin.next(suivante);
-        while (reste && suivante.startsWith(QLatin1Char(' '))) {
-            LEX.BUFFER.append(QStringView(suivante).mid(1));
-            ++I;
-            reste = TSLin.next(suivante);
-        }
+        ligneCourante = numero;
         DEBUTANALYSE(LEX);
         dispatch();
     }

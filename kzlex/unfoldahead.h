@@ -1,0 +1,60 @@
+#pragma once
+// The unfolded lines of an input (a line joined with the blank-led lines that continue it),
+// made on a thread of their own, ahead of the conversion that reads them: decoding, the input
+// passes and the unfolding run beside the conversion.
+#include "kzlex/inputlines.h"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class UnfoldAhead {
+public:
+    // Reads `lines` from where they stand; they are not to be used elsewhere until the end.
+    explicit UnfoldAhead(InputLines& lines);
+    // Stops the thread; lines made and not taken are dropped.
+    ~UnfoldAhead();
+    UnfoldAhead(const UnfoldAhead&) = delete;
+    UnfoldAhead& operator=(const UnfoldAhead&) = delete;
+
+    // The next unfolded line into `line` (its storage reused), and in `number` the input line
+    // (from 1, as InputLines hands them out) where it begins; false after the last. Throws what
+    // reading the input threw, at its place.
+    bool next(QString& line, qsizetype& number);
+
+private:
+    // Unfolded lines one after the other in one text: line k ends at ends[k].
+    struct Batch {
+        QString text;
+        std::vector<qsizetype> ends;
+        std::vector<qsizetype> numbers;
+        size_t taken = 0;
+        std::exception_ptr failure; // after the lines, when reading failed there
+        bool last = false;          // nothing follows
+    };
+    void run();
+    // Fills `batch` with the next lines (at most a batch's worth); false when the input ended.
+    bool fill(Batch& batch);
+    bool nextBatch();
+
+    InputLines& m_lines;
+    // The reading side's state: the line read ahead of the one being unfolded.
+    QString m_suivante;
+    bool m_reste = false;
+    qsizetype m_lu = 0; // lines read so far
+
+    Batch m_current;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_ready;
+    std::vector<Batch> m_spares;
+    bool m_closing = false;
+    bool m_readerWaiting = false;
+    bool m_userWaiting = false;
+    bool m_threaded = false; // false when no thread could be started: next() reads itself
+    bool m_ended = false;    // the last batch was taken
+    std::thread m_thread;
+};
