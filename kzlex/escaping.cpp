@@ -95,6 +95,16 @@ QString withoutForbidden(const QString& text) {
 QString TraiteLigneContact(const QString& S) {
     if (S.isEmpty())
         return QString();
+    // Printable ASCII with nothing to escape, the usual value, is settled in one pass without a
+    // branch per character: every step below would leave it as it is.
+    const char16_t* s = reinterpret_cast<const char16_t*>(S.utf16());
+    unsigned autre = 0;
+    for (qsizetype i = 0; i < S.size(); ++i) {
+        const unsigned c = s[i];
+        autre |= (c - 0x20u > 0x5Fu) | (c == 0x26u) | ((c | 2u) == 0x3Eu) | (c == 0x22u) | (c == 0x5Cu);
+    }
+    if (autre == 0)
+        return S.front() == u' ' ? S.mid(1) : S;
     const QString text = withoutForbidden(ReDecodeUtf8(S));
     const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
