@@ -76,6 +76,9 @@ private:
     bool BPhotoLogo = false;
     QString ATTRIBUT;
     QString NomFichierCourant;
+    // The log line of an unknown tag, and the card count it was made for.
+    QString tagInconnu;
+    qint64 tagInconnuCarte = -1;
     // The creation-date line, made again only when the second changes.
     qint64 dateSecondes = 0;
     QString dateLigne;

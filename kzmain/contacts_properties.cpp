@@ -384,7 +384,12 @@ void ContactConversion::TraiteAutre() {
             return;
     if (nom == u"X" && SEPARATEUR(LEX, u"-"))
         return; // vendor extension
-    win.appendLog(Mess(Langue, 6) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')'));
+    // The same first line for every unknown tag of a card: made once per card.
+    if (tagInconnuCarte != NoEnr || tagInconnu.isNull()) {
+        tagInconnuCarte = NoEnr;
+        tagInconnu = Mess(Langue, 6) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
+    }
+    win.appendLog(tagInconnu);
     win.appendLog(ReDecodeUtf8(LEX.BUFFER));
 }
 
