@@ -171,6 +171,23 @@ bool IDENTPATERN(LECTYPE& LECTEUR, QStringView NOM) {
     return true;
 }
 
+char16_t DEBUTIDENT(const LECTYPE& LECTEUR) {
+    // IDENTPATERN's first steps, as it takes them.
+    if (LECTEUR.T != CARACTERE)
+        return 0;
+    const qsizetype len = LECTEUR.BUFFER.size();
+    const QChar* d = LECTEUR.BUFFER.constData();
+    qsizetype pos = qMax<qsizetype>(LECTEUR.INDEX, 0);
+    char16_t c = LECTEUR.CH.unicode();
+    while (c == u' ' || c == u'\t') {
+        if (pos >= len)
+            return 0;
+        ++pos;
+        c = upperChar(d[pos - 1].unicode());
+    }
+    return c;
+}
+
 QString IDENTSEP(LECTYPE& LECTEUR, QChar SEP) {
     SAUTERBLANCS(LECTEUR);
     // Steps over the separator the caller stands on.

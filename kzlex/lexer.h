@@ -22,4 +22,8 @@ bool ALPHABETIQUE(QChar CH);
 bool SEPARATEUR(LECTYPE& LECTEUR, QStringView DESIRE);
 bool IDENTIFICATEUR(LECTYPE& LECTEUR, QString& NOM);
 bool IDENTPATERN(LECTYPE& LECTEUR, QStringView NOM);
+// The upper-case character with which IDENTPATERN would begin to compare at the reading
+// position, after the blanks and tabs it steps over; 0 where it would compare nothing. A
+// keyword that does not begin with it cannot match there. Touches nothing.
+char16_t DEBUTIDENT(const LECTYPE& LECTEUR);
 QString IDENTSEP(LECTYPE& LECTEUR, QChar SEP);

@@ -113,35 +113,50 @@ void ContactConversion::run(InputLines& TSLin) {
 }
 
 void ContactConversion::dispatch() {
+    // A keyword test looks further only when the identifier begins with the keyword's letter,
+    // read again whenever a test has moved the reading position.
+    qsizetype vuIndex = -1;
+    TYPLEX vuT = FINLIGNE;
+    QChar vuCH;
+    char16_t lettre = 0;
+    auto mot = [&](QStringView motCle) {
+        if (LEX.INDEX != vuIndex || LEX.T != vuT || LEX.CH != vuCH) {
+            vuIndex = LEX.INDEX;
+            vuT = LEX.T;
+            vuCH = LEX.CH;
+            lettre = DEBUTIDENT(LEX);
+        }
+        return motCle.front() == lettre && IDENTPATERN(LEX, motCle);
+    };
     // One shared scan: a chain whose first steps succeed leaves the record after them, and the
     // later tests start from there (BEGIN:VCALENDAR ends as the unknown tag VCALENDAR).
-    if (IDENTPATERN(LEX, u"PHOTO"))
+    if (mot(u"PHOTO"))
         TraitementPhoto(QStringLiteral("PHOTO"), LEX.BUFFER);
-    else if (IDENTPATERN(LEX, u"LOGO"))
+    else if (mot(u"LOGO"))
         TraitementPhoto(QStringLiteral("LOGO"), LEX.BUFFER);
-    else if (IDENTPATERN(LEX, u"BEGIN") && SEPARATEUR(LEX, u":") && IDENTPATERN(LEX, u"VCARD"))
+    else if (mot(u"BEGIN") && SEPARATEUR(LEX, u":") && mot(u"VCARD"))
         debutCarte();
-    else if (IDENTPATERN(LEX, u"END") && SEPARATEUR(LEX, u":") && IDENTPATERN(LEX, u"VCARD"))
+    else if (mot(u"END") && SEPARATEUR(LEX, u":") && mot(u"VCARD"))
         finCarte();
-    else if (IDENTPATERN(LEX, u"N") && (SEPARATEUR(LEX, u";") || SEPARATEUR(LEX, u":")))
+    else if (mot(u"N") && (SEPARATEUR(LEX, u";") || SEPARATEUR(LEX, u":")))
         TraiteNom();
-    else if (IDENTPATERN(LEX, u"URL"))
+    else if (mot(u"URL"))
         TraiteUrl();
-    else if (IDENTPATERN(LEX, u"TEL"))
+    else if (mot(u"TEL"))
         TraiteTel();
-    else if (IDENTPATERN(LEX, u"ADR"))
+    else if (mot(u"ADR"))
         TraiteAdr();
-    else if (IDENTPATERN(LEX, u"EMAIL"))
+    else if (mot(u"EMAIL"))
         TraiteEmail();
-    else if (IDENTPATERN(LEX, u"NOTE"))
+    else if (mot(u"NOTE"))
         TraiteNote();
-    else if (IDENTPATERN(LEX, u"TITLE"))
+    else if (mot(u"TITLE"))
         TraiteTitre();
-    else if (IDENTPATERN(LEX, u"FN"))
+    else if (mot(u"FN"))
         TraiteFN();
-    else if (IDENTPATERN(LEX, u"BDAY"))
+    else if (mot(u"BDAY"))
         TraiteAnniversaire();
-    else if (IDENTPATERN(LEX, u"ORG"))
+    else if (mot(u"ORG"))
         TraiteOrg();
     else
         TraiteAutre();
