@@ -79,8 +79,21 @@ void ContactConversion::ajoute(QString& buffer, int indent, QStringView text) {
     out[1] = u'\n';
 }
 
-QString ContactConversion::idAttr() {
-    return QLatin1Char('"') + ElementID() + QLatin1Char('"');
+void ContactConversion::ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces) {
+    const qsizetype debut = buffer.size();
+    const qsizetype blancs = qMax(indent, 0);
+    qsizetype total = debut + blancs + 2;
+    for (QStringView piece : pieces)
+        total += piece.size();
+    if (total > buffer.capacity())
+        buffer.reserve(qMax(total, 2 * buffer.capacity()));
+    buffer.resize(total);
+    char16_t* out = reinterpret_cast<char16_t*>(buffer.data()) + debut;
+    out = std::fill_n(out, blancs, u' ');
+    for (QStringView piece : pieces)
+        out = std::copy_n(piece.utf16(), piece.size(), out);
+    out[0] = u'\r';
+    out[1] = u'\n';
 }
 
 void ContactConversion::run(InputLines& TSLin) {
@@ -209,8 +222,8 @@ void ContactConversion::debutCarte() {
     ajoute(TSLOut, INDENT, ligneDateCreation());
     ajoute(TSLOut, INDENT, u"<c:Extended xsi:nil=\"true\"/>");
     ajoute(TSLOut, INDENT, u"<c:ContactIDCollection>");
-    ajoute(TSLOut, INDENT + 3, QStringLiteral("<c:ContactID c:ElementID=") + idAttr() + QLatin1Char('>'));
-    ajoute(TSLOut, INDENT + 6, QStringLiteral("<c:Value>") + ElementID() + QStringLiteral("</c:Value>"));
+    ajoute(TSLOut, INDENT + 3, {u"<c:ContactID c:ElementID=\"", ElementID(), u"\">"});
+    ajoute(TSLOut, INDENT + 6, {u"<c:Value>", ElementID(), u"</c:Value>"});
     ajoute(TSLOut, INDENT + 3, u"</c:ContactID>");
     ajoute(TSLOut, INDENT, u"</c:ContactIDCollection>");
     ConvertContactInit();
@@ -219,17 +232,16 @@ void ContactConversion::debutCarte() {
 void ContactConversion::ConvertContactInit() {
     for (int i = 0; i < ItemCount; ++i) {
         ListeItems[i].B = false;
-        ajoute(ListeItems[i].L, INDENT, QStringLiteral("<c:") + CollectionTags[i].toString() + QLatin1Char('>'));
+        ajoute(ListeItems[i].L, INDENT, {u"<c:", CollectionTags[i], u">"});
     }
-    ajouteItem(ItemPosition, INDENT + 3, QStringLiteral("<c:Position c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemPosition, INDENT + 3, {u"<c:Position c:ElementID=\"", ElementID(), u"\">"});
 }
 
 void ContactConversion::ConvertContactFin() {
-    ajouteItem(ItemEmail, INDENT + 3,
-               QStringLiteral("<c:EmailAddress c:ElementID=") + idAttr() + QStringLiteral(" xsi:nil=\"true\"/>"));
+    ajouteItem(ItemEmail, INDENT + 3, {u"<c:EmailAddress c:ElementID=\"", ElementID(), u"\" xsi:nil=\"true\"/>"});
     for (int i = 0; i < ItemCount; ++i)
         if (i != ItemPosition)
-            ajoute(ListeItems[i].L, INDENT, QStringLiteral("</c:") + CollectionTags[i].toString() + QLatin1Char('>'));
+            ajoute(ListeItems[i].L, INDENT, {u"</c:", CollectionTags[i], u">"});
     ajouteItem(ItemPosition, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemPosition, INDENT + 9, u"<c:Label>Business</c:Label>");
     ajouteItem(ItemPosition, INDENT + 6, u"</c:LabelCollection>");

@@ -4,6 +4,7 @@
 #include "kzmain/kzmain.h"
 #include "kzmain/runwriter.h"
 #include <array>
+#include <initializer_list>
 
 // The collections of a contact document, in the order in which they are written.
 enum TItems { ItemNom, ItemTel, ItemDate, ItemAdrPhy, ItemPhoto, ItemPosition, ItemURL, ItemEmail, ItemCount };
@@ -60,7 +61,11 @@ private:
     // The same for a built text (a chain of + that becomes a QString).
     static void ajoute(QString& buffer, int indent, const QString& text) { ajoute(buffer, indent, QStringView(text)); }
     void ajouteItem(TItems item, int indent, const QString& text) { ajoute(ListeItems[item].L, indent, text); }
-    static QString idAttr(); // an identifier in double quotes
+    // The same for a line in pieces, written one after the other without a text made first.
+    static void ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces);
+    void ajouteItem(TItems item, int indent, std::initializer_list<QStringView> pieces) {
+        ajoute(ListeItems[item].L, indent, pieces);
+    }
 
     TF_Principal& P;
     LECTYPE& LEX;

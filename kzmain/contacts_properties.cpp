@@ -150,27 +150,21 @@ void ContactConversion::TraiteNom() {
 
     ListeItems[ItemNom].B = true;
     const int d = INDENT + 6;
-    ajouteItem(ItemNom, INDENT + 3, QStringLiteral("<c:Name c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemNom, INDENT + 3, {u"<c:Name c:ElementID=\"", ElementID(), u"\">"});
     if (!MonTitre.isEmpty())
-        ajouteItem(ItemNom, d,
-                   QStringLiteral("<c:Prefix>") + TraiteLigneContact(MonTitre) + QStringLiteral("</c:Prefix>"));
+        ajouteItem(ItemNom, d, {u"<c:Prefix>", TraiteLigneContact(MonTitre), u"</c:Prefix>"});
     if (!MonPrenom.isEmpty() && !MonNom.isEmpty())
         ajouteItem(ItemNom, d,
-                   QStringLiteral("<c:FormattedName>") + TraiteLigneContact(MonPrenom + QStringLiteral(", ") + MonNom) +
-                       QStringLiteral("</c:FormattedName>"));
+                   {u"<c:FormattedName>", TraiteLigneContact(MonPrenom + QStringLiteral(", ") + MonNom),
+                    u"</c:FormattedName>"});
     if (!MonNom.isEmpty())
-        ajouteItem(ItemNom, d,
-                   QStringLiteral("<c:FamilyName>") + TraiteLigneContact(MonNom) + QStringLiteral("</c:FamilyName>"));
+        ajouteItem(ItemNom, d, {u"<c:FamilyName>", TraiteLigneContact(MonNom), u"</c:FamilyName>"});
     if (!MonPrenomAdditionnel.isEmpty())
-        ajouteItem(ItemNom, d,
-                   QStringLiteral("<c:MiddleName>") + TraiteLigneContact(MonPrenomAdditionnel) +
-                       QStringLiteral("</c:MiddleName>"));
+        ajouteItem(ItemNom, d, {u"<c:MiddleName>", TraiteLigneContact(MonPrenomAdditionnel), u"</c:MiddleName>"});
     if (!MonPrenom.isEmpty())
-        ajouteItem(ItemNom, d,
-                   QStringLiteral("<c:GivenName>") + TraiteLigneContact(MonPrenom) + QStringLiteral("</c:GivenName>"));
+        ajouteItem(ItemNom, d, {u"<c:GivenName>", TraiteLigneContact(MonPrenom), u"</c:GivenName>"});
     if (!MonSuffix.isEmpty())
-        ajouteItem(ItemNom, d,
-                   QStringLiteral("<c:Suffix>") + TraiteLigneContact(MonSuffix) + QStringLiteral("</c:Suffix>"));
+        ajouteItem(ItemNom, d, {u"<c:Suffix>", TraiteLigneContact(MonSuffix), u"</c:Suffix>"});
     ajouteItem(ItemNom, INDENT + 3, u"</c:Name>");
 }
 
@@ -217,13 +211,12 @@ void ContactConversion::TraiteTel() {
         return;
     }
     ListeItems[ItemTel].B = true;
-    ajouteItem(ItemTel, INDENT + 3, QStringLiteral("<c:PhoneNumber c:ElementID=") + idAttr() + QLatin1Char('>'));
-    ajouteItem(ItemTel, INDENT + 6,
-               QStringLiteral("<c:Number>") + TraiteLigneContact(MonTel) + QStringLiteral("</c:Number>"));
+    ajouteItem(ItemTel, INDENT + 3, {u"<c:PhoneNumber c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemTel, INDENT + 6, {u"<c:Number>", TraiteLigneContact(MonTel), u"</c:Number>"});
     ajouteItem(ItemTel, INDENT + 6, u"<c:LabelCollection>");
     for (const QString* label : {&TelType, &ATTRIBUT, &TelLoc})
         if (!label->isEmpty())
-            ajouteItem(ItemTel, INDENT + 9, QStringLiteral("<c:Label>") + *label + QStringLiteral("</c:Label>"));
+            ajouteItem(ItemTel, INDENT + 9, {u"<c:Label>", *label, u"</c:Label>"});
     ajouteItem(ItemTel, INDENT + 6, u"</c:LabelCollection>");
     ajouteItem(ItemTel, INDENT + 3, u"</c:PhoneNumber>");
 }
@@ -262,14 +255,13 @@ void ContactConversion::TraiteAdr() {
         return;
     }
     ListeItems[ItemAdrPhy].B = true;
-    ajouteItem(ItemAdrPhy, INDENT + 3, QStringLiteral("<c:PhysicalAddress c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemAdrPhy, INDENT + 3, {u"<c:PhysicalAddress c:ElementID=\"", ElementID(), u"\">"});
     for (const auto& [balise, valeur] : parties)
         if (!valeur->isEmpty())
             ajouteItem(ItemAdrPhy, INDENT + 6,
-                       QStringLiteral("<c:%1>").arg(balise) + TraiteLigneContact(*valeur) +
-                           QStringLiteral("</c:%1>").arg(balise));
+                       {u"<c:", balise, u">", TraiteLigneContact(*valeur), u"</c:", balise, u">"});
     ajouteItem(ItemAdrPhy, INDENT + 6, u"<c:LabelCollection>");
-    ajouteItem(ItemAdrPhy, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+    ajouteItem(ItemAdrPhy, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
     ajouteItem(ItemAdrPhy, INDENT + 6, u"</c:LabelCollection>");
     ajouteItem(ItemAdrPhy, INDENT + 3, u"</c:PhysicalAddress>");
 }
@@ -292,13 +284,12 @@ void ContactConversion::TraiteEmail() {
         return;
     }
     ListeItems[ItemEmail].B = true;
-    ajouteItem(ItemEmail, INDENT + 3, QStringLiteral("<c:EmailAddress c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemEmail, INDENT + 3, {u"<c:EmailAddress c:ElementID=\"", ElementID(), u"\">"});
     ajouteItem(ItemEmail, INDENT + 6, u"<c:Type>SMTP</c:Type>");
-    ajouteItem(ItemEmail, INDENT + 6,
-               QStringLiteral("<c:Address>") + TraiteLigneContact(MonEmail) + QStringLiteral("</c:Address>"));
+    ajouteItem(ItemEmail, INDENT + 6, {u"<c:Address>", TraiteLigneContact(MonEmail), u"</c:Address>"});
     if (!ATTRIBUT.isEmpty()) {
         ajouteItem(ItemEmail, INDENT + 6, u"<c:LabelCollection>");
-        ajouteItem(ItemEmail, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+        ajouteItem(ItemEmail, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
         ajouteItem(ItemEmail, INDENT + 6, u"</c:LabelCollection>");
     }
     ajouteItem(ItemEmail, INDENT + 3, u"</c:EmailAddress>");
@@ -320,11 +311,10 @@ void ContactConversion::TraiteUrl() {
         return;
     }
     ListeItems[ItemURL].B = true;
-    ajouteItem(ItemURL, INDENT + 3, QStringLiteral("<c:Url c:ElementID=") + idAttr() + QLatin1Char('>'));
-    ajouteItem(ItemURL, INDENT + 6,
-               QStringLiteral("<c:Value>") + TraiteLigneContact(MonUrl) + QStringLiteral("</c:Value>"));
+    ajouteItem(ItemURL, INDENT + 3, {u"<c:Url c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemURL, INDENT + 6, {u"<c:Value>", TraiteLigneContact(MonUrl), u"</c:Value>"});
     ajouteItem(ItemURL, INDENT + 6, u"<c:LabelCollection>");
-    ajouteItem(ItemURL, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+    ajouteItem(ItemURL, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
     ajouteItem(ItemURL, INDENT + 6, u"</c:LabelCollection>");
     ajouteItem(ItemURL, INDENT + 3, u"</c:Url>");
 }
@@ -344,8 +334,7 @@ void ContactConversion::TraiteTitre() {
     if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
         return;
     ListeItems[ItemPosition].B = true;
-    ajouteItem(ItemPosition, INDENT + 6,
-               QStringLiteral("<c:JobTitle>") + TraiteLigneContact(valeur) + QStringLiteral("</c:JobTitle>"));
+    ajouteItem(ItemPosition, INDENT + 6, {u"<c:JobTitle>", TraiteLigneContact(valeur), u"</c:JobTitle>"});
 }
 
 void ContactConversion::TraiteOrg() {
@@ -355,8 +344,7 @@ void ContactConversion::TraiteOrg() {
     ListeItems[ItemPosition].B = true;
     // The whole value, organisational units and their semicolons included.
     MonOrganisation = NettoieNom(valeur);
-    ajouteItem(ItemPosition, INDENT + 6,
-               QStringLiteral("<c:Company>") + TraiteLigneContact(valeur) + QStringLiteral("</c:Company>"));
+    ajouteItem(ItemPosition, INDENT + 6, {u"<c:Company>", TraiteLigneContact(valeur), u"</c:Company>"});
 }
 
 void ContactConversion::TraiteAnniversaire() {
@@ -364,9 +352,8 @@ void ContactConversion::TraiteAnniversaire() {
     if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
         return;
     ListeItems[ItemDate].B = true;
-    ajouteItem(ItemDate, INDENT + 3, QStringLiteral("<c:Date c:ElementID=") + idAttr() + QLatin1Char('>'));
-    ajouteItem(ItemDate, INDENT + 6,
-               QStringLiteral("<c:Value>") + TraiteLigneContact(valeur) + QStringLiteral("</c:Value>"));
+    ajouteItem(ItemDate, INDENT + 3, {u"<c:Date c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemDate, INDENT + 6, {u"<c:Value>", TraiteLigneContact(valeur), u"</c:Value>"});
     ajouteItem(ItemDate, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemDate, INDENT + 9, u"<c:Label>Birthday</c:Label>");
     ajouteItem(ItemDate, INDENT + 6, u"</c:LabelCollection>");
@@ -407,7 +394,7 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
         return;
     deja = true;
     ListeItems[ItemPhoto].B = true;
-    ajouteItem(ItemPhoto, INDENT + 3, QStringLiteral("<c:Photo c:ElementID=") + idAttr() + QLatin1Char('>'));
+    ajouteItem(ItemPhoto, INDENT + 3, {u"<c:Photo c:ElementID=\"", ElementID(), u"\">"});
 
     const QStringView brute = QStringView(BUFFER).sliced(J1);
     if (!reference) {
@@ -455,11 +442,10 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
         ajouteItem(ItemPhoto, INDENT + 6, u"</c:Value>");
     } else {
         ajouteItem(ItemPhoto, INDENT + 6,
-                   QStringLiteral("<c:Url>") + echappeBalises(sansInterdits(ReDecodeUtf8(brute.toString()))) +
-                       QStringLiteral("</c:Url>"));
+                   {u"<c:Url>", echappeBalises(sansInterdits(ReDecodeUtf8(brute.toString()))), u"</c:Url>"});
     }
     ajouteItem(ItemPhoto, INDENT + 6, u"<c:LabelCollection>");
-    ajouteItem(ItemPhoto, INDENT + 9, QStringLiteral("<c:Label>") + ATTRIBUT + QStringLiteral("</c:Label>"));
+    ajouteItem(ItemPhoto, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
     ajouteItem(ItemPhoto, INDENT + 6, u"</c:LabelCollection>");
     ajouteItem(ItemPhoto, INDENT + 3, u"</c:Photo>");
 }
