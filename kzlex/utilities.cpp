@@ -56,10 +56,14 @@ void ElimineXSync(LineList& T, const Progress& progress) {
 }
 
 QString ElementID() {
+    QString id(36, Qt::Uninitialized);
+    ElementIDInto(reinterpret_cast<char16_t*>(id.data()));
+    return id;
+}
+
+void ElementIDInto(char16_t* out) {
     // Eight draws of four upper-case hex digits: XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX.
     static constexpr char16_t digits[] = u"0123456789ABCDEF";
-    QString id(36, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(id.data());
     for (int k = 0; k < 8; ++k) {
         if (k >= 2 && k <= 5)
             *out++ = u'-';
@@ -69,7 +73,6 @@ QString ElementID() {
         *out++ = digits[(v >> 4) & 0xF];
         *out++ = digits[v & 0xF];
     }
-    return id;
 }
 
 void SetElementIDState(quint32 state) {

@@ -14,6 +14,8 @@ void ElimineXSyncLigne(QString& line);
 
 // 36-character upper-case hexadecimal identifier, 8-4-4-4-12.
 QString ElementID();
+// The same, written at `out` (36 characters): one draw, without a string made for it.
+void ElementIDInto(char16_t* out);
 // The identifier generator's 32-bit state.
 void SetElementIDState(quint32 state);
 quint32 ElementIDState();

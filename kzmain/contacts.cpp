@@ -222,8 +222,8 @@ void ContactConversion::debutCarte() {
     ajoute(TSLOut, INDENT, ligneDateCreation());
     ajoute(TSLOut, INDENT, u"<c:Extended xsi:nil=\"true\"/>");
     ajoute(TSLOut, INDENT, u"<c:ContactIDCollection>");
-    ajoute(TSLOut, INDENT + 3, {u"<c:ContactID c:ElementID=\"", ElementID(), u"\">"});
-    ajoute(TSLOut, INDENT + 6, {u"<c:Value>", ElementID(), u"</c:Value>"});
+    ajoute(TSLOut, INDENT + 3, {u"<c:ContactID c:ElementID=\"", nouvelId(), u"\">"});
+    ajoute(TSLOut, INDENT + 6, {u"<c:Value>", nouvelId(), u"</c:Value>"});
     ajoute(TSLOut, INDENT + 3, u"</c:ContactID>");
     ajoute(TSLOut, INDENT, u"</c:ContactIDCollection>");
     ConvertContactInit();
@@ -234,11 +234,11 @@ void ContactConversion::ConvertContactInit() {
         ListeItems[i].B = false;
         ajoute(ListeItems[i].L, INDENT, {u"<c:", CollectionTags[i], u">"});
     }
-    ajouteItem(ItemPosition, INDENT + 3, {u"<c:Position c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemPosition, INDENT + 3, {u"<c:Position c:ElementID=\"", nouvelId(), u"\">"});
 }
 
 void ContactConversion::ConvertContactFin() {
-    ajouteItem(ItemEmail, INDENT + 3, {u"<c:EmailAddress c:ElementID=\"", ElementID(), u"\" xsi:nil=\"true\"/>"});
+    ajouteItem(ItemEmail, INDENT + 3, {u"<c:EmailAddress c:ElementID=\"", nouvelId(), u"\" xsi:nil=\"true\"/>"});
     for (int i = 0; i < ItemCount; ++i)
         if (i != ItemPosition)
             ajoute(ListeItems[i].L, INDENT, {u"</c:", CollectionTags[i], u">"});

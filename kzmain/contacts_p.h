@@ -67,6 +67,13 @@ private:
         ajoute(ListeItems[item].L, indent, pieces);
     }
 
+    // A new element identifier, valid until the next one.
+    QStringView nouvelId() {
+        ElementIDInto(idCourant.data());
+        return QStringView(idCourant.data(), qsizetype(idCourant.size()));
+    }
+    std::array<char16_t, 36> idCourant{};
+
     TF_Principal& P;
     LECTYPE& LEX;
     WindowInterface& win;

@@ -61,20 +61,24 @@ QString sansInterdits(const QString& s) {
 // below would leave as it is (base64 is made of them). A block at a time, without a branch per
 // character (the compiler vectorises it): picture data is long.
 bool donneesSimples(QStringView s) {
-    // Outside U+0020..U+007F, "&", or one of "<" and ">" (the two differ by one bit).
-    auto autre = [](unsigned c) { return (c - 0x20u > 0x5Fu) | (c == 0x26u) | ((c | 2u) == 0x3Eu); };
+    // Outside U+0020..U+007F, "&", or one of "<" and ">" (the two differ by one bit). Sixteen-bit
+    // arithmetic throughout, so that the compiler packs eight characters in a vector.
+    auto autre = [](char16_t c) {
+        const auto d = quint16(c - 0x20);
+        return quint16((d > 0x5F) | (c == 0x26) | (quint16(c | 2) == 0x3E));
+    };
     constexpr qsizetype kBlock = 64;
     const char16_t* p = s.utf16();
     const qsizetype n = s.size();
     qsizetype i = 0;
     for (; i + kBlock <= n; i += kBlock) {
-        unsigned bloc = 0;
+        quint16 bloc = 0;
         for (qsizetype j = i; j < i + kBlock; ++j)
             bloc |= autre(p[j]);
         if (bloc)
             return false;
     }
-    unsigned reste = 0;
+    quint16 reste = 0;
     for (; i < n; ++i)
         reste |= autre(p[i]);
     return reste == 0;
@@ -150,7 +154,7 @@ void ContactConversion::TraiteNom() {
 
     ListeItems[ItemNom].B = true;
     const int d = INDENT + 6;
-    ajouteItem(ItemNom, INDENT + 3, {u"<c:Name c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemNom, INDENT + 3, {u"<c:Name c:ElementID=\"", nouvelId(), u"\">"});
     if (!MonTitre.isEmpty())
         ajouteItem(ItemNom, d, {u"<c:Prefix>", TraiteLigneContact(MonTitre), u"</c:Prefix>"});
     if (!MonPrenom.isEmpty() && !MonNom.isEmpty())
@@ -211,7 +215,7 @@ void ContactConversion::TraiteTel() {
         return;
     }
     ListeItems[ItemTel].B = true;
-    ajouteItem(ItemTel, INDENT + 3, {u"<c:PhoneNumber c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemTel, INDENT + 3, {u"<c:PhoneNumber c:ElementID=\"", nouvelId(), u"\">"});
     ajouteItem(ItemTel, INDENT + 6, {u"<c:Number>", TraiteLigneContact(MonTel), u"</c:Number>"});
     ajouteItem(ItemTel, INDENT + 6, u"<c:LabelCollection>");
     for (const QString* label : {&TelType, &ATTRIBUT, &TelLoc})
@@ -255,7 +259,7 @@ void ContactConversion::TraiteAdr() {
         return;
     }
     ListeItems[ItemAdrPhy].B = true;
-    ajouteItem(ItemAdrPhy, INDENT + 3, {u"<c:PhysicalAddress c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemAdrPhy, INDENT + 3, {u"<c:PhysicalAddress c:ElementID=\"", nouvelId(), u"\">"});
     for (const auto& [balise, valeur] : parties)
         if (!valeur->isEmpty())
             ajouteItem(ItemAdrPhy, INDENT + 6,
@@ -284,7 +288,7 @@ void ContactConversion::TraiteEmail() {
         return;
     }
     ListeItems[ItemEmail].B = true;
-    ajouteItem(ItemEmail, INDENT + 3, {u"<c:EmailAddress c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemEmail, INDENT + 3, {u"<c:EmailAddress c:ElementID=\"", nouvelId(), u"\">"});
     ajouteItem(ItemEmail, INDENT + 6, u"<c:Type>SMTP</c:Type>");
     ajouteItem(ItemEmail, INDENT + 6, {u"<c:Address>", TraiteLigneContact(MonEmail), u"</c:Address>"});
     if (!ATTRIBUT.isEmpty()) {
@@ -311,7 +315,7 @@ void ContactConversion::TraiteUrl() {
         return;
     }
     ListeItems[ItemURL].B = true;
-    ajouteItem(ItemURL, INDENT + 3, {u"<c:Url c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemURL, INDENT + 3, {u"<c:Url c:ElementID=\"", nouvelId(), u"\">"});
     ajouteItem(ItemURL, INDENT + 6, {u"<c:Value>", TraiteLigneContact(MonUrl), u"</c:Value>"});
     ajouteItem(ItemURL, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemURL, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
@@ -352,7 +356,7 @@ void ContactConversion::TraiteAnniversaire() {
     if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
         return;
     ListeItems[ItemDate].B = true;
-    ajouteItem(ItemDate, INDENT + 3, {u"<c:Date c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemDate, INDENT + 3, {u"<c:Date c:ElementID=\"", nouvelId(), u"\">"});
     ajouteItem(ItemDate, INDENT + 6, {u"<c:Value>", TraiteLigneContact(valeur), u"</c:Value>"});
     ajouteItem(ItemDate, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemDate, INDENT + 9, u"<c:Label>Birthday</c:Label>");
@@ -394,7 +398,7 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
         return;
     deja = true;
     ListeItems[ItemPhoto].B = true;
-    ajouteItem(ItemPhoto, INDENT + 3, {u"<c:Photo c:ElementID=\"", ElementID(), u"\">"});
+    ajouteItem(ItemPhoto, INDENT + 3, {u"<c:Photo c:ElementID=\"", nouvelId(), u"\">"});
 
     const QStringView brute = QStringView(BUFFER).sliced(J1);
     if (!reference) {
