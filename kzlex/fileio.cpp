@@ -109,14 +109,15 @@ void ReplaceFile(const QString& fileName, const QByteArray& data) {
         ThrowWrite(fileName, file.errorString());
 }
 
-// A short temporary name in the target's folder: the target's own name may already be as
-// long as names go.
+// A temporary file has a short name in the target's folder, ".corvanta-" and six random hex
+// digits: the target's own name may already be as long as names go.
+
+#ifdef Q_OS_WIN
 QString TemporaryName(const QString& folder) {
     return folder + QStringLiteral("/.corvanta-") +
            QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16) + QStringLiteral(".tmp");
 }
 
-#ifdef Q_OS_WIN
 // Creates a new file: nothing can be lost, so the temporary file is renamed into place
 // without the sync that makes a run of many thousand new files wait for the disk.
 void CreateFile(const QString& fileName, const QByteArray& data) {
@@ -157,12 +158,16 @@ QString ErrnoText() {
 // without the sync that makes a run of many thousand new files wait for the disk. The C
 // library's exclusive create, unbuffered write and rename take one system call each, which
 // counts when a run writes a file per card.
+// The name's file-system form is made once, and the temporary name is made from it.
 void CreateFile(const QString& fileName, const QByteArray& data) {
-    const QString folder = QFileInfo(fileName).absolutePath();
+    const QByteArray native = QFile::encodeName(fileName);
+    const qsizetype slash = native.lastIndexOf('/');
+    // The folder part as it stands; a bare name is in the current folder.
+    const QByteArray prefix = (slash < 0 ? QByteArray(".") : native.left(qMax<qsizetype>(slash, 1))) + "/.corvanta-";
     QByteArray temp;
     std::FILE* file = nullptr;
     for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        temp = QFile::encodeName(TemporaryName(folder));
+        temp = prefix + QByteArray::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16) + ".tmp";
         file = std::fopen(temp.constData(), "wbx"); // "x": fails when the name exists
         if (!file && errno != EEXIST)
             throw FileWriteError(QStringLiteral("Cannot create \"%1\": %2").arg(fileName, ErrnoText()));
@@ -179,7 +184,7 @@ void CreateFile(const QString& fileName, const QByteArray& data) {
     if (std::fclose(file) != 0 && why.isEmpty())
         why = ErrnoText();
     if (why.isEmpty()) {
-        if (std::rename(temp.constData(), QFile::encodeName(fileName).constData()) == 0)
+        if (std::rename(temp.constData(), native.constData()) == 0)
             return;
         why = ErrnoText();
     }
