@@ -1,5 +1,7 @@
 #include "cli/cliwindow.h"
 
+#include "kzlex/utilities.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -20,6 +22,16 @@ constexpr qint64 CounterIntervalMs = 100;
 } // namespace
 
 void writeLine(std::FILE* stream, const QString& line) {
+    // A run logs a few lines per card, most of them ASCII: those are narrowed into a buffer kept
+    // for the next line, without a string made for each.
+    static thread_local QByteArray ascii;
+    if (asciiRunLength(line) == line.size()) {
+        ascii.resize(line.size() + 1);
+        std::copy_n(line.utf16(), line.size(), ascii.data());
+        ascii[line.size()] = '\n';
+        std::fwrite(ascii.constData(), 1, size_t(ascii.size()), stream);
+        return;
+    }
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);

@@ -4,7 +4,7 @@
 #define QT_USE_QSTRINGBUILDER
 #include "kzmain/contacts_p.h"
 
-#include <QStringMatcher>
+#include <string_view>
 
 namespace {
 
@@ -82,6 +82,22 @@ bool donneesSimples(QStringView s) {
     for (; i < n; ++i)
         reste |= autre(p[i]);
     return reste == 0;
+}
+
+// Whether the parameter text holds `cle`: the parameters are a few words, where a plain search
+// costs less than QString's.
+bool contient(QStringView texte, QStringView cle) {
+    return std::u16string_view(texte.utf16(), size_t(texte.size()))
+               .find(std::u16string_view(cle.utf16(), size_t(cle.size()))) != std::u16string_view::npos;
+}
+
+// Whether the line holds "VALUE=uri", picture data included: only its "=" are looked at, and
+// base64 data has them at its end at most.
+bool valeurUri(QStringView ligne) {
+    for (qsizetype at = ligne.indexOf(u'='); at >= 0; at = ligne.indexOf(u'=', at + 1))
+        if (at >= 5 && ligne.sliced(at - 5).startsWith(u"VALUE=uri"))
+            return true;
+    return false;
 }
 
 // "&", "<" and ">" as entities: enough for text that does not go through the value escaping.
@@ -187,9 +203,9 @@ void ContactConversion::TraiteTel() {
     QString TelType, TelLoc, S;
     ATTRIBUT = QStringLiteral("Voice");
     if (lireParametres(S)) {
-        if (S.contains(u"WORK"))
+        if (contient(S, u"WORK"))
             TelLoc = QStringLiteral("Business");
-        else if (S.contains(u"HOME"))
+        else if (contient(S, u"HOME"))
             TelLoc = QStringLiteral("Personal");
         static const std::array<std::pair<QStringView, QStringView>, 7> kinds = {{
             {u"CELL", u"Cellular"},
@@ -201,12 +217,12 @@ void ContactConversion::TraiteTel() {
             {u"MODEM", u"Modem"},
         }};
         for (const auto& [cle, label] : kinds) {
-            if (S.contains(cle)) {
+            if (contient(S, cle)) {
                 TelType = label.toString();
                 break;
             }
         }
-        if (S.contains(u"PREF"))
+        if (contient(S, u"PREF"))
             ATTRIBUT = QStringLiteral("Preferred");
     }
     const QString MonTel = IDENTSEP(LEX, QChar(0));
@@ -229,9 +245,9 @@ void ContactConversion::TraiteAdr() {
     QString S;
     ATTRIBUT = QStringLiteral("Other");
     if (lireParametres(S)) {
-        if (S.contains(u"WORK"))
+        if (contient(S, u"WORK"))
             ATTRIBUT = QStringLiteral("Business");
-        else if (S.contains(u"HOME"))
+        else if (contient(S, u"HOME"))
             ATTRIBUT = QStringLiteral("Personal");
     }
     const QString MaPo = IDENTSEP(LEX, QLatin1Char(';'));
@@ -275,11 +291,11 @@ void ContactConversion::TraiteEmail() {
     ATTRIBUT.clear();
     if (lireParametres(S)) {
         // Three tests, each overriding the one before: HOME wins over WORK, PREF over both.
-        if (S.contains(u"WORK"))
+        if (contient(S, u"WORK"))
             ATTRIBUT = QStringLiteral("Business");
-        if (S.contains(u"HOME"))
+        if (contient(S, u"HOME"))
             ATTRIBUT = QStringLiteral("Personal");
-        if (S.contains(u"PREF"))
+        if (contient(S, u"PREF"))
             ATTRIBUT = QStringLiteral("Preferred");
     }
     const QString MonEmail = IDENTSEP(LEX, QChar(0));
@@ -303,9 +319,9 @@ void ContactConversion::TraiteUrl() {
     QString S;
     ATTRIBUT = QStringLiteral("Business");
     if (lireParametres(S)) {
-        if (S.contains(u"WORK"))
+        if (contient(S, u"WORK"))
             ATTRIBUT = QStringLiteral("Business");
-        else if (S.contains(u"HOME"))
+        else if (contient(S, u"HOME"))
             ATTRIBUT = QStringLiteral("Personal");
     }
     // The rest of the line, the address's own colons included.
@@ -386,9 +402,7 @@ void ContactConversion::TraiteAutre() {
 
 void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER) {
     const qsizetype J1 = BUFFER.indexOf(QLatin1Char(':')) + 1;
-    // Anywhere in the line, picture data included: a skipping search, as the data is long.
-    static const QStringMatcher valeurUri(u"VALUE=uri");
-    const bool reference = valeurUri.indexIn(QStringView(BUFFER)) >= 0;
+    const bool reference = valeurUri(BUFFER);
     if (BUFFER.size() <= J1)
         return;
     ATTRIBUT = TYPEPHOTO == u"PHOTO" ? QStringLiteral("UserTile") : QStringLiteral("Logo");

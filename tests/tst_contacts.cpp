@@ -472,6 +472,8 @@ private slots:
                                               << "";
         QTest::newRow("markup in data") << QByteArray("PHOTO:<a>&]]>") << "<a>&]]>="
                                         << "";
+        QTest::newRow("VALUE=uri in the data: an address") << QByteArray("PHOTO:AB=CVALUE=uri") << ""
+                                                           << "AB=CVALUE=uri";
         QTest::newRow("address re-decoded")
             << QByteArray("PHOTO;VALUE=uri:file:///caf\xC3\xA9.jpg") << "" << QStringLiteral("file:///café.jpg");
     }
