@@ -83,15 +83,18 @@ bool InputLines::atEndRaw() const {
 }
 
 const QByteArrayView* InputLines::peekPlain() {
-    // The MyPhoneExplorer and Google passes may change any line; the X-SYNC one only a line
-    // that holds ";X-SYNC" (in bytes as in characters: it is ASCII).
-    if (!m_text || m_passes.myPhone || m_passes.google)
+    // The MyPhoneExplorer pass may change any line; the Google one a label line and a line that
+    // a label's group may begin; the X-SYNC one a line that holds ";X-SYNC" (in bytes as in
+    // characters: it is ASCII).
+    if (!m_text || m_passes.myPhone)
         return nullptr;
     if (!m_pending) {
         if (!m_text->nextBytes(m_pendingBytes))
             return nullptr;
         m_pending = true;
     }
+    if (m_passes.google && !m_labels.leavesAsItStands(m_pendingBytes))
+        return nullptr;
     if (m_passes.xsync && holdsXSync(m_pendingBytes))
         return nullptr;
     return &m_pendingBytes;

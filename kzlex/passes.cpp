@@ -108,6 +108,8 @@ public:
             m_rank[node] = rank;
     }
 
+    // Whether some prefix begins with `c` (upper-cased a-z).
+    bool mayBegin(char16_t c) const { return m_first.test(upperAscii(c)); }
     // Length of the lowest-ranked prefix that starts `text` (upper-cased a-z as it is read),
     // or 0 when none does.
     qsizetype firstMatch(QStringView text) const {
@@ -195,6 +197,20 @@ void GoogleLabels::strip(QString& line) const {
     const qsizetype match = m_trie->firstMatch(QStringView(line).mid(b));
     if (match > 0)
         line.remove(0, match);
+}
+
+bool GoogleLabels::leavesAsItStands(QByteArrayView line) const {
+    if (findLabel(line) >= 0)
+        return false;
+    if (m_ordered.isEmpty())
+        return true;
+    Q_ASSERT(m_trie); // finish() was called
+    // As strip() looks: at the first character after the trimmed ones. A byte above 0x7F is a
+    // character of the code page, left to the decoded line.
+    qsizetype b = 0;
+    while (b < line.size() && uchar(line[b]) <= 0x20)
+        ++b;
+    return b == line.size() || (uchar(line[b]) < 0x80 && !m_trie->mayBegin(char16_t(uchar(line[b]))));
 }
 
 void PreTraitementGoogle(LineList& T, const Progress& progress) {

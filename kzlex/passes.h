@@ -33,6 +33,9 @@ public:
     void finish();
     // Takes the first listed prefix that begins the line off it (after finish()).
     void strip(QString& line) const;
+    // Whether the pass leaves the line, given as its Windows-1252 bytes, as it stands: it is no
+    // label line and no prefix can begin it (after finish()). False when unsure.
+    bool leavesAsItStands(QByteArrayView line) const;
 
 private:
     template <typename View> bool collectLine(View line);

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <string_view>
+
 // Card-scanning state: outside a card, waiting for BEGIN:VCARD; inside one, waiting for END:VCARD.
 enum TETAT : quint8 { E_Deb = 0, E_Fin = 1, E_Erreur = 2 };
 
@@ -35,6 +37,24 @@ inline bool LireNom(LECTYPE& LEX, QString& NomPrenom) {
     const QString prenom = IDENTSEP(LEX, u';');
     NomPrenom = NettoieNom(nom + u' ' + prenom);
     return true;
+}
+
+// The line without the blanks and controls that the lexer trims from its end.
+inline QByteArrayView sansBlancsFinaux(QByteArrayView ligne) {
+    qsizetype n = ligne.size();
+    while (n > 0 && uchar(ligne[n - 1]) <= 0x20)
+        --n;
+    return ligne.first(n);
+}
+
+// Whether the line's first character after the blanks and tabs that the lexer skips is one of
+// `lettres` (lower case), in either case: a line that does not begin with a keyword's first
+// letter cannot be that keyword's line. One byte is one character of the decoded line.
+inline bool commenceParUneDe(QByteArrayView ligne, std::string_view lettres) {
+    qsizetype i = 0;
+    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
+        ++i;
+    return i < ligne.size() && lettres.find(char(ligne[i] | 0x20)) != std::string_view::npos;
 }
 
 // A counter figure with leading zeros to at least five digits.

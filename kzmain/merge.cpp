@@ -18,14 +18,6 @@ PictureFolder& dossier(std::optional<PictureFolder>& slot, const QString& folder
     return *slot;
 }
 
-// The line without the blanks and controls that the lexer trims from its end.
-QByteArrayView sansBlancsFinaux(QByteArrayView ligne) {
-    qsizetype n = ligne.size();
-    while (n > 0 && uchar(ligne[n - 1]) <= 0x20)
-        --n;
-    return ligne.first(n);
-}
-
 // A folded continuation line, as the loop below tests it on the decoded, trimmed line: one
 // byte is one character, and the trimmed characters are bytes below 0x21.
 bool estSuite(QByteArrayView ligne) {
@@ -33,26 +25,10 @@ bool estSuite(QByteArrayView ligne) {
     return l.size() >= 2 && l[0] == ' ';
 }
 
-// A line that the loop below keeps as it stands, as its trimmed bytes: one byte is one
-// character both ways, and its keyword (after the blanks and tabs that the lexer skips) does
-// not begin with E, N, O, P, L or X in either case, as those of the lines it looks at do.
+// A line that the loop below keeps as it stands, as its trimmed bytes: its keyword does not
+// begin with the letter of one of the lines it looks at (END, N, ORG, PHOTO, LOGO, X-).
 bool estSansMotCle(QByteArrayView ligne) {
-    qsizetype i = 0;
-    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
-        ++i;
-    if (i == ligne.size())
-        return true;
-    switch (ligne[i] | 0x20) {
-    case 'e':
-    case 'n':
-    case 'o':
-    case 'p':
-    case 'l':
-    case 'x':
-        return false;
-    default:
-        return true;
-    }
+    return !commenceParUneDe(ligne, "enoplx");
 }
 
 } // namespace

@@ -95,7 +95,21 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
         ETAT = E_Fin;
     };
 
-    for (qsizetype I = 0; TSLin.next(LEX.BUFFER); ++I) {
+    for (qsizetype I = 0;; ++I) {
+        // A line that no pass changes and that begins with none of the letters of the lines
+        // looked at below (BEGIN outside a card; BEGIN, END, N, ORG, PHOTO, LOGO, X- inside) is
+        // dropped outside a card, or kept as the bytes it was read from: the same bytes.
+        if (const QByteArrayView* brut = optMyPhoneOut ? nullptr : TSLin.peekPlain();
+            brut && !commenceParUneDe(*brut, ETAT == E_Deb ? "b" : "benoplx")) {
+            LaisserEvenements();
+            TSLin.skip();
+            if (ETAT == E_Fin)
+                if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
+                    LineList::appendEncodedLine(carte.octets, garde);
+            continue;
+        }
+        if (!TSLin.next(LEX.BUFFER))
+            break;
         LaisserEvenements();
         DEBUTANALYSE(LEX);
 

@@ -1,3 +1,4 @@
+#include "kzlex/cp1252.h"
 #include "kzlex/inputlines.h"
 #include "kzlex/passes.h"
 #include "kzlex/utilities.h"
@@ -132,6 +133,8 @@ private slots:
     void inputPassesReportProgress();
     void longListsMatchLineByLine();
     void inputLinesMatchListPasses();
+    void plainBytesAreTheLines_data();
+    void plainBytesAreTheLines();
 };
 
 void TestPasses::google_data() {
@@ -389,11 +392,65 @@ void TestPasses::inputLinesMatchListPasses() {
             text.load(file);
             InputLines fromText(text, passes);
             got = drain(fromText);
+            // The lines handed on as their bytes decode to what next() gives.
+            if (got == expected) {
+                InputLines peeking(text, passes);
+                got.clear();
+                for (QString line;;) {
+                    if (const QByteArrayView* bytes = peeking.peekPlain()) {
+                        got << Cp1252::decode(*bytes);
+                        peeking.skip();
+                    } else if (peeking.next(line)) {
+                        got << line;
+                    } else {
+                        break;
+                    }
+                }
+            }
         }
         if (got != QStringList(expected))
             QFAIL(qPrintable(QString("passes %1 on [%2]: got [%3], expected [%4]")
                                  .arg(round & 7)
                                  .arg(input.join("|"), got.join("|"), QStringList(expected).join("|"))));
+    }
+}
+
+// The lines that InputLines hands on as their bytes decode to what next() gives, whatever the
+// passes: indented grouped lines, labels, X-SYNC and code-page letters.
+void TestPasses::plainBytesAreTheLines_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::newRow("grouped lines") << QByteArray("item1.X-ABLabel:a\r\n  item1.TEL:1\r\n\titem1.EMAIL:x\r\n"
+                                                 "item2.TEL:2\r\nITEM1.URL:u\r\n \r\nNOTE:n\r\n");
+    QTest::newRow("labels, X-SYNC, code page")
+        << QByteArray("\xC9.X-ABLabel:a\r\n\xC9.TEL:1\r\n\xE9.TEL:2\r\nTEL;X-SYNC=1:3\r\nnote: x-ablabel:y\r\n");
+}
+
+void TestPasses::plainBytesAreTheLines() {
+    QFETCH(QByteArray, input);
+    InputText text;
+    text.loadBytes(QStringLiteral("in.vcf"), input);
+    for (int round = 0; round < 8; ++round) {
+        InputLines::Passes passes;
+        passes.myPhone = round & 1;
+        passes.google = round & 2;
+        passes.xsync = round & 4;
+        QStringList expected;
+        InputLines plain(text, passes);
+        for (QString line; plain.next(line);)
+            expected << line;
+        QStringList got;
+        InputLines peeking(text, passes);
+        for (QString line;;) {
+            if (const QByteArrayView* bytes = peeking.peekPlain()) {
+                got << Cp1252::decode(*bytes);
+                peeking.skip();
+            } else if (peeking.next(line)) {
+                got << line;
+            } else {
+                break;
+            }
+        }
+        QCOMPARE(got, expected);
     }
 }
 

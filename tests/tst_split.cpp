@@ -50,6 +50,48 @@ class TestSplit : public QObject {
     Q_OBJECT
 
 private slots:
+    // The file's text, whose plain lines are copied as their bytes, gives what the same lines in
+    // a list give: files, names, lists and log, with the options on and off.
+    void textMatchesList_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::newRow("keywords in any case, after blanks and tabs")
+            << QByteArray("junk\n begin:vcard\n\tn:Dupont;Jean\n org:Acme\r\n\t x-a:1\nX-B:2\nnote:n\n"
+                          "Photo;VALUE=uri:p\n\tlogo:l\nFN:Z\xC3\xA9\nTEL:1 \t\n\t\n \n bEGIN:VCARD\nEMAIL:a@b\n"
+                          "ENd:VCARD\nTEL:2\nBEGIN:VCARD\nTEL;X-SYNC=3:4\n PHOTO;x\n");
+        QTest::newRow("organisation names the file, logo marks it")
+            << QByteArray("BEGIN:VCARD\norg:Acme\nEND:VCARD\nBEGIN:VCARD\nN:A;B\n logo;VALUE=uri:x\nEND:VCARD\n");
+        QTest::newRow("folded picture data, CR line ends")
+            << QByteArray("BEGIN:VCARD\rN:A;B\rPHOTO;ENCODING=b:AAAA\r BBBB  \r LLLL\r XXXX\r EEEE\r\rEND:VCARD\r");
+        QTest::newRow("UTF-8 with its mark")
+            << QByteArray("\xEF\xBB\xBF"
+                          "BEGIN:VCARD\nN:\xD0\x96;\xC3\xA9\nTITLE:\xD0\x96\nEND:VCARD\n");
+    }
+    void textMatchesList() {
+        QFETCH(QByteArray, input);
+        for (const bool options : {true, false}) {
+            SplitRun list;
+            SplitRun text;
+            for (SplitRun* r : {&list, &text}) {
+                r->win.checks[Ctrl::C_TagSync] = options;
+                r->win.checks[Ctrl::C_TagX] = options;
+            }
+            InputText lines;
+            lines.loadBytes(QStringLiteral("input.vcf"), input);
+            LineList listed;
+            for (QString line; lines.next(line);)
+                listed.append(line);
+            list.principal.TraitementSVCFToMVCF(listed);
+            InputText in;
+            in.loadBytes(QStringLiteral("input.vcf"), input);
+            text.principal.TraitementSVCFToMVCF(in);
+            QCOMPARE(text.files(), list.files());
+            for (const QString& f : list.files())
+                COMPARE_BYTES(text.file(f), list.file(f));
+            QCOMPARE(text.win.memo, list.win.memo);
+            QCOMPARE(text.win.log, list.win.log);
+        }
+    }
+
     // Numbering, names from N or ORG, the processed-files list and the counter.
     void namesAndNumbers_data() {
         QTest::addColumn<QByteArray>("input");
