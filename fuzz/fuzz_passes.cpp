@@ -3,6 +3,7 @@
 // run them), the second may repeat the text many
 // times so that work growing faster than the list shows up as a time-out.
 #include "fuzz_util.h"
+#include "kzlex/cp1252.h"
 #include "kzlex/inputlines.h"
 #include "kzlex/passes.h"
 #include "kzlex/utilities.h"
@@ -60,6 +61,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         while (one.next(line))
             got << line;
         FUZZ_CHECK(got == T);
+    }
+    if (!(passes & 8)) {
+        // From the text's Windows-1252 bytes: the lines handed on as their bytes, as a conversion
+        // copies them, decode to the lines that the passes leave.
+        const QByteArray bytes = Cp1252::encode(text);
+        if (!bytes.contains('\0') && !bytes.startsWith("\xEF\xBB\xBF") && !bytes.startsWith("\xFF\xFE") &&
+            !bytes.startsWith("\xFE\xFF")) {
+            LineList expected(LineList::splitLines(Cp1252::decode(bytes)));
+            if (passes & 1)
+                PreTraitementMyPhone(expected);
+            if (passes & 2)
+                PreTraitementGoogle(expected);
+            if (passes & 4)
+                ElimineXSync(expected);
+            InputText source;
+            source.loadBytes(QStringLiteral("fuzz.vcf"), bytes);
+            InputLines::Passes chosen;
+            chosen.myPhone = passes & 1;
+            chosen.google = passes & 2;
+            chosen.xsync = passes & 4;
+            InputLines one(source, chosen);
+            QStringList got;
+            for (QString line;;) {
+                if (const QByteArrayView* plain = one.peekPlain()) {
+                    got << Cp1252::decode(*plain);
+                    one.skip();
+                } else if (one.next(line)) {
+                    got << line;
+                } else {
+                    break;
+                }
+            }
+            FUZZ_CHECK(got == QStringList(expected));
+        }
     }
     qsizetype outChars = 0;
     for (const QString& l : T)
