@@ -405,14 +405,28 @@ void F_Principal::clearLog() {
 
 // Lines are gathered and shown once per event-loop turn: laying out one line per card
 // would cost the window more than the conversion itself.
+namespace {
+
+// The line as the lists keep it: its own storage, no larger than its text. A run's line often
+// shares the conversion's line buffer, whose room can be that of a picture's data: kept as it
+// is, the list would hold that room for every such line, and the conversion would make itself
+// a new buffer for its next line.
+QString compact(const QString& line) {
+    QString kept = line;
+    kept.squeeze();
+    return kept;
+}
+
+} // namespace
+
 void F_Principal::appendMemo(const QString& line) {
-    m_pendingMemo.append(line);
+    m_pendingMemo.append(compact(line));
     if (!m_p.isRunning())
         flushOutputs();
 }
 
 void F_Principal::appendLog(const QString& line) {
-    m_pendingLog.append(line);
+    m_pendingLog.append(compact(line));
     if (!m_p.isRunning())
         flushOutputs();
 }
