@@ -30,9 +30,9 @@ const int kLowerHeight = 292;
 // Let the window repaint at most this often during a run; more often only costs time.
 const qint64 kEventsIntervalNs = 15'000'000;
 // A turn of the event loop repaints the lists and the counter, which takes a few milliseconds:
-// the next turn waits twenty times as long, so that repainting stays near a twentieth of the
-// run, but never longer than the bound after (ten turns a second), so that the window stays live.
-const qint64 kTurnCostFactor = 20;
+// the next turn waits forty times as long, so that repainting stays near a fortieth of the run,
+// but never longer than the bound after (ten turns a second), so that the window stays live.
+const qint64 kTurnCostFactor = 40;
 const qint64 kEventsMaxIntervalNs = 100'000'000;
 // The clock is read once in this many calls.
 const unsigned kCallsPerClockRead = 16;
