@@ -8,6 +8,17 @@
 #include "kzlex/passes.h"
 #include "kzlex/utilities.h"
 
+namespace {
+// The passes that the bits 1, 2 and 4 choose, in the order the conversions run them.
+InputLines::Passes chosenPasses(uint8_t passes) {
+    InputLines::Passes chosen;
+    chosen.myPhone = passes & 1;
+    chosen.google = passes & 2;
+    chosen.xsync = passes & 4;
+    return chosen;
+}
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzBytes in(data, size);
     const uint8_t passes = in.byte();
@@ -51,11 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(passes & 8)) {
         // Handed on a line at a time, the lines come out as the list passes leave them.
         LineList source(LineList::splitLines(text));
-        InputLines::Passes chosen;
-        chosen.myPhone = passes & 1;
-        chosen.google = passes & 2;
-        chosen.xsync = passes & 4;
-        InputLines one(source, chosen);
+        InputLines one(source, chosenPasses(passes));
         QStringList got;
         QString line;
         while (one.next(line))
@@ -77,11 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ElimineXSync(expected);
             InputText source;
             source.loadBytes(QStringLiteral("fuzz.vcf"), bytes);
-            InputLines::Passes chosen;
-            chosen.myPhone = passes & 1;
-            chosen.google = passes & 2;
-            chosen.xsync = passes & 4;
-            InputLines one(source, chosen);
+            InputLines one(source, chosenPasses(passes));
             QStringList got;
             for (QString line;;) {
                 if (const QByteArrayView* plain = one.peekPlain()) {

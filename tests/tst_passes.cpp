@@ -119,6 +119,22 @@ void postMyPhoneInPlace(QStringList& T) {
 
 } // namespace
 
+// The lines of `lines`, those it hands on as their bytes decoded as a conversion would.
+QStringList drainPeeking(InputLines& lines) {
+    QStringList out;
+    for (QString line;;) {
+        if (const QByteArrayView* bytes = lines.peekPlain()) {
+            out << Cp1252::decode(*bytes);
+            lines.skip();
+        } else if (lines.next(line)) {
+            out << line;
+        } else {
+            break;
+        }
+    }
+    return out;
+}
+
 class TestPasses : public QObject {
     Q_OBJECT
 private slots:
@@ -395,17 +411,7 @@ void TestPasses::inputLinesMatchListPasses() {
             // The lines handed on as their bytes decode to what next() gives.
             if (got == expected) {
                 InputLines peeking(text, passes);
-                got.clear();
-                for (QString line;;) {
-                    if (const QByteArrayView* bytes = peeking.peekPlain()) {
-                        got << Cp1252::decode(*bytes);
-                        peeking.skip();
-                    } else if (peeking.next(line)) {
-                        got << line;
-                    } else {
-                        break;
-                    }
-                }
+                got = drainPeeking(peeking);
             }
         }
         if (got != QStringList(expected))
@@ -438,19 +444,8 @@ void TestPasses::plainBytesAreTheLines() {
         InputLines plain(text, passes);
         for (QString line; plain.next(line);)
             expected << line;
-        QStringList got;
         InputLines peeking(text, passes);
-        for (QString line;;) {
-            if (const QByteArrayView* bytes = peeking.peekPlain()) {
-                got << Cp1252::decode(*bytes);
-                peeking.skip();
-            } else if (peeking.next(line)) {
-                got << line;
-            } else {
-                break;
-            }
-        }
-        QCOMPARE(got, expected);
+        QCOMPARE(drainPeeking(peeking), expected);
     }
 }
 
