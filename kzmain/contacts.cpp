@@ -64,22 +64,8 @@ void TF_Principal::TraitementSVCFToContact(InputText& texte) {
 ContactConversion::ContactConversion(TF_Principal& principal)
     : P(principal), LEX(principal.LEX), win(principal.window()) {}
 
-void ContactConversion::ajoute(QString& buffer, int indent, QStringView text) {
-    // One growth of the buffer for the whole line, then the characters written in place.
-    const qsizetype debut = buffer.size();
-    const qsizetype blancs = qMax(indent, 0);
-    const qsizetype total = debut + blancs + text.size() + 2;
-    if (total > buffer.capacity())
-        buffer.reserve(qMax(total, 2 * buffer.capacity()));
-    buffer.resize(total);
-    char16_t* out = reinterpret_cast<char16_t*>(buffer.data()) + debut;
-    out = std::fill_n(out, blancs, u' ');
-    out = std::copy_n(text.utf16(), text.size(), out);
-    out[0] = u'\r';
-    out[1] = u'\n';
-}
-
 void ContactConversion::ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces) {
+    // One growth of the buffer for the whole line, then the characters written in place.
     const qsizetype debut = buffer.size();
     const qsizetype blancs = qMax(indent, 0);
     qsizetype total = debut + blancs + 2;

@@ -56,7 +56,7 @@ private:
     void logSyntaxe(quint16 No);
 
     // Appends one line, indented, ending in CR LF.
-    static void ajoute(QString& buffer, int indent, QStringView text);
+    static void ajoute(QString& buffer, int indent, QStringView text) { ajoute(buffer, indent, {text}); }
     void ajouteItem(TItems item, int indent, QStringView text) { ajoute(ListeItems[item].L, indent, text); }
     // The same for a built text (a chain of + that becomes a QString).
     static void ajoute(QString& buffer, int indent, const QString& text) { ajoute(buffer, indent, QStringView(text)); }
