@@ -157,8 +157,8 @@ QString ErrnoText() {
 // Creates a new file: nothing can be lost, so the temporary file is renamed into place
 // without the sync that makes a run of many thousand new files wait for the disk. The C
 // library's exclusive create, unbuffered write and rename take one system call each, which
-// counts when a run writes a file per card.
-// The name's file-system form is made once, and the temporary name is made from it.
+// counts when a run writes a file per card. The name's file-system form is made once, and the
+// temporary name from it.
 void CreateFile(const QString& fileName, const QByteArray& data) {
     const QByteArray native = QFile::encodeName(fileName);
     const qsizetype slash = native.lastIndexOf('/');

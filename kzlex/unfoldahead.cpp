@@ -75,13 +75,8 @@ void UnfoldAhead::run() {
                 m_spares.pop_back();
             }
         }
-        bool more = false;
-        try {
-            more = fill(batch);
-        } catch (...) {
-            batch.failure = std::current_exception();
-        }
-        batch.last = !more;
+        make(batch);
+        const bool more = !batch.last;
         std::unique_lock lock(m_mutex);
         if (m_ready.size() >= kMaxReady && !m_closing) {
             m_readerWaiting = true;
@@ -100,16 +95,19 @@ void UnfoldAhead::run() {
     }
 }
 
-bool UnfoldAhead::nextBatch() {
+void UnfoldAhead::make(Batch& batch) {
+    try {
+        batch.last = !fill(batch);
+    } catch (...) {
+        batch.failure = std::current_exception();
+        batch.last = true;
+    }
+}
+
+void UnfoldAhead::nextBatch() {
     if (!m_threaded) {
-        bool more = false;
-        try {
-            more = fill(m_current);
-        } catch (...) {
-            m_current.failure = std::current_exception();
-        }
-        m_current.last = !more;
-        return true;
+        make(m_current);
+        return;
     }
     std::unique_lock lock(m_mutex);
     if (m_spares.size() < kMaxSpares && m_current.text.capacity() > 0)
@@ -125,19 +123,15 @@ bool UnfoldAhead::nextBatch() {
     lock.unlock();
     if (wake)
         m_changed.notify_all();
-    return true;
 }
 
 bool UnfoldAhead::next(QString& line, qsizetype& number) {
     while (m_current.taken == m_current.ends.size()) {
-        if (m_current.failure) {
-            m_ended = true;
+        // A batch that ends in a failure is the last one.
+        if (m_current.failure)
             std::rethrow_exception(std::exchange(m_current.failure, nullptr));
-        }
-        if (m_ended || m_current.last) {
-            m_ended = true;
+        if (m_current.last)
             return false;
-        }
         nextBatch();
     }
     const size_t k = m_current.taken++;

@@ -38,7 +38,10 @@ private:
     void run();
     // Fills `batch` with the next lines (at most a batch's worth); false when the input ended.
     bool fill(Batch& batch);
-    bool nextBatch();
+    // Fills `batch`, a reading failure included.
+    void make(Batch& batch);
+    // The next batch into m_current, made by the thread or here.
+    void nextBatch();
 
     InputLines& m_lines;
     // The reading side's state: the line read ahead of the one being unfolded.
@@ -55,6 +58,5 @@ private:
     bool m_readerWaiting = false;
     bool m_userWaiting = false;
     bool m_threaded = false; // false when no thread could be started: next() reads itself
-    bool m_ended = false;    // the last batch was taken
     std::thread m_thread;
 };

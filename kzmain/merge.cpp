@@ -25,12 +25,6 @@ bool estSuite(QByteArrayView ligne) {
     return l.size() >= 2 && l[0] == ' ';
 }
 
-// A line that the loop below keeps as it stands, as its trimmed bytes: its keyword does not
-// begin with the letter of one of the lines it looks at (END, N, ORG, PHOTO, LOGO, X-).
-bool estSansMotCle(QByteArrayView ligne) {
-    return !commenceParUneDe(ligne, "enoplx");
-}
-
 } // namespace
 
 void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
@@ -89,11 +83,12 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
     };
     // Only the first card is read: the rest of the file is never decoded.
     while (!Fin) {
-        // A folded continuation line (photo data, mostly) or a plain line that no pass changes is
-        // copied as the bytes it was read from, without being decoded and encoded again: the same
-        // bytes. An empty line is dropped, as below.
+        // A folded continuation line (photo data, mostly), or a line that no pass changes and
+        // that begins with none of the letters of the lines looked at below (END, N, ORG, PHOTO,
+        // LOGO, X-), is copied as the bytes it was read from, without being decoded and encoded
+        // again: the same bytes. An empty line is dropped, as below.
         if (const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr;
-            brut && (estSuite(*brut) || estSansMotCle(*brut))) {
+            brut && (estSuite(*brut) || !commenceParUneDe(*brut, "enoplx"))) {
             LaisserEvenements();
             TSLin.skip();
             if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
