@@ -27,14 +27,24 @@ inline const char16_t* findChar(const char16_t* p, const char16_t* end, char16_t
     return at < 0 ? end : p + at;
 }
 
-// Number of line breaks in [begin, end): CR LF counts once.
+// Whether the CR at p (before end) is the first of a CR CR LF, which ends one line: iPhone
+// exports end every line so.
+template <typename Ch> bool beginsCrCrLf(const Ch* p, const Ch* end) {
+    return end - p >= 3 && p[1] == Ch('\r') && p[2] == Ch('\n');
+}
+
+// Number of line breaks in [begin, end): CR LF and CR CR LF count once.
 template <typename Ch> qsizetype countBreaks(const Ch* begin, const Ch* end) {
     qsizetype breaks = 0;
     for (const Ch* p = findChar(begin, end, Ch('\n')); p < end; p = findChar(p + 1, end, Ch('\n')))
         ++breaks;
     for (const Ch* p = findChar(begin, end, Ch('\r')); p < end; p = findChar(p + 1, end, Ch('\r')))
-        if (p + 1 == end || p[1] != Ch('\n'))
-            ++breaks;
+        if (p + 1 == end || p[1] != Ch('\n')) {
+            if (beginsCrCrLf(p, end))
+                ++p; // its CR LF is counted with the LF
+            else
+                ++breaks;
+        }
     return breaks;
 }
 
@@ -45,12 +55,17 @@ template <typename Ch> qsizetype countLines(const Ch* begin, const Ch* end) {
 }
 
 // The end of the line that begins at `start` (before `end`), and in `next` where the line after
-// it begins: breaks are CR LF, CR and LF, and a break at the very end makes no extra empty line.
+// it begins: breaks are CR LF, CR CR LF, CR and LF, and a break at the very end makes no extra
+// empty line.
 template <typename Ch> const Ch* lineEnd(const Ch* start, const Ch* end, const Ch*& next) {
     const Ch* lf = findChar(start, end, Ch('\n'));
     const Ch* cr = findChar(start, lf, Ch('\r'));
-    if (cr < lf && cr + 1 < lf) { // a lone CR before the next LF
-        next = cr + 1;
+    if (cr < lf && cr + 1 < lf) {
+        if (lf < end && cr + 2 == lf && cr[1] == Ch('\r')) { // CR CR LF
+            next = lf + 1;
+            return cr;
+        }
+        next = cr + 1; // a lone CR before the next LF
         return cr;
     }
     if (lf == end) { // the last line, or a CR that ends the text
@@ -238,6 +253,7 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
         }
         QStringList::swap(lines);
         m_encoding = encoding;
+        m_marked = true;
         return;
     }
 
@@ -251,14 +267,14 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
     for (;;) {
         const char* b = buf.constData() + start;
         const char* e = buf.constData() + buf.size();
-        // Whole lines only: up to the last break, a CR that ends the block excepted
-        // (its LF may start the next block). At the end of the file, everything.
+        // Whole lines only: up to the last break whose kind is known, so not after a CR that
+        // the next block may go on with LF or CR LF. At the end of the file, everything.
         const char* cut = e;
         if (!eof) {
             cut = b;
             for (const char* p = e; p > b;) {
                 --p;
-                if (*p == '\n' || (*p == '\r' && p + 1 < e)) {
+                if (*p == '\n' || (*p == '\r' && p + 1 < e && p[1] != '\r')) {
                     cut = p + 1;
                     break;
                 }
@@ -315,6 +331,7 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
 
     QStringList::swap(lines);
     m_encoding = encoding;
+    m_marked = marked;
 }
 
 void InputText::load(const QString& fileName, const Progress& progress) {
@@ -331,6 +348,7 @@ void InputText::load(const QString& fileName, const Progress& progress) {
 
 void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
     qsizetype start = 0;
+    bool marked = true;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         // UTF-16 is held as its UTF-8 bytes.
         const QString text = decodeUtf16(fileName, QByteArrayView(bytes).sliced(2), bytes.startsWith("\xFE\xFF"));
@@ -342,6 +360,8 @@ void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
         const qsizetype bad = Utf8::firstInvalid(text);
         if (bad >= 0)
             throwBadUtf8(fileName, start + bad, lineNumberAt(text.data(), text.data() + bad));
+    } else {
+        marked = false;
     }
     const char* b = bytes.constData() + start;
     const char* e = bytes.constData() + bytes.size();
@@ -350,6 +370,7 @@ void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
     m_bytes = std::move(bytes);
     m_begin = start;
     m_next = start;
+    m_marked = marked;
 }
 
 bool InputText::nextBytes(QByteArrayView& line) {

@@ -57,9 +57,14 @@ public:
 
     TextEncoding encoding() const { return m_encoding; }
     void setEncoding(TextEncoding e) { m_encoding = e; }
+    // Whether the file was read through a byte-order mark: its text is Unicode, whatever its
+    // lines' CHARSET parameters say.
+    bool readThroughMark() const { return m_marked; }
+    void setReadThroughMark(bool marked) { m_marked = marked; }
 
 private:
     TextEncoding m_encoding = TextEncoding::Ansi;
+    bool m_marked = false;
 };
 
 // A conversion input read whole and checked as LineList::LoadFromFile(Utf8Bytes) reads it, then
@@ -82,9 +87,12 @@ public:
     bool atEnd() const { return m_next >= m_bytes.size(); }
     // Back to the first line.
     void rewind() { m_next = m_begin; }
+    // Whether the file was read through a byte-order mark (UTF-8 or UTF-16).
+    bool readThroughMark() const { return m_marked; }
 
 private:
     QByteArray m_bytes;
+    bool m_marked = false;
     qsizetype m_begin = 0; // first byte of the text, after a mark
     qsizetype m_next = 0;  // first byte of the next line
 };

@@ -241,7 +241,9 @@ private slots:
     void splitLines() {
         QCOMPARE(LineList::splitLines(QStringLiteral("a\r\nb\rc\nd\n")), (QStringList{"a", "b", "c", "d"}));
         QCOMPARE(LineList::splitLines(QString()), QStringList());
-        QCOMPARE(LineList::splitLines(QStringLiteral("\r\r\n")), (QStringList{"", ""}));
+        // CR CR LF (iPhone exports) ends one line; other lone CRs end a line each.
+        QCOMPARE(LineList::splitLines(QStringLiteral("a\r\r\nb\r\r\n")), (QStringList{"a", "b"}));
+        QCOMPARE(LineList::splitLines(QStringLiteral("a\r\rb\r\r\r\nc\r\r")), (QStringList{"a", "", "b", "", "c", ""}));
     }
 
     void writes_data() {
@@ -341,18 +343,27 @@ private slots:
                  QStringList{"plain-file"});
     }
 
-    // A file big enough to be decoded by two threads reads as the same lines, whatever breaks
-    // (CR LF, CR, LF, CR CR LF) and bytes it holds.
+    // A file big enough to be decoded by two threads, in several blocks, reads as the same lines,
+    // whatever breaks (CR LF, CR, LF, CR CR LF, some cut by a block's end) and bytes it holds.
     void bigFilesSplitAsText() {
         QRandomGenerator rng(99);
         const QByteArray pieces[] = {"\r\n", "\r", "\n", "\r\r\n", "abc", "\xE9t\xE9", "\x80", " ", "BEGIN:VCARD"};
         QByteArray bytes;
-        while (bytes.size() < 600000)
+        while (bytes.size() < (9 << 20))
             bytes += pieces[rng.bounded(int(std::size(pieces)))];
         writeBytes(path(QStringLiteral("mixed.vcf")), bytes);
         LineList list;
         list.LoadFromFile(path(QStringLiteral("mixed.vcf")), LineList::LoadForm::Utf8Bytes);
         QCOMPARE(QStringList(list), LineList::splitLines(Cp1252::decode(bytes)));
+        // A CR CR LF cut after its first or second CR by the end of the first 4 MiB block.
+        for (int before : {1, 2, 3}) {
+            const QByteArray cut = QByteArray((4 << 20) - before, 'x') + "\r\r\nEND\r\r\n";
+            writeBytes(path(QStringLiteral("cut.vcf")), cut);
+            LineList lines;
+            lines.LoadFromFile(path(QStringLiteral("cut.vcf")), LineList::LoadForm::Utf8Bytes);
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines.at(1), QStringLiteral("END"));
+        }
         QCOMPARE(inputLines(path(QStringLiteral("mixed.vcf"))), QStringList(list));
     }
 
