@@ -37,3 +37,12 @@ KZ_DECLARE_ERROR(RunStopped)
 KZ_DECLARE_ERROR(CardStructureError)
 // A value that cannot serve as a file name (a phone-book picture name holding a path).
 KZ_DECLARE_ERROR(FileNameError)
+
+// A conversion input that holds no BEGIN:VCARD line at all: a text file that is no vCard.
+class NoCardError : public KzError {
+public:
+    explicit NoCardError(const QString& fileName)
+        : KzError(QStringLiteral("\"%1\" holds no BEGIN:VCARD line: it is not a vCard file, and no card was written")
+                      .arg(fileName)) {}
+    QString kind() const override { return QStringLiteral("NoCard"); }
+};

@@ -86,7 +86,7 @@ const QByteArrayView* InputLines::peekPlain() {
     // The MyPhoneExplorer pass may change any line; the Google one a label line and a line that
     // a label's group may begin; the X-SYNC one a line that holds ";X-SYNC" (in bytes as in
     // characters: it is ASCII).
-    if (!m_text || m_passes.myPhone)
+    if (!m_text || m_passes.myPhone || m_hasBack)
         return nullptr;
     if (!m_pending) {
         if (!m_text->nextBytes(m_pendingBytes))
@@ -101,6 +101,12 @@ const QByteArrayView* InputLines::peekPlain() {
 }
 
 bool InputLines::next(QString& line) {
+    if (m_hasBack) {
+        m_hasBack = false;
+        line = std::move(m_back);
+        m_back = QString();
+        return true;
+    }
     while (nextRaw(line)) {
         if (m_passes.myPhone && !m_myPhone.take(line, !atEndRaw()))
             continue; // dropped

@@ -28,6 +28,13 @@ public:
     const QByteArrayView* peekPlain();
     // Passes over the line that peekPlain() gave.
     void skip() { m_pending = false; }
+    // Hands `line`, taken by next(), out again as the next line: one line of look-ahead.
+    void putBack(QString line) {
+        m_back = std::move(line);
+        m_hasBack = true;
+    }
+    // Whether the input was read through a byte-order mark (its CHARSET parameters say nothing).
+    bool readThroughMark() const { return m_text ? m_text->readThroughMark() : m_list->readThroughMark(); }
 
 private:
     bool nextRaw(QString& line);
@@ -37,6 +44,8 @@ private:
     InputText* m_text = nullptr;
     QByteArrayView m_pendingBytes; // a line of the text read by peekPlain() and not taken yet
     bool m_pending = false;
+    QString m_back; // a line put back
+    bool m_hasBack = false;
     LineList* m_list = nullptr;
     qsizetype m_at = 0; // next line of the list
     Passes m_passes;

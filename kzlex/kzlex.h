@@ -8,5 +8,6 @@
 #include "kzlex/lexer.h"
 #include "kzlex/linelist.h"
 #include "kzlex/passes.h"
+#include "kzlex/propertyline.h"
 #include "kzlex/readahead.h"
 #include "kzlex/utilities.h"

@@ -1,5 +1,7 @@
 #include "kzlex/unfoldahead.h"
 
+#include "kzlex/propertyline.h"
+
 #include <system_error>
 
 namespace {
@@ -13,7 +15,7 @@ constexpr size_t kResumeAt = 1;
 constexpr size_t kMaxSpares = kMaxReady + 2;
 } // namespace
 
-UnfoldAhead::UnfoldAhead(InputLines& lines) : m_lines(lines) {
+UnfoldAhead::UnfoldAhead(InputLines& lines, LineStep step) : m_lines(lines), m_step(std::move(step)) {
     try {
         m_thread = std::thread([this] { run(); });
         m_threaded = true;
@@ -52,13 +54,24 @@ bool UnfoldAhead::fill(Batch& batch) {
     };
     while (m_reste && batch.ends.size() < kBatchLines && batch.text.size() < kBatchChars) {
         const qsizetype numero = m_lu;
+        const qsizetype debut = batch.text.size();
         batch.text.append(m_suivante);
         suivante();
-        // A following line that starts with one blank continues this one.
-        while (m_reste && m_suivante.startsWith(QLatin1Char(' '))) {
-            batch.text.append(QStringView(m_suivante).mid(1));
+        while (m_reste) {
+            if (PropertyLine::endsInSoftBreak(QStringView(batch.text).sliced(debut))) {
+                // A quoted-printable soft line break: the next line goes on, as it stands.
+                PropertyLine::dropSoftBreak(batch.text);
+                batch.text.append(m_suivante);
+            } else if (m_suivante.startsWith(QLatin1Char(' '))) {
+                // A following line that starts with one blank continues this one.
+                batch.text.append(QStringView(m_suivante).mid(1));
+            } else {
+                break;
+            }
             suivante();
         }
+        if (m_step)
+            m_step(batch.text, debut);
         batch.ends.push_back(batch.text.size());
         batch.numbers.push_back(numero);
     }

@@ -1,5 +1,6 @@
 #pragma once
-// The unfolded lines of an input (a line joined with the blank-led lines that continue it),
+// The unfolded lines of an input (a line joined with the blank-led lines that continue it, and
+// a quoted-printable line with the lines after its soft line breaks),
 // made on a thread of their own, ahead of the conversion that reads them: decoding, the input
 // passes and the unfolding run beside the conversion.
 #include "kzlex/inputlines.h"
@@ -7,14 +8,19 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 class UnfoldAhead {
 public:
+    // A step applied to each unfolded line on the reading thread: the line is `text` from `from`
+    // to its end, to be changed in place.
+    using LineStep = std::function<void(QString& text, qsizetype from)>;
+
     // Reads `lines` from where they stand; they are not to be used elsewhere until the end.
-    explicit UnfoldAhead(InputLines& lines);
+    explicit UnfoldAhead(InputLines& lines, LineStep step = {});
     // Stops the thread; lines made and not taken are dropped.
     ~UnfoldAhead();
     UnfoldAhead(const UnfoldAhead&) = delete;
@@ -44,6 +50,7 @@ private:
     void nextBatch();
 
     InputLines& m_lines;
+    LineStep m_step;
     // The reading side's state: the line read ahead of the one being unfolded.
     QString m_suivante;
     bool m_reste = false;

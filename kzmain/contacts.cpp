@@ -87,8 +87,13 @@ void ContactConversion::run(InputLines& TSLin) {
     optLogos = win.isChecked(Ctrl::C_Logos);
     Langue = P.Langue;
 
-    // The input is decoded, passed and unfolded on another thread, ahead of this one.
-    UnfoldAhead lignes(TSLin);
+    // The input is decoded, passed and unfolded on another thread, ahead of this one. There each
+    // line loses its group prefix and has its value decoded (quoted-printable, CHARSET).
+    ValueDecoder valeurs(!TSLin.readThroughMark());
+    UnfoldAhead lignes(TSLin, [&valeurs](QString& texte, qsizetype debut) {
+        PropertyLine::stripGroup(texte, debut);
+        valeurs.decode(texte, debut);
+    });
     for (qsizetype numero = 0; lignes.next(LEX.BUFFER, numero);) {
         P.LaisserEvenements();
         ligneCourante = numero;
@@ -105,6 +110,8 @@ void ContactConversion::run(InputLines& TSLin) {
     viderCarte();
     carteOuverte = false;
     writer.finish();
+    if (!carteVue)
+        win.appendLog(NoCardError(P.NomFichierEntree).errorLine());
 
     const QString fin = Mess(Langue, 8);
     win.appendMemo(fin);
@@ -199,6 +206,7 @@ void ContactConversion::debutCarte() {
     // Whatever lines outside a card left behind belongs to no card.
     viderCarte();
     carteOuverte = true;
+    carteVue = true;
     ligneDebutCarte = ligneCourante;
 
     ajoute(TSLOut, 0, Declaration);

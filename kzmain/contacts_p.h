@@ -103,6 +103,7 @@ private:
     QString Langue;
     // Whether a card is open, and the input line (from 1) of its BEGIN:VCARD.
     bool carteOuverte = false;
+    bool carteVue = false; // a BEGIN:VCARD line was met
     qsizetype ligneDebutCarte = 0;
     qsizetype ligneCourante = 0;
 };

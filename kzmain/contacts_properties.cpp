@@ -57,15 +57,15 @@ QString sansInterdits(const QString& s) {
     return out;
 }
 
-// Characters from U+0020 to U+007F other than "&", "<" and ">": picture data that every step
+// Characters from U+0021 to U+007F other than "&", "<" and ">": picture data that every step
 // below would leave as it is (base64 is made of them). A block at a time, without a branch per
 // character (the compiler vectorises it): picture data is long.
 bool donneesSimples(QStringView s) {
-    // Outside U+0020..U+007F, "&", or one of "<" and ">" (the two differ by one bit). Sixteen-bit
+    // Outside U+0021..U+007F, "&", or one of "<" and ">" (the two differ by one bit). Sixteen-bit
     // arithmetic throughout, so that the compiler packs eight characters in a vector.
     auto autre = [](char16_t c) {
-        const auto d = quint16(c - 0x20);
-        return quint16((d > 0x5F) | (c == 0x26) | (quint16(c | 2) == 0x3E));
+        const auto d = quint16(c - 0x21);
+        return quint16((d > 0x5E) | (c == 0x26) | (quint16(c | 2) == 0x3E));
     };
     constexpr qsizetype kBlock = 64;
     const char16_t* p = s.utf16();
@@ -98,6 +98,39 @@ bool valeurUri(QStringView ligne) {
         if (at >= 5 && ligne.sliced(at - 5).startsWith(u"VALUE=uri"))
             return true;
     return false;
+}
+
+// A picture value that names its place by its scheme (vCard 3.0 writers often leave VALUE=uri out).
+bool adresseImage(QStringView valeur) {
+    for (QStringView schema : {u"http:", u"https:", u"ftp:", u"file:"})
+        if (valeur.startsWith(schema, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// The data of a "data:" address that holds base64 ("data:image/jpeg;base64,/9j/..."): the text
+// after its first ","; false for any other value.
+bool donneesUriData(QStringView valeur, QStringView& donnees) {
+    if (!valeur.startsWith(u"data:", Qt::CaseInsensitive))
+        return false;
+    const qsizetype virgule = valeur.indexOf(u',');
+    if (virgule < 0 || !valeur.first(virgule).endsWith(u";base64", Qt::CaseInsensitive))
+        return false;
+    donnees = valeur.sliced(virgule + 1);
+    return true;
+}
+
+// The text without the characters from U+0000 to U+0020: blanks, tabs and line ends that folded
+// picture data carries (Apple exports fold it with two blanks).
+QString sansBlancs(const QString& s) {
+    QString out(s.size(), Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    qsizetype k = 0;
+    for (QChar c : s)
+        if (c.unicode() > 0x20)
+            d[k++] = c.unicode();
+    out.truncate(k);
+    return out;
 }
 
 // "&", "<" and ">" as entities: enough for text that does not go through the value escaping.
@@ -225,7 +258,10 @@ void ContactConversion::TraiteTel() {
         if (contient(S, u"PREF"))
             ATTRIBUT = QStringLiteral("Preferred");
     }
-    const QString MonTel = IDENTSEP(LEX, QChar(0));
+    QString MonTel = IDENTSEP(LEX, QChar(0));
+    // vCard 4.0 writes numbers as addresses: TEL;VALUE=uri:tel:+1-555.
+    if (MonTel.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+        MonTel.remove(0, 4);
     if (MonTel.isEmpty()) {
         logSyntaxe(3);
         return;
@@ -402,9 +438,12 @@ void ContactConversion::TraiteAutre() {
 
 void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER) {
     const qsizetype J1 = BUFFER.indexOf(QLatin1Char(':')) + 1;
-    const bool reference = valeurUri(BUFFER);
     if (BUFFER.size() <= J1)
         return;
+    QStringView brute = QStringView(BUFFER).sliced(J1);
+    // Embedded data given as a data: address is embedded data, whatever VALUE says.
+    const bool donneesData = donneesUriData(brute, brute);
+    const bool reference = !donneesData && (valeurUri(BUFFER) || adresseImage(brute));
     ATTRIBUT = TYPEPHOTO == u"PHOTO" ? QStringLiteral("UserTile") : QStringLiteral("Logo");
     // A card keeps its first user picture and its first logo.
     bool& deja = TYPEPHOTO == u"PHOTO" ? BPhotoUser : BPhotoLogo;
@@ -414,30 +453,14 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
     ListeItems[ItemPhoto].B = true;
     ajouteItem(ItemPhoto, INDENT + 3, {u"<c:Photo c:ElementID=\"", nouvelId(), u"\">"});
 
-    const QStringView brute = QStringView(BUFFER).sliced(J1);
     if (!reference) {
         ajouteItem(ItemPhoto, INDENT + 6, u"<c:Value c:ContentType=\"image/jpeg\">");
-        // Base64 lines: CR LF pairs removed, padded to a multiple of four, 78 characters a line.
-        // Plain data, as base64 mostly is, is cut from the line as it stands.
+        // Base64 lines: blanks and line ends removed, padded to a multiple of four, 78 characters
+        // a line. Plain data, as base64 mostly is, is cut from the line as it stands.
         QString D;
         const bool simple = donneesSimples(brute);
-        if (!simple) {
-            D = sansInterdits(ReDecodeUtf8(brute.toString()));
-            if (D.contains(u'\r')) {
-                QString sansCrLf(D.size(), Qt::Uninitialized);
-                const char16_t* src = reinterpret_cast<const char16_t*>(D.constData());
-                char16_t* dst = reinterpret_cast<char16_t*>(sansCrLf.data());
-                qsizetype k = 0;
-                for (qsizetype i = 0; i < D.size(); ++i) {
-                    if (src[i] == u'\r' && i + 1 < D.size() && src[i + 1] == u'\n')
-                        ++i;
-                    else
-                        dst[k++] = src[i];
-                }
-                sansCrLf.truncate(k);
-                D = sansCrLf;
-            }
-        }
+        if (!simple)
+            D = sansBlancs(sansInterdits(ReDecodeUtf8(brute.toString())));
         const QStringView donnees = simple ? brute : QStringView(D);
         const bool brut = simple || (!D.contains(u'&') && !D.contains(u'<') && !D.contains(u'>'));
         QString& L = ListeItems[ItemPhoto].L;

@@ -287,6 +287,85 @@ private slots:
         QCOMPARE(r.win.memo.size(), 2);
     }
 
+    // What phones and address books write beyond plain vCard 3.0: quoted-printable with soft line
+    // breaks, CHARSET, group prefixes, vCard 4.0 numbers; with and without MyPhoneExplorer input,
+    // and in a file read through a byte-order mark (whose CHARSET says nothing).
+    void realExports_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("myPhone");
+        QTest::addColumn<bool>("marked");
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("fileName");
+        using L = QStringList;
+        const QByteArray lz("N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Lef=C3=A8vre;Zo=\n=C3=A9\nTEL:1");
+        const QString lzName = QStringLiteral("00001 Lefèvre Zoé.contact");
+        for (bool myPhone : {false, true}) {
+            const char* in = myPhone ? " (MyPhoneExplorer input)" : "";
+            QTest::newRow(qPrintable(QStringLiteral("qp name over a soft break%1").arg(in)))
+                << lz << myPhone << false << "FormattedName" << L{QStringLiteral("Zoé, Lefèvre")} << lzName;
+            QTest::addRow("qp soft break then folded line%s", in)
+                << QByteArray("NOTE;QUOTED-PRINTABLE:a=\nb=C3=A9\n c") << myPhone << false << "Notes"
+                << L{QStringLiteral("\nabéc")} << "00001.contact";
+            QTest::addRow("folded line then qp soft break%s", in)
+                << QByteArray("note;encoding=quoted-printable:a\n b=\nc=3F") << myPhone << false << "Notes"
+                << L{QStringLiteral("\nabc?")} << "00001.contact";
+        }
+        QTest::newRow("qp in ISO-8859-1")
+            << QByteArray("N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=F6rg") << false << false
+            << "FormattedName" << L{QStringLiteral("Jörg, Müller")} << QStringLiteral("00001 Müller Jörg.contact");
+        QTest::newRow("Shift_JIS bytes") << QByteArray("N;CHARSET=Shift_JIS:\x8ER\x93" "c;\x91\xBE\x98Y") << false
+                                         << false << "FormattedName" << L{QStringLiteral("太郎, 山田")}
+                                         << QStringLiteral("00001 山田 太郎.contact");
+        QTest::newRow("KOI8-R bytes") << QByteArray("N;CHARSET=koi8-r:\xE9\xD7\xC1\xCE\xCF\xD7;\xE9\xD7\xC1\xCE")
+                                      << false << false << "FamilyName" << L{QStringLiteral("Иванов")}
+                                      << QStringLiteral("00001 Иванов Иван.contact");
+        QTest::newRow("unknown charset changes nothing")
+            << QByteArray("N;CHARSET=X-NOPE:M\xC3\xBCller;A") << false << false << "FamilyName"
+            << L{QStringLiteral("Müller")} << QStringLiteral("00001 Müller A.contact");
+        QTest::newRow("charset ignored after a byte-order mark")
+            << QByteArray("N;CHARSET=ISO-8859-1:M\xC3\xBCller;A") << false << true << "FamilyName"
+            << L{QStringLiteral("Müller")} << QStringLiteral("00001 Müller A.contact");
+        QTest::newRow("qp control characters: blanks in the file name")
+            << QByteArray("N;ENCODING=QUOTED-PRINTABLE:A=0AB=09C=00;D") << false << false << "GivenName" << L{"D"}
+            << "00001 A B C  D.contact";
+        QTest::newRow("grouped number")
+            << QByteArray("item1.TEL;type=CELL:0102\n\twork-2.EMAIL;type=INTERNET:a@b.c") << false << false
+            << "Number" << L{"0102"} << "00001.contact";
+        QTest::newRow("grouped mail")
+            << QByteArray("item1.TEL;type=CELL:0102\n\twork-2.EMAIL;type=INTERNET:a@b.c") << false << false
+            << "Address" << L{"a@b.c"} << "00001.contact";
+        QTest::newRow("tel: numbers") << QByteArray("TEL;VALUE=uri;TYPE=cell:tel:+1-555\nTEL:TEL:2\nTEL:tel:")
+                                      << false << false << "Number" << L{"+1-555", "2"} << "00001.contact";
+    }
+    void realExports() {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, myPhone);
+        QFETCH(bool, marked);
+        QFETCH(QString, element);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, fileName);
+        ContactRun r;
+        r.win.checks[Ctrl::C_MyPhoneIn] = myPhone;
+        LineList in = inputFromBytes(crlf(card(body)));
+        in.setReadThroughMark(marked);
+        r.runLines(in);
+        QCOMPARE(r.files(), QStringList{fileName});
+        const QString doc = r.only();
+        CHECK_WELL_FORMED(doc.toUtf8());
+        QCOMPARE(layoutRemoved(elementTexts(doc, element)), layoutRemoved(texts));
+    }
+
+    // iPhone exports end every line with CR CR LF: a folded photo keeps all its data.
+    void iphoneLineEnds() {
+        ContactRun r;
+        r.runLines(inputFromBytes("BEGIN:VCARD\r\r\nN:A;B\r\r\nPHOTO;ENCODING=b:QUJD\r\r\n RA\r\r\n "
+                                  "==\r\r\nEND:VCARD\r\r\n"));
+        const QString doc = r.only();
+        QCOMPARE(layoutRemoved(entryValues(doc)).join(u'|').remove(u'\n'), QStringLiteral("QUJDRA=="));
+        QCOMPARE(r.logLines(), QStringList());
+    }
+
     // Lines that are logged, and lines dropped without a word.
     void logged_data() {
         QTest::addColumn<QByteArray>("input");
@@ -309,12 +388,14 @@ private slots:
         QTest::newRow("unknown with card number")
             << QByteArray("BEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nREV:2020\nEND:VCARD\n")
             << L{"--> Tag Unknown (3)", "REV:2020"};
-        QTest::newRow("grouped and nickname") << card("item1.TEL:0102\nNICKNAME:Jo\nUID:1")
-                                              << L{"--> Tag Unknown (1)", "item1.TEL:0102",      "--> Tag Unknown (1)",
-                                                   "NICKNAME:Jo",         "--> Tag Unknown (1)", "UID:1"};
-        QTest::newRow("vcalendar is unknown")
+        QTest::newRow("grouped label and nickname")
+            << card("item1.TEL:0102\nitem1.X-ABLabel:Main\nNICKNAME:Jo\nwork.UID:1")
+            << L{"--> Tag Unknown (1)", "item1.X-ABLabel:Main", "--> Tag Unknown (1)", "NICKNAME:Jo",
+                 "--> Tag Unknown (1)", "UID:1"};
+        QTest::newRow("vcalendar is unknown, and no card")
             << QByteArray("BEGIN:VCALENDAR\nEND:VCALENDAR\n")
-            << L{"--> Tag Unknown (1)", "BEGIN:VCALENDAR", "--> Tag Unknown (1)", "END:VCALENDAR"};
+            << L{"--> Tag Unknown (1)", "BEGIN:VCALENDAR", "--> Tag Unknown (1)", "END:VCALENDAR",
+                 "-> NoCard Err \"input.vcf\" holds no BEGIN:VCARD line: it is not a vCard file, and no card was written"};
         QTest::newRow("outside a card") << QByteArray("BEGIN:VCARD\nEND:VCARD\nREV:1\nTEL:\n")
                                         << L{"--> Tag Unknown (2)", "REV:1", "--> Syntax error in TEL : TEL:"};
         QTest::newRow("trailing blanks trimmed") << card("REV:1  \t") << L{"--> Tag Unknown (1)", "REV:1"};
@@ -464,8 +545,17 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("url");
-        QTest::newRow("upper-case VALUE=URI is data") << QByteArray("PHOTO;VALUE=URI:http://a") << "http://a"
+        QTest::newRow("upper-case VALUE=URI is data") << QByteArray("PHOTO;VALUE=URI:cid:a") << "cid:a==="
                                                       << "";
+        QTest::newRow("http address without VALUE") << QByteArray("PHOTO:http://a/b.jpg") << "" << "http://a/b.jpg";
+        QTest::newRow("HTTPS, ftp and file addresses")
+            << QByteArray("PHOTO;TYPE=JPEG:HTTPS://a\nLOGO:ftp://b") << "" << "HTTPS://a|ftp://b";
+        QTest::newRow("data: address is data") << QByteArray("PHOTO;VALUE=uri:data:image/png;BASE64,QUJD RA")
+                                               << "QUJDRA==" << "";
+        QTest::newRow("data: address without base64 is an address")
+            << QByteArray("PHOTO;VALUE=uri:data:text/plain,hi") << "" << "data:text/plain,hi";
+        QTest::newRow("blanks of folded data removed") << QByteArray("PHOTO;BASE64:\n  QUJD\n  RA==") << "QUJDRA=="
+                                                       << "";
         QTest::newRow("padded") << QByteArray("PHOTO:AAAAA") << "AAAAA==="
                                 << "";
         QTest::newRow("no colon: whole line") << QByteArray("PHOTO;X") << "PHOTO;X="
@@ -664,7 +754,11 @@ private slots:
             LineList in;
             in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
             r.runLines(in);
-            QCOMPARE(r.files().size(), countCards(path));
+            // MyPhoneExplorer's soft line breaks on a file of another program can join a card's
+            // end line to its photo data: that card is then reported, not written.
+            const bool signale = myPhone && r.logLines().join(u'\n').contains(QLatin1String("CardStructureError"));
+            if (!signale)
+                QCOMPARE(r.files().size(), countCards(path));
             QCOMPARE(r.win.log.last(), kDoneEn);
             for (const QString& f : r.files()) {
                 const QByteArray bytes = r.file(f);

@@ -1,0 +1,57 @@
+#pragma once
+// What real exports put on a property line beyond plain vCard text: group prefixes (item1.TEL),
+// quoted-printable values with soft line breaks (vCard 2.1 phones) and values in a named
+// character set (CHARSET=Shift_JIS). Lines are held as the conversions hold them: one
+// character per byte of the file (Windows-1252), UTF-8 text as its bytes.
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+class QStringDecoder;
+
+namespace PropertyLine {
+
+// True when the line's parameter text (before its first ":") holds QUOTED-PRINTABLE, in any case
+// (ENCODING=QUOTED-PRINTABLE, or the bare vCard 2.1 word).
+bool isQuotedPrintable(QStringView line);
+// True when the line is quoted-printable and ends in a soft line break: an "=" after which only
+// blanks and line-end characters stand. The next line continues it.
+bool endsInSoftBreak(QStringView line);
+// Removes the soft line break's "=" (and what follows it) from the end of the line.
+void dropSoftBreak(QString& line);
+// Takes a group prefix off the line: letters, digits or "-" followed by "." and a letter, after
+// the leading blanks (item1.TEL;type=CELL:1 reads as TEL;type=CELL:1). Label lines
+// (item1.X-ABLabel:Home) keep theirs. True when a prefix was taken off. The line is the text from
+// `from` to its end (a line at the end of a longer text is changed in place).
+bool stripGroup(QString& text, qsizetype from = 0);
+
+} // namespace PropertyLine
+
+// Decodes property values: quoted-printable bytes, then the line's CHARSET when it names a
+// character set that Qt's converters know (other than UTF-8 and US-ASCII). A decoded value is
+// held as its UTF-8 bytes, one character per byte, like every line of a UTF-8 file. One decoder
+// for each name met is kept: one object per run and thread.
+class ValueDecoder {
+public:
+    // `charsets`: whether CHARSET parameters are read; a file read through a byte-order mark is
+    // already Unicode, and its CHARSET says nothing about its bytes.
+    explicit ValueDecoder(bool charsets);
+    ~ValueDecoder();
+    ValueDecoder(const ValueDecoder&) = delete;
+    ValueDecoder& operator=(const ValueDecoder&) = delete;
+
+    // Decodes the value of the line (the text after its first ":") in place; false, the line
+    // unchanged, when it is neither quoted-printable nor in a known character set. The line is
+    // the text from `from` to its end.
+    bool decode(QString& text, qsizetype from = 0);
+
+private:
+    QStringDecoder* decoderFor(QStringView name);
+
+    bool m_charsets;
+    std::unordered_map<std::string, std::unique_ptr<QStringDecoder>> m_decoders; // null: unknown name
+};
