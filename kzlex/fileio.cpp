@@ -51,10 +51,14 @@ bool EncodeFile(const QString& FileName, QByteArray& S) {
 }
 
 void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& T, const QString& continuation) {
-    if (Sin.isEmpty())
+    // Every blank and line end goes, not only the CR LF pairs of the MIME form.
+    QByteArray data;
+    data.reserve(Sin.size() + 3);
+    for (char c : Sin)
+        if (uchar(c) > 0x20)
+            data += c;
+    if (data.isEmpty())
         return;
-    QByteArray data = Sin;
-    data.replace("\r\n", "");
     while (data.size() % 4 != 0)
         data += '=';
     const QString S = Prefixe + QString::fromLatin1(data);

@@ -93,8 +93,13 @@ void SeedElementIDFromClock() {
 
 QString filtreinterdits(const QString& nom) {
     QString s = nom;
-    for (char16_t c : {u'"', u'/', u'\\', u'*', u'?', u'<', u'>', u'|', u':'})
-        s.replace(QChar(c), QLatin1Char(' '));
+    // A decoded name may hold control characters (=0A, =09 in quoted-printable): blanks too.
+    for (QChar& c : s) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || u == u'"' || u == u'/' || u == u'\\' || u == u'*' || u == u'?' || u == u'<' ||
+            u == u'>' || u == u'|' || u == u':')
+            c = QLatin1Char(' ');
+    }
     return trimControls(s);
 }
 

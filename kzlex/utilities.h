@@ -22,7 +22,8 @@ quint32 ElementIDState();
 // Seeds the generator from the high-resolution clock; called once at start-up.
 void SeedElementIDFromClock();
 
-// Replaces the nine characters forbidden in file names by blanks, then trims.
+// Replaces the nine characters forbidden in file names, and the control characters, by blanks,
+// then trims.
 QString filtreinterdits(const QString& nom);
 // The name rule for output file names, picture look-ups and the processed-files list.
 QString NettoieNom(const QString& text);

@@ -39,10 +39,64 @@ inline bool LireNom(LECTYPE& LEX, QString& NomPrenom) {
     return true;
 }
 
+// Reads the names of real exports: a quoted-printable name or organisation line goes on after
+// its soft line breaks (or, once the MyPhoneExplorer pass has made them so, its folded lines),
+// and its value, like that of a line with a CHARSET, is read decoded. The card itself is copied
+// unchanged: the lines that continue the name line are handed back for that.
+class LecteurNoms {
+public:
+    explicit LecteurNoms(bool charsets) : m_valeurs(charsets) {}
+
+    // LEX holds the N or ORG line that `reconnaitre` (LigneNom, say) has just recognised; the
+    // lines after it come from `source` (`bool next(QString&)`, `void putBack(QString)`). Returns
+    // the record to read the name from: LEX itself, or a record over the joined, decoded line
+    // where `reconnaitre` has recognised it again.
+    template <typename Source, typename Reconnaitre>
+    LECTYPE& lecture(LECTYPE& LEX, Source& source, Reconnaitre reconnaitre) {
+        m_suites.clear();
+        m_lu.BUFFER = LEX.BUFFER;
+        if (PropertyLine::isQuotedPrintable(m_lu.BUFFER)) {
+            QString suite;
+            while (source.next(suite)) {
+                if (PropertyLine::endsInSoftBreak(m_lu.BUFFER)) {
+                    PropertyLine::dropSoftBreak(m_lu.BUFFER);
+                    m_lu.BUFFER += suite;
+                } else if (suite.startsWith(u' ')) {
+                    m_lu.BUFFER += QStringView(suite).sliced(1);
+                } else {
+                    source.putBack(std::move(suite));
+                    break;
+                }
+                m_suites.append(std::move(suite));
+                suite = QString();
+            }
+        }
+        // A quoted-printable value is always decoded; a plain one only in a known CHARSET.
+        if (!m_valeurs.decode(m_lu.BUFFER))
+            return LEX;
+        DEBUTANALYSE(m_lu);
+        reconnaitre(m_lu);
+        return m_lu;
+    }
+    // The input lines that the last name line took as its own, as read.
+    const QStringList& suites() const { return m_suites; }
+
+private:
+    ValueDecoder m_valeurs;
+    LECTYPE m_lu;
+    QStringList m_suites;
+};
+
 // The line without the blanks and controls that the lexer trims from its end.
 inline QByteArrayView sansBlancsFinaux(QByteArrayView ligne) {
     qsizetype n = ligne.size();
     while (n > 0 && uchar(ligne[n - 1]) <= 0x20)
+        --n;
+    return ligne.first(n);
+}
+inline QStringView sansBlancsFinaux(QStringView ligne) {
+    qsizetype n = ligne.size();
+    while (n > 0 && ligne[n - 1].unicode() <= 0x20)
         --n;
     return ligne.first(n);
 }

@@ -81,6 +81,7 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
         else
             TSLOut.append(ligne);
     };
+    LecteurNoms noms(!TSLin.readThroughMark());
     // Only the first card is read: the rest of the file is never decoded.
     while (!Fin) {
         // A folded continuation line (photo data, mostly), or a line that no pass changes and
@@ -113,14 +114,19 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
         }
 
         bool garde = true;
+        bool suites = false; // the name line took the lines after it
         if (LigneNom(LEX)) {
-            LireNom(LEX, NomPrenom);
+            LireNom(noms.lecture(LEX, TSLin, LigneNom), NomPrenom);
+            suites = true;
             win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
         } else if (IDENTPATERN(LEX, u"ORG")) {
+            const QString& valeur =
+                noms.lecture(LEX, TSLin, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); }).BUFFER;
+            suites = true;
             // The whole value, later components included: "Acme;Sales" looks for "Acme;Sales.jpg".
-            const qsizetype deuxPoints = ligne.indexOf(u':');
+            const qsizetype deuxPoints = valeur.indexOf(u':');
             if (deuxPoints >= 0)
-                MonOrganisation = NettoieNom(ligne.mid(deuxPoints + 1));
+                MonOrganisation = NettoieNom(valeur.mid(deuxPoints + 1));
         } else if (IDENTPATERN(LEX, u"PHOTO")) {
             PhotoUser = true;
         } else if (IDENTPATERN(LEX, u"LOGO")) {
@@ -130,6 +136,10 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
         }
         if (garde && !ligne.isEmpty())
             garder(ligne);
+        if (suites)
+            for (const QString& suite : noms.suites())
+                if (const QStringView l = sansBlancsFinaux(suite); !l.isEmpty())
+                    garder(l.toString());
     }
 
     // A file without END:VCARD (or an empty one) is closed all the same, without pictures.

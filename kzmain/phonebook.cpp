@@ -107,7 +107,26 @@ void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, con
         ETAT = E_Deb;
     };
 
-    for (qsizetype I = 0; I < TSLin.size(); ++I) {
+    LecteurNoms noms(!TSLin.readThroughMark());
+    qsizetype I = 0;
+    // The lines that a name line takes as its own.
+    struct {
+        const LineList& lignes;
+        qsizetype& I;
+        bool next(QString& ligne) {
+            if (I + 1 >= lignes.size())
+                return false;
+            ligne = lignes.at(++I);
+            return true;
+        }
+        void putBack(QString) { --I; }
+    } source{TSLin, I};
+    auto garderSuites = [&] {
+        for (const QString& suite : noms.suites())
+            TSLout.append(sansBlancsFinaux(suite).toString());
+    };
+
+    for (; I < TSLin.size(); ++I) {
         LaisserEvenements();
         const QString& brute = TSLin.at(I);
         LEX.BUFFER = brute;
@@ -149,16 +168,19 @@ void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, con
             NomFichierCourant = valeurLuid + QStringLiteral(".dat");
             TSLout.append(S_Upper);
         } else if (LigneNom(LEX)) {
-            LireNom(LEX, NomPrenom);
+            LireNom(noms.lecture(LEX, source, LigneNom), NomPrenom);
             if (!NomPrenom.isEmpty())
                 win.appendMemo(NomPrenom);
             TSLout.append(LEX.BUFFER);
+            garderSuites();
         } else if (IDENTPATERN(LEX, u"ORG")) {
-            LEX.INDEX = LEX.BUFFER.indexOf(u':', 3) + 1;
-            MonOrganisation = NettoieNom(IDENTSEP(LEX, u';'));
+            LECTYPE& lu = noms.lecture(LEX, source, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); });
+            lu.INDEX = lu.BUFFER.indexOf(u':', 3) + 1;
+            MonOrganisation = NettoieNom(IDENTSEP(lu, u';'));
             if (!MonOrganisation.isEmpty())
                 win.appendMemo(MonOrganisation);
             TSLout.append(LEX.BUFFER);
+            garderSuites();
         } else {
             TSLout.append(LEX.BUFFER);
         }

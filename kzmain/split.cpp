@@ -83,19 +83,38 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
         ETAT = E_Deb;
     };
 
-    auto garderLigne = [&]() {
+    auto garderLigne = [&](QStringView ligne) {
         if (optMyPhoneOut)
-            carte.TSLOut.append(LEX.BUFFER);
+            carte.TSLOut.append(ligne.toString());
         else
-            LineList::appendAnsiLine(carte.octets, LEX.BUFFER);
+            LineList::appendAnsiLine(carte.octets, ligne);
     };
+    bool carteVue = false;
     auto debutCarte = [&](qsizetype I) {
-        garderLigne();
+        garderLigne(LEX.BUFFER);
         carte.ligneDebut = I + 1;
+        carteVue = true;
         ETAT = E_Fin;
     };
+    LecteurNoms noms(!TSLin.readThroughMark());
+    qsizetype I = 0;
+    // The lines that a name line takes as its own, counted as the loop counts them.
+    struct {
+        InputLines& lignes;
+        qsizetype& I;
+        bool next(QString& ligne) {
+            if (!lignes.next(ligne))
+                return false;
+            ++I;
+            return true;
+        }
+        void putBack(QString ligne) {
+            lignes.putBack(std::move(ligne));
+            --I;
+        }
+    } source{TSLin, I};
 
-    for (qsizetype I = 0;; ++I) {
+    for (;; ++I) {
         // A line that no pass changes and that begins with none of the letters of the lines
         // looked at below (BEGIN outside a card; BEGIN, END, N, ORG, PHOTO, LOGO, X- inside) is
         // dropped outside a card, or kept as the bytes it was read from: the same bytes.
@@ -150,13 +169,18 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
         }
 
         bool garder = true;
+        bool suites = false; // the name line took the lines after it
         if (LigneNom(LEX)) {
-            LireNom(LEX, carte.NomPrenom);
+            LECTYPE& lu = noms.lecture(LEX, source, LigneNom);
+            suites = true;
+            LireNom(lu, carte.NomPrenom);
             win.appendMemo(carte.NomPrenom.isEmpty() ? QStringLiteral("NoName") : carte.NomPrenom);
         } else if (IDENTPATERN(LEX, u"ORG")) {
+            LECTYPE& lu = noms.lecture(LEX, source, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); });
+            suites = true;
             // The first colon from the fourth character on; the first component is the organisation.
-            LEX.INDEX = LEX.BUFFER.indexOf(u':', 3) + 1;
-            carte.MonOrganisation = NettoieNom(IDENTSEP(LEX, u';'));
+            lu.INDEX = lu.BUFFER.indexOf(u':', 3) + 1;
+            carte.MonOrganisation = NettoieNom(IDENTSEP(lu, u';'));
         } else if (IDENTPATERN(LEX, u"PHOTO")) {
             carte.PhotoUser = true;
         } else if (IDENTPATERN(LEX, u"LOGO")) {
@@ -165,7 +189,11 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
             garder = false;
         }
         if (garder && !LEX.BUFFER.isEmpty())
-            garderLigne();
+            garderLigne(LEX.BUFFER);
+        if (suites)
+            for (const QString& suite : noms.suites())
+                if (const QStringView garde = sansBlancsFinaux(suite); !garde.isEmpty())
+                    garderLigne(garde);
     }
 
     // A last card without its end line is not written; say so rather than lose it silently.
@@ -176,6 +204,8 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
                 .arg(NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
 
     writer.finish();
+    if (!carteVue)
+        LogError(NoCardError(NomFichierEntree));
     const QString fini = Mess(Langue, 8);
     win.appendMemo(fini);
     win.appendLog(fini);

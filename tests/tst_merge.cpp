@@ -208,6 +208,25 @@ private slots:
         }
     }
 
+    // A quoted-printable name over a soft break finds its photo; the card is copied unchanged.
+    void quotedPrintableName() {
+        const QByteArray card("BEGIN:VCARD\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Lef=C3=A8vre;Zo=\n=C3=A9\n"
+                              "END:VCARD\n");
+        for (const bool text : {false, true}) {
+            MergeRun r;
+            QVERIFY(writeBytes(r.photos + QStringLiteral("/Lefèvre Zoé.jpg"), "photo"));
+            QByteArray out;
+            if (text) {
+                out = r.addText(card);
+            } else {
+                r.add(card);
+                out = r.bytes();
+            }
+            QCOMPARE(out, crlf(card.chopped(10) + "PHOTO;ENCODING=BASE64;TYPE=JPEG:cGhvdG8=\nEND:VCARD\n"));
+            QCOMPARE(r.win.memo, QStringList{QStringLiteral("Lefèvre Zoé")});
+        }
+    }
+
     void picturesOptionsOff() {
         MergeRun r;
         r.win.checks[Ctrl::C_Photo] = false;

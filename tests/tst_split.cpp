@@ -62,6 +62,8 @@ private slots:
             << QByteArray("BEGIN:VCARD\norg:Acme\nEND:VCARD\nBEGIN:VCARD\nN:A;B\n logo;VALUE=uri:x\nEND:VCARD\n");
         QTest::newRow("folded picture data, CR line ends")
             << QByteArray("BEGIN:VCARD\rN:A;B\rPHOTO;ENCODING=b:AAAA\r BBBB  \r LLLL\r XXXX\r EEEE\r\rEND:VCARD\r");
+        QTest::newRow("quoted-printable name whose soft breaks lead to X- and END lines")
+            << QByteArray("BEGIN:VCARD\nN;ENCODING=QUOTED-PRINTABLE:A=\nX-B;C=\nEND:VCARD=\n\nTEL:1\nEND:VCARD\n");
         QTest::newRow("UTF-8 with its mark")
             << QByteArray("\xEF\xBB\xBF"
                           "BEGIN:VCARD\nN:\xD0\x96;\xC3\xA9\nTITLE:\xD0\x96\nEND:VCARD\n");
@@ -316,6 +318,52 @@ private slots:
         QCOMPARE(r.file(QStringLiteral("00001 A.VCF")),
                  QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\nBEGIN:VCALENDAR\r\nEND:VCARD\r\n"));
         QCOMPARE(r.file(QStringLiteral("00002 B.VCF")), QByteArray("  begin : vcard\r\nN:B;;;;\r\nEND:VCARD\r\n"));
+    }
+
+    // Names of real exports are read decoded, for the file name, the list and the photo; the card
+    // is copied as it was written.
+    void realExportNames_data() {
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<bool>("myPhoneIn");
+        QTest::addColumn<QString>("name");
+        const QByteArray lz("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Lef=C3=A8vre;Zo=\n"
+                            "=C3=A9\nTEL;CELL:1\nEND:VCARD\n");
+        QTest::newRow("quoted-printable over a soft break") << lz << false << QStringLiteral("Lefèvre Zoé");
+        QTest::newRow("the same, MyPhoneExplorer input") << lz << true << QStringLiteral("Lefèvre Zoé");
+        QTest::newRow("quoted-printable organisation")
+            << QByteArray("BEGIN:VCARD\nORG;ENCODING=QUOTED-PRINTABLE:Caf=C3=A9 Ma=\nrie;Sales\nEND:VCARD\n") << false
+            << QStringLiteral("Café Marie");
+        QTest::newRow("KOI8-R bytes")
+            << QByteArray("BEGIN:VCARD\nN;CHARSET=KOI8-R:\xE9\xD7\xC1\xCE\xCF\xD7;\xE9\xD7\xC1\xCE\nEND:VCARD\n") << false
+            << QStringLiteral("Иванов Иван");
+    }
+    void realExportNames() {
+        QFETCH(QByteArray, card);
+        QFETCH(bool, myPhoneIn);
+        QFETCH(QString, name);
+        SplitRun r;
+        r.win.checks[Ctrl::C_MyPhoneIn] = myPhoneIn;
+        r.win.checks[Ctrl::C_Photo] = true;
+        r.win.checks[Ctrl::C_Logos] = true;
+        QVERIFY(writeBytes(r.photos + u'/' + name + QStringLiteral(".jpg"), "abc"));
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_") + name + QStringLiteral(".jpg"), "abc"));
+        r.run(card);
+        const QString file = QStringLiteral("00001 %1 (PHOTO).VCF").arg(name);
+        QCOMPARE(r.files(), QStringList{file});
+        QCOMPARE(r.win.log, QStringList{QString::fromUtf8(kDone)});
+        if (!myPhoneIn)
+            QVERIFY(r.file(file).startsWith(crlf(card.chopped(10)))); // all but the end line
+        QVERIFY(r.file(file).contains(";TYPE=JPEG:YWJj\r\n"));
+    }
+
+    // A file without any card says so.
+    void noCard() {
+        SplitRun r;
+        r.run("Just a note\nN:A;B\n");
+        QVERIFY(r.files().isEmpty());
+        QCOMPARE(r.win.log, (QStringList{"-> NoCard Err \"input.vcf\" holds no BEGIN:VCARD line: it is not a vCard "
+                                         "file, and no card was written",
+                                         QString::fromUtf8(kDone)}));
     }
 
     // A last card without its end line is not written, and the log says so.

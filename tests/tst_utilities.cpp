@@ -131,9 +131,9 @@ private slots:
         QTest::newRow("controls trimmed") << "\t\x01Nom\x1F "
                                           << "Nom"
                                           << "Nom";
-        QTest::newRow("inner control kept") << "a\tb"
-                                            << "a\tb"
-                                            << "a\tb";
+        QTest::newRow("inner controls become blanks") << "a\tb\nc\x7F" "d"
+                                                      << "a b c d"
+                                                      << "a b c d";
         QTest::newRow("UTF-8 as Windows-1252 bytes")
             << asCp1252Bytes("Zo\xC3\xAB \xC3\x89lise") << asCp1252Bytes("Zo\xC3\xAB \xC3\x89lise")
             << QStringLiteral("Zo\u00EB \u00C9lise");
@@ -246,8 +246,9 @@ private slots:
         QTest::newRow("7 gets one =") << QString() << QByteArray("abcdefg") << " " << QStringList{"abcdefg="};
         QTest::newRow("5 gets three =") << QString() << QByteArray("abcde") << " " << QStringList{"abcde==="};
         QTest::newRow("8 gets none") << QString() << QByteArray("abcdefgh") << " " << QStringList{"abcdefgh"};
-        QTest::newRow("CR LF pairs removed, lone LF kept")
-            << QString() << QByteArray("ab\r\ncd\nef") << " " << QStringList{"abcd\nef="};
+        QTest::newRow("every blank and line end removed")
+            << QString() << QByteArray("ab\r\ncd\nef  g\th") << " " << QStringList{"abcdefgh"};
+        QTest::newRow("blanks only: no line") << QString("PHOTO:") << QByteArray(" \r\n\t") << " " << QStringList{};
         QTest::newRow("contact: 156 is two lines")
             << QString() << d156 << "" << QStringList{QString(d156.left(78)), QString(d156.mid(78))};
         QTest::newRow("vCard: 157 data, three lines")
