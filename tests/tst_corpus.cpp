@@ -1,0 +1,523 @@
+// Real exports through the contacts action: every card's names, numbers, mail addresses and
+// pictures reach its .contact document. The input is read by a small vCard reader of this
+// test's own, not by the program's lexer, so that both cannot be wrong the same way.
+#include "conversionhelpers.h"
+#include "fakewindow.h"
+#include "kzmain/kzmain.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+using namespace helpers;
+
+namespace {
+
+// What the design keeps on purpose: the checks these entries name are skipped. Each entry must
+// still match a check of its file (a stale entry fails), so that the table stays narrow.
+struct KeptLimit {
+    const char* file; // path under the corpus folder, or under tests/data
+    int card;
+    const char* field;
+    const char* reason;
+};
+constexpr KeptLimit kKeptLimits[] = {
+    {"mangstadt__ez-vcard/src/test/resources/ezvcard/io/text/fullcontact.vcf", 1, "PHOTO 2",
+     "a card keeps its first photo only"},
+    {"mangstadt__ez-vcard/src/test/resources/ezvcard/io/text/fullcontact.vcf", 1, "PHOTO 3",
+     "a card keeps its first photo only"},
+    {"corpus-shapes/kept-limits.vcf", 1, "PHOTO 2", "a card keeps its first photo only"},
+    {"corpus-shapes/kept-limits.vcf", 1, "N family", "N is split at every semicolon, a backslash does not protect one"},
+    {"corpus-shapes/kept-limits.vcf", 1, "N given", "N is split at every semicolon, a backslash does not protect one"},
+};
+
+// ---- The reader ------------------------------------------------------------------------
+
+struct Property {
+    QByteArray name;   // upper case, without its group
+    QByteArray params; // the text between the name and the first ":"
+    QByteArray value;  // the raw bytes after the first ":"
+};
+using Card = QList<Property>;
+
+// Physical lines: CR LF, LF and CR end a line, and so does CR CR LF as one end.
+QList<QByteArray> physicalLines(const QByteArray& bytes) {
+    QList<QByteArray> lines;
+    qsizetype start = 0, i = 0;
+    const qsizetype n = bytes.size();
+    while (i < n) {
+        if (bytes[i] != '\r' && bytes[i] != '\n') {
+            ++i;
+            continue;
+        }
+        lines.append(bytes.mid(start, i - start));
+        if (bytes.mid(i, 3) == "\r\r\n")
+            i += 3;
+        else if (bytes.mid(i, 2) == "\r\n")
+            i += 2;
+        else
+            ++i;
+        start = i;
+    }
+    if (start < n)
+        lines.append(bytes.mid(start));
+    return lines;
+}
+
+bool quotedPrintable(const QByteArray& line) {
+    const qsizetype colon = line.indexOf(':');
+    return colon > 0 && line.left(colon).toUpper().contains("QUOTED-PRINTABLE");
+}
+
+// Logical lines: a line that begins with a blank or a tab continues the one before it (that
+// one character dropped); a quoted-printable line ending in "=" is continued by the next line
+// as it stands.
+QList<QByteArray> logicalLines(const QList<QByteArray>& lines) {
+    QList<QByteArray> out;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines[i];
+        while (i + 1 < lines.size()) {
+            const QByteArray& next = lines[i + 1];
+            if (next.startsWith(' ') || next.startsWith('\t')) {
+                line += next.mid(1);
+            } else if (line.endsWith('=') && quotedPrintable(line)) {
+                line.chop(1);
+                line += next;
+            } else {
+                break;
+            }
+            ++i;
+        }
+        out.append(line);
+    }
+    return out;
+}
+
+// The cards of a file, as the contacts action delimits them: a BEGIN:VCARD inside a card ends
+// that card, a card still open at the end of the file is not written.
+QList<Card> readCards(QByteArray bytes, bool* charsetIgnored) {
+    *charsetIgnored = false;
+    if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        // Text read through a byte-order mark is UTF-8 whatever its CHARSET parameters say.
+        QStringDecoder decoder(QStringDecoder::encodingForData(bytes).value_or(QStringDecoder::Utf8));
+        bytes = QString(decoder.decode(bytes)).toUtf8();
+        *charsetIgnored = true;
+    }
+    static const QRegularExpression group(QStringLiteral("^[A-Za-z0-9-]+\\.(?=[A-Za-z])"));
+    QList<Card> cards;
+    std::optional<Card> open;
+    for (QByteArray line : logicalLines(physicalLines(bytes))) {
+        while (line.startsWith(' ') || line.startsWith('\t'))
+            line.remove(0, 1);
+        const QByteArray trimmed = line.trimmed().toUpper();
+        if (trimmed == "BEGIN:VCARD") {
+            if (open)
+                cards.append(*open);
+            open = Card();
+            continue;
+        }
+        if (trimmed == "END:VCARD") {
+            if (open)
+                cards.append(*open);
+            open.reset();
+            continue;
+        }
+        const QRegularExpressionMatch m = group.match(QString::fromLatin1(line));
+        if (m.hasMatch())
+            line.remove(0, m.capturedLength());
+        const qsizetype colon = line.indexOf(':');
+        if (!open || colon < 0)
+            continue;
+        qsizetype nameEnd = line.indexOf(';');
+        if (nameEnd < 0 || nameEnd > colon)
+            nameEnd = colon;
+        open->append({line.left(nameEnd).trimmed().toUpper(), line.mid(nameEnd, colon - nameEnd), line.mid(colon + 1)});
+    }
+    return cards;
+}
+
+QByteArray decodeQuotedPrintable(const QByteArray& in) {
+    auto hex = [](char c) { return QByteArray("0123456789ABCDEF").indexOf(QChar(c).toUpper().toLatin1()); };
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '=' && i + 2 < in.size() && hex(in[i + 1]) >= 0 && hex(in[i + 2]) >= 0) {
+            out.append(char(hex(in[i + 1]) * 16 + hex(in[i + 2])));
+            i += 2;
+        } else {
+            out.append(in[i]);
+        }
+    }
+    return out;
+}
+
+// The parameters, split at ";", in upper case.
+QList<QByteArray> parameters(const Property& p) {
+    QList<QByteArray> list = p.params.toUpper().split(';');
+    list.removeAll(QByteArray());
+    return list;
+}
+
+// A value as text: quoted-printable decoded, then read in its CHARSET when one other than
+// UTF-8 or US-ASCII is named, otherwise as UTF-8 when it is valid, else as Windows-1252.
+QString decodeValue(const Property& p, bool charsetIgnored) {
+    QByteArray bytes = p.value;
+    if (p.params.toUpper().contains("QUOTED-PRINTABLE"))
+        bytes = decodeQuotedPrintable(bytes);
+    QByteArray charset;
+    for (const QByteArray& param : parameters(p))
+        if (param.startsWith("CHARSET="))
+            charset = param.mid(8);
+    if (!charsetIgnored && !charset.isEmpty() && charset != "UTF-8" && charset != "US-ASCII") {
+        QStringDecoder decoder(charset.constData());
+        if (decoder.isValid()) {
+            const QString text = decoder.decode(bytes);
+            if (!decoder.hasError())
+                return text;
+        }
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder cp1252("windows-1252");
+    return cp1252.isValid() ? QString(cp1252.decode(bytes)) : QString::fromLatin1(bytes);
+}
+
+// Two texts that say the same thing in the forms the reader and the document may use: vCard
+// escapes resolved (a backslash before n or N is a line break, before anything else it only
+// protects that character), the right single quote as an apostrophe, the characters XML
+// cannot hold dropped, line ends as LF, outer blanks trimmed.
+QString normalised(const QString& s) {
+    QString out;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        QChar c = s[i];
+        if (c == u'\\' && i + 1 < s.size()) {
+            c = s[++i];
+            if (c == u'n' || c == u'N')
+                c = u'\n';
+        }
+        const char16_t u = c.unicode();
+        if (u == 0x2019)
+            c = u'\'';
+        if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF)
+            continue;
+        if (c.isHighSurrogate() && !(i + 1 < s.size() && s[i + 1].isLowSurrogate()))
+            continue;
+        if (c.isLowSurrogate() && !(i > 0 && s[i - 1].isHighSurrogate()))
+            continue;
+        out.append(c);
+    }
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    out.replace(u'\r', u'\n');
+    return out.trimmed();
+}
+
+// The components of a structured value, split at the semicolons that no backslash protects.
+QStringList components(const QString& value) {
+    QStringList parts{QString()};
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == u'\\' && i + 1 < value.size()) {
+            parts.last() += value.mid(i, 2);
+            ++i;
+        } else if (value[i] == u';') {
+            parts.append(QString());
+        } else {
+            parts.last() += value[i];
+        }
+    }
+    return parts;
+}
+
+// A picture of the input: embedded data, an address, or neither (nothing to check).
+struct Picture {
+    enum Kind { Embedded, Address, Other } kind = Other;
+    QByteArray data; // the decoded bytes of embedded data
+    bool validBase64 = true;
+    QString address;
+};
+
+Picture readPicture(const Property& p) {
+    Picture pic;
+    const QByteArray value = p.value.trimmed();
+    const QByteArray lower = value.toLower();
+    QByteArray base64;
+    const qsizetype comma = value.indexOf(',');
+    if (lower.startsWith("data:") && comma > 0 && lower.left(comma).endsWith(";base64")) {
+        base64 = value.mid(comma + 1);
+    } else if (lower.startsWith("http:") || lower.startsWith("https:") || lower.startsWith("ftp:") ||
+               lower.startsWith("file:")) {
+        pic.kind = Picture::Address;
+        pic.address = normalised(QString::fromUtf8(value));
+        return pic;
+    } else {
+        const QList<QByteArray> params = parameters(p);
+        if (!params.contains("ENCODING=B") && !params.contains("ENCODING=BASE64") && !params.contains("BASE64"))
+            return pic;
+        base64 = value;
+    }
+    QByteArray packed;
+    for (char c : std::as_const(base64))
+        if (uchar(c) > 0x20)
+            packed.append(c);
+    pic.kind = Picture::Embedded;
+    pic.validBase64 = bool(QByteArray::fromBase64Encoding(packed, QByteArray::AbortOnBase64DecodingErrors));
+    pic.data = QByteArray::fromBase64(packed);
+    return pic;
+}
+
+// What one card must show in its document.
+struct Expected {
+    QString field;
+    QString text;                   // a name, number or mail address
+    std::optional<Picture> picture; // or a picture
+};
+
+QList<Expected> expectations(const Card& card, bool charsetIgnored) {
+    QList<Expected> list;
+    int photos = 0, logos = 0;
+    for (const Property& p : card) {
+        if (p.name == "N") {
+            const QStringList parts = components(decodeValue(p, charsetIgnored));
+            list.append({QStringLiteral("N family"), normalised(parts.value(0)), {}});
+            list.append({QStringLiteral("N given"), normalised(parts.value(1)), {}});
+        } else if (p.name == "TEL") {
+            QString number = normalised(decodeValue(p, charsetIgnored));
+            if (number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
+                number = number.mid(4).trimmed();
+            list.append({QStringLiteral("TEL"), number, {}});
+        } else if (p.name == "EMAIL") {
+            list.append({QStringLiteral("EMAIL"), normalised(decodeValue(p, charsetIgnored)), {}});
+        } else if ((p.name == "PHOTO" || p.name == "LOGO") && !p.value.trimmed().isEmpty()) {
+            // Every picture line with a value takes a place, whatever it holds.
+            const int n = p.name == "PHOTO" ? ++photos : ++logos;
+            const QString field = QString::fromLatin1(p.name) + (n > 1 ? QStringLiteral(" %1").arg(n) : QString());
+            const Picture pic = readPicture(p);
+            if (pic.kind != Picture::Other)
+                list.append({field, QString(), pic});
+        }
+    }
+    list.removeIf([](const Expected& e) { return !e.picture && e.text.isEmpty(); });
+    return list;
+}
+
+// ---- The document ----------------------------------------------------------------------
+
+struct Document {
+    QHash<QString, QStringList> texts; // FamilyName, GivenName, Number, Address: normalised
+    QList<Picture> photos, logos;      // in document order
+    QString error;
+};
+
+Document readDocument(const QByteArray& bytes) {
+    Document doc;
+    QXmlStreamReader xml(bytes);
+    std::optional<Picture> pic;
+    QString label;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) {
+            if (xml.isEndElement() && xml.name() == u"Photo" && pic) {
+                (label == u"Logo" ? doc.logos : doc.photos).append(*pic);
+                pic.reset();
+            }
+            continue;
+        }
+        const QString name = xml.name().toString();
+        if (name == u"Photo") {
+            pic = Picture();
+            label.clear();
+        } else if (pic && name == u"Value") {
+            QByteArray packed = xml.readElementText().toLatin1();
+            packed.removeIf([](char c) { return uchar(c) <= 0x20; });
+            pic->kind = Picture::Embedded;
+            pic->validBase64 = bool(QByteArray::fromBase64Encoding(packed, QByteArray::AbortOnBase64DecodingErrors));
+            pic->data = QByteArray::fromBase64(packed);
+        } else if (pic && name == u"Url") {
+            pic->kind = Picture::Address;
+            pic->address = normalised(xml.readElementText());
+        } else if (pic && name == u"Label") {
+            label = xml.readElementText();
+        } else if (name == u"FamilyName" || name == u"GivenName" || name == u"Number" || name == u"Address") {
+            doc.texts[name].append(normalised(xml.readElementText()));
+        }
+    }
+    if (xml.hasError())
+        doc.error = QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+    return doc;
+}
+
+QString shown(QString s) {
+    s.replace(u'\n', QStringLiteral("\\n"));
+    return s.size() > 80 ? s.left(77) + QStringLiteral("...") : s;
+}
+
+QString describe(const Picture& p) {
+    if (p.kind == Picture::Address)
+        return QStringLiteral("address [%1]").arg(shown(p.address));
+    if (p.kind == Picture::Embedded)
+        return QStringLiteral("%1%2 bytes, sha1 %3, begins %4")
+            .arg(p.validBase64 ? QString() : QStringLiteral("invalid base64, leniently "))
+            .arg(p.data.size())
+            .arg(QString::fromLatin1(QCryptographicHash::hash(p.data, QCryptographicHash::Sha1).toHex().left(12)))
+            .arg(QString::fromLatin1(p.data.left(8).toHex(' ')));
+    return QStringLiteral("nothing");
+}
+
+// Where two pictures part, for the failure message.
+QString difference(const Picture& want, const Picture& got) {
+    if (want.kind != got.kind || want.kind != Picture::Embedded || want.data == got.data)
+        return QString();
+    qsizetype i = 0;
+    while (i < want.data.size() && i < got.data.size() && want.data[i] == got.data[i])
+        ++i;
+    return QStringLiteral(" (first difference at byte %1)").arg(i);
+}
+
+// The document's picture says what the input's does. Data that the input holds as valid base64
+// must stay valid as a strict reader takes it (padding that fits); data that was already
+// broken in the input is compared as far as a lenient reader recovers it.
+bool samePicture(const Picture& want, const Picture& got) {
+    if (want.kind != got.kind)
+        return false;
+    if (want.kind == Picture::Address)
+        return want.address == got.address;
+    return want.data == got.data && (got.validBase64 || !want.validBase64);
+}
+
+// ---- The run ---------------------------------------------------------------------------
+
+// The contacts action as a default command-line run does it: file read whole, photos and logos
+// from folders off, the other options at their defaults.
+struct ContactsRun {
+    QTemporaryDir tmp;
+    FakeWindow win;
+    TF_Principal principal{win};
+    QString out;
+    QString error;
+
+    explicit ContactsRun(const QString& input) {
+        out = tmp.filePath(QStringLiteral("out"));
+        QDir().mkpath(out);
+        principal.NomFichierEntree = input;
+        principal.NomRepSortie = out;
+        principal.NomRepPhotos = tmp.path();
+        principal.NomRepLogos = tmp.path();
+        principal.Langue = QStringLiteral("EN");
+        win.selectAction(Ctrl::R_SVCFToContacts);
+        win.checks[Ctrl::C_Photo] = false;
+        win.checks[Ctrl::C_Logos] = false;
+        try {
+            InputText text;
+            text.load(input);
+            principal.TraitementSVCFToContact(text);
+        } catch (const KzError& e) {
+            error = e.kind() + QStringLiteral(": ") + e.message();
+        }
+    }
+    // The documents by card number (the five-digit counter that begins their names).
+    QMap<int, QString> documents() const {
+        QMap<int, QString> docs;
+        for (const QString& f : fileNames(out))
+            docs.insert(f.left(5).toInt(), f);
+        return docs;
+    }
+};
+
+} // namespace
+
+class TestCorpus : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cardsReachTheirDocuments_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        const QDir corpus(QStringLiteral(CORVANTA_CORPUS));
+        for (const QString& f : corpusFiles()) {
+            const QString name = corpus.relativeFilePath(f);
+            QTest::newRow(qPrintable(name)) << f << name;
+        }
+        // Shapes of real exports that the corpus lacks, and the limits the design keeps.
+        for (const char* shape : {"corpus-shapes/rule-shapes.vcf", "corpus-shapes/kept-limits.vcf"})
+            QTest::newRow(shape) << dataPath(QString::fromLatin1(shape)) << QString::fromLatin1(shape);
+    }
+
+    void cardsReachTheirDocuments() {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        const QByteArray bytes = readBytes(path);
+        bool charsetIgnored = false;
+        const QList<Card> cards = readCards(bytes, &charsetIgnored);
+        ContactsRun run(path);
+        QVERIFY2(run.error.isEmpty(), qPrintable(name + QStringLiteral(": ") + run.error));
+        const QMap<int, QString> docs = run.documents();
+
+        QStringList failures;
+        QList<const KeptLimit*> used;
+        if (docs.size() != cards.size())
+            failures << QStringLiteral("%1: %2 cards, %3 documents").arg(name).arg(cards.size()).arg(docs.size());
+        for (qsizetype c = 0; c < cards.size(); ++c) {
+            const int number = int(c + 1);
+            const QList<Expected> wanted = expectations(cards[c], charsetIgnored);
+            if (!docs.contains(number)) {
+                if (!wanted.isEmpty())
+                    failures << QStringLiteral("%1 card %2: no document").arg(name).arg(number);
+                continue;
+            }
+            const Document doc = readDocument(readBytes(run.out + u'/' + docs[number]));
+            if (!doc.error.isEmpty())
+                failures << QStringLiteral("%1 card %2: document is not XML: %3").arg(name).arg(number).arg(doc.error);
+            // Each value of the document answers one value of the input.
+            QHash<QString, QStringList> left = doc.texts;
+            for (const Expected& e : wanted) {
+                const KeptLimit* limit = nullptr;
+                for (const KeptLimit& k : kKeptLimits)
+                    if (name == QLatin1String(k.file) && number == k.card && e.field == QLatin1String(k.field))
+                        limit = &k;
+                if (limit) {
+                    used << limit;
+                    continue;
+                }
+                if (e.picture) {
+                    const QList<Picture>& got = e.field.startsWith(u"LOGO") ? doc.logos : doc.photos;
+                    const int n = e.field.contains(u' ') ? e.field.section(u' ', 1).toInt() : 1;
+                    const Picture have = got.value(n - 1);
+                    if (!samePicture(*e.picture, have))
+                        failures << QStringLiteral("%1 card %2 %3: input %4; document %5%6")
+                                        .arg(name)
+                                        .arg(number)
+                                        .arg(e.field, describe(*e.picture), describe(have),
+                                             difference(*e.picture, have));
+                    continue;
+                }
+                const QString element = e.field == u"N family"  ? QStringLiteral("FamilyName")
+                                        : e.field == u"N given" ? QStringLiteral("GivenName")
+                                        : e.field == u"TEL"     ? QStringLiteral("Number")
+                                                                : QStringLiteral("Address");
+                QStringList& pool = left[element];
+                if (!pool.removeOne(e.text)) {
+                    QStringList quoted;
+                    for (const QString& t : doc.texts.value(element))
+                        quoted << u'[' + shown(t) + u']';
+                    failures << QStringLiteral("%1 card %2 %3: input [%4]; document %5 %6")
+                                    .arg(name)
+                                    .arg(number)
+                                    .arg(e.field, shown(e.text), element,
+                                         quoted.isEmpty() ? QStringLiteral("has none") : quoted.join(u", "));
+                }
+            }
+        }
+        for (const KeptLimit& k : kKeptLimits)
+            if (name == QLatin1String(k.file) && !used.contains(&k))
+                failures << QStringLiteral("%1: kept limit \"card %2 %3\" matches no check any more")
+                                .arg(name)
+                                .arg(k.card)
+                                .arg(QLatin1String(k.field));
+        if (!failures.isEmpty())
+            QFAIL(qPrintable(u'\n' + failures.join(u'\n')));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCorpus)
+#include "tst_corpus.moc"
