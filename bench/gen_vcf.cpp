@@ -1,20 +1,35 @@
 // gen_vcf: writes realistic vCard files for the benchmark, the same bytes for the same seed.
 //
-//   gen_vcf --cards N [--seed S] [--out FILE]      one file of N cards (standard output by default)
-//   gen_vcf --split-dir DIR --cards N [--seed S]   N files of one card each: 00001.vcf, 00002.vcf...
+//   gen_vcf --cards N [--seed S] [--mix old|real] [--out FILE]   one file of N cards (standard output by default)
+//   gen_vcf --split-dir DIR --cards N [--seed S] [--mix old|real]  N files of one card each: 00001.vcf...
 //
-// The cards mix vCard 2.1 (quoted-printable, MyPhoneExplorer habits) and 3.0 (Google habits:
-// item1. groups with X-ABLabel lines), names in many scripts (UTF-8, no byte-order mark),
-// several TEL, EMAIL and ADR lines with TYPE parameters, vendor X- lines, some of them with
-// X-SYNC parameters, and about one card in ten with a folded base64 photo of 4 to 20 KB.
-// Every line ends with CR LF.
+// --mix old (the default) mixes vCard 2.1 (quoted-printable, MyPhoneExplorer habits) and 3.0
+// (Google habits: item1. groups with X-ABLabel lines), names in many scripts (UTF-8, no byte-order
+// mark), several TEL, EMAIL and ADR lines with TYPE parameters, vendor X- lines, some of them with
+// X-SYNC parameters, and about one card in ten with a folded base64 photo of 4 to 20 KB. Every
+// line ends with CR LF.
+//
+// --mix real writes cards shaped like real phone and address-book exports, each dominated by 8 to
+// 20 vendor lines (X-ANDROID-CUSTOM, X-MS-*, X-EVOLUTION-*, X-PHONETIC-*, X-SKYPE, X-AIM, ...):
+//   - vCard 2.1 as Android writes it (CHARSET=UTF-8 quoted-printable, blanks as =20, soft line
+//     breaks) and as Outlook does (LABEL lines, text in ISO-8859-1, windows-1251, KOI8-R or
+//     Shift_JIS, raw or quoted-printable), bare parameter words (TEL;CELL;PREF, EMAIL;INTERNET);
+//   - vCard 3.0 as Apple writes it (PRODID, itemN. groups with X-ABLabel and X-ABADR, X-ABUID),
+//     four cards in ten with every line ending in CR CR LF as iPhone exports do; photos folded
+//     with one blank or, Mac style, on lines of two blanks;
+//   - vCard 4.0 (UID:urn:uuid:, KIND, GENDER, TEL;VALUE=uri, ADR with a quoted LABEL, photos as
+//     data: URIs or https links).
+// About one card in ten has a base64 photo of 4 to 20 KB, as in the old mix; the cards are about
+// as large on average as the old mix's.
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
+#include <QStringConverter>
 #include <QStringList>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -204,8 +219,9 @@ void folded(QByteArray& out, const QByteArray& text) {
 }
 
 // Quoted-printable as vCard 2.1 writers do it: every byte outside printable ASCII, "=" and a
-// trailing blank encoded, lines of at most 76 characters ending in a soft break "=".
-void quotedPrintable(QByteArray& out, const QByteArray& head, const QByteArray& value) {
+// trailing blank encoded (every blank with `blanks`, as Android does), lines of at most 76
+// characters ending in a soft break "=".
+void quotedPrintable(QByteArray& out, const QByteArray& head, const QByteArray& value, bool blanks = false) {
     static const char hex[] = "0123456789ABCDEF";
     QByteArray current = head;
     for (int i = 0; i < value.size(); ++i) {
@@ -213,7 +229,7 @@ void quotedPrintable(QByteArray& out, const QByteArray& head, const QByteArray& 
         char piece[4];
         int n = 0;
         const bool last = i + 1 == value.size();
-        if (c == '=' || c < 0x20 || c >= 0x7F || (c == ' ' && last)) {
+        if (c == '=' || c < 0x20 || c >= 0x7F || (c == ' ' && (last || blanks))) {
             piece[0] = '=';
             piece[1] = hex[c >> 4];
             piece[2] = hex[c & 15];
@@ -525,9 +541,520 @@ void card(Random& random, QByteArray& out, long number) {
     line(out, "END:VCARD");
 }
 
+// ---------------------------------------------------------------------------------------------
+// The real mix: cards shaped like real phone and address-book exports, mostly vendor lines.
+
+enum class Style { Android, Outlook, Apple, V4 };
+
+// The legacy charsets the real mix writes besides UTF-8; main() checks that Qt has them.
+const char* const legacyCharsets[] = {"ISO-8859-1", "windows-1251", "KOI8-R", "Shift_JIS"};
+
+// Japanese names for the Shift_JIS cards; ソ, 能, 表 and 十 have 0x5C (a backslash) as second byte.
+POOL(jpGiven, "太郎|taro", "花子|hanako", "翔太|shota", "陽菜|hina", "結衣|yui", "ソウタ|sota", "能久|yoshihisa")
+POOL(jpFamily, "山田|yamada", "佐藤|sato", "鈴木|suzuki", "高橋|takahashi", "能登|noto", "表|omote", "十河|sogo")
+const char* const jpCompanies[] = {"株式会社サンプル", "ソニー物産株式会社", "表参道デザイン事務所", "山田商店"};
+
+const char* const applePrograms[] = {"-//Apple Inc.//iOS 5.0.1//EN", "-//Apple Inc.//iPhone OS 17.2//EN",
+                                     "-//Apple Inc.//Mac OS X 10.8.2//EN", "-//Apple Inc.//Address Book 6.1//EN"};
+const char* const appleLabels[] = {"_$!<Mobile>!$_", "_$!<Main>!$_", "_$!<HomeFAX>!$_", "_$!<Other>!$_",
+                                   "iPhone",         "_$!<Home>!$_", "_$!<Work>!$_",    "_$!<Pager>!$_"};
+const char* const relations[] = {"_$!<Mother>!$_",    "_$!<Father>!$_", "_$!<Spouse>!$_",
+                                 "_$!<Assistant>!$_", "_$!<Friend>!$_", "_$!<Sister>!$_"};
+const char* const departments[] = {"Ventes", "Buchhaltung", "R&D", "Отдел кадров", "営業部", "IT"};
+
+// The value in a legacy charset; empty when one of its characters has no place there.
+QByteArray inCharset(const char* charset, const QByteArray& utf8) {
+    const QString text = QString::fromUtf8(utf8);
+    QStringEncoder encoder(charset);
+    const QByteArray bytes = encoder(text);
+    QStringDecoder decoder(charset);
+    const QString back = decoder(bytes);
+    if (!encoder.isValid() || encoder.hasError() || decoder.hasError() || back != text)
+        return {};
+    return bytes;
+}
+
+QByteArray hexDigits(Random& random, int count, bool upper) {
+    QByteArray hex;
+    while (hex.size() < count)
+        hex += QByteArray::number(qulonglong(random.next()), 16).rightJustified(16, '0');
+    hex.truncate(count);
+    return upper ? hex.toUpper() : hex;
+}
+
+QByteArray uuid(Random& random, bool upper) {
+    QByteArray hex = hexDigits(random, 32, upper);
+    hex[12] = '4';
+    hex[16] = (upper ? "89AB" : "89ab")[random.below(4)];
+    return hex.left(8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-' + hex.mid(16, 4) + '-' + hex.mid(20);
+}
+
+// A date, "1980-03-22" with a separator, "19800322" without.
+QByteArray date(Random& random, int from, int to, const char* separator) {
+    return QByteArray::number(random.between(from, to)) + separator +
+           QByteArray::number(random.between(1, 12)).rightJustified(2, '0') + separator +
+           QByteArray::number(random.between(1, 28)).rightJustified(2, '0');
+}
+
+QByteArray timestamp(Random& random) {
+    QByteArray time = date(random, 2010, 2025, "") + 'T';
+    for (int limit : {23, 59, 59})
+        time += QByteArray::number(random.between(0, limit)).rightJustified(2, '0');
+    return time + 'Z';
+}
+
+QByteArray capitalized(QByteArray word) {
+    if (!word.isEmpty())
+        word[0] = char(std::toupper(static_cast<unsigned char>(word[0])));
+    return word;
+}
+
+// A telephone as a tel: URI, "tel:+33-6-12-34-56-78".
+QByteArray telUri(Random& random, const Locale& locale) {
+    QByteArray uri = "tel:" + QByteArray(locale.phonePrefix) + '-' + QByteArray::number(random.between(1, 9));
+    for (int group = 0; group < 4; ++group)
+        uri += '-' + QByteArray::number(random.between(0, 99)).rightJustified(2, '0');
+    if (random.chance(10))
+        uri += ";ext=" + QByteArray::number(random.between(10, 999));
+    return uri;
+}
+
+// Base64 on lines of their own: the indent (one or two blanks), then `width` characters.
+void base64Lines(QByteArray& out, const QByteArray& b64, const QByteArray& indent, int width) {
+    for (int pos = 0; pos < b64.size(); pos += width)
+        line(out, indent + b64.mid(pos, width));
+}
+
+// One card being written, and the person on it.
+struct Real {
+    Real(Random& r, QByteArray& o, Style s) : random(r), out(o), style(s) {}
+    Random& random;
+    QByteArray& out;
+    Style style;
+    const Locale* locale = nullptr;
+    QByteArray given, family, givenAscii, familyAscii, fn;
+    const char* charset = "UTF-8"; // of the 2.1 text of an Outlook card
+    bool japanese = false;         // the names come from the Japanese pools
+    int item = 0;                  // the last itemN. group of an Apple card
+
+    bool v21() const { return style == Style::Android || style == Style::Outlook; }
+    QByteArray group() { return style == Style::Apple ? "item" + QByteArray::number(++item) + '.' : QByteArray(); }
+
+    // A TYPE parameter as each writer spells it: ";HOME", ";type=HOME", ";TYPE=home" (";PREF=1").
+    QByteArray type(const QByteArray& kind) const {
+        if (v21())
+            return ';' + kind.toUpper();
+        if (style == Style::Apple)
+            return ";type=" + kind;
+        return kind == "pref" ? QByteArray(";PREF=1") : ";TYPE=" + kind.toLower();
+    }
+
+    // A text value of several fields. 2.1 writes it with CHARSET, raw or quoted-printable (Android
+    // always, blanks included); 3.0 and 4.0 write escaped UTF-8, folded.
+    void structured(const QByteArray& head, const QList<QByteArray>& fields) {
+        QByteArray value;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (i > 0)
+                value += ';';
+            value += v21() ? fields[i] : escaped(fields[i]);
+        }
+        if (!v21()) {
+            folded(out, head + ':' + value);
+            return;
+        }
+        const bool newline = value.contains('\n');
+        if (isAscii(value) && !newline) {
+            line(out, head + ':' + value);
+            return;
+        }
+        QByteArray name = style == Style::Android ? "UTF-8" : charset;
+        QByteArray bytes = value;
+        if (name != "UTF-8") {
+            bytes = inCharset(name.constData(), value);
+            if (bytes.isEmpty()) {
+                name = "UTF-8";
+                bytes = value;
+            }
+        }
+        const QByteArray charsetParameter = isAscii(value) ? QByteArray() : ";CHARSET=" + name;
+        if (style == Style::Android || newline || random.chance(40)) {
+            if (style == Style::Outlook)
+                bytes.replace("\n", "\r\n"); // Outlook breaks lines with =0D=0A
+            quotedPrintable(out, head + charsetParameter + ";ENCODING=QUOTED-PRINTABLE:", bytes,
+                            style == Style::Android);
+        } else {
+            line(out, head + charsetParameter + ':' + bytes);
+        }
+    }
+    void text(const QByteArray& head, const QByteArray& value) { structured(head, {value}); }
+
+    // Someone else's name in the same script, for spouses, managers and the like.
+    QByteArray otherName() {
+        if (japanese)
+            return written(random.pick(jpFamily)) + written(random.pick(jpGiven));
+        return written(locale->given[random.below(uint32_t(locale->givenCount))]);
+    }
+    QByteArray handle() { return givenAscii + '.' + familyAscii + QByteArray::number(random.between(1, 999)); }
+    QByteArray mail() { return mailAddress(random, *locale, givenAscii, familyAscii); }
+};
+
+// One vendor line (two for Apple's labelled groups).
+void vendorLine(Real& c, long number) {
+    Random& random = c.random;
+    switch (random.below(30)) {
+    case 0:
+        c.structured("X-ANDROID-CUSTOM",
+                     ("vnd.android.cursor.item/nickname;" + c.given + ";1;;;;;;;;;;;;;").split(';'));
+        break;
+    case 1:
+        c.structured("X-ANDROID-CUSTOM", ("vnd.android.cursor.item/relation;" + c.otherName() + ';' +
+                                          QByteArray::number(random.between(1, 14)) + ";;;;;;;;;;;;;")
+                                             .split(';'));
+        break;
+    case 2:
+        c.structured(
+            "X-ANDROID-CUSTOM",
+            ("vnd.android.cursor.item/contact_event;" + date(random, 1980, 2024, "-") + ";1;;;;;;;;;;;;;").split(';'));
+        break;
+    case 3:
+        line(c.out, "X-MS-OL-DEFAULT-POSTAL-ADDRESS:" + QByteArray::number(random.between(0, 3)));
+        break;
+    case 4:
+        line(c.out, "X-MS-IMADDRESS:" + c.mail());
+        break;
+    case 5:
+        line(c.out, "X-MS-ANNIVERSARY:" + date(random, 1975, 2024, ""));
+        break;
+    case 6: {
+        static const char* const kinds[] = {"X-MS-MANAGER", "X-MS-ASSISTANT", "X-MS-SPOUSE"};
+        c.text(random.pick(kinds), c.otherName());
+        break;
+    }
+    case 7:
+        if (random.chance(30))
+            line(c.out, "X-MS-OL-DESIGN;CHARSET=utf-8:<card xmlns=\"http://schemas.microsoft.com/office/outlook/12/"
+                        "electronicbusinesscards\" ver=\"1.0\" layout=\"left\" bgcolor=\"ffffff\"><img xmlns=\"\" "
+                        "align=\"fit\" area=\"16\" use=\"cardpicture\"/><fld xmlns=\"\" prop=\"name\" align=\"left\" "
+                        "dir=\"ltr\" style=\"b\" color=\"000000\" size=\"10\"/></card>");
+        else
+            line(c.out, "X-MS-TEL;VOICE;CALLBACK:" + phoneNumber(random, *c.locale));
+        break;
+    case 8:
+        c.text("X-EVOLUTION-FILE-AS", c.family + ", " + c.given);
+        break;
+    case 9: {
+        static const char* const kinds[] = {"X-EVOLUTION-SPOUSE", "X-EVOLUTION-MANAGER", "X-EVOLUTION-ASSISTANT"};
+        c.text(random.pick(kinds), c.otherName());
+        break;
+    }
+    case 10:
+        line(c.out, QByteArray(random.chance(50) ? "X-EVOLUTION-BLOG-URL:" : "X-EVOLUTION-VIDEO-URL:") +
+                        "https://blog.example." + c.locale->tld + '/' + c.familyAscii);
+        break;
+    case 11:
+        line(c.out, random.chance(50) ? QByteArray("X-EVOLUTION-LIST:FALSE")
+                                      : "X-EVOLUTION-ANNIVERSARY:" + date(random, 1975, 2024, "-"));
+        break;
+    case 12:
+        line(c.out, "X-PHONETIC-FIRST-NAME:" + capitalized(c.givenAscii));
+        break;
+    case 13:
+        line(c.out, "X-PHONETIC-LAST-NAME:" + capitalized(c.familyAscii));
+        break;
+    case 14:
+        line(c.out, (random.chance(50) ? "X-SKYPE:live:" : "X-SKYPE-USERNAME:") + c.handle());
+        break;
+    case 15:
+        line(c.out, "X-AIM" + c.type("HOME") + (random.chance(30) ? c.type("pref") : QByteArray()) + ':' + c.handle());
+        break;
+    case 16:
+        line(c.out, "X-GOOGLE-TALK" + c.type("WORK") + ':' + c.mail());
+        break;
+    case 17: {
+        static const char* const kinds[] = {"X-JABBER", "X-ICQ", "X-MSN", "X-YAHOO", "X-QQ", "X-GADUGADU"};
+        const QByteArray kind = random.pick(kinds);
+        const bool numeric = kind == "X-ICQ" || kind == "X-QQ" || kind == "X-GADUGADU";
+        line(c.out, kind + c.type("HOME") + ':' +
+                        (numeric ? QByteArray::number(random.between(100000, 999999999)) : c.mail()));
+        break;
+    }
+    case 18:
+        line(c.out, random.chance(70) ? "X-ABShowAs:COMPANY" : "X-ABShowAs:PERSON");
+        break;
+    case 19: {
+        const QByteArray group = c.group();
+        c.text(group + "X-ABRELATEDNAMES" + c.type("pref"), c.otherName());
+        line(c.out, group + "X-ABLabel:" + random.pick(relations));
+        break;
+    }
+    case 20: {
+        static const char* const networks[] = {"twitter", "facebook", "linkedin", "flickr"};
+        const QByteArray network = random.pick(networks);
+        line(c.out, "X-SOCIALPROFILE" + c.type(network) + ":https://" + network + ".com/" + c.handle());
+        break;
+    }
+    case 21:
+        line(c.out, c.v21() ? "X-ACTIVITY-ALERT:type=call,snd=system:Tri-tone,vib=default"
+                            : "X-ACTIVITY-ALERT:type=call\\,snd=system:Tri-tone\\,vib=default");
+        break;
+    case 22:
+        line(c.out, random.chance(80) ? "X-MOZILLA-HTML:FALSE" : "X-MOZILLA-HTML:TRUE");
+        break;
+    case 23:
+        line(c.out, "X-IRMC-LUID:" + QByteArray::number(qulonglong(0x2000000000ull + number), 16).toUpper());
+        break;
+    case 24:
+        line(c.out, "X-WAB-GENDER:" + QByteArray::number(random.between(1, 2)));
+        break;
+    case 25:
+        line(c.out, "X-SIP" + c.type("WORK") + ":sip:" + c.handle() + "@voip.example." + c.locale->tld);
+        break;
+    case 26:
+        line(c.out, random.chance(50) ? "X-KADDRESSBOOK-X-IMAddress:" + c.handle()
+                                      : "X-KADDRESSBOOK-BlogFeed:https://" + c.familyAscii + ".example.org/feed");
+        break;
+    case 27: {
+        const QByteArray group = c.group();
+        line(c.out, group + "X-ABDATE" + c.type("pref") + ':' + date(random, 1990, 2024, "-"));
+        line(c.out, group + "X-ABLabel:_$!<Anniversary>!$_");
+        break;
+    }
+    case 28:
+        c.text("X-MAIDENNAME", c.japanese ? written(random.pick(jpFamily))
+                                          : written(c.locale->family[random.below(uint32_t(c.locale->familyCount))]));
+        break;
+    default:
+        line(c.out, random.chance(50) ? "X-GENDER:Male" : "X-GENDER:Female");
+        break;
+    }
+}
+
+void realPhoto(Real& c) {
+    const QByteArray b64 = photoBytes(c.random).toBase64();
+    switch (c.style) {
+    case Style::Android:
+        photo(c.out, "PHOTO;ENCODING=BASE64;JPEG:", QByteArray::fromBase64(b64));
+        line(c.out, QByteArray());
+        break;
+    case Style::Outlook:
+        line(c.out, "PHOTO;TYPE=JPEG;ENCODING=BASE64:");
+        base64Lines(c.out, b64, " ", 72);
+        line(c.out, QByteArray());
+        break;
+    case Style::Apple:
+        if (c.random.chance(35)) { // Mac OS X Address Book: the data on lines of two blanks and 76 characters
+            line(c.out, "PHOTO;BASE64:");
+            base64Lines(c.out, b64, "  ", 76);
+        } else {
+            folded(c.out, "PHOTO;ENCODING=b;TYPE=JPEG:" + b64);
+        }
+        break;
+    case Style::V4:
+        folded(c.out, "PHOTO:data:image/jpeg;base64," + b64);
+        break;
+    }
+}
+
+void realCard(Random& random, QByteArray& out, long number) {
+    QByteArray body;
+    const uint32_t roll = random.below(100);
+    const Style style = roll < 25 ? Style::Android : roll < 40 ? Style::Outlook : roll < 75 ? Style::Apple : Style::V4;
+    Real c(random, body, style);
+    c.locale = &pickLocale(random);
+    const char lang0 = c.locale->lang[0];
+    const char lang1 = c.locale->lang[1];
+    if (style == Style::Outlook) {
+        if (lang0 == 'f' || lang0 == 'd' || (lang0 == 'e' && lang1 == 'n'))
+            c.charset = random.chance(45) ? "ISO-8859-1" : "UTF-8";
+        else if (lang0 == 'r')
+            c.charset = random.chance(40) ? "windows-1251" : random.chance(50) ? "KOI8-R" : "UTF-8";
+        else if (lang0 == 'j' && random.chance(60))
+            c.charset = "Shift_JIS";
+    }
+    c.japanese = std::strcmp(c.charset, "Shift_JIS") == 0;
+    const char* givenEntry =
+        c.japanese ? random.pick(jpGiven) : c.locale->given[random.below(uint32_t(c.locale->givenCount))];
+    const char* familyEntry =
+        c.japanese ? random.pick(jpFamily) : c.locale->family[random.below(uint32_t(c.locale->familyCount))];
+    c.given = written(givenEntry);
+    c.family = written(familyEntry);
+    c.givenAscii = ascii(givenEntry);
+    c.familyAscii = ascii(familyEntry);
+    const QByteArray middle = random.chance(15) ? c.otherName() : QByteArray();
+    static const char* const prefixes[] = {"Dr.", "Prof.", "Mr.", "Mme", "Frau", "Sr."};
+    const QByteArray prefix = random.chance(8) ? QByteArray(random.pick(prefixes)) : QByteArray();
+    c.fn = lang0 == 'j' ? c.family + c.given : c.given + ' ' + (middle.isEmpty() ? "" : middle + ' ') + c.family;
+    const bool hasOrg = random.chance(45);
+    const QByteArray org =
+        !hasOrg ? QByteArray() : QByteArray(c.japanese ? random.pick(jpCompanies) : random.pick(companies));
+    if (hasOrg && random.chance(15))
+        c.fn += " (" + org + ')';
+    const bool crcrlf = style == Style::Apple && random.chance(40);
+
+    line(body, "BEGIN:VCARD");
+    line(body, c.v21() ? "VERSION:2.1" : style == Style::Apple ? "VERSION:3.0" : "VERSION:4.0");
+    if (style == Style::Apple)
+        line(body, QByteArray("PRODID:") + random.pick(applePrograms));
+    if (style == Style::V4) {
+        if (random.chance(50))
+            line(body, "PRODID:-//Example Corp.//Contacts 4.2//EN");
+        line(body, "UID:urn:uuid:" + uuid(random, false));
+        line(body, "KIND:individual");
+    }
+    c.structured(style == Style::Outlook && random.chance(30) ? "N;LANGUAGE=" + QByteArray(c.locale->lang) : "N",
+                 {c.family, c.given, middle, prefix, QByteArray()});
+    c.text("FN", c.fn);
+    if (style == Style::V4 && random.chance(60)) {
+        static const char* const genders[] = {"M", "F", "M", "F", "O;non-binary", "U"};
+        line(body, QByteArray("GENDER:") + random.pick(genders));
+    }
+    if (style == Style::V4 && random.chance(30))
+        line(body, "LANG;PREF=1:" + QByteArray(c.locale->lang));
+    if (!c.v21() && random.chance(15))
+        line(body, "NICKNAME:" + capitalized(c.givenAscii.left(4)));
+
+    // Telephones: one to four.
+    const int phones = random.between(1, 4);
+    for (int i = 0; i < phones; ++i) {
+        if (c.v21()) {
+            static const char* const kinds[] = {"CELL",     "HOME",     "WORK",  "HOME;VOICE", "WORK;VOICE",
+                                                "WORK;FAX", "HOME;FAX", "PAGER", "VOICE"};
+            line(body, QByteArray("TEL;") + (i == 0 ? "CELL;PREF" : random.pick(kinds)) + ':' +
+                           phoneNumber(random, *c.locale));
+        } else if (style == Style::Apple) {
+            if (random.chance(35)) {
+                const QByteArray group = c.group();
+                line(body, group + "TEL:" + phoneNumber(random, *c.locale));
+                line(body,
+                     group + "X-ABLabel:" +
+                         (random.chance(75) ? QByteArray(random.pick(appleLabels)) : escaped(random.pick(labels))));
+            } else {
+                static const char* const kinds[] = {"type=HOME;type=VOICE", "type=WORK;type=VOICE",
+                                                    "type=HOME;type=FAX", "type=IPHONE;type=CELL;type=VOICE",
+                                                    "type=PAGER"};
+                line(body, QByteArray("TEL;") + (i == 0 ? "type=CELL;type=VOICE;type=pref" : random.pick(kinds)) + ':' +
+                               phoneNumber(random, *c.locale));
+            }
+        } else {
+            static const char* const kinds[] = {"TYPE=cell", "TYPE=\"voice,home\"", "TYPE=work", "TYPE=\"fax,work\"",
+                                                "TYPE=text"};
+            line(body, QByteArray("TEL;VALUE=uri;") + random.pick(kinds) + (i == 0 ? ";PREF=1" : "") + ':' +
+                           telUri(random, *c.locale));
+        }
+    }
+
+    // Mail addresses: none to three.
+    const int mails = random.between(0, 3);
+    for (int i = 0; i < mails; ++i) {
+        const char* kind = random.chance(50) ? "HOME" : "WORK";
+        if (style == Style::Android)
+            line(body, QByteArray(i == 0 ? "EMAIL;PREF;INTERNET:" : "EMAIL;INTERNET:") + c.mail());
+        else if (style == Style::Outlook)
+            line(body, QByteArray("EMAIL;INTERNET;") + kind + ':' + c.mail());
+        else if (style == Style::Apple && i == 0)
+            line(body, c.group() + "EMAIL;type=INTERNET;type=pref:" + c.mail());
+        else if (style == Style::Apple)
+            line(body, QByteArray("EMAIL;type=INTERNET;type=") + kind + ':' + c.mail());
+        else
+            line(body, QByteArray("EMAIL") + c.type(kind) + (i == 0 ? ";PREF=1:" : ":") + c.mail());
+    }
+
+    // Postal addresses: none to two.
+    const int addresses = random.chance(50) ? random.between(1, 2) : 0;
+    for (int i = 0; i < addresses; ++i) {
+        const QByteArray kind = i == 0 ? "HOME" : "WORK";
+        const QByteArray street = c.locale->streets[random.below(uint32_t(c.locale->streetCount))];
+        const QByteArray city = c.locale->cities[random.below(uint32_t(c.locale->cityCount))];
+        const QByteArray zip = QByteArray::number(random.between(10000, 99999));
+        const QByteArray country = c.locale->country;
+        const QList<QByteArray> fields = {QByteArray(), QByteArray(), street, city, QByteArray(), zip, country};
+        if (c.v21()) {
+            c.structured("ADR;" + kind + (i == 0 ? ";PREF" : ""), fields);
+            if (style == Style::Outlook)
+                c.text("LABEL;" + kind, street + '\n' + zip + ' ' + city + '\n' + country);
+        } else if (style == Style::Apple) {
+            const QByteArray group = c.group();
+            c.structured(group + "ADR" + c.type(kind) + (i == 0 ? c.type("pref") : QByteArray()), fields);
+            line(body, group + "X-ABADR:" + QByteArray(c.locale->tld).right(2));
+        } else {
+            // The label as a quoted parameter; the "Bât. B: 2e étage" one has a colon inside the quotes.
+            const QByteArray floor = random.chance(20) ? "Bât. B: 2e étage\\n" : "";
+            c.structured("ADR" + c.type(kind) + ";LABEL=\"" + floor + street + "\\n" + zip + ' ' + city + "\\n" +
+                             country + '"',
+                         fields);
+        }
+    }
+
+    if (hasOrg) {
+        QList<QByteArray> fields = {org};
+        if (random.chance(30))
+            fields << random.pick(departments);
+        c.structured("ORG", fields);
+        if (random.chance(70))
+            c.text("TITLE", random.pick(titles));
+    }
+    if (random.chance(35)) {
+        if (style == Style::Outlook)
+            line(body, "BDAY:" + date(random, 1940, 2015, ""));
+        else if (style == Style::Apple)
+            line(body, "BDAY;value=date:" + date(random, 1940, 2015, "-"));
+        else if (style == Style::V4 && random.chance(30))
+            line(body, "BDAY:--" + date(random, 2000, 2000, "").mid(4));
+        else
+            line(body, "BDAY:" + date(random, 1940, 2015, style == Style::V4 ? "" : "-"));
+    }
+    if (style == Style::V4) {
+        if (random.chance(20))
+            line(body, "ANNIVERSARY:" + date(random, 1970, 2024, "") + "T1430-0500");
+        if (random.chance(30))
+            line(body, "IMPP;PREF=1:xmpp:" + c.handle() + "@example." + c.locale->tld);
+        if (random.chance(20))
+            line(body, "GEO:geo:" + QByteArray::number(random.between(-60, 70)) + '.' +
+                           QByteArray::number(random.between(1000, 9999)) + ',' +
+                           QByteArray::number(random.between(-120, 140)) + '.' +
+                           QByteArray::number(random.between(1000, 9999)));
+        if (random.chance(15))
+            line(body, "TZ:Europe/Paris");
+    }
+    if (random.chance(20)) {
+        const QByteArray url = "https://www." + c.familyAscii + '.' + c.locale->tld + "/~" + c.givenAscii;
+        if (style == Style::Apple) {
+            const QByteArray group = c.group();
+            line(body, group + "URL;type=pref:" + QByteArray(url).replace(":", "\\:"));
+            line(body, group + "X-ABLabel:_$!<HomePage>!$_");
+        } else {
+            line(body, "URL" + c.type("WORK") + ':' + url);
+        }
+    }
+    if (random.chance(35))
+        c.text("NOTE", noteText(random, random.between(4, 60)));
+    if (random.chance(20))
+        c.structured("CATEGORIES", {random.chance(50) ? "Famille,Amis" : "My Contacts"});
+
+    // The vendor lines: most of a card.
+    const int vendors = random.between(8, 20);
+    for (int i = 0; i < vendors; ++i)
+        vendorLine(c, number);
+    if (style == Style::Apple)
+        line(body, "X-ABUID:" + uuid(random, true) + "\\:ABPerson");
+
+    if (random.chance(10))
+        realPhoto(c);
+    else if (style == Style::V4 && random.chance(25))
+        line(body, "PHOTO;MEDIATYPE=image/jpeg:https://example.com/p/" + QByteArray::number(random.between(1, 99999)) +
+                       ".jpg");
+    if (style != Style::Apple && random.chance(60))
+        line(body, "REV:" + timestamp(random));
+    line(body, "END:VCARD");
+
+    if (crcrlf) // iPhone exports end every line with CR CR LF
+        body.replace("\r\n", "\r\r\n");
+    out += body;
+}
+
 int usage() {
-    std::fputs("usage: gen_vcf --cards N [--seed S] [--out FILE]\n"
-               "       gen_vcf --split-dir DIR --cards N [--seed S]\n",
+    std::fputs("usage: gen_vcf --cards N [--seed S] [--mix old|real] [--out FILE]\n"
+               "       gen_vcf --split-dir DIR --cards N [--seed S] [--mix old|real]\n",
                stderr);
     return 2;
 }
@@ -550,6 +1077,7 @@ int main(int argc, char** argv) {
     uint64_t seed = 1;
     QString outPath;
     QString splitDir;
+    bool real = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (i + 1 >= args.size())
@@ -563,13 +1091,26 @@ int main(int argc, char** argv) {
             outPath = args[++i];
         else if (arg == "--split-dir")
             splitDir = args[++i];
-        else
+        else if (arg == "--mix") {
+            const QString mix = args[++i];
+            ok = mix == "old" || mix == "real";
+            real = mix == "real";
+        } else
             return usage();
         if (!ok)
             return usage();
     }
     if (cards < 0 || (!outPath.isEmpty() && !splitDir.isEmpty()))
         return usage();
+    if (real) {
+        for (const char* charset : legacyCharsets) {
+            if (!QStringEncoder(charset).isValid()) {
+                std::fprintf(stderr, "gen_vcf: this Qt cannot write %s (built without ICU?)\n", charset);
+                return 1;
+            }
+        }
+    }
+    void (*const writeCard)(Random&, QByteArray&, long) = real ? realCard : card;
 
     Random random(seed);
     QByteArray buffer;
@@ -581,7 +1122,7 @@ int main(int argc, char** argv) {
         const int width = qMax(5, int(QString::number(cards).size()));
         for (long n = 1; n <= cards; ++n) {
             buffer.resize(0);
-            card(random, buffer, n);
+            writeCard(random, buffer, n);
             if (!writeFile(QDir(splitDir).filePath(QString::number(n).rightJustified(width, '0') + ".vcf"), buffer))
                 return 1;
         }
@@ -603,7 +1144,7 @@ int main(int argc, char** argv) {
     constexpr int chunk = 1 << 20;
     buffer.reserve(chunk + 64 * 1024);
     for (long n = 1; n <= cards; ++n) {
-        card(random, buffer, n);
+        writeCard(random, buffer, n);
         if (buffer.size() >= chunk || n == cards) {
             if (device->write(buffer) != buffer.size()) {
                 std::fprintf(stderr, "gen_vcf: write failed: %s\n", qPrintable(device->errorString()));
