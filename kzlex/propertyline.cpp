@@ -90,6 +90,20 @@ bool endsInSoftBreak(QStringView line) {
     return n > 0 && line[n - 1] == u'=' && isQuotedPrintable(line);
 }
 
+bool joinsSoftly(QStringView line, QStringView next) {
+    if (!endsInSoftBreak(line))
+        return false;
+    qsizetype i = 0;
+    while (i < next.size() && (next[i] == u' ' || next[i] == u'\t'))
+        ++i;
+    if (findAscii(next.sliced(i).first(qMin<qsizetype>(9, next.size() - i)), "END:VCARD") != 0)
+        return true;
+    for (i += 9; i < next.size(); ++i)
+        if (next[i].unicode() > 0x20)
+            return true;
+    return false;
+}
+
 void dropSoftBreak(QString& line) {
     qsizetype n = line.size();
     while (n > 0 && line[n - 1].unicode() <= 0x20)

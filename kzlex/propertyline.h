@@ -21,6 +21,9 @@ bool isQuotedPrintable(QStringView line);
 // True when the line is quoted-printable and ends in a soft line break: an "=" after which only
 // blanks and line-end characters stand. The next line continues it.
 bool endsInSoftBreak(QStringView line);
+// Whether the soft line break at the end of `line` takes `next` into it: a card's end line is
+// never swallowed (a stray "=" at the end of a card's last value would lose the card).
+bool joinsSoftly(QStringView line, QStringView next);
 // Removes the soft line break's "=" (and what follows it) from the end of the line.
 void dropSoftBreak(QString& line);
 // Takes a group prefix off the line: letters, digits or "-" followed by "." and a letter, after

@@ -58,7 +58,7 @@ bool UnfoldAhead::fill(Batch& batch) {
         batch.text.append(m_suivante);
         suivante();
         while (m_reste) {
-            if (PropertyLine::endsInSoftBreak(QStringView(batch.text).sliced(debut))) {
+            if (PropertyLine::joinsSoftly(QStringView(batch.text).sliced(debut), m_suivante)) {
                 // A quoted-printable soft line break: the next line goes on, as it stands.
                 PropertyLine::dropSoftBreak(batch.text);
                 batch.text.append(m_suivante);

@@ -58,7 +58,7 @@ public:
         if (PropertyLine::isQuotedPrintable(m_lu.BUFFER)) {
             QString suite;
             while (source.next(suite)) {
-                if (PropertyLine::endsInSoftBreak(m_lu.BUFFER)) {
+                if (PropertyLine::joinsSoftly(m_lu.BUFFER, suite)) {
                     PropertyLine::dropSoftBreak(m_lu.BUFFER);
                     m_lu.BUFFER += suite;
                 } else if (suite.startsWith(u' ')) {
@@ -78,7 +78,26 @@ public:
         reconnaitre(m_lu);
         return m_lu;
     }
-    // The input lines that the last name line took as its own, as read.
+    // Any other line of a card: when it is quoted-printable and ends in a soft line break, takes
+    // the lines that its soft line breaks join to it from `source`, so that they are kept or
+    // dropped with it and never read as properties of their own.
+    template <typename Source> void suitesDouces(const QString& ligne, Source& source) {
+        m_suites.clear();
+        if (!PropertyLine::endsInSoftBreak(ligne))
+            return;
+        QString jointe = ligne;
+        QString suite;
+        while (PropertyLine::endsInSoftBreak(jointe) && source.next(suite)) {
+            if (!PropertyLine::joinsSoftly(jointe, suite)) {
+                source.putBack(std::move(suite));
+                break;
+            }
+            PropertyLine::dropSoftBreak(jointe);
+            jointe += suite;
+            m_suites.append(std::exchange(suite, QString()));
+        }
+    }
+    // The input lines that the last line took as its own, as read.
     const QStringList& suites() const { return m_suites; }
 
 private:
@@ -109,6 +128,26 @@ inline bool commenceParUneDe(QByteArrayView ligne, std::string_view lettres) {
     while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
         ++i;
     return i < ligne.size() && lettres.find(char(ligne[i] | 0x20)) != std::string_view::npos;
+}
+
+// Whether the line, trimmed as the lexer trims it, ends in "=": it may end in a soft line break.
+inline bool finitParEgal(QByteArrayView ligne) {
+    const QByteArrayView l = sansBlancsFinaux(ligne);
+    return !l.isEmpty() && l.back() == '=';
+}
+
+// Whether the line is a vendor line ("X-..." after the blanks and tabs that the lexer skips, and
+// blanks between the X and the hyphen), as the lexer reads it: one byte is one character.
+inline bool ligneX(QByteArrayView ligne) {
+    qsizetype i = 0;
+    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
+        ++i;
+    if (i >= ligne.size() || (ligne[i] | 0x20) != 'x')
+        return false;
+    ++i;
+    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
+        ++i;
+    return i < ligne.size() && ligne[i] == '-';
 }
 
 // A counter figure with leading zeros to at least five digits.

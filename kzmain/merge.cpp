@@ -89,7 +89,7 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
         // LOGO, X-), is copied as the bytes it was read from, without being decoded and encoded
         // again: the same bytes. An empty line is dropped, as below.
         if (const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr;
-            brut && (estSuite(*brut) || !commenceParUneDe(*brut, "enoplx"))) {
+            brut && (estSuite(*brut) || (!commenceParUneDe(*brut, "enoplx") && !finitParEgal(*brut)))) {
             LaisserEvenements();
             TSLin.skip();
             if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
@@ -127,16 +127,19 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
             const qsizetype deuxPoints = valeur.indexOf(u':');
             if (deuxPoints >= 0)
                 MonOrganisation = NettoieNom(valeur.mid(deuxPoints + 1));
-        } else if (IDENTPATERN(LEX, u"PHOTO")) {
-            PhotoUser = true;
-        } else if (IDENTPATERN(LEX, u"LOGO")) {
-            PhotoLogo = true;
-        } else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-")) {
-            garde = false;
+        } else {
+            if (IDENTPATERN(LEX, u"PHOTO"))
+                PhotoUser = true;
+            else if (IDENTPATERN(LEX, u"LOGO"))
+                PhotoLogo = true;
+            else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-"))
+                garde = false;
+            noms.suitesDouces(ligne, TSLin);
+            suites = true;
         }
         if (garde && !ligne.isEmpty())
             garder(ligne);
-        if (suites)
+        if (suites && garde)
             for (const QString& suite : noms.suites())
                 if (const QStringView l = sansBlancsFinaux(suite); !l.isEmpty())
                     garder(l.toString());

@@ -115,17 +115,21 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
     } source{TSLin, I};
 
     for (;; ++I) {
-        // A line that no pass changes and that begins with none of the letters of the lines
-        // looked at below (BEGIN outside a card; BEGIN, END, N, ORG, PHOTO, LOGO, X- inside) is
-        // dropped outside a card, or kept as the bytes it was read from: the same bytes.
-        if (const QByteArrayView* brut = optMyPhoneOut ? nullptr : TSLin.peekPlain();
-            brut && !commenceParUneDe(*brut, ETAT == E_Deb ? "b" : "benoplx")) {
-            LaisserEvenements();
-            TSLin.skip();
-            if (ETAT == E_Fin)
-                if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
-                    LineList::appendEncodedLine(carte.octets, garde);
-            continue;
+        // A line that no pass changes, that no soft line break may continue and that begins with
+        // none of the letters of the lines looked at below (BEGIN outside a card; BEGIN, END, N,
+        // ORG, PHOTO, LOGO, X- inside) is dropped outside a card, or kept as the bytes it was
+        // read from: the same bytes. So is a vendor line inside a card, dropped or kept as the
+        // option says.
+        if (const QByteArrayView* brut = optMyPhoneOut ? nullptr : TSLin.peekPlain(); brut && !finitParEgal(*brut)) {
+            const bool autre = !commenceParUneDe(*brut, ETAT == E_Deb ? "b" : "benoplx");
+            if (autre || (ETAT == E_Fin && ligneX(*brut))) {
+                LaisserEvenements();
+                TSLin.skip();
+                if (ETAT == E_Fin && (autre || !optTagX))
+                    if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
+                        LineList::appendEncodedLine(carte.octets, garde);
+                continue;
+            }
         }
         if (!TSLin.next(LEX.BUFFER))
             break;
@@ -181,16 +185,19 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
             // The first colon from the fourth character on; the first component is the organisation.
             lu.INDEX = lu.BUFFER.indexOf(u':', 3) + 1;
             carte.MonOrganisation = NettoieNom(IDENTSEP(lu, u';'));
-        } else if (IDENTPATERN(LEX, u"PHOTO")) {
-            carte.PhotoUser = true;
-        } else if (IDENTPATERN(LEX, u"LOGO")) {
-            carte.PhotoLogo = true;
-        } else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-")) {
-            garder = false;
+        } else {
+            if (IDENTPATERN(LEX, u"PHOTO"))
+                carte.PhotoUser = true;
+            else if (IDENTPATERN(LEX, u"LOGO"))
+                carte.PhotoLogo = true;
+            else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-"))
+                garder = false;
+            noms.suitesDouces(LEX.BUFFER, source);
+            suites = true;
         }
         if (garder && !LEX.BUFFER.isEmpty())
             garderLigne(LEX.BUFFER);
-        if (suites)
+        if (suites && garder)
             for (const QString& suite : noms.suites())
                 if (const QStringView garde = sansBlancsFinaux(suite); !garde.isEmpty())
                     garderLigne(garde);

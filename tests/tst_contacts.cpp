@@ -320,6 +320,9 @@ private slots:
         QTest::newRow("KOI8-R bytes") << QByteArray("N;CHARSET=koi8-r:\xE9\xD7\xC1\xCE\xCF\xD7;\xE9\xD7\xC1\xCE")
                                       << false << false << "FamilyName" << L{QStringLiteral("Иванов")}
                                       << QStringLiteral("00001 Иванов Иван.contact");
+        QTest::newRow("broken escapes stay, a last soft break keeps the end line")
+            << QByteArray("NOTE;ENCODING=QUOTED-PRINTABLE:a=G1=4=") << false << false << "Notes" << L{"\na=G1=4="}
+            << "00001.contact";
         QTest::newRow("unknown charset changes nothing")
             << QByteArray("N;CHARSET=X-NOPE:M\xC3\xBCller;A") << false << false << "FamilyName"
             << L{QStringLiteral("Müller")} << QStringLiteral("00001 Müller A.contact");

@@ -356,6 +356,21 @@ private slots:
         QVERIFY(r.file(file).contains(";TYPE=JPEG:YWJj\r\n"));
     }
 
+    // A vendor line goes with the lines that its soft line breaks join to it, whatever they look
+    // like, but a card's end line is never joined; a folded line stays.
+    void vendorLineSoftBreaks() {
+        const QByteArray in("BEGIN:VCARD\nN:A;B\nX-ANDROID-CUSTOM;ENCODING=QUOTED-PRINTABLE:vnd=\n.item/nick;=\n"
+                            "END:VCARD;x\nx-y:1\n z\nX-Z;QUOTED-PRINTABLE:=\nEND:VCARD\n");
+        for (const bool optTagX : {true, false}) {
+            SplitRun r;
+            r.win.checks[Ctrl::C_TagX] = optTagX;
+            r.run(in);
+            QCOMPARE(r.files(), QStringList{"00001 A B.VCF"});
+            const QByteArray kept = optTagX ? QByteArray("BEGIN:VCARD\nN:A;B\n z\nEND:VCARD\n") : in;
+            QCOMPARE(r.file(r.files().value(0)), crlf(kept));
+        }
+    }
+
     // A file without any card says so.
     void noCard() {
         SplitRun r;
