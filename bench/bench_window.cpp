@@ -70,9 +70,8 @@ int main(int argc, char* argv[]) {
         if (args.at(4) != QLatin1String("--seed") || !ok)
             return usage();
     }
-    SetElementIDState(seed);
-
     F_Principal window;
+    window.principal().seed = seed;
     if (!window.FormCreate())
         return 1;
     window.show();
@@ -146,10 +145,10 @@ int main(int argc, char* argv[]) {
     boxWatch.stop();
     window.control(Ctrl::M_Compteur)->removeEventFilter(&counterPaints);
 
-    const auto outcome = window.principal().lastOutcome();
+    const auto outcome = window.principal().lastReport().outcome;
     std::printf("run_ms %lld\n", static_cast<long long>(ms));
     std::printf("pressed %s\n", byButton ? "button" : "handler (Run was disabled)");
-    std::printf("outcome %s\n", outcome == TF_Principal::RunOutcome::Done ? "done" : "not done");
+    std::printf("outcome %s\n", outcome == RunReport::Outcome::Done ? "done" : "not done");
     std::printf("process_events_calls %lld\n", static_cast<long long>(calls));
     std::printf("event_loop_turns %lld\n", static_cast<long long>(turns));
     std::printf("longest_gap_ms %lld\n", static_cast<long long>(longestGapMs));
@@ -161,5 +160,5 @@ int main(int argc, char* argv[]) {
     std::printf("counter_final %s\n", qPrintable(window.compteur()));
     for (const QString& b : boxes)
         std::printf("message_box %s\n", qPrintable(b));
-    return outcome == TF_Principal::RunOutcome::Done && boxes.isEmpty() ? 0 : 1;
+    return outcome == RunReport::Outcome::Done && boxes.isEmpty() ? 0 : 1;
 }

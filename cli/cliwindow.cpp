@@ -3,7 +3,6 @@
 #include "kzlex/utilities.h"
 
 #include <algorithm>
-#include <iterator>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -66,24 +65,16 @@ CliWindow::~CliWindow() {
     finishCounter();
 }
 
-void CliWindow::setChecked(Ctrl box, bool checked) {
-    static const Ctrl radios[] = {Ctrl::R_SVCFToContacts, Ctrl::R_SVCFToMVCF, Ctrl::R_MVCFToSVCF, Ctrl::R_MyPhonePhoto};
-    if (checked && std::find(std::begin(radios), std::end(radios), box) != std::end(radios)) {
-        for (Ctrl r : radios)
-            m_checks[r] = false;
-    }
-    m_checks[box] = checked;
+void CliWindow::messageBox(const QString& text, MsgKind) {
+    printError(text);
 }
 
-MsgResult CliWindow::messageBox(const QString& text, MsgKind, MsgButtons buttons) {
-    if (buttons == MsgButtons::YesNoCancel) {
-        // The only question is whether to replace an existing output file.
-        if (force)
-            return MsgResult::Yes;
-        overwriteRefused = true;
-    }
-    printError(text);
-    return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+MsgResult CliWindow::askOverwrite(const QString&, const QString& question) {
+    if (force)
+        return MsgResult::Yes;
+    overwriteRefused = true;
+    printError(question);
+    return MsgResult::Cancel;
 }
 
 std::optional<QString> CliWindow::saveDialog(const QString&, const QString&, const QString&) {
@@ -150,11 +141,6 @@ void CliWindow::finishCounter() {
     m_counter.clear();
 }
 
-// An error caught and logged inside the run (a picture that could not be copied, say) still
-// makes the run fail: the exit status must not report success.
 void CliWindow::appendLog(const QString& line) {
-    if (line.startsWith(QLatin1String("-> ")) &&
-        (line.contains(QLatin1String(" Err ")) || line.contains(QLatin1String(" Erreur "))))
-        m_errorLogged = true;
     printError(line);
 }

@@ -1,7 +1,7 @@
 // corvanta-cli: runs one job of the Run button from the command line.
 #include "cli/cliwindow.h"
 #include "cli/options.h"
-#include "kzmain/kzmain.h"
+#include "kzmain/run.h"
 
 #include <QCoreApplication>
 #include <new>
@@ -25,20 +25,17 @@ int main(int argc, char* argv[]) {
     }
 
     const CliJob& job = parsed.job;
-    if (job.seed)
-        SetElementIDState(*job.seed);
-    else
-        SeedElementIDFromClock();
-
+    RunOptions options = runOptions(job);
+    options.creationTime = sourceDateEpoch(qgetenv("SOURCE_DATE_EPOCH"));
     CliWindow window;
-    applyJob(job, window);
-    TF_Principal principal(window);
-    principal.Langue = job.langue;
-    principal.creationTimeOverride = sourceDateEpoch(qgetenv("SOURCE_DATE_EPOCH"));
+    window.saveAnswer = job.output;
+    window.force = job.force;
+    Run run(options, window);
 
     // What the window's general error report would show: one error line, exit 1.
+    RunReport report;
     try {
-        principal.B_goClick();
+        report = run.exec();
     } catch (const KzError& e) {
         window.printError(e.errorLine());
         return 1;
@@ -51,5 +48,5 @@ int main(int argc, char* argv[]) {
     }
     window.finishCounter();
     // A run that finished but logged an error line ends with status 1 all the same.
-    return principal.lastOutcome() == TF_Principal::RunOutcome::Done && !window.errorLogged() ? 0 : 1;
+    return report.succeeded() ? 0 : 1;
 }

@@ -1,5 +1,4 @@
 #include "cli/options.h"
-#include "cli/cliwindow.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -182,43 +181,29 @@ CliParse parseCommandLine(const QStringList& arguments) {
     return p;
 }
 
-void applyJob(const CliJob& job, CliWindow& window) {
-    switch (job.action) {
-    case CliAction::Contacts:
-        window.setChecked(Ctrl::R_SVCFToContacts, true);
-        break;
-    case CliAction::Split:
-        window.setChecked(Ctrl::R_SVCFToMVCF, true);
-        break;
-    case CliAction::Merge:
-        window.setChecked(Ctrl::R_MVCFToSVCF, true);
-        break;
-    case CliAction::PhoneBook:
-        window.setChecked(Ctrl::R_MyPhonePhoto, true);
-        break;
-    }
+RunOptions runOptions(const CliJob& job) {
+    static const Action actions[] = {Action::Contacts, Action::Split, Action::Merge, Action::PhoneBook};
+    RunOptions o;
+    o.action = actions[int(job.action)];
     if (job.action == CliAction::Merge) {
-        window.setEditText(Ctrl::E_RepEntree, job.input);
-        // The save dialog starts in the output file's folder and answers the output file.
-        window.setEditText(Ctrl::E_RepDest, QFileInfo(job.output).absolutePath());
+        o.NomRepEntree = job.input;
+        // The save dialog starts in the output file's folder; the window answers the output file.
+        o.NomRepSortie = QFileInfo(job.output).absolutePath();
     } else {
-        window.setEditText(Ctrl::E_InputFiles, job.input);
+        o.NomFichierEntree = job.input;
     }
     if (job.action == CliAction::Contacts || job.action == CliAction::Split)
-        window.setEditText(Ctrl::E_RepDest, job.output);
-    else
-        window.saveAnswer = job.output;
-    window.force = job.force;
-
-    const QString logos = job.logos.isEmpty() && job.action == CliAction::PhoneBook ? job.photos : job.logos;
-    window.setEditText(Ctrl::E_RepPhotos, job.photos);
-    window.setEditText(Ctrl::E_RepLogos, logos);
-    window.setChecked(Ctrl::C_Photo, !job.photos.isEmpty());
-    window.setChecked(Ctrl::C_Logos, !job.logos.isEmpty());
-    window.setChecked(Ctrl::C_TagX, !job.keepX);
-    window.setChecked(Ctrl::C_TagSync, !job.keepSync);
-    window.setChecked(Ctrl::C_TagLabel, !job.keepLabels);
-    window.setChecked(Ctrl::C_MyPhoneIn, job.myPhoneIn);
-    window.setChecked(Ctrl::C_MyphoneOut, job.myPhoneOut);
-    window.setComboIndex(job.langue == QLatin1String("FR") ? 0 : 1);
+        o.NomRepSortie = job.output;
+    o.NomRepPhotos = job.photos;
+    o.NomRepLogos = job.logos.isEmpty() && job.action == CliAction::PhoneBook ? job.photos : job.logos;
+    o.photos = !job.photos.isEmpty();
+    o.logos = !job.logos.isEmpty();
+    o.dropX = !job.keepX;
+    o.dropSync = !job.keepSync;
+    o.googleLabels = !job.keepLabels;
+    o.myPhoneIn = job.myPhoneIn;
+    o.myPhoneOut = job.myPhoneOut;
+    o.Langue = job.langue;
+    o.seed = job.seed;
+    return o;
 }

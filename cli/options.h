@@ -1,11 +1,11 @@
 #pragma once
-// The command line of corvanta-cli: parsing into a job, and setting the window from it.
+// The command line of corvanta-cli: parsing into a job, and the run's options made from it.
+#include "kzmain/runoptions.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
-
-class CliWindow;
 
 enum class CliAction { Contacts, Split, Merge, PhoneBook };
 
@@ -32,8 +32,8 @@ struct CliParse {
 CliParse parseCommandLine(const QStringList& arguments);
 QString usageText();
 
-// Sets the controls and the save answer of the window for the job.
-void applyJob(const CliJob& job, CliWindow& window);
+// The options of the run the job asks for (the creation time aside: see sourceDateEpoch).
+RunOptions runOptions(const CliJob& job);
 
 // A number in decimal or 0x-hexadecimal, taken modulo 2^32.
 std::optional<quint32> parseSeed(const QString& text);

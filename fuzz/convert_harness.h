@@ -173,14 +173,14 @@ inline int run(Action action, const uint8_t* data, size_t size) {
     const auto inBefore = snapshot(inDir);
     const QString cwdBefore = QDir::currentPath();
 
-    SetElementIDState(1);
     TF_Principal p(w);
+    p.seed = 1;
     p.Langue = (options & 128) ? QStringLiteral("FR") : QStringLiteral("EN");
     try {
         p.B_goClick();
     } catch (const KzError& e) {
         // Unreadable input: reported by the front end; nothing may have been written.
-        FUZZ_CHECK(p.lastOutcome() == TF_Principal::RunOutcome::Failed);
+        FUZZ_CHECK(p.lastReport().outcome == RunReport::Outcome::Error);
         FUZZ_CHECK(snapshot(outDir).isEmpty());
     }
 

@@ -21,12 +21,11 @@ void textMatchesList(const uint8_t* data, size_t size) {
         list << line;
 
     FakeWindow w;
-    w.selectAction(Ctrl::R_MVCFToSVCF);
-    w.checks[Ctrl::C_Photo] = false;
-    w.checks[Ctrl::C_Logos] = false;
-    w.checks[Ctrl::C_TagX] = options & 4;
-    w.checks[Ctrl::C_TagSync] = options & 8;
-    TF_Principal fromList(w), fromText(w);
+    RunOptions o;
+    o.action = ::Action::Merge;
+    o.dropX = options & 4;
+    o.dropSync = options & 8;
+    Run fromList(o, w), fromText(o, w);
     LineList outList, outText;
     fromList.TraitementMVCFToSVCF(list, outList);
     QByteArray encoded;

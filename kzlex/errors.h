@@ -37,6 +37,15 @@ KZ_DECLARE_ERROR(RunStopped)
 KZ_DECLARE_ERROR(CardStructureError)
 // A value that cannot serve as a file name (a phone-book picture name holding a path).
 KZ_DECLARE_ERROR(FileNameError)
+// Memory ran out during the run.
+KZ_DECLARE_ERROR(OutOfMemory)
+
+// Any other failure that ended the run.
+class GenericError : public KzError {
+public:
+    using KzError::KzError;
+    QString kind() const override { return QStringLiteral("Error"); }
+};
 
 // A conversion input that holds no BEGIN:VCARD line at all: a text file that is no vCard.
 class NoCardError : public KzError {

@@ -216,29 +216,6 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
     ReplaceFile(fileName, data);
 }
 
-QString FindPictureFile(const QString& folder, const QString& name) {
-    if (name.isEmpty())
-        return QString();
-    const QString exact = JoinPath(folder, name);
-    const QFileInfo exactInfo(exact);
-    if (exactInfo.exists() && !exactInfo.isDir())
-        return exact;
-
-    const QString wanted = name.toCaseFolded();
-    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-    QString best;
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden, QDir::NoSort);
-    for (const QString& entry : entries) {
-        if (entry.toCaseFolded() != wanted)
-            continue;
-        if (QFileInfo(dir.filePath(entry)).isDir())
-            continue;
-        if (best.isNull() || entry < best)
-            best = entry;
-    }
-    return best.isNull() ? QString() : JoinPath(folder, best);
-}
-
 // An empty folder stands for the current folder, so the name is returned alone.
 QString JoinPath(const QString& folder, const QString& name) {
     if (folder.isEmpty())

@@ -8,6 +8,7 @@
 #include "kzlex/lexer.h"
 #include "kzlex/linelist.h"
 #include "kzlex/passes.h"
+#include "kzlex/picturefolder.h"
 #include "kzlex/propertyline.h"
 #include "kzlex/readahead.h"
 #include "kzlex/utilities.h"

@@ -18,14 +18,6 @@ QString trimControls(const QString& s) {
     return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
 }
 
-quint32 g_idState = 0;
-
-// One draw below n from the 32-bit linear congruential generator.
-quint32 drawBelow(quint32 n) {
-    g_idState = g_idState * 134775813u + 1u;
-    return quint32((quint64(n) * g_idState) >> 32);
-}
-
 } // namespace
 
 void ElimineXSyncLigne(QString& line) {
@@ -55,13 +47,18 @@ void ElimineXSync(LineList& T, const Progress& progress) {
     });
 }
 
-QString ElementID() {
+quint32 ElementIds::drawBelow(quint32 n) {
+    m_state = m_state * 134775813u + 1u;
+    return quint32((quint64(n) * m_state) >> 32);
+}
+
+QString ElementIds::next() {
     QString id(36, Qt::Uninitialized);
-    ElementIDInto(reinterpret_cast<char16_t*>(id.data()));
+    into(reinterpret_cast<char16_t*>(id.data()));
     return id;
 }
 
-void ElementIDInto(char16_t* out) {
+void ElementIds::into(char16_t* out) {
     // Eight draws of four upper-case hex digits: XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX.
     static constexpr char16_t digits[] = u"0123456789ABCDEF";
     for (int k = 0; k < 8; ++k) {
@@ -75,20 +72,12 @@ void ElementIDInto(char16_t* out) {
     }
 }
 
-void SetElementIDState(quint32 state) {
-    g_idState = state;
-}
-
-quint32 ElementIDState() {
-    return g_idState;
-}
-
-void SeedElementIDFromClock() {
-    // The low 32 bits of the monotonic clock in nanoseconds differ on every start.
+quint32 ElementIds::clockSeed() {
+    // The low 32 bits of the monotonic clock in nanoseconds differ on every call.
     const auto ns =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count();
-    g_idState = quint32(quint64(ns));
+    return quint32(quint64(ns));
 }
 
 QString filtreinterdits(const QString& nom) {

@@ -12,15 +12,25 @@ void ElimineXSync(LineList& T, const Progress& progress = {});
 // The same for one line.
 void ElimineXSyncLigne(QString& line);
 
-// 36-character upper-case hexadecimal identifier, 8-4-4-4-12.
-QString ElementID();
-// The same, written at `out` (36 characters): one draw, without a string made for it.
-void ElementIDInto(char16_t* out);
-// The identifier generator's 32-bit state.
-void SetElementIDState(quint32 state);
-quint32 ElementIDState();
-// Seeds the generator from the high-resolution clock; called once at start-up.
-void SeedElementIDFromClock();
+// The generator of element identifiers: 36-character upper-case hexadecimal identifiers,
+// 8-4-4-4-12, from a 32-bit linear congruential generator. One per run.
+class ElementIds {
+public:
+    explicit ElementIds(quint32 state) : m_state(state) {}
+    // Seeded from the high-resolution clock: identifiers differ from one run to the next.
+    static quint32 clockSeed();
+
+    // The next identifier.
+    QString next();
+    // The same, written at `out` (36 characters), without a string made for it.
+    void into(char16_t* out);
+    quint32 state() const { return m_state; }
+
+private:
+    // One draw below n.
+    quint32 drawBelow(quint32 n);
+    quint32 m_state;
+};
 
 // Replaces the nine characters forbidden in file names, and the control characters, by blanks,
 // then trims.
@@ -52,9 +62,6 @@ void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& 
 // the old file as it was and no temporary file behind. A link to a missing file is refused.
 void WriteFileAtomic(const QString& fileName, const QByteArray& data);
 
-// A picture file in `folder` named `name`: the exact name first, else the first (in UTF-16
-// order) whose name matches under simple case folding. Folders do not count. Empty if none.
-QString FindPictureFile(const QString& folder, const QString& name);
 
 // Joins a folder typed by the user and a file name with exactly one "/" between them.
 QString JoinPath(const QString& folder, const QString& name);

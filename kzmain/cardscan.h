@@ -2,7 +2,7 @@
 // What the split, the merge and the phone book share: the card-scanning state, the tests for a
 // card's first and last lines, the name line, the counter figures and the picture look-ups.
 // Private to split.cpp, merge.cpp and phonebook.cpp.
-#include "kzmain/kzmain.h"
+#include "kzmain/run.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -167,57 +167,18 @@ inline const QString& TeteLogo() {
     return s;
 }
 
-// Finds picture files in one folder: the exact name first, else a file whose name matches
-// under case folding (the first in UTF-16 order). The folder is listed once, on the first
-// name that has no exact match, so a run over many cards stays linear.
-class PictureFolder {
-public:
-    explicit PictureFolder(QString folder) : m_folder(std::move(folder)) {}
-    const QString& folder() const { return m_folder; }
-
-    // The path of the picture, or the empty text when there is none.
-    QString find(const QString& name) {
-        if (name.isEmpty())
-            return QString();
-        const QString exact = JoinPath(m_folder, name);
-        const QFileInfo info(exact);
-        if (info.exists() && !info.isDir())
-            return exact;
-        if (!m_listed)
-            list();
-        const auto it = m_byFolded.constFind(name.toCaseFolded());
-        return it == m_byFolded.cend() ? QString() : JoinPath(m_folder, *it);
-    }
-
-private:
-    void list() {
-        m_listed = true;
-        const QDir dir(m_folder.isEmpty() ? QStringLiteral(".") : m_folder);
-        const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
-        for (const QString& entry : entries) {
-            if (QFileInfo(dir.filePath(entry)).isDir())
-                continue;
-            QString& best = m_byFolded[entry.toCaseFolded()];
-            if (best.isNull() || entry < best)
-                best = entry;
-        }
-    }
-
-    QString m_folder;
-    bool m_listed = false;
-    QHash<QString, QString> m_byFolded;
-};
-
 // One picture step of a card end: reads the picture `name` of `folder` and writes it after
 // `Tete` into T. Returns false when reading failed (the error line is then logged); otherwise
 // Photo holds the base64 data read, empty when there was no such file or it was empty.
-inline bool AjouterImage(TF_Principal& F, PictureFolder& folder, const QString& name, const QString& Tete, LineList& T,
+inline bool AjouterImage(Run& F, PictureFolder& folder, const QString& name, const QString& Tete, LineList& T,
                          QByteArray& Photo) {
     Photo.clear();
     try {
         const QString path = folder.find(name);
-        if (!path.isEmpty() && EncodeFile(path, Photo))
+        if (!path.isEmpty() && EncodeFile(path, Photo)) {
             F.EcrirePhoto(Tete, Photo, T);
+            ++F.counts().picturesCopied;
+        }
     } catch (const KzError& e) {
         Photo.clear();
         F.LogError(e);

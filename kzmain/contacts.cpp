@@ -49,20 +49,19 @@ QString TabIndent(int Indent) {
     return Indent > 0 ? QString(Indent, QLatin1Char(' ')) : QString();
 }
 
-void TF_Principal::TraitementSVCFToContact(LineList& TSLin) {
+void Run::TraitementSVCFToContact(LineList& TSLin) {
     InputLines lignes(TSLin, inputPasses(false), progress());
     ContactConversion conversion(*this);
     conversion.run(lignes);
 }
 
-void TF_Principal::TraitementSVCFToContact(InputText& texte) {
+void Run::TraitementSVCFToContact(InputText& texte) {
     InputLines lignes(texte, inputPasses(false), progress());
     ContactConversion conversion(*this);
     conversion.run(lignes);
 }
 
-ContactConversion::ContactConversion(TF_Principal& principal)
-    : P(principal), LEX(principal.LEX), win(principal.window()) {}
+ContactConversion::ContactConversion(Run& run) : P(run), O(run.options()), LEX(run.LEX), win(run.window()) {}
 
 void ContactConversion::ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces) {
     // One growth of the buffer for the whole line, then the characters written in place.
@@ -83,10 +82,6 @@ void ContactConversion::ajoute(QString& buffer, int indent, std::initializer_lis
 }
 
 void ContactConversion::run(InputLines& TSLin) {
-    optPhoto = win.isChecked(Ctrl::C_Photo);
-    optLogos = win.isChecked(Ctrl::C_Logos);
-    Langue = P.Langue;
-
     // The input is decoded, passed and unfolded on another thread, ahead of this one. There each
     // line loses its group prefix and has its value decoded (quoted-printable, CHARSET).
     ValueDecoder valeurs(!TSLin.readThroughMark());
@@ -102,20 +97,17 @@ void ContactConversion::run(InputLines& TSLin) {
     }
     // A last card without its end line is not written; say so rather than lose it silently.
     if (carteOuverte)
-        win.appendLog(CardStructureError(
-                          QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line "
-                                         "before the end of the file; it was not written")
-                              .arg(P.NomFichierEntree, QString::number(NoEnr + 1), QString::number(ligneDebutCarte)))
-                          .errorLine());
+        P.LogError(CardStructureError(QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line "
+                                                     "before the end of the file; it was not written")
+                                          .arg(O.NomFichierEntree, QString::number(NoEnr + 1),
+                                               QString::number(ligneDebutCarte))));
     viderCarte();
     carteOuverte = false;
     writer.finish();
     if (!carteVue)
-        win.appendLog(NoCardError(P.NomFichierEntree).errorLine());
-
-    const QString fin = Mess(Langue, 8);
-    win.appendMemo(fin);
-    win.appendLog(fin);
+        P.LogError(NoCardError(O.NomFichierEntree));
+    P.counts().cards = NoEnr;
+    P.finConversion();
 }
 
 void ContactConversion::dispatch() {
@@ -199,9 +191,8 @@ void ContactConversion::debutCarte() {
         const qsizetype debut = ligneDebutCarte;
         const qint64 numero = NoEnr + 1;
         finCarte();
-        win.appendLog(CardStructureError(QStringLiteral("%1: card %2, which begins at line %3, has no END:VCARD line")
-                                             .arg(P.NomFichierEntree, QString::number(numero), QString::number(debut)))
-                          .errorLine());
+        P.LogError(CardStructureError(QStringLiteral("%1: card %2, which begins at line %3, has no END:VCARD line")
+                                          .arg(O.NomFichierEntree, QString::number(numero), QString::number(debut))));
     }
     // Whatever lines outside a card left behind belongs to no card.
     viderCarte();
@@ -255,8 +246,8 @@ void ContactConversion::finCarte() {
         return; // an end line with no open card writes nothing
     carteOuverte = false;
 
-    RecherchePhoto(optPhoto, P.NomRepPhotos, NomPrenom, BPhotoUser, QStringLiteral("PHOTO"));
-    RecherchePhoto(optLogos, P.NomRepLogos, MonOrganisation, BPhotoLogo, QStringLiteral("LOGO"));
+    RecherchePhoto(O.photos, P.photos(), NomPrenom, BPhotoUser, QStringLiteral("PHOTO"));
+    RecherchePhoto(O.logos, P.logos(), MonOrganisation, BPhotoLogo, QStringLiteral("LOGO"));
     ConvertContactFin();
 
     ++NoEnr;
@@ -269,7 +260,7 @@ void ContactConversion::finCarte() {
         NomPrenom = MonOrganisation;
     const QString suffixe =
         (BPhotoUser || BPhotoLogo) ? QStringLiteral(" (PHOTO).contact") : QStringLiteral(".contact");
-    NomFichierCourant = JoinPath(P.NomRepSortie, nomDeFichier(compteur + QLatin1Char(' ') + NomPrenom, suffixe));
+    NomFichierCourant = JoinPath(O.NomRepSortie, nomDeFichier(compteur + QLatin1Char(' ') + NomPrenom, suffixe));
 
     // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
     // the writing thread whole (not shared), and the next card starts a buffer of the same size,

@@ -1,7 +1,7 @@
 #pragma once
 // The state of one run of the Windows Contacts conversion: the pending document, the eight
 // collection buffers and the values of the current card. Private to contacts*.cpp.
-#include "kzmain/kzmain.h"
+#include "kzmain/run.h"
 #include "kzmain/runwriter.h"
 #include <array>
 #include <initializer_list>
@@ -24,7 +24,7 @@ QString TabIndent(int Indent);
 
 class ContactConversion {
 public:
-    explicit ContactConversion(TF_Principal& principal);
+    explicit ContactConversion(Run& run);
     void run(InputLines& TSLin);
 
 private:
@@ -50,7 +50,7 @@ private:
     void TraiteAnniversaire();
     void TraiteAutre();
     void TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER);
-    void RecherchePhoto(bool coche, const QString& dossier, const QString& nom, bool dejaFaite, const QString& type);
+    void RecherchePhoto(bool coche, PictureFolder& dossier, const QString& nom, bool dejaFaite, const QString& type);
     // The parameter text (upper case) when the lexer does not stand on ":", then the rest of the line.
     bool lireParametres(QString& S);
     void logSyntaxe(quint16 No);
@@ -69,12 +69,13 @@ private:
 
     // A new element identifier, valid until the next one.
     QStringView nouvelId() {
-        ElementIDInto(idCourant.data());
+        P.nouvelId(idCourant.data());
         return QStringView(idCourant.data(), qsizetype(idCourant.size()));
     }
     std::array<char16_t, 36> idCourant{};
 
-    TF_Principal& P;
+    Run& P;
+    const RunOptions& O;
     LECTYPE& LEX;
     WindowInterface& win;
 
@@ -97,10 +98,6 @@ private:
     // A file that cannot be written is logged and the run goes on with the next card.
     RunWriter writer{P, FileWriter::OnFailure::Continue};
 
-    // Options read once at the start of the run.
-    bool optPhoto = false;
-    bool optLogos = false;
-    QString Langue;
     // Whether a card is open, and the input line (from 1) of its BEGIN:VCARD.
     bool carteOuverte = false;
     bool carteVue = false; // a BEGIN:VCARD line was met

@@ -171,7 +171,7 @@ bool valeurApresDeuxPoints(const QString& ligne, QString& valeur) {
 } // namespace
 
 void ContactConversion::logSyntaxe(quint16 No) {
-    win.appendLog(Mess(Langue, No) + ReDecodeUtf8(LEX.BUFFER));
+    win.appendLog(Mess(O.Langue, No) + ReDecodeUtf8(LEX.BUFFER));
 }
 
 bool ContactConversion::lireParametres(QString& S) {
@@ -430,7 +430,7 @@ void ContactConversion::TraiteAutre() {
     // The same first line for every unknown tag of a card: made once per card.
     if (tagInconnuCarte != NoEnr || tagInconnu.isNull()) {
         tagInconnuCarte = NoEnr;
-        tagInconnu = Mess(Langue, 6) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
+        tagInconnu = Mess(O.Langue, 6) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
     }
     win.appendLog(tagInconnu);
     win.appendLog(ReDecodeUtf8(LEX.BUFFER));
@@ -491,19 +491,21 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
     ajouteItem(ItemPhoto, INDENT + 3, u"</c:Photo>");
 }
 
-void ContactConversion::RecherchePhoto(bool coche, const QString& dossier, const QString& nom, bool dejaFaite,
+void ContactConversion::RecherchePhoto(bool coche, PictureFolder& dossier, const QString& nom, bool dejaFaite,
                                        const QString& type) {
     // The card's own picture wins over the folder's.
     if (!coche || nom.isEmpty() || dejaFaite)
         return;
     try {
-        const QString fichier = FindPictureFile(dossier, nom + QStringLiteral(".jpg"));
+        const QString fichier = dossier.find(nom + QStringLiteral(".jpg"));
         if (fichier.isEmpty())
             return;
         QByteArray Photo;
-        EncodeFile(fichier, Photo);
+        const bool lue = EncodeFile(fichier, Photo);
         TraitementPhoto(type, QLatin1Char(':') + QString::fromLatin1(Photo));
+        if (lue)
+            ++P.counts().picturesCopied;
     } catch (const KzError& e) {
-        win.appendLog(QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message());
+        P.LogError(e, true);
     }
 }

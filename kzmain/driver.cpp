@@ -1,6 +1,6 @@
 // The Run: checks of the chosen action, reading the input, calling the conversion and, for the
 // merge and the phone book, the save step.
-#include "kzmain/kzmain.h"
+#include "kzmain/run.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,61 +73,56 @@ QStringList vcfEntries() {
 // Runs one step of the work and turns what it throws into one error line; false when it threw.
 // A stop request ends the run with its own line; memory exhaustion and other exceptions are
 // reported as generic errors so that the window goes on.
-template <typename Work> bool TF_Principal::guarded(Work&& work) {
+template <typename Work> bool Run::guarded(Work&& work) {
     try {
         work();
         return true;
     } catch (const RunStopped& e) {
         LogError(e);
-        m_outcome = RunOutcome::Stopped;
+        m_report.outcome = RunReport::Outcome::Stopped;
     } catch (const KzError& e) {
         LogError(e);
-        m_outcome = RunOutcome::Failed;
+        m_report.outcome = RunReport::Outcome::Error;
     } catch (const std::bad_alloc&) {
-        m_win.appendLog(QStringLiteral("-> OutOfMemory Err Not enough memory to finish the run"));
-        m_outcome = RunOutcome::Failed;
+        LogError(OutOfMemory(QStringLiteral("Not enough memory to finish the run")));
+        m_report.outcome = RunReport::Outcome::Error;
     } catch (const std::exception& e) {
-        m_win.appendLog(QStringLiteral("-> Error Err ") + QString::fromUtf8(e.what()));
-        m_outcome = RunOutcome::Failed;
+        LogError(GenericError(QString::fromUtf8(e.what())));
+        m_report.outcome = RunReport::Outcome::Error;
     }
     return false;
 }
 
-bool TF_Principal::check(bool ok, quint16 No, MsgKind kind) {
+bool Run::check(bool ok, quint16 No, MsgKind kind) {
     if (ok)
         return true;
-    m_win.messageBox(Mess(Langue, No), kind, MsgButtons::Ok);
-    m_outcome = RunOutcome::CheckFailed;
+    m_win.messageBox(Mess(O.Langue, No), kind);
+    m_report.outcome = RunReport::Outcome::CheckFailed;
     return false;
 }
 
-void TF_Principal::B_goClick() {
-    // Runs never interleave: a second press while one is under way does nothing.
-    if (m_running)
-        return;
-    m_running = true;
-    m_stopRequested = false;
-    m_outcome = RunOutcome::Done;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{m_running};
+Run::Run(const RunOptions& options, WindowInterface& window)
+    : O(options), m_win(window), m_ids(options.seed.value_or(ElementIds::clockSeed())), m_photos(options.NomRepPhotos),
+      m_logos(options.NomRepLogos) {}
 
-    NomFichierEntree = m_win.editText(Ctrl::E_InputFiles);
-    NomRepSortie = m_win.editText(Ctrl::E_RepDest);
-    NomRepPhotos = m_win.editText(Ctrl::E_RepPhotos);
-    NomRepLogos = m_win.editText(Ctrl::E_RepLogos);
-    NomRepEntree = m_win.editText(Ctrl::E_RepEntree);
-
-    if (m_win.isChecked(Ctrl::R_MyPhonePhoto))
+RunReport Run::exec() {
+    m_report = RunReport();
+    switch (O.action) {
+    case Action::PhoneBook:
         RunPhoneBook();
-    else if (m_win.isChecked(Ctrl::R_MVCFToSVCF))
+        break;
+    case Action::Merge:
         RunMerge();
-    else
+        break;
+    case Action::Contacts:
+    case Action::Split:
         RunSingleFile();
+        break;
+    }
+    return m_report;
 }
 
-void TF_Principal::ClearOutputs() {
+void Run::ClearOutputs() {
     m_win.clearCompteur();
     m_win.clearMemo();
     m_win.clearLog();
@@ -136,67 +131,67 @@ void TF_Principal::ClearOutputs() {
 // Reads the input of the contacts, split or phone-book action (`read` does it, letting events
 // run between blocks); false when the run was stopped meanwhile. A read error is not caught
 // here: it leaves B_goClick for the front end to report, before anything was cleared or written.
-bool TF_Principal::ReadInput(const std::function<void()>& read) {
+bool Run::ReadInput(const std::function<void()>& read) {
     try {
         read();
         return true;
     } catch (const RunStopped& e) {
         LogError(e);
-        m_outcome = RunOutcome::Stopped;
+        m_report.outcome = RunReport::Outcome::Stopped;
         return false;
     } catch (...) {
-        m_outcome = RunOutcome::Failed;
+        m_report.outcome = RunReport::Outcome::Error;
         throw;
     }
 }
 
-void TF_Principal::RunSingleFile() {
-    if (!check(isFile(NomFichierEntree), 12) || !check(isDir(NomRepSortie), 11) ||
-        !check(isDir(NomRepPhotos) || !m_win.isChecked(Ctrl::C_Photo), 10) ||
-        !check(isDir(NomRepLogos) || !m_win.isChecked(Ctrl::C_Logos), 21))
+void Run::RunSingleFile() {
+    if (!check(isFile(O.NomFichierEntree), 12) || !check(isDir(O.NomRepSortie), 11) ||
+        !check(isDir(O.NomRepPhotos) || !O.photos, 10) ||
+        !check(isDir(O.NomRepLogos) || !O.logos, 21))
         return;
 
     InputText texte;
-    if (!ReadInput([&] { texte.load(NomFichierEntree, progress()); }) || !check(!texte.isEmpty(), 9))
+    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !check(!texte.isEmpty(), 9))
         return;
     ClearOutputs();
     guarded([&] {
-        if (m_win.isChecked(Ctrl::R_SVCFToContacts))
+        if (O.action == Action::Contacts)
             TraitementSVCFToContact(texte);
         else
             TraitementSVCFToMVCF(texte);
     });
 }
 
-void TF_Principal::RunPhoneBook() {
-    if (!check(isFile(NomFichierEntree), 12))
+void Run::RunPhoneBook() {
+    if (!check(isFile(O.NomFichierEntree), 12))
         return;
-    const QString NomRepImageCache = folderPart(NomFichierEntree) + QStringLiteral("ImageCache/");
+    const QString NomRepImageCache = folderPart(O.NomFichierEntree) + QStringLiteral("ImageCache/");
     if (!isDir(NomRepImageCache))
         QDir().mkdir(NomRepImageCache);
-    if (!check(isDir(NomRepImageCache), 22, MsgKind::Information) || !check(isDir(NomRepPhotos), 10) ||
-        !check(isDir(NomRepLogos), 21))
+    if (!check(isDir(NomRepImageCache), 22, MsgKind::Information) || !check(isDir(O.NomRepPhotos), 10) ||
+        !check(isDir(O.NomRepLogos), 21))
         return;
 
     LineList TSLOut;
     {
         LineList TSLIn;
-        if (!ReadInput([&] { TSLIn.LoadFromFile(NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress()); }) ||
+        if (!ReadInput([&] { TSLIn.LoadFromFile(O.NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress()); }) ||
             !check(!TSLIn.isEmpty(), 9))
             return;
         ClearOutputs();
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });
     }
     // A partial list is still offered for saving, but not when the window is closing.
-    if (!TSLOut.isEmpty() && m_outcome != RunOutcome::Stopped)
-        SaveOutput(TSLOut, folderPart(NomFichierEntree), NomFichierEntree,
+    if (!TSLOut.isEmpty() && m_report.outcome != RunReport::Outcome::Stopped)
+        SaveOutput(TSLOut, folderPart(O.NomFichierEntree), O.NomFichierEntree,
                    QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*"), false);
 }
 
-void TF_Principal::RunMerge() {
-    if (!check(!NomRepEntree.isEmpty() && QDir::setCurrent(NomRepEntree), 17) ||
-        !check(isDir(NomRepPhotos) || !m_win.isChecked(Ctrl::C_Photo), 10) ||
-        !check(isDir(NomRepLogos) || !m_win.isChecked(Ctrl::C_Logos), 21))
+void Run::RunMerge() {
+    if (!check(!O.NomRepEntree.isEmpty() && QDir::setCurrent(O.NomRepEntree), 17) ||
+        !check(isDir(O.NomRepPhotos) || !O.photos, 10) ||
+        !check(isDir(O.NomRepLogos) || !O.logos, 21))
         return;
     const QStringList entries = vcfEntries();
     if (!check(!entries.isEmpty(), 18))
@@ -206,7 +201,7 @@ void TF_Principal::RunMerge() {
     // The merged text is encoded as it is made, each file's pictures and end line once the file
     // is done (those lines are then let go), so that it is held once, as bytes. The
     // MyPhoneExplorer output pass works on the lines: with it, the list keeps them all.
-    const bool parFichier = !m_win.isChecked(Ctrl::C_MyphoneOut);
+    const bool parFichier = !O.myPhoneOut;
     QByteArray fusion;
     const bool read = guarded([&] {
         quint64 NoEnr = 0;
@@ -224,12 +219,13 @@ void TF_Principal::RunMerge() {
             ++NoEnr;
             m_win.setCompteur(QString::number(NoEnr));
         }
-        const QString done = Mess(Langue, 8);
+        m_report.cards = qint64(NoEnr);
+        const QString done = Mess(O.Langue, 8);
         m_win.appendMemo(done);
         m_win.appendLog(done);
     });
     if (read)
-        SaveOutput(TSLOut, NomRepSortie, NomFichierSortie,
+        SaveOutput(TSLOut, O.NomRepSortie, O.NomFichierSortie,
                    QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), true,
                    parFichier ? &fusion : nullptr);
 }
@@ -237,7 +233,7 @@ void TF_Principal::RunMerge() {
 // Asks for the output file (message 19 before replacing an existing file; No reopens the dialog
 // on the declined path) and writes the list (or its encoded text). The old file is replaced
 // only once the new one is complete, so a failed write leaves it intact.
-void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName,
+void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName,
                               const QString& filter, bool merge, const QByteArray* encoded) {
     QString dir = initialDir;
     QString name = initialName;
@@ -248,7 +244,7 @@ void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const
         if (!path) {
             ButtonSelect = MsgResult::Cancel;
         } else if (isFile(*path)) {
-            ButtonSelect = m_win.messageBox(Mess(Langue, 19), MsgKind::Warning, MsgButtons::YesNoCancel);
+            ButtonSelect = m_win.askOverwrite(*path, Mess(O.Langue, 19));
             dir = folderPart(*path);
             name = *path;
         } else {
@@ -257,26 +253,55 @@ void TF_Principal::SaveOutput(LineList& TSLOut, const QString& initialDir, const
         chosen = path.value_or(QString());
     }
     if (ButtonSelect != MsgResult::Yes) {
-        if (m_outcome == RunOutcome::Done)
-            m_outcome = RunOutcome::SaveDeclined;
+        if (m_report.outcome == RunReport::Outcome::Done)
+            m_report.outcome = RunReport::Outcome::SaveDeclined;
         return;
     }
-    NomFichierSortie = chosen;
-    guarded([&] {
+    m_report.savedFile = chosen;
+    const bool written = guarded([&] {
         if (encoded) {
-            WriteFileAtomic(NomFichierSortie, *encoded);
+            WriteFileAtomic(chosen, *encoded);
             return;
         }
-        if (merge && m_win.isChecked(Ctrl::C_MyphoneOut))
+        if (merge && O.myPhoneOut)
             PostTraitementMyPhone(TSLOut);
-        TSLOut.SaveToFile(NomFichierSortie);
+        TSLOut.SaveToFile(chosen);
     });
+    if (written)
+        ++m_report.filesWritten;
 }
 
-InputLines::Passes TF_Principal::inputPasses(bool google, bool myPhone) {
+InputLines::Passes Run::inputPasses(bool google, bool myPhone) const {
     InputLines::Passes passes;
-    passes.myPhone = myPhone && m_win.isChecked(Ctrl::C_MyPhoneIn);
-    passes.google = google && m_win.isChecked(Ctrl::C_TagLabel);
-    passes.xsync = m_win.isChecked(Ctrl::C_TagSync);
+    passes.myPhone = myPhone && O.myPhoneIn;
+    passes.google = google && O.googleLabels;
+    passes.xsync = O.dropSync;
     return passes;
+}
+
+void Run::LaisserEvenements() {
+    m_win.processEvents();
+    if (m_stopRequested)
+        throw RunStopped(QStringLiteral("Run stopped: the window is closing"));
+}
+
+void Run::LogError(const KzError& e, bool erreur) {
+    const QString line = erreur ? QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message()
+                                : e.errorLine();
+    m_report.errorLines.append(line);
+    m_win.appendLog(line);
+}
+
+void Run::EcrirePhoto(const QString& Prefixe, const QByteArray& Sin, LineList& T) {
+    EcrirePhotoLignes(Prefixe, Sin, T, QStringLiteral(" "));
+}
+
+QDateTime Run::DateCreation() const {
+    return O.creationTime ? O.creationTime->toUTC() : QDateTime::currentDateTimeUtc();
+}
+
+void Run::finConversion() {
+    const QString fin = Mess(O.Langue, 8);
+    m_win.appendMemo(fin);
+    m_win.appendLog(fin);
 }

@@ -2,21 +2,8 @@
 // company logo from the photos and logos folders. The driver calls this once per file.
 #include "kzmain/cardscan.h"
 
-#include <optional>
 
 namespace {
-
-// The photos and logos folders of the merge under way. Listing a folder for every input file
-// would make a merge of many files quadratic, so the listings are kept for the whole run: a
-// run's first call is the one whose merged list is still empty.
-std::optional<PictureFolder> g_photos;
-std::optional<PictureFolder> g_logos;
-
-PictureFolder& dossier(std::optional<PictureFolder>& slot, const QString& folder) {
-    if (!slot || slot->folder() != folder)
-        slot.emplace(folder);
-    return *slot;
-}
 
 // A folded continuation line, as the loop below tests it on the decoded, trimmed line: one
 // byte is one character, and the trimmed characters are bytes below 0x21.
@@ -27,24 +14,20 @@ bool estSuite(QByteArrayView ligne) {
 
 } // namespace
 
-void TF_Principal::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
+void Run::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
     InputLines lignes(TSLin, inputPasses(false, false));
     TraitementMVCFToSVCF(lignes, TSLOut, nullptr);
 }
 
-void TF_Principal::TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* encodees) {
+void Run::TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* encodees) {
     InputLines lignes(texte, inputPasses(false, false));
     TraitementMVCFToSVCF(lignes, TSLOut, encodees);
 }
 
-void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees) {
+void Run::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees) {
     WindowInterface& win = window();
 
-    const bool optTagX = win.isChecked(Ctrl::C_TagX);
-    if (TSLOut.isEmpty()) {
-        g_photos.reset();
-        g_logos.reset();
-    }
+    const bool optTagX = O.dropX;
     QString NomPrenom;
     QString MonOrganisation;
     QByteArray Photo;
@@ -53,14 +36,14 @@ void TF_Principal::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QBy
     bool Fin = false;
 
     auto finCarte = [&]() {
-        if (!PhotoUser && win.isChecked(Ctrl::C_Photo) && !NomPrenom.isEmpty()) {
-            if (AjouterImage(*this, dossier(g_photos, NomRepPhotos), NomPrenom + QStringLiteral(".jpg"), TetePhoto(),
+        if (!PhotoUser && O.photos && !NomPrenom.isEmpty()) {
+            if (AjouterImage(*this, m_photos, NomPrenom + QStringLiteral(".jpg"), TetePhoto(),
                              TSLOut, Photo))
                 PhotoUser = !Photo.isEmpty();
         }
-        const bool optLogos = win.isChecked(Ctrl::C_Logos) && !MonOrganisation.isEmpty();
-        PictureFolder& logos = dossier(g_logos, NomRepLogos);
-        if (win.isChecked(Ctrl::C_MyphoneOut)) {
+        const bool optLogos = O.logos && !MonOrganisation.isEmpty();
+        PictureFolder& logos = m_logos;
+        if (O.myPhoneOut) {
             // MyPhoneExplorer shows one picture per contact: the logo stands in for a missing photo.
             if (optLogos && !PhotoUser) {
                 if (AjouterImage(*this, logos, QStringLiteral("logo_") + MonOrganisation + QStringLiteral(".jpg"),

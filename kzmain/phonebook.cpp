@@ -57,9 +57,8 @@ QByteArray LireFichier(const QString& fileName) {
 
 } // namespace
 
-void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache) {
+void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache) {
     WindowInterface& win = window();
-    PictureFolder photos(NomRepPhotos);
     const QString kLuid = QStringLiteral("X-IRMC-LUID:");
 
     TETAT ETAT = E_Deb;
@@ -83,11 +82,11 @@ void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, con
         // it leads nowhere: writing through it would put the picture outside the folder.
         const QFileInfo cache(NomRepImageCache + NomFichierCourant);
         if (nomSur && !cache.exists() && !cache.isSymLink()) {
-            if (NomPrenom.isEmpty() || photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
+            if (NomPrenom.isEmpty() || m_photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
                 NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
             const QString image = NomPrenom.isEmpty() || NomFichierCourant.isEmpty()
                                       ? QString()
-                                      : photos.find(NomPrenom + QStringLiteral(".jpg"));
+                                      : m_photos.find(NomPrenom + QStringLiteral(".jpg"));
             if (!image.isEmpty()) {
                 try {
                     WriteFileAtomic(cache.filePath(), LireFichier(image));
@@ -186,7 +185,7 @@ void TF_Principal::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, con
         }
     }
 
-    const QString fini = Mess(Langue, 8);
-    win.appendMemo(fini);
-    win.appendLog(fini);
+    m_report.cards = qint64(NbVcards);
+    m_report.picturesCopied = qint64(NbPhotos);
+    finConversion();
 }

@@ -1,23 +1,64 @@
-// The main object's shared plumbing: construction, letting events run, error lines.
+// The main object's Run button: the options made from the controls, one Run, its report kept.
 #include "kzmain/kzmain.h"
 
-TF_Principal::TF_Principal(WindowInterface& window) : m_win(window) {}
+TF_Principal::TF_Principal(FormWindow& window) : m_win(window) {}
 
-void TF_Principal::LaisserEvenements()
-{
-    m_win.processEvents();
-    if (m_stopRequested)
-        throw RunStopped(QStringLiteral("Run stopped: the window is closing"));
+RunOptions TF_Principal::runOptions() const {
+    RunOptions o;
+    if (m_win.isChecked(Ctrl::R_MyPhonePhoto))
+        o.action = Action::PhoneBook;
+    else if (m_win.isChecked(Ctrl::R_MVCFToSVCF))
+        o.action = Action::Merge;
+    else if (m_win.isChecked(Ctrl::R_SVCFToContacts))
+        o.action = Action::Contacts;
+    else
+        o.action = Action::Split;
+    o.NomFichierEntree = NomFichierEntree;
+    o.NomRepSortie = NomRepSortie;
+    o.NomRepEntree = NomRepEntree;
+    o.NomFichierSortie = NomFichierSortie;
+    o.NomRepPhotos = NomRepPhotos;
+    o.NomRepLogos = NomRepLogos;
+    o.photos = m_win.isChecked(Ctrl::C_Photo);
+    o.logos = m_win.isChecked(Ctrl::C_Logos);
+    o.dropX = m_win.isChecked(Ctrl::C_TagX);
+    o.dropSync = m_win.isChecked(Ctrl::C_TagSync);
+    o.googleLabels = m_win.isChecked(Ctrl::C_TagLabel);
+    o.myPhoneIn = m_win.isChecked(Ctrl::C_MyPhoneIn);
+    o.myPhoneOut = m_win.isChecked(Ctrl::C_MyphoneOut);
+    o.Langue = Langue;
+    o.seed = seed;
+    return o;
 }
 
-void TF_Principal::LogError(const KzError& e)
-{
-    m_win.appendLog(e.errorLine());
+void TF_Principal::B_goClick() {
+    // Runs never interleave: a second press while one is under way does nothing.
+    if (m_run)
+        return;
+    NomFichierEntree = m_win.editText(Ctrl::E_InputFiles);
+    NomRepSortie = m_win.editText(Ctrl::E_RepDest);
+    NomRepPhotos = m_win.editText(Ctrl::E_RepPhotos);
+    NomRepLogos = m_win.editText(Ctrl::E_RepLogos);
+    NomRepEntree = m_win.editText(Ctrl::E_RepEntree);
+
+    Run run(runOptions(), m_win);
+    m_run = &run;
+    struct Reset {
+        Run*& run;
+        ~Reset() { run = nullptr; }
+    } reset{m_run};
+    try {
+        m_report = run.exec();
+    } catch (...) {
+        m_report = run.report();
+        throw;
+    }
+    // The file chosen in the save step is the merge's next proposal (and goes to the settings).
+    if (!m_report.savedFile.isEmpty())
+        NomFichierSortie = m_report.savedFile;
 }
 
-void TF_Principal::EcrirePhoto(const QString& Prefixe, const QByteArray& Sin, LineList& T)
-{
-    // Windows Contacts documents take the data lines as they are; vCard folds them with a blank.
-    const bool contacts = m_win.isChecked(Ctrl::R_SVCFToContacts);
-    EcrirePhotoLignes(Prefixe, Sin, T, contacts ? QString() : QStringLiteral(" "));
+void TF_Principal::requestStop() {
+    if (m_run)
+        m_run->requestStop();
 }

@@ -40,7 +40,7 @@ const QString kInputFilter = QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DA
 } // namespace
 
 void TF_Principal::R_Button() {
-    WindowInterface& w = m_win;
+    FormControls& w = m_win;
     // The order of the tests matters: contacts or split first, then the phone book, else merge.
     if (w.isChecked(Ctrl::R_SVCFToContacts) || w.isChecked(Ctrl::R_SVCFToMVCF)) {
         for (Ctrl c : {Ctrl::E_InputFiles, Ctrl::B_InputFile, Ctrl::E_RepDest, Ctrl::b_repdest})

@@ -1,14 +1,15 @@
 #pragma once
 // The per-card files of a run, written on a second thread. Failures reach the run's log even
-// when the run ends early. Private to split.cpp and the contacts conversion.
+// when the run ends early; the files written are counted in its report. Private to split.cpp
+// and the contacts conversion.
 #include "kzlex/filewriter.h"
-#include "kzmain/kzmain.h"
+#include "kzmain/run.h"
 
 class RunWriter {
 public:
     // Continue: a failed file is logged and the run goes on. Drop: the run stops at the first
     // failure (thrown from the next write() or finish()) and files queued after it are not written.
-    RunWriter(TF_Principal& p, FileWriter::OnFailure onFailure) : m_p(p), m_writer(onFailure) {}
+    RunWriter(Run& run, FileWriter::OnFailure onFailure) : m_run(run), m_writer(onFailure) {}
 
     // On an early end (stop, error) the files given are still written and their failures logged.
     ~RunWriter() {
@@ -16,17 +17,20 @@ public:
             m_writer.waitAll();
             for (const std::exception_ptr& failure : m_writer.takeFailures())
                 log(failure);
+            m_run.counts().filesWritten += m_given - m_failed;
         } catch (...) {
         }
     }
 
     void write(const QString& fileName, QByteArray data) {
         report();
+        ++m_given;
         m_writer.write(fileName, std::move(data));
     }
 
     void writeUtf8(const QString& fileName, QString text) {
         report();
+        ++m_given;
         m_writer.writeUtf8(fileName, std::move(text));
     }
 
@@ -43,8 +47,10 @@ public:
 private:
     void report() {
         for (const std::exception_ptr& failure : m_writer.takeFailures()) {
-            if (m_writer.onFailure() == FileWriter::OnFailure::Drop)
+            if (m_writer.onFailure() == FileWriter::OnFailure::Drop) {
+                ++m_failed;
                 std::rethrow_exception(failure);
+            }
             log(failure);
         }
     }
@@ -53,10 +59,13 @@ private:
         try {
             std::rethrow_exception(failure);
         } catch (const KzError& e) {
-            m_p.LogError(e);
+            ++m_failed;
+            m_run.LogError(e);
         }
     }
 
-    TF_Principal& m_p;
+    Run& m_run;
     FileWriter m_writer;
+    qint64 m_given = 0;  // files handed to the writer
+    qint64 m_failed = 0; // files whose write failed
 };

@@ -35,7 +35,7 @@ bool TF_Principal::FormCreate() {
     // The parent folders too: the per-user configuration folder may not exist yet.
     if (!QFileInfo(NomRepCour).isDir() && !QDir().mkpath(NomRepCour)) {
         // Langue is not read yet: the message is in English.
-        m_win.messageBox(Mess(QStringLiteral("EN"), 16), MsgKind::Information, MsgButtons::Ok);
+        m_win.messageBox(Mess(QStringLiteral("EN"), 16), MsgKind::Information);
         return false;
     }
 
@@ -102,7 +102,7 @@ bool TF_Principal::FormCreate() {
             }
         }
     } catch (const KzError& e) {
-        LogError(e);
+        m_win.appendLog(e.errorLine());
     }
     config.clear();
 
@@ -157,6 +157,6 @@ void TF_Principal::FormClose() {
     try {
         config.SaveToFile(NomRepCour + QStringLiteral("Config.txt"));
     } catch (const KzError& e) {
-        LogError(e);
+        m_win.appendLog(e.errorLine());
     }
 }

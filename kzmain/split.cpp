@@ -23,26 +23,24 @@ struct CarteSplit {
 
 } // namespace
 
-void TF_Principal::TraitementSVCFToMVCF(LineList& TSLin) {
+void Run::TraitementSVCFToMVCF(LineList& TSLin) {
     InputLines lignes(TSLin, inputPasses(true), progress());
     TraitementSVCFToMVCF(lignes);
 }
 
-void TF_Principal::TraitementSVCFToMVCF(InputText& texte) {
+void Run::TraitementSVCFToMVCF(InputText& texte) {
     InputLines lignes(texte, inputPasses(true), progress());
     TraitementSVCFToMVCF(lignes);
 }
 
-void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
+void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
     WindowInterface& win = window();
 
     // The option boxes are locked while a run is under way: read them once.
-    const bool optTagX = win.isChecked(Ctrl::C_TagX);
-    const bool optPhoto = win.isChecked(Ctrl::C_Photo);
-    const bool optLogos = win.isChecked(Ctrl::C_Logos);
-    const bool optMyPhoneOut = win.isChecked(Ctrl::C_MyphoneOut);
-    PictureFolder photos(NomRepPhotos);
-    PictureFolder logos(NomRepLogos);
+    const bool optTagX = O.dropX;
+    const bool optPhoto = O.photos;
+    const bool optLogos = O.logos;
+    const bool optMyPhoneOut = O.myPhoneOut;
 
     // The run stops at the first file that cannot be written.
     RunWriter writer(*this, FileWriter::OnFailure::Drop);
@@ -53,11 +51,11 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
 
     auto finCarte = [&]() {
         if (!carte.PhotoUser && !carte.NomPrenom.isEmpty() && optPhoto) {
-            if (AjouterImage(*this, photos, carte.NomPrenom + QStringLiteral(".jpg"), TetePhoto(), carte.TSLOut, Photo))
+            if (AjouterImage(*this, m_photos, carte.NomPrenom + QStringLiteral(".jpg"), TetePhoto(), carte.TSLOut, Photo))
                 carte.PhotoUser = !Photo.isEmpty();
         }
         if (!carte.PhotoLogo && !carte.MonOrganisation.isEmpty() && optLogos) {
-            if (AjouterImage(*this, logos, QStringLiteral("logo_") + carte.MonOrganisation + QStringLiteral(".jpg"),
+            if (AjouterImage(*this, m_logos, QStringLiteral("logo_") + carte.MonOrganisation + QStringLiteral(".jpg"),
                              TeteLogo(), carte.TSLOut, Photo))
                 carte.PhotoLogo = !Photo.isEmpty();
         }
@@ -69,7 +67,7 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
             carte.NomPrenom = carte.MonOrganisation;
         // "00003 Dupont Jean (PHOTO).VCF"; a card without name or organisation keeps the blank: "00004 .VCF".
         const QString NomFichierCourant =
-            JoinPath(NomRepSortie, Zeros5(NoEnr) + u' ' + carte.NomPrenom +
+            JoinPath(O.NomRepSortie, Zeros5(NoEnr) + u' ' + carte.NomPrenom +
                                        (carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO)") : QString()) +
                                        QStringLiteral(".VCF"));
         if (optMyPhoneOut)
@@ -161,7 +159,7 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
                 LogError(CardStructureError(
                     QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line; it was ended at the "
                                    "BEGIN:VCARD of line %4")
-                        .arg(NomFichierEntree, QString::number(numero), QString::number(debut),
+                        .arg(O.NomFichierEntree, QString::number(numero), QString::number(debut),
                              QString::number(I + 1))));
                 debutCarte(I);
                 continue;
@@ -208,12 +206,11 @@ void TF_Principal::TraitementSVCFToMVCF(InputLines& TSLin) {
         LogError(CardStructureError(
             QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line before the end of the file; "
                            "it was not written")
-                .arg(NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
+                .arg(O.NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
 
     writer.finish();
     if (!carteVue)
-        LogError(NoCardError(NomFichierEntree));
-    const QString fini = Mess(Langue, 8);
-    win.appendMemo(fini);
-    win.appendLog(fini);
+        LogError(NoCardError(O.NomFichierEntree));
+    m_report.cards = qint64(NoEnr);
+    finConversion();
 }

@@ -1,64 +1,26 @@
 #pragma once
-// The operations that a window supplies to the main object. The Qt window, the command
-// line and the tests' fake each implement them.
+// What a run shows and asks: the processed-files list, the log, the counter, message boxes, the
+// save question, and letting pending events run. The Qt window, the command line and the
+// tests' fake each implement it.
 #include <QString>
 #include <optional>
 
-// The controls the main object reads or sets, named as in the window.
-enum class Ctrl {
-    // edit boxes and their picker buttons
-    E_InputFiles, B_InputFile,
-    E_RepDest, b_repdest,
-    E_RepEntree, B_RepEntree,
-    E_RepPhotos, b_repphotos,
-    E_RepLogos, B_RepLogos,
-    // the action
-    R_Action, R_SVCFToContacts, R_SVCFToMVCF, R_MVCFToSVCF, R_MyPhonePhoto,
-    // option boxes
-    C_Photo, C_Logos, C_TagX, C_TagSync, C_MyPhoneIn, C_MyphoneOut, C_TagLabel,
-    // the rest
-    ComboLangue, L_Langue, L_Fichierstraites, L_Log, B_go, B_Cancel, L_Compteur, M_Compteur, L_Siteweb,
-};
-
 enum class MsgKind { Warning, Information, Error };
-enum class MsgButtons { Ok, YesNoCancel };
 enum class MsgResult { Ok, Yes, No, Cancel };
 
 class WindowInterface {
 public:
     virtual ~WindowInterface() = default;
 
-    // Edit boxes (read even when disabled).
-    virtual QString editText(Ctrl edit) const = 0;
-    virtual void setEditText(Ctrl edit, const QString& text) = 0;
-    // Radio buttons and check boxes. Selecting a radio button deselects the others;
-    // setChecked(radio, false) deselects it.
-    virtual bool isChecked(Ctrl box) const = 0;
-    virtual void setChecked(Ctrl box, bool checked) = 0;
-    virtual void setEnabled(Ctrl control, bool enabled) = 0;
-    virtual bool isEnabled(Ctrl control) const = 0;
-    // Language list: 0 = Français, 1 = English. Setting it does not run its change handler.
-    virtual int comboIndex() const = 0;
-    virtual void setComboIndex(int index) = 0;
-    // Caption of a control (labels, check boxes, radio buttons, buttons).
-    virtual void setCaption(Ctrl control, const QString& text) = 0;
-
-    // A message box; closing a Yes/No/Cancel box counts as Cancel.
-    virtual MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons) = 0;
+    // A message box with an OK button.
+    virtual void messageBox(const QString& text, MsgKind kind) = 0;
     // The save dialog: the full path chosen, or nothing when dismissed. It neither asks about
     // overwriting nor adds an extension. `filter` is "desc|mask|desc|mask...".
     virtual std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
                                               const QString& filter) = 0;
-
-    // The input-file picker: the full path chosen (need not exist), or nothing when cancelled.
-    // `filter` is "desc|mask|desc|mask...".
-    virtual std::optional<QString> openDialog(const QString& /*initialDir*/, const QString& /*initialName*/,
-                                              const QString& /*filter*/) {
-        return std::nullopt;
-    }
-    // The folder picker titled `title`: true with `folder` set to the chosen folder, false
-    // (and `folder` unchanged) when cancelled. `folder` is shown selected when it exists.
-    virtual bool browseForFolder(QString& /*folder*/, const QString& /*title*/) { return false; }
+    // The question whether to replace the existing file `path` (its text: `question`): Yes, No
+    // (choose another name) or Cancel; closing the box counts as Cancel.
+    virtual MsgResult askOverwrite(const QString& path, const QString& question) = 0;
 
     // The three outputs.
     virtual void clearCompteur() = 0;
@@ -67,7 +29,6 @@ public:
     virtual void appendMemo(const QString& line) = 0;
     virtual void appendLog(const QString& line) = 0;
     virtual void setCompteur(const QString& text) = 0;
-    virtual QString compteur() const = 0;
 
     // Lets pending window events run; the conversions call it once per line, so it must be cheap.
     virtual void processEvents() = 0;

@@ -1,19 +1,20 @@
 #pragma once
 // A window for tests: controls are plain values, message boxes and the save dialog answer
 // from queues set in advance, and everything shown is recorded.
-#include "kzmain/window.h"
+#include "kzmain/controls.h"
+#include "kzmain/runoptions.h"
 #include <QHash>
 #include <QList>
 #include <QQueue>
 #include <QStringList>
 #include <functional>
 
-class FakeWindow : public WindowInterface {
+class FakeWindow : public FormWindow {
 public:
     struct Box {
         QString text;
         MsgKind kind;
-        MsgButtons buttons;
+        bool question; // the overwrite question (Yes/No/Cancel), not an OK box
     };
     struct SaveRequest {
         QString initialDir, initialName, filter;
@@ -71,11 +72,14 @@ public:
     void setComboIndex(int index) override { combo = index; }
     void setCaption(Ctrl control, const QString& text) override { captions[control] = text; }
 
-    MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons) override {
-        boxes.append({text, kind, buttons});
+    void messageBox(const QString& text, MsgKind kind) override {
+        boxes.append({text, kind, false});
         if (!boxAnswers.isEmpty())
-            return boxAnswers.dequeue();
-        return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+            boxAnswers.dequeue();
+    }
+    MsgResult askOverwrite(const QString&, const QString& question) override {
+        boxes.append({question, MsgKind::Warning, true});
+        return boxAnswers.isEmpty() ? MsgResult::Cancel : boxAnswers.dequeue();
     }
     std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
                                       const QString& filter) override {
@@ -104,10 +108,18 @@ public:
     void appendMemo(const QString& line) override { memo.append(line); }
     void appendLog(const QString& line) override { log.append(line); }
     void setCompteur(const QString& text) override { counter = text; }
-    QString compteur() const override { return counter; }
     void processEvents() override {
         ++processEventsCalls;
         if (onProcessEvents)
             onProcessEvents();
     }
 };
+
+// The options of a run as the fake window's controls stand at first: photos and logos included,
+// X- lines, X-SYNC parameters and Google's labels dropped, French messages.
+inline RunOptions testOptions() {
+    RunOptions o;
+    o.photos = true;
+    o.logos = true;
+    return o;
+}

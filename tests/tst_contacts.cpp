@@ -1,8 +1,9 @@
 // The contacts action: one Windows Contacts .contact document per card.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include <optional>
 #include "kzlex/utf8.h"
-#include "kzmain/kzmain.h"
+#include "kzmain/run.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -24,7 +25,14 @@ constexpr quint32 kSeed = 0x2468ACE1;
 struct ContactRun {
     QTemporaryDir tmp;
     FakeWindow win;
-    TF_Principal principal{win};
+    RunOptions opt = testOptions();
+    std::optional<Run> made;
+    // The run, made with the options as they stand at its first use.
+    Run& run() {
+        if (!made)
+            made.emplace(opt, win);
+        return *made;
+    }
     QString out, photos, logos;
     LineList input;
 
@@ -34,22 +42,22 @@ struct ContactRun {
         logos = tmp.filePath(QStringLiteral("logos"));
         for (const QString& d : {out, photos, logos})
             QDir().mkpath(d);
-        principal.NomFichierEntree = QStringLiteral("input.vcf");
-        principal.NomRepSortie = out;
-        principal.NomRepPhotos = photos;
-        principal.NomRepLogos = logos;
-        principal.Langue = QStringLiteral("EN");
+        opt.NomFichierEntree = QStringLiteral("input.vcf");
+        opt.NomRepSortie = out;
+        opt.NomRepPhotos = photos;
+        opt.NomRepLogos = logos;
+        opt.Langue = QStringLiteral("EN");
         // 05:04:05 at UTC+2 is written as 03:04:05Z.
-        principal.creationTimeOverride = QDateTime(QDate(2026, 1, 2), QTime(5, 4, 5), QTimeZone(7200));
+        opt.creationTime = QDateTime(QDate(2026, 1, 2), QTime(5, 4, 5), QTimeZone(7200));
         win.selectAction(Ctrl::R_SVCFToContacts);
-        win.checks[Ctrl::C_Photo] = false;
-        win.checks[Ctrl::C_Logos] = false;
-        SetElementIDState(kSeed);
+        opt.photos = false;
+        opt.logos = false;
+        opt.seed = kSeed;
     }
     void run(const QByteArray& text) { runLines(inputFromBytes(crlf(text))); }
     void runLines(const LineList& lines) {
         input = lines;
-        principal.TraitementSVCFToContact(input);
+        run().TraitementSVCFToContact(input);
     }
     QStringList files() const { return fileNames(out); }
     QByteArray file(const QString& name) const { return readBytes(out + u'/' + name); }
@@ -149,13 +157,11 @@ private slots:
     // The card of the worked example, line by line, with its identifiers in draw order.
     void workedExample() {
         ContactRun r;
-        SetElementIDState(kSeed);
+        ElementIds generator(kSeed);
         QStringList ids;
         for (int i = 0; i < 7; ++i)
-            ids.append(ElementID());
-        const quint32 afterSeven = ElementIDState();
-        SetElementIDState(kSeed);
-        r.principal.Langue = QStringLiteral("FR");
+            ids.append(generator.next());
+        r.opt.Langue = QStringLiteral("FR");
         r.run(readBytes(dataPath(QStringLiteral("contacts/worked-example.vcf"))));
 
         QByteArray expected = readBytes(dataPath(QStringLiteral("contacts/worked-example.contact")));
@@ -169,7 +175,7 @@ private slots:
         QCOMPARE(r.win.log, QStringList{done});
         QCOMPARE(r.win.counter, QStringLiteral("00001"));
         // Seven identifiers in all: the last one went to the unwritten empty mail entry.
-        QCOMPARE(ElementIDState(), afterSeven);
+        QCOMPARE(r.run().identifiers().state(), generator.state());
     }
 
     // Labels of the telephone, address, mail and web entries, in document order.
@@ -349,7 +355,7 @@ private slots:
         QFETCH(QStringList, texts);
         QFETCH(QString, fileName);
         ContactRun r;
-        r.win.checks[Ctrl::C_MyPhoneIn] = myPhone;
+        r.opt.myPhoneIn = myPhone;
         LineList in = inputFromBytes(crlf(card(body)));
         in.setReadThroughMark(marked);
         r.runLines(in);
@@ -417,7 +423,7 @@ private slots:
 
     void frenchMessages() {
         ContactRun r;
-        r.principal.Langue = QStringLiteral("FR");
+        r.opt.Langue = QStringLiteral("FR");
         r.run(card("TEL:\nREV:1"));
         QCOMPARE(r.win.log, (QStringList{"--> Erreur Syntaxe dans TEL : TEL:", "--> Tag non reconnu (1)", "REV:1",
                                          QStringLiteral("--> Conversion terminée")}));
@@ -510,12 +516,12 @@ private slots:
 
     void passesOnOptions() {
         ContactRun r;
-        r.win.checks[Ctrl::C_TagSync] = true;
+        r.opt.dropSync = true;
         // The unknown line is logged as the pass left it.
         r.run(card("REV;X-SYNC=3;X-A=1:x"));
         QCOMPARE(r.logLines(), (QStringList{"--> Tag Unknown (1)", "REV;X-A=1:x"}));
         ContactRun keep;
-        keep.win.checks[Ctrl::C_TagSync] = false;
+        keep.opt.dropSync = false;
         keep.run(card("REV;X-SYNC=3;X-A=1:x"));
         QCOMPARE(keep.logLines(), (QStringList{"--> Tag Unknown (1)", "REV;X-SYNC=3;X-A=1:x"}));
     }
@@ -616,8 +622,8 @@ private slots:
     void folderPictures() {
         const QByteArray jpeg = fakeJpeg();
         ContactRun r;
-        r.win.checks[Ctrl::C_Photo] = true;
-        r.win.checks[Ctrl::C_Logos] = true;
+        r.opt.photos = true;
+        r.opt.logos = true;
         QVERIFY(writeBytes(r.photos + QStringLiteral("/dupont jean.JPG"), jpeg)); // found whatever its case
         QVERIFY(writeBytes(r.photos + QStringLiteral("/Martin Paul.jpg"), jpeg));
         QVERIFY(writeBytes(r.photos + QStringLiteral("/Empty One.jpg"), QByteArray()));
@@ -647,7 +653,7 @@ private slots:
     void folderPictureUnreadable() {
 #ifdef Q_OS_UNIX
         ContactRun r;
-        r.win.checks[Ctrl::C_Photo] = true;
+        r.opt.photos = true;
         const QString fifo = r.photos + QStringLiteral("/Dupont Jean.jpg");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         r.run(card("N:Dupont;Jean\nTEL:1"));
@@ -662,7 +668,7 @@ private slots:
 
     void writeFailure() {
         ContactRun r;
-        r.principal.NomRepSortie = r.tmp.filePath(QStringLiteral("missing"));
+        r.opt.NomRepSortie = r.tmp.filePath(QStringLiteral("missing"));
         r.run(card("N:Dupont;Jean") + card("N:Martin;Paul"));
         QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "Martin Paul", kDoneEn}));
         QCOMPARE(r.win.counter, QStringLiteral("00002"));
@@ -752,8 +758,8 @@ private slots:
         QFETCH(QString, path);
         for (bool myPhone : {false, true}) {
             ContactRun r;
-            r.win.checks[Ctrl::C_MyPhoneIn] = myPhone;
-            r.win.checks[Ctrl::C_TagSync] = true;
+            r.opt.myPhoneIn = myPhone;
+            r.opt.dropSync = true;
             LineList in;
             in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
             r.runLines(in);

@@ -3,7 +3,8 @@
 // test's own, not by the program's lexer, so that both cannot be wrong the same way.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
-#include "kzmain/kzmain.h"
+#include <optional>
+#include "kzmain/run.h"
 
 #include <QCryptographicHash>
 #include <QRegularExpression>
@@ -392,25 +393,32 @@ bool samePicture(const Picture& want, const Picture& got) {
 struct ContactsRun {
     QTemporaryDir tmp;
     FakeWindow win;
-    TF_Principal principal{win};
+    RunOptions opt = testOptions();
+    std::optional<Run> made;
+    // The run, made with the options as they stand at its first use.
+    Run& run() {
+        if (!made)
+            made.emplace(opt, win);
+        return *made;
+    }
     QString out;
     QString error;
 
     explicit ContactsRun(const QString& input) {
         out = tmp.filePath(QStringLiteral("out"));
         QDir().mkpath(out);
-        principal.NomFichierEntree = input;
-        principal.NomRepSortie = out;
-        principal.NomRepPhotos = tmp.path();
-        principal.NomRepLogos = tmp.path();
-        principal.Langue = QStringLiteral("EN");
+        opt.NomFichierEntree = input;
+        opt.NomRepSortie = out;
+        opt.NomRepPhotos = tmp.path();
+        opt.NomRepLogos = tmp.path();
+        opt.Langue = QStringLiteral("EN");
         win.selectAction(Ctrl::R_SVCFToContacts);
-        win.checks[Ctrl::C_Photo] = false;
-        win.checks[Ctrl::C_Logos] = false;
+        opt.photos = false;
+        opt.logos = false;
         try {
             InputText text;
             text.load(input);
-            principal.TraitementSVCFToContact(text);
+            run().TraitementSVCFToContact(text);
         } catch (const KzError& e) {
             error = e.kind() + QStringLiteral(": ") + e.message();
         }

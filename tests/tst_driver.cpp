@@ -187,11 +187,11 @@ private slots:
         QCOMPARE(m_win->boxes.size(), 1);
         QCOMPARE(m_win->boxes[0].text, text);
         QCOMPARE(m_win->boxes[0].kind, information ? MsgKind::Information : MsgKind::Warning);
-        QCOMPARE(m_win->boxes[0].buttons, MsgButtons::Ok);
+        QCOMPARE(m_win->boxes[0].question, false);
         QVERIFY(outputsUntouched());
         QVERIFY(m_win->saveRequests.isEmpty());
         QCOMPARE(listing(path(QStringLiteral("out"))), before);
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::CheckFailed);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::CheckFailed);
         QVERIFY(!m_main->isRunning());
         // The fields follow the edit boxes even when the run stops at a check.
         QCOMPARE(m_main->NomFichierEntree, path(input));
@@ -213,7 +213,7 @@ private slots:
         QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
         QVERIFY(!m_win->log.contains(QStringLiteral("old log")));
         QCOMPARE(m_win->memo.value(m_win->memo.size() - 1), Mess(QStringLiteral("EN"), 8));
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Done);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
     }
 
     // A contacts or split input that cannot be read leaves B_goClick as its KzError, before
@@ -248,7 +248,7 @@ private slots:
             QVERIFY(outputsUntouched());
             QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
             QVERIFY(!m_main->isRunning());
-            QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Failed);
+            QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
         }
     }
 
@@ -279,7 +279,7 @@ private slots:
         m_main->B_goClick();
         QCOMPARE(m_win->log, QStringList{line});
         QVERIFY(m_win->memo.isEmpty());
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Failed);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
         QVERIFY(!m_main->isRunning());
     }
 
@@ -338,7 +338,7 @@ private slots:
         for (const FakeWindow::Box& b : m_win->boxes) {
             QCOMPARE(b.text, QStringLiteral("File already exists. Overwrite ?"));
             QCOMPARE(b.kind, MsgKind::Warning);
-            QCOMPARE(b.buttons, MsgButtons::YesNoCancel);
+            QCOMPARE(b.question, true);
         }
         const QString done = Mess(QStringLiteral("EN"), 8);
         QCOMPARE(m_win->memo.last(), done);
@@ -347,10 +347,10 @@ private slots:
 
         if (written.isEmpty()) {
             QCOMPARE(m_main->NomFichierSortie, QStringLiteral("previous.vcf"));
-            QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::SaveDeclined);
+            QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::SaveDeclined);
         } else {
             QCOMPARE(m_main->NomFichierSortie, path(written));
-            QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Done);
+            QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
             const QByteArray out = readFile(path(written));
             QVERIFY(out.contains("Alpha") && out.contains("Beta"));
             QVERIFY(out.indexOf("Alpha") < out.indexOf("Beta"));
@@ -382,7 +382,7 @@ private slots:
         QVERIFY(m_win->boxes.isEmpty()); // no overwrite question for a folder
         QCOMPARE(m_win->log.size(), 2);
         QVERIFY2(m_win->log.last().startsWith(QStringLiteral("-> FileWriteError Err ")), qPrintable(m_win->log.last()));
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Failed);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
         QVERIFY(QFileInfo(path(QStringLiteral("out/dir.vcf"))).isDir());
         QCOMPARE(readFile(path(QStringLiteral("in.vcf"))), card(QStringLiteral("Dupont")));
         QCOMPARE(listing(path(QStringLiteral("out"))), QStringList{QStringLiteral("dir.vcf")});
@@ -415,7 +415,7 @@ private slots:
         QVERIFY2(m_win->log.last().startsWith(QStringLiteral("-> FileWriteError Err ")), qPrintable(m_win->log.last()));
         QCOMPARE(readFile(merged), QByteArray("old file\r\n"));
         QCOMPARE(listing(path(QStringLiteral("out"))), QStringList{QStringLiteral("merged.vcf")});
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Failed);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
     }
 #endif
 
@@ -500,7 +500,7 @@ private slots:
                      m_win->log[0].contains(QStringLiteral("b.vcf")),
                  qPrintable(m_win->log[0]));
         QVERIFY(!m_win->memo.contains(Mess(QStringLiteral("EN"), 8)));
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Failed);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
     }
 
     void mergeOnlyFolderMatches() {
@@ -535,11 +535,11 @@ private slots:
         QCOMPARE(m_win->saveRequests[0].initialName, pb);
         QCOMPARE(m_win->saveRequests[0].filter, QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*"));
         QCOMPARE(m_win->boxes.size(), 1);
-        QCOMPARE(m_win->boxes[0].buttons, MsgButtons::YesNoCancel);
+        QCOMPARE(m_win->boxes[0].question, true);
         QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
         QCOMPARE(m_win->memo.last(), Mess(QStringLiteral("EN"), 8));
         QCOMPARE(m_main->NomFichierSortie, pb);
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Done);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
         const QByteArray written = readFile(pb);
         QVERIFY(written.startsWith("BEGIN:VCARD\r\n") && written.endsWith("END:VCARD\r\n"));
     }
@@ -563,7 +563,7 @@ private slots:
         QCOMPARE(m_win->saveRequests.size(), 1);
         QVERIFY(readFile(saved).startsWith("BEGIN:VCARD\r\n"));
         QCOMPARE(m_main->NomFichierSortie, saved);
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Failed);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
     }
 
     // A run stops at the next line when asked; the phone book's partial list is then not offered.
@@ -588,7 +588,7 @@ private slots:
                     m_main->requestStop();
             };
             m_main->B_goClick();
-            QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Stopped);
+            QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
             QVERIFY(m_win->log.last().startsWith(QStringLiteral("-> RunStopped Err ")));
             QVERIFY(m_win->saveRequests.isEmpty());
             QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
@@ -598,7 +598,7 @@ private slots:
         // The next run starts afresh.
         m_win->onProcessEvents = nullptr;
         m_main->B_goClick();
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Done);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
         QVERIFY(QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
     }
 
@@ -620,7 +620,7 @@ private slots:
         fillOutputs();
         m_win->onProcessEvents = [&] { m_main->requestStop(); };
         m_main->B_goClick();
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Stopped);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
         QCOMPARE(m_win->log.size(), 2);
         QCOMPARE(m_win->log.first(), QStringLiteral("old log"));
         QVERIFY(m_win->log.last().startsWith(QStringLiteral("-> RunStopped Err ")));
@@ -653,7 +653,7 @@ private slots:
         QCOMPARE(m_main->NomFichierEntree, path(QStringLiteral("in.vcf")));
         QCOMPARE(m_win->memo.last(), Mess(QStringLiteral("EN"), 8));
         QVERIFY(!m_main->isRunning());
-        QCOMPARE(m_main->lastOutcome(), TF_Principal::RunOutcome::Done);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
     }
 };
 

@@ -1,6 +1,7 @@
 // The merge action: the first card of every VCF file of a folder, gathered into one file.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include <optional>
 #include "kzmain/kzmain.h"
 
 #include <QTemporaryDir>
@@ -12,7 +13,14 @@ namespace {
 struct MergeRun {
     QTemporaryDir tmp;
     FakeWindow win;
-    TF_Principal principal{win};
+    RunOptions opt = testOptions();
+    std::optional<Run> made;
+    // The run, made with the options as they stand at its first use.
+    Run& run() {
+        if (!made)
+            made.emplace(opt, win);
+        return *made;
+    }
     QString photos, logos;
     LineList out;
 
@@ -22,13 +30,13 @@ struct MergeRun {
         logos = tmp.filePath(QStringLiteral("logos"));
         QDir().mkpath(photos);
         QDir().mkpath(logos);
-        principal.NomRepPhotos = photos;
-        principal.NomRepLogos = logos;
+        opt.NomRepPhotos = photos;
+        opt.NomRepLogos = logos;
     }
     // One call, as the driver makes it for one file.
     void add(const QByteArray& text) {
         LineList in = inputFromBytes(text);
-        principal.TraitementMVCFToSVCF(in, out);
+        run().TraitementMVCFToSVCF(in, out);
     }
     QByteArray bytes() const { return out.toBytes(); }
     // The same call on the file's text, encoded as it goes, as the driver makes it; the merged bytes.
@@ -36,7 +44,7 @@ struct MergeRun {
         InputText in;
         in.loadBytes(QStringLiteral("in.vcf"), text);
         QByteArray encoded;
-        principal.TraitementMVCFToSVCF(in, out, &encoded);
+        run().TraitementMVCFToSVCF(in, out, &encoded);
         out.appendBytes(encoded, 0, out.size());
         return encoded;
     }
@@ -125,12 +133,12 @@ private slots:
                 for (QString line; lines.next(line);)
                     listed.append(line);
                 MergeRun list;
-                list.win.checks[Ctrl::C_TagSync] = sync;
-                list.win.checks[Ctrl::C_TagX] = tagX;
-                list.principal.TraitementMVCFToSVCF(listed, list.out);
+                list.opt.dropSync = sync;
+                list.opt.dropX = tagX;
+                list.run().TraitementMVCFToSVCF(listed, list.out);
                 MergeRun text;
-                text.win.checks[Ctrl::C_TagSync] = sync;
-                text.win.checks[Ctrl::C_TagX] = tagX;
+                text.opt.dropSync = sync;
+                text.opt.dropX = tagX;
                 COMPARE_BYTES(text.addText(input), list.bytes());
             }
     }
@@ -138,8 +146,8 @@ private slots:
     // With the options off, vendor lines and X-SYNC parameters stay.
     void optionsOff() {
         MergeRun r;
-        r.win.checks[Ctrl::C_TagX] = false;
-        r.win.checks[Ctrl::C_TagSync] = false;
+        r.opt.dropX = false;
+        r.opt.dropSync = false;
         r.add("BEGIN:VCARD\nX-A:1\nTEL;X-SYNC=3;CELL:0601\nEND:VCARD\n");
         QCOMPARE(r.bytes(), crlf("BEGIN:VCARD\nX-A:1\nTEL;X-SYNC=3;CELL:0601\nEND:VCARD\n"));
     }
@@ -190,7 +198,7 @@ private slots:
         // From a list, and from the file's text as the driver reads it.
         for (const bool text : {false, true}) {
             MergeRun r;
-            r.win.checks[Ctrl::C_MyphoneOut] = myPhoneOut;
+            r.opt.myPhoneOut = myPhoneOut;
             // Names in another case are found too.
             QVERIFY(writeBytes(r.photos + QStringLiteral("/DUPONT jean.jpg"), "photo"));
             QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
@@ -229,8 +237,8 @@ private slots:
 
     void picturesOptionsOff() {
         MergeRun r;
-        r.win.checks[Ctrl::C_Photo] = false;
-        r.win.checks[Ctrl::C_Logos] = false;
+        r.opt.photos = false;
+        r.opt.logos = false;
         QVERIFY(writeBytes(r.photos + QStringLiteral("/Dupont Jean.jpg"), "photo"));
         QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
         r.add("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\n");
@@ -366,7 +374,7 @@ private slots:
         MergeRun r;
         LineList in;
         in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
-        r.principal.TraitementMVCFToSVCF(in, r.out);
+        r.run().TraitementMVCFToSVCF(in, r.out);
         QCOMPARE(r.out.last(), QStringLiteral("END:VCARD"));
         LECTYPE lex;
         int ends = 0;

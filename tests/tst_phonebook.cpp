@@ -2,6 +2,7 @@
 // book's ImageCache folder, and the cards marked for them.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include <optional>
 #include "kzmain/kzmain.h"
 
 #include <QTemporaryDir>
@@ -14,7 +15,14 @@ namespace {
 struct BookRun {
     QTemporaryDir tmp;
     FakeWindow win;
-    TF_Principal principal{win};
+    RunOptions opt = testOptions();
+    std::optional<Run> made;
+    // The run, made with the options as they stand at its first use.
+    Run& run() {
+        if (!made)
+            made.emplace(opt, win);
+        return *made;
+    }
     QString book, cache, photos, logos;
     LineList out;
 
@@ -26,13 +34,13 @@ struct BookRun {
         logos = tmp.filePath(QStringLiteral("logos"));
         for (const QString& d : {cache, photos, logos})
             QDir().mkpath(d);
-        principal.NomRepPhotos = photos;
-        principal.NomRepLogos = logos;
+        opt.NomRepPhotos = photos;
+        opt.NomRepLogos = logos;
     }
     void photo(const QString& name, const QByteArray& bytes) { QVERIFY(writeBytes(photos + u'/' + name, bytes)); }
     void run(const QByteArray& text) {
         LineList in = inputFromBytes(text);
-        principal.TraitementMyPhonePhoto(in, out, cache);
+        run().TraitementMyPhonePhoto(in, out, cache);
     }
     QByteArray bytes() const { return out.toBytes(); }
     QStringList cached() const { return fileNames(cache); }
@@ -112,8 +120,8 @@ private slots:
         QFETCH(QByteArray, copied);
         for (bool options : {true, false}) {
             BookRun r;
-            r.win.checks[Ctrl::C_Photo] = options;
-            r.win.checks[Ctrl::C_Logos] = options;
+            r.opt.photos = options;
+            r.opt.logos = options;
             if (!photoFile.isEmpty())
                 r.photo(photoFile, photoFile.toUtf8());
             if (!logoFolderFile.isEmpty())
@@ -264,7 +272,7 @@ private slots:
         const QString notAFolder = r.tmp.filePath(QStringLiteral("plain"));
         QVERIFY(writeBytes(notAFolder, "old"));
         LineList in = inputFromBytes("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nEND:VCARD\n");
-        r.principal.TraitementMyPhonePhoto(in, r.out, notAFolder + u'/');
+        r.run().TraitementMyPhonePhoto(in, r.out, notAFolder + u'/');
         QCOMPARE(r.bytes(), crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nEND:VCARD\n"));
         QCOMPARE(readBytes(notAFolder), QByteArray("old"));
         QCOMPARE(r.win.log.size(), 2);
@@ -325,7 +333,7 @@ private slots:
         BookRun r;
         LineList in;
         in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
-        r.principal.TraitementMyPhonePhoto(in, r.out, r.cache);
+        r.run().TraitementMyPhonePhoto(in, r.out, r.cache);
         const int cards = countCards(path);
         QCOMPARE(r.win.counter, QStringLiteral("%1/00000").arg(cards, 5, 10, QLatin1Char('0')));
         QCOMPARE(r.out.count(QStringLiteral("END:VCARD")), cards);

@@ -215,7 +215,7 @@ private slots:
         QCOMPARE(w.boxes[0].text, Mess(QStringLiteral("EN"), 16)); // English, whatever the language
         QCOMPARE(w.boxes[0].text, QStringLiteral("Unable to create the configuration file"));
         QCOMPARE(w.boxes[0].kind, MsgKind::Information);
-        QCOMPARE(w.boxes[0].buttons, MsgButtons::Ok);
+        QCOMPARE(w.boxes[0].question, false);
     }
 
     void writtenFile() {

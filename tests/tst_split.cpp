@@ -1,6 +1,7 @@
 // The split action: one VCF file per card, named after a running number and the contact.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include <optional>
 #include "kzmain/kzmain.h"
 
 #include <QTemporaryDir>
@@ -13,7 +14,14 @@ namespace {
 struct SplitRun {
     QTemporaryDir tmp;
     FakeWindow win;
-    TF_Principal principal{win};
+    RunOptions opt = testOptions();
+    std::optional<Run> made;
+    // The run, made with the options as they stand at its first use.
+    Run& run() {
+        if (!made)
+            made.emplace(opt, win);
+        return *made;
+    }
     QString out, photos, logos;
 
     SplitRun() {
@@ -22,14 +30,14 @@ struct SplitRun {
         logos = tmp.filePath(QStringLiteral("logos"));
         for (const QString& d : {out, photos, logos})
             QDir().mkpath(d);
-        principal.NomFichierEntree = QStringLiteral("input.vcf");
-        principal.NomRepSortie = out;
-        principal.NomRepPhotos = photos;
-        principal.NomRepLogos = logos;
+        opt.NomFichierEntree = QStringLiteral("input.vcf");
+        opt.NomRepSortie = out;
+        opt.NomRepPhotos = photos;
+        opt.NomRepLogos = logos;
     }
     void run(const QByteArray& text) {
         LineList in = inputFromBytes(text);
-        principal.TraitementSVCFToMVCF(in);
+        run().TraitementSVCFToMVCF(in);
     }
     QStringList files() const { return fileNames(out); }
     QByteArray file(const QString& name) const { return readBytes(out + u'/' + name); }
@@ -74,18 +82,18 @@ private slots:
             SplitRun list;
             SplitRun text;
             for (SplitRun* r : {&list, &text}) {
-                r->win.checks[Ctrl::C_TagSync] = options;
-                r->win.checks[Ctrl::C_TagX] = options;
+                r->opt.dropSync = options;
+                r->opt.dropX = options;
             }
             InputText lines;
             lines.loadBytes(QStringLiteral("input.vcf"), input);
             LineList listed;
             for (QString line; lines.next(line);)
                 listed.append(line);
-            list.principal.TraitementSVCFToMVCF(listed);
+            list.run().TraitementSVCFToMVCF(listed);
             InputText in;
             in.loadBytes(QStringLiteral("input.vcf"), input);
-            text.principal.TraitementSVCFToMVCF(in);
+            text.run().TraitementSVCFToMVCF(in);
             QCOMPARE(text.files(), list.files());
             for (const QString& f : list.files())
                 COMPARE_BYTES(text.file(f), list.file(f));
@@ -150,9 +158,9 @@ private slots:
     // With the options off, the dialect lines are copied as they are.
     void googleExportOptionsOff() {
         SplitRun r;
-        r.win.checks[Ctrl::C_TagLabel] = false;
-        r.win.checks[Ctrl::C_TagX] = false;
-        r.win.checks[Ctrl::C_TagSync] = false;
+        r.opt.googleLabels = false;
+        r.opt.dropX = false;
+        r.opt.dropSync = false;
         r.run(readBytes(dataPath(QStringLiteral("split/google-export.vcf"))));
         const QByteArray first = r.file(QStringLiteral("00001 Dupont Jean.VCF"));
         QVERIFY(first.contains("\r\nitem1.EMAIL;TYPE=INTERNET:jean.work@example.com\r\n"));
@@ -166,7 +174,7 @@ private slots:
     // the folded photo is copied as it stands.
     void myPhoneIn() {
         SplitRun r;
-        r.win.checks[Ctrl::C_MyPhoneIn] = true;
+        r.opt.myPhoneIn = true;
         r.run(readBytes(dataPath(QStringLiteral("myphone/qp-photo.vcf"))));
         QCOMPARE(r.files(), (QStringList{"00001 Martin Sophie (PHOTO).VCF", "00002 Petit Louis.VCF"}));
         COMPARE_BYTES(r.all(), crlf(readBytes(dataPath(QStringLiteral("myphone/qp-photo.split.expected.vcf")))));
@@ -176,8 +184,8 @@ private slots:
     // photo added from the folder included.
     void myPhoneInAndOut() {
         SplitRun r;
-        r.win.checks[Ctrl::C_MyPhoneIn] = true;
-        r.win.checks[Ctrl::C_MyphoneOut] = true;
+        r.opt.myPhoneIn = true;
+        r.opt.myPhoneOut = true;
         QVERIFY(writeBytes(r.photos + QStringLiteral("/Petit Louis.jpg"), QByteArray(60, 'x')));
         r.run(readBytes(dataPath(QStringLiteral("myphone/qp-photo.vcf"))));
         QCOMPARE(r.files(), (QStringList{"00001 Martin Sophie (PHOTO).VCF", "00002 Petit Louis (PHOTO).VCF"}));
@@ -236,8 +244,8 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QByteArray, tail);
         SplitRun r;
-        r.win.checks[Ctrl::C_Photo] = optPhoto;
-        r.win.checks[Ctrl::C_Logos] = optLogos;
+        r.opt.photos = optPhoto;
+        r.opt.logos = optLogos;
         // A name ending in "=" stands for an empty file.
         if (!photoFile.isEmpty()) {
             const bool empty = photoFile.endsWith(u'=');
@@ -294,7 +302,7 @@ private slots:
     // log says which card had no end line.
     void beginInsideCard() {
         SplitRun r;
-        r.principal.NomFichierEntree = QStringLiteral("/data/in.vcf");
+        r.opt.NomFichierEntree = QStringLiteral("/data/in.vcf");
         r.run("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n");
         QCOMPARE(r.files(), (QStringList{"00001 A.VCF", "00002 B.VCF", "00003 C.VCF"}));
         QCOMPARE(r.file(QStringLiteral("00001 A.VCF")), QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\nEND:VCARD\r\n"));
@@ -342,9 +350,9 @@ private slots:
         QFETCH(bool, myPhoneIn);
         QFETCH(QString, name);
         SplitRun r;
-        r.win.checks[Ctrl::C_MyPhoneIn] = myPhoneIn;
-        r.win.checks[Ctrl::C_Photo] = true;
-        r.win.checks[Ctrl::C_Logos] = true;
+        r.opt.myPhoneIn = myPhoneIn;
+        r.opt.photos = true;
+        r.opt.logos = true;
         QVERIFY(writeBytes(r.photos + u'/' + name + QStringLiteral(".jpg"), "abc"));
         QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_") + name + QStringLiteral(".jpg"), "abc"));
         r.run(card);
@@ -363,7 +371,7 @@ private slots:
                             "END:VCARD;x\nx-y:1\n z\nX-Z;QUOTED-PRINTABLE:=\nEND:VCARD\n");
         for (const bool optTagX : {true, false}) {
             SplitRun r;
-            r.win.checks[Ctrl::C_TagX] = optTagX;
+            r.opt.dropX = optTagX;
             r.run(in);
             QCOMPARE(r.files(), QStringList{"00001 A B.VCF"});
             const QByteArray kept = optTagX ? QByteArray("BEGIN:VCARD\nN:A;B\n z\nEND:VCARD\n") : in;
@@ -432,7 +440,7 @@ private slots:
         SplitRun r;
         const QString file = r.tmp.filePath(QStringLiteral("plain"));
         QVERIFY(writeBytes(file, "old"));
-        r.principal.NomRepSortie = file;
+        r.opt.NomRepSortie = file;
         QVERIFY_THROWS_EXCEPTION(FileWriteError, r.run("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n"));
         QCOMPARE(readBytes(file), QByteArray("old"));
     }
@@ -481,10 +489,10 @@ private slots:
         QFETCH(QString, path);
         for (bool myPhoneIn : {false, true}) {
             SplitRun r;
-            r.win.checks[Ctrl::C_MyPhoneIn] = myPhoneIn;
+            r.opt.myPhoneIn = myPhoneIn;
             LineList in;
             in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
-            r.principal.TraitementSVCFToMVCF(in);
+            r.run().TraitementSVCFToMVCF(in);
             const int cards = countCards(path);
             QCOMPARE(r.files().size(), cards);
             QCOMPARE(r.win.log, QStringList{QString::fromUtf8(kDone)});

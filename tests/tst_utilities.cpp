@@ -1,5 +1,6 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
+#include "kzlex/picturefolder.h"
 #include "kzlex/utilities.h"
 
 #include <QDir>
@@ -84,25 +85,21 @@ private slots:
     }
 
     void elementIdSequence() {
-        const quint32 saved = ElementIDState();
-        SetElementIDState(0);
-        QCOMPARE(ElementID(), QStringLiteral("00000808-DC6C-33DC-45DD-ABF05195296B"));
-        QCOMPARE(ElementIDState(), 694906232u);
-        QCOMPARE(ElementID(), QStringLiteral("5F4A6CF8-14FE-798B-1210-D7410F4A4B15"));
-        SetElementIDState(12345);
-        QCOMPARE(ElementID(), QStringLiteral("62A54A12-1469-8DB8-A237-577270A1144D"));
-        SetElementIDState(0xFFFFFFFFu);
-        QCOMPARE(ElementID(), QStringLiteral("F7F633A3-84FE-21DA-DFC9-064D79BFF38A"));
-        SetElementIDState(saved);
+        ElementIds ids(0);
+        QCOMPARE(ids.next(), QStringLiteral("00000808-DC6C-33DC-45DD-ABF05195296B"));
+        QCOMPARE(ids.state(), 694906232u);
+        QCOMPARE(ids.next(), QStringLiteral("5F4A6CF8-14FE-798B-1210-D7410F4A4B15"));
+        QCOMPARE(ElementIds(12345).next(), QStringLiteral("62A54A12-1469-8DB8-A237-577270A1144D"));
+        QCOMPARE(ElementIds(0xFFFFFFFFu).next(), QStringLiteral("F7F633A3-84FE-21DA-DFC9-064D79BFF38A"));
     }
 
     void elementIdFormat() {
-        SeedElementIDFromClock();
+        ElementIds ids(ElementIds::clockSeed());
         static const QRegularExpression form(
             QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
         QSet<QString> seen;
         for (int i = 0; i < 200; ++i) {
-            const QString id = ElementID();
+            const QString id = ids.next();
             QVERIFY2(form.match(id).hasMatch(), qPrintable(id));
             const QString digits = QString(id).remove(u'-');
             for (int d = 0; d < 32; d += 4)
@@ -302,7 +299,7 @@ private slots:
     }
 #endif
 
-    void findPictureFile() {
+    void pictureFolder() {
         QTemporaryDir dir;
         const QString folder = dir.path();
         writeBytes(dir.filePath(QStringLiteral("Dupont Jean.jpg")), "x");
@@ -313,17 +310,17 @@ private slots:
         writeBytes(dir.filePath(QStringLiteral("folder.JPG")), "x");
         QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Only Folder.jpg"))));
 
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("Dupont Jean.jpg")), folder + "/Dupont Jean.jpg");
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("dupont jean.JPG")), folder + "/Dupont Jean.jpg");
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("Dupont Jean.jpg")), folder + "/Dupont Jean.jpg");
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("dupont jean.JPG")), folder + "/Dupont Jean.jpg");
         // Several candidates: the first in UTF-16 order ('M' before 'm').
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("Martin Paul.jpg")), folder + "/MARTIN PAUL.jpg");
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("martin paul.JPG")), folder + "/martin paul.JPG");
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("\u00E9LISE.JPG")), folder + QStringLiteral("/\u00C9lise.jpg"));
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("Folder.jpg")), folder + "/folder.JPG");
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("Only Folder.jpg")), QString());
-        QCOMPARE(FindPictureFile(folder, QStringLiteral("Nobody.jpg")), QString());
-        QCOMPARE(FindPictureFile(folder + "/", QStringLiteral("Dupont Jean.jpg")), folder + "/Dupont Jean.jpg");
-        QCOMPARE(FindPictureFile(folder + "/missing", QStringLiteral("Dupont Jean.jpg")), QString());
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("Martin Paul.jpg")), folder + "/MARTIN PAUL.jpg");
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("martin paul.JPG")), folder + "/martin paul.JPG");
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("\u00E9LISE.JPG")), folder + QStringLiteral("/\u00C9lise.jpg"));
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("Folder.jpg")), folder + "/folder.JPG");
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("Only Folder.jpg")), QString());
+        QCOMPARE(PictureFolder(folder).find(QStringLiteral("Nobody.jpg")), QString());
+        QCOMPARE(PictureFolder(folder + "/").find(QStringLiteral("Dupont Jean.jpg")), folder + "/Dupont Jean.jpg");
+        QCOMPARE(PictureFolder(folder + "/missing").find(QStringLiteral("Dupont Jean.jpg")), QString());
     }
 
     void joinPath_data() {

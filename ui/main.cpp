@@ -1,12 +1,9 @@
 // Corvanta: converts vCard contact files. Starts the main window.
-#include "kzlex/utilities.h"
 #include "ui/principal.h"
 #include "ui/style.h"
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    // Element identifiers differ from one start to the next.
-    SeedElementIDFromClock();
     QApplication app(argc, argv);
     ApplyVisualStyle(app);
     // The application title; applicationDisplayName() follows it. Setting a display name

@@ -265,7 +265,7 @@ bool F_Principal::FormCreate() {
     return true;
 }
 
-// ---- WindowInterface ----
+// ---- FormWindow ----
 
 QString F_Principal::editText(Ctrl edit) const {
     auto* e = qobject_cast<QLineEdit*>(control(edit));
@@ -324,17 +324,24 @@ void F_Principal::setCaption(Ctrl control, const QString& text) {
         g->setTitle(text);
 }
 
-MsgResult F_Principal::messageBox(const QString& text, MsgKind kind, MsgButtons buttons) {
+void F_Principal::messageBox(const QString& text, MsgKind kind) {
+    showBox(text, kind, false);
+}
+
+MsgResult F_Principal::askOverwrite(const QString&, const QString& question) {
+    return showBox(question, MsgKind::Warning, true);
+}
+
+MsgResult F_Principal::showBox(const QString& text, MsgKind kind, bool question) {
     flushOutputs();
     const QMessageBox::Icon icon = kind == MsgKind::Warning       ? QMessageBox::Warning
                                    : kind == MsgKind::Information ? QMessageBox::Information
                                                                   : QMessageBox::Critical;
     QMessageBox box(icon, QStringLiteral("Corvanta"), text,
-                    buttons == MsgButtons::Ok ? QMessageBox::Ok
-                                              : (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel),
+                    question ? (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) : QMessageBox::Ok,
                     isVisible() ? this : nullptr);
     box.setObjectName(QStringLiteral("MessageBox"));
-    if (buttons == MsgButtons::YesNoCancel)
+    if (question)
         box.setEscapeButton(QMessageBox::Cancel); // closing the box counts as Cancel
     switch (box.exec()) {
     case QMessageBox::Yes:
@@ -344,7 +351,7 @@ MsgResult F_Principal::messageBox(const QString& text, MsgKind kind, MsgButtons 
     case QMessageBox::Ok:
         return MsgResult::Ok;
     default:
-        return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+        return question ? MsgResult::Cancel : MsgResult::Ok;
     }
 }
 
@@ -543,5 +550,5 @@ void F_Principal::reportError(const QString& message) {
     // A sentence gets its full stop, unless it already ends in punctuation at or below '.'.
     if (!text.isEmpty() && text.back().unicode() > u'.')
         text += QLatin1Char('.');
-    messageBox(text, MsgKind::Error, MsgButtons::Ok);
+    messageBox(text, MsgKind::Error);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The main window: the controls, the dialogs and the event loop that the main object reaches
-// through WindowInterface. The window owns the main object.
+// through FormWindow. The window owns the main object.
 #include "kzmain/kzmain.h"
 #include <QElapsedTimer>
 #include <QHash>
@@ -17,7 +17,7 @@ class LineView;
 // The maker's web page, shown and opened by the site link.
 inline constexpr const char* kSiteWeb = "https://corvanta.example/";
 
-class F_Principal : public QWidget, public WindowInterface {
+class F_Principal : public QWidget, public FormWindow {
     Q_OBJECT
 
 public:
@@ -28,7 +28,7 @@ public:
     bool FormCreate();
     TF_Principal& principal() { return m_p; }
 
-    // WindowInterface (its setEnabled/isEnabled name controls; the widget's own stay reachable)
+    // FormWindow (its setEnabled/isEnabled name controls; the widget's own stay reachable)
     using QWidget::isEnabled;
     using QWidget::setEnabled;
     QString editText(Ctrl edit) const override;
@@ -40,7 +40,8 @@ public:
     int comboIndex() const override;
     void setComboIndex(int index) override;
     void setCaption(Ctrl control, const QString& text) override;
-    MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons) override;
+    void messageBox(const QString& text, MsgKind kind) override;
+    MsgResult askOverwrite(const QString& path, const QString& question) override;
     std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
                                       const QString& filter) override;
     std::optional<QString> openDialog(const QString& initialDir, const QString& initialName,
@@ -52,7 +53,8 @@ public:
     void appendMemo(const QString& line) override;
     void appendLog(const QString& line) override;
     void setCompteur(const QString& text) override;
-    QString compteur() const override;
+    // The counter's text as shown.
+    QString compteur() const;
     void processEvents() override;
     // Shows the lines gathered since the last event-loop turn.
     void flushOutputs();
@@ -71,6 +73,8 @@ protected:
 
 private:
     void build();
+    // A message box: OK, or Yes/No/Cancel for a question (closing it counts as Cancel).
+    MsgResult showBox(const QString& text, MsgKind kind, bool question);
     // Runs a handler; an error that leaves it goes to the general error report.
     void guarded(const std::function<void()>& handler);
     void reportError(const QString& message);
