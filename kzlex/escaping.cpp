@@ -1,4 +1,5 @@
 #include "kzlex/escaping.h"
+#include "kzlex/text.h"
 
 #include "kzlex/utilities.h"
 
@@ -52,38 +53,6 @@ bool isReferenced(char16_t c) {
     }
 }
 
-// Characters that XML 1.0 does not allow anywhere in a document.
-bool isForbiddenControl(char16_t c) {
-    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
-}
-
-// Drops what XML 1.0 forbids: controls other than tab, LF and CR, U+FFFE, U+FFFF and
-// surrogate halves that are not part of a pair. Copies only when something goes.
-QString withoutForbidden(const QString& text) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
-    const qsizetype n = text.size();
-    auto dropped = [&](qsizetype i) {
-        const char16_t c = p[i];
-        if (QChar::isHighSurrogate(c))
-            return !(i + 1 < n && QChar::isLowSurrogate(p[i + 1]));
-        if (QChar::isLowSurrogate(c))
-            return !(i > 0 && QChar::isHighSurrogate(p[i - 1]));
-        return isForbiddenControl(c);
-    };
-    qsizetype i = 0;
-    while (i < n && !dropped(i))
-        ++i;
-    if (i == n)
-        return text;
-    QString out;
-    out.reserve(n);
-    out.append(QStringView(text).left(i));
-    for (++i; i < n; ++i)
-        if (!dropped(i))
-            out.append(QChar(p[i]));
-    return out;
-}
-
 } // namespace
 
 // Equivalent to replacing, in this order: "&", "<", ">", the double quote, the line feed,
@@ -105,7 +74,7 @@ QString TraiteLigneContact(const QString& S) {
     }
     if (autre == 0)
         return S.front() == u' ' ? S.mid(1) : S;
-    const QString text = withoutForbidden(ReDecodeUtf8(S));
+    const QString text = withoutXmlForbidden(ReDecodeUtf8(S));
     const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
 

@@ -11,4 +11,5 @@
 #include "kzlex/picturefolder.h"
 #include "kzlex/propertyline.h"
 #include "kzlex/readahead.h"
+#include "kzlex/text.h"
 #include "kzlex/utilities.h"

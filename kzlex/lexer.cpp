@@ -1,12 +1,10 @@
 #include "kzlex/lexer.h"
 
+#include "kzlex/text.h"
+
 namespace {
 
-// Only a-z: the mapping that SEPARATEUR and the keyword comparison use.
-inline char16_t upperAscii(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
-}
-
+// upperAscii (only a-z) is the mapping that SEPARATEUR and the keyword comparison use.
 // The one-to-one Unicode mapping of the current character; ASCII takes the short road.
 inline char16_t upperChar(char16_t c) {
     return c < 0x80 ? upperAscii(c) : QChar::toUpper(c);

@@ -1,6 +1,7 @@
 #include "kzlex/passes.h"
 #include "kzlex/cp1252.h"
 #include "kzlex/parallel.h"
+#include "kzlex/text.h"
 
 #include <QHash>
 #include <QList>
@@ -16,27 +17,6 @@
 
 namespace {
 
-inline char16_t upperAscii(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
-}
-
-inline bool isTrimmed(QChar c) {
-    return c.unicode() <= 0x20;
-}
-
-// Trims every character of code U+0020 or below from both ends (QString::trimmed would
-// also take the no-break space and keep the other controls).
-QString trimControls(const QString& s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && isTrimmed(s.at(b)))
-        ++b;
-    while (e > b && isTrimmed(s.at(e - 1)))
-        --e;
-    if (b == 0 && e == s.size())
-        return s;
-    return s.mid(b, e - b);
-}
 
 QString upperAsciiString(QStringView s) {
     QString out(s.size(), Qt::Uninitialized);
@@ -192,7 +172,7 @@ void GoogleLabels::strip(QString& line) const {
         return;
     Q_ASSERT(m_trie); // finish() was called
     qsizetype b = 0;
-    while (b < line.size() && isTrimmed(line.at(b)))
+    while (b < line.size() && line.at(b).unicode() <= 0x20)
         ++b;
     const qsizetype match = m_trie->firstMatch(QStringView(line).mid(b));
     if (match > 0)

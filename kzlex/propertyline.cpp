@@ -1,16 +1,13 @@
 #include "kzlex/propertyline.h"
 
 #include "kzlex/cp1252.h"
+#include "kzlex/text.h"
 
 #include <QStringDecoder>
 
 #include <string_view>
 
 namespace {
-
-char16_t upperAscii(char16_t c) {
-    return c >= u'a' && c <= u'z' ? char16_t(c - 0x20) : c;
-}
 
 bool isAsciiLetter(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');

@@ -2,23 +2,10 @@
 #include "kzlex/parallel.h"
 
 #include "kzlex/cp1252.h"
+#include "kzlex/text.h"
 #include "kzlex/utf8.h"
 
 #include <chrono>
-
-namespace {
-
-// Removes leading and trailing characters of code U+0020 or below.
-QString trimControls(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= 0x20)
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= 0x20)
-        --e;
-    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
-}
-
-} // namespace
 
 void ElimineXSyncLigne(QString& line) {
     // Look at each semicolon only: a photo line holds none and is scanned once.

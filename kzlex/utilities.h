@@ -4,6 +4,31 @@
 #include <QByteArray>
 #include <QString>
 
+// The numbers of the catalogue's messages.
+enum MessageNo : quint16 {
+    MsgSyntaxeNom = 1,
+    MsgSyntaxeUrl = 2,
+    MsgSyntaxeTel = 3,
+    MsgSyntaxeAdr = 4,
+    MsgSyntaxeEmail = 5,
+    MsgTagInconnu = 6,
+    MsgErreurAutomate = 7,
+    MsgConversionTerminee = 8,
+    MsgFichierVide = 9,
+    MsgRepPhotosAbsent = 10,
+    MsgRepSortieAbsent = 11,
+    MsgFichierEntreeAbsent = 12,
+    MsgTitreRepSortie = 13,
+    MsgTitreRepEntree = 14,
+    MsgTitreRepPhotos = 15,
+    MsgConfigImpossible = 16,
+    MsgRepEntreeAbsent = 17,
+    MsgPasDeVcf = 18,
+    MsgEcraser = 19,
+    MsgTitreRepLogos = 20,
+    MsgRepLogosAbsent = 21,
+    MsgImageCacheImpossible = 22,
+};
 // The two-language message catalogue: French only when Langue is exactly "FR".
 QString Mess(const QString& Langue, quint16 No);
 

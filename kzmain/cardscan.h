@@ -10,8 +10,11 @@
 
 #include <string_view>
 
-// Card-scanning state: outside a card, waiting for BEGIN:VCARD; inside one, waiting for END:VCARD.
-enum TETAT : quint8 { E_Deb = 0, E_Fin = 1, E_Erreur = 2 };
+// Card-scanning state.
+enum TETAT : quint8 {
+    E_HorsCarte, // outside a card: waiting for BEGIN:VCARD
+    E_DansCarte, // inside a card: waiting for END:VCARD
+};
 
 inline bool LigneDebutCarte(LECTYPE& LEX) {
     return IDENTPATERN(LEX, u"BEGIN") && SEPARATEUR(LEX, u":") && IDENTPATERN(LEX, u"VCARD");

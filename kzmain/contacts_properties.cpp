@@ -8,55 +8,6 @@
 
 namespace {
 
-QString majusculesAscii(QString s) {
-    for (QChar& c : s)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 0x20);
-    return s;
-}
-
-bool interditXml(char16_t c) {
-    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
-}
-
-// Drops what XML 1.0 cannot hold: control characters other than tab, LF and CR, U+FFFE,
-// U+FFFF and surrogates that are not part of a pair.
-QString sansInterdits(const QString& s) {
-    const qsizetype n = s.size();
-    const char16_t* d = reinterpret_cast<const char16_t*>(s.constData());
-    // Most values hold nothing to drop: return them without a copy. Printable ASCII is settled
-    // sixteen characters at a time.
-    qsizetype i = asciiRunLength(s, 0x20);
-    for (; i < n; ++i) {
-        const char16_t c = d[i];
-        if (c >= 0x20 && c < 0xD800)
-            continue; // the usual case, settled by one test
-        if (interditXml(c))
-            break;
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
-            ++i;
-            continue;
-        }
-        if (QChar::isSurrogate(c))
-            break;
-    }
-    if (i == n)
-        return s;
-    QString out;
-    out.reserve(n);
-    out.append(QStringView(d, i));
-    for (; i < n; ++i) {
-        const char16_t c = d[i];
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
-            out.append(QChar(c));
-            out.append(QChar(d[++i]));
-        } else if (!interditXml(c) && !QChar::isSurrogate(c)) {
-            out.append(QChar(c));
-        }
-    }
-    return out;
-}
-
 // Characters from U+0021 to U+007F other than "&", "<" and ">": picture data that every step
 // below would leave as it is (base64 is made of them). A block at a time, without a branch per
 // character (the compiler vectorises it): picture data is long.
@@ -179,14 +130,14 @@ bool ContactConversion::lireParametres(QString& S) {
         S.clear();
         return false;
     }
-    S = majusculesAscii(IDENTSEP(LEX, QLatin1Char(':')));
+    S = upperAscii(IDENTSEP(LEX, QLatin1Char(':')));
     return true;
 }
 
 void ContactConversion::TraiteNom() {
     const qsizetype deuxPoints = LEX.BUFFER.indexOf(QLatin1Char(':'));
     if (deuxPoints < 0) {
-        logSyntaxe(1);
+        logSyntaxe(MsgSyntaxeNom);
         return;
     }
     // The record keeps its character; the next field read steps over the colon.
@@ -263,7 +214,7 @@ void ContactConversion::TraiteTel() {
     if (MonTel.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
         MonTel.remove(0, 4);
     if (MonTel.isEmpty()) {
-        logSyntaxe(3);
+        logSyntaxe(MsgSyntaxeTel);
         return;
     }
     ListeItems[ItemTel].B = true;
@@ -307,7 +258,7 @@ void ContactConversion::TraiteAdr() {
     for (const auto& partie : parties)
         vide = vide && partie.second->isEmpty();
     if (vide) {
-        logSyntaxe(4);
+        logSyntaxe(MsgSyntaxeAdr);
         return;
     }
     ListeItems[ItemAdrPhy].B = true;
@@ -336,7 +287,7 @@ void ContactConversion::TraiteEmail() {
     }
     const QString MonEmail = IDENTSEP(LEX, QChar(0));
     if (MonEmail.isEmpty()) {
-        logSyntaxe(5);
+        logSyntaxe(MsgSyntaxeEmail);
         return;
     }
     ListeItems[ItemEmail].B = true;
@@ -363,7 +314,7 @@ void ContactConversion::TraiteUrl() {
     // The rest of the line, the address's own colons included.
     const QString MonUrl = IDENTSEP(LEX, QChar(0));
     if (MonUrl.isEmpty()) {
-        logSyntaxe(2);
+        logSyntaxe(MsgSyntaxeUrl);
         return;
     }
     ListeItems[ItemURL].B = true;
@@ -430,7 +381,7 @@ void ContactConversion::TraiteAutre() {
     // The same first line for every unknown tag of a card: made once per card.
     if (tagInconnuCarte != NoEnr || tagInconnu.isNull()) {
         tagInconnuCarte = NoEnr;
-        tagInconnu = Mess(O.Langue, 6) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
+        tagInconnu = Mess(O.Langue, MsgTagInconnu) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
     }
     win.appendLog(tagInconnu);
     win.appendLog(ReDecodeUtf8(LEX.BUFFER));
@@ -460,7 +411,7 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
         QString D;
         const bool simple = donneesSimples(brute);
         if (!simple)
-            D = sansBlancs(sansInterdits(ReDecodeUtf8(brute.toString())));
+            D = sansBlancs(withoutXmlForbidden(ReDecodeUtf8(brute.toString())));
         const QStringView donnees = simple ? brute : QStringView(D);
         const bool brut = simple || (!D.contains(u'&') && !D.contains(u'<') && !D.contains(u'>'));
         QString& L = ListeItems[ItemPhoto].L;
@@ -483,7 +434,7 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
         ajouteItem(ItemPhoto, INDENT + 6, u"</c:Value>");
     } else {
         ajouteItem(ItemPhoto, INDENT + 6,
-                   {u"<c:Url>", echappeBalises(sansInterdits(ReDecodeUtf8(brute.toString()))), u"</c:Url>"});
+                   {u"<c:Url>", echappeBalises(withoutXmlForbidden(ReDecodeUtf8(brute.toString()))), u"</c:Url>"});
     }
     ajouteItem(ItemPhoto, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemPhoto, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});

@@ -146,13 +146,13 @@ bool Run::ReadInput(const std::function<void()>& read) {
 }
 
 void Run::RunSingleFile() {
-    if (!check(isFile(O.NomFichierEntree), 12) || !check(isDir(O.NomRepSortie), 11) ||
-        !check(isDir(O.NomRepPhotos) || !O.photos, 10) ||
-        !check(isDir(O.NomRepLogos) || !O.logos, 21))
+    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent) || !check(isDir(O.NomRepSortie), MsgRepSortieAbsent) ||
+        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent) ||
+        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent))
         return;
 
     InputText texte;
-    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !check(!texte.isEmpty(), 9))
+    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !check(!texte.isEmpty(), MsgFichierVide))
         return;
     ClearOutputs();
     guarded([&] {
@@ -164,20 +164,20 @@ void Run::RunSingleFile() {
 }
 
 void Run::RunPhoneBook() {
-    if (!check(isFile(O.NomFichierEntree), 12))
+    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent))
         return;
     const QString NomRepImageCache = folderPart(O.NomFichierEntree) + QStringLiteral("ImageCache/");
     if (!isDir(NomRepImageCache))
         QDir().mkdir(NomRepImageCache);
-    if (!check(isDir(NomRepImageCache), 22, MsgKind::Information) || !check(isDir(O.NomRepPhotos), 10) ||
-        !check(isDir(O.NomRepLogos), 21))
+    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, MsgKind::Information) || !check(isDir(O.NomRepPhotos), MsgRepPhotosAbsent) ||
+        !check(isDir(O.NomRepLogos), MsgRepLogosAbsent))
         return;
 
     LineList TSLOut;
     {
         LineList TSLIn;
         if (!ReadInput([&] { TSLIn.LoadFromFile(O.NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress()); }) ||
-            !check(!TSLIn.isEmpty(), 9))
+            !check(!TSLIn.isEmpty(), MsgFichierVide))
             return;
         ClearOutputs();
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });
@@ -189,12 +189,12 @@ void Run::RunPhoneBook() {
 }
 
 void Run::RunMerge() {
-    if (!check(!O.NomRepEntree.isEmpty() && QDir::setCurrent(O.NomRepEntree), 17) ||
-        !check(isDir(O.NomRepPhotos) || !O.photos, 10) ||
-        !check(isDir(O.NomRepLogos) || !O.logos, 21))
+    if (!check(!O.NomRepEntree.isEmpty() && QDir::setCurrent(O.NomRepEntree), MsgRepEntreeAbsent) ||
+        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent) ||
+        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent))
         return;
     const QStringList entries = vcfEntries();
-    if (!check(!entries.isEmpty(), 18))
+    if (!check(!entries.isEmpty(), MsgPasDeVcf))
         return;
 
     LineList TSLOut;
@@ -220,7 +220,7 @@ void Run::RunMerge() {
             m_win.setCompteur(QString::number(NoEnr));
         }
         m_report.cards = qint64(NoEnr);
-        const QString done = Mess(O.Langue, 8);
+        const QString done = Mess(O.Langue, MsgConversionTerminee);
         m_win.appendMemo(done);
         m_win.appendLog(done);
     });
@@ -244,7 +244,7 @@ void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString&
         if (!path) {
             ButtonSelect = MsgResult::Cancel;
         } else if (isFile(*path)) {
-            ButtonSelect = m_win.askOverwrite(*path, Mess(O.Langue, 19));
+            ButtonSelect = m_win.askOverwrite(*path, Mess(O.Langue, MsgEcraser));
             dir = folderPart(*path);
             name = *path;
         } else {
@@ -301,7 +301,7 @@ QDateTime Run::DateCreation() const {
 }
 
 void Run::finConversion() {
-    const QString fin = Mess(O.Langue, 8);
+    const QString fin = Mess(O.Langue, MsgConversionTerminee);
     m_win.appendMemo(fin);
     m_win.appendLog(fin);
 }

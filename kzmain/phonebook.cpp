@@ -61,7 +61,7 @@ void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QStrin
     WindowInterface& win = window();
     const QString kLuid = QStringLiteral("X-IRMC-LUID:");
 
-    TETAT ETAT = E_Deb;
+    TETAT ETAT = E_HorsCarte;
     QString NomPrenom;
     QString MonOrganisation;
     QString NomFichierCourant;
@@ -103,7 +103,7 @@ void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QStrin
             TSLout.append(PhotoProp);
         TSLout.append(QStringLiteral("END:VCARD"));
         win.setCompteur(Zeros5(NbVcards) + u'/' + Zeros5(NbPhotos));
-        ETAT = E_Deb;
+        ETAT = E_HorsCarte;
     };
 
     LecteurNoms noms(!TSLin.readThroughMark());
@@ -132,7 +132,7 @@ void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QStrin
         const QString S_Upper = MajusculesUnicode(brute);
         DEBUTANALYSE(LEX);
 
-        if (ETAT == E_Deb) {
+        if (ETAT == E_HorsCarte) {
             // Lines outside cards do not reach the output.
             if (LigneDebutCarte(LEX)) {
                 NomPrenom.clear();
@@ -144,7 +144,7 @@ void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QStrin
                 PhotoProp.clear();
                 TSLout.append(LEX.BUFFER);
                 ++NbVcards;
-                ETAT = E_Fin;
+                ETAT = E_DansCarte;
             }
             continue;
         }

@@ -121,17 +121,17 @@ void TF_Principal::B_InputFileClick() {
 }
 
 void TF_Principal::b_repdestClick() {
-    if (m_win.browseForFolder(NomRepSortie, Mess(Langue, 13)))
+    if (m_win.browseForFolder(NomRepSortie, Mess(Langue, MsgTitreRepSortie)))
         m_win.setEditText(Ctrl::E_RepDest, NomRepSortie);
 }
 
 void TF_Principal::B_RepEntreeClick() {
-    if (m_win.browseForFolder(NomRepEntree, Mess(Langue, 14)))
+    if (m_win.browseForFolder(NomRepEntree, Mess(Langue, MsgTitreRepEntree)))
         m_win.setEditText(Ctrl::E_RepEntree, NomRepEntree);
 }
 
 void TF_Principal::b_repphotosClick() {
-    if (m_win.browseForFolder(NomRepPhotos, Mess(Langue, 15)))
+    if (m_win.browseForFolder(NomRepPhotos, Mess(Langue, MsgTitreRepPhotos)))
         m_win.setEditText(Ctrl::E_RepPhotos, NomRepPhotos);
     // Photos and logos often share one folder: offer it for the logos too (the field only,
     // the logos box shows it at the next start unless a Run reads the box first).
@@ -140,7 +140,7 @@ void TF_Principal::b_repphotosClick() {
 }
 
 void TF_Principal::B_RepLogosClick() {
-    if (m_win.browseForFolder(NomRepLogos, Mess(Langue, 20)))
+    if (m_win.browseForFolder(NomRepLogos, Mess(Langue, MsgTitreRepLogos)))
         m_win.setEditText(Ctrl::E_RepLogos, NomRepLogos);
     if (NomRepPhotos.isEmpty())
         NomRepPhotos = NomRepLogos;

@@ -35,7 +35,7 @@ bool TF_Principal::FormCreate() {
     // The parent folders too: the per-user configuration folder may not exist yet.
     if (!QFileInfo(NomRepCour).isDir() && !QDir().mkpath(NomRepCour)) {
         // Langue is not read yet: the message is in English.
-        m_win.messageBox(Mess(QStringLiteral("EN"), 16), MsgKind::Information);
+        m_win.messageBox(Mess(QStringLiteral("EN"), MsgConfigImpossible), MsgKind::Information);
         return false;
     }
 

@@ -44,7 +44,7 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
 
     // The run stops at the first file that cannot be written.
     RunWriter writer(*this, FileWriter::OnFailure::Drop);
-    TETAT ETAT = E_Deb;
+    TETAT ETAT = E_HorsCarte;
     CarteSplit carte;
     quint64 NoEnr = 0;
     QByteArray Photo;
@@ -78,7 +78,7 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
         carte = CarteSplit();
         carte.octets = writer.spareBytes();
         carte.octets.reserve(taille); // the next card is likely of a similar size
-        ETAT = E_Deb;
+        ETAT = E_HorsCarte;
     };
 
     auto garderLigne = [&](QStringView ligne) {
@@ -92,7 +92,7 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
         garderLigne(LEX.BUFFER);
         carte.ligneDebut = I + 1;
         carteVue = true;
-        ETAT = E_Fin;
+        ETAT = E_DansCarte;
     };
     LecteurNoms noms(!TSLin.readThroughMark());
     qsizetype I = 0;
@@ -119,11 +119,11 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
         // read from: the same bytes. So is a vendor line inside a card, dropped or kept as the
         // option says.
         if (const QByteArrayView* brut = optMyPhoneOut ? nullptr : TSLin.peekPlain(); brut && !finitParEgal(*brut)) {
-            const bool autre = !commenceParUneDe(*brut, ETAT == E_Deb ? "b" : "benoplx");
-            if (autre || (ETAT == E_Fin && ligneX(*brut))) {
+            const bool autre = !commenceParUneDe(*brut, ETAT == E_HorsCarte ? "b" : "benoplx");
+            if (autre || (ETAT == E_DansCarte && ligneX(*brut))) {
                 LaisserEvenements();
                 TSLin.skip();
-                if (ETAT == E_Fin && (autre || !optTagX))
+                if (ETAT == E_DansCarte && (autre || !optTagX))
                     if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
                         LineList::appendEncodedLine(carte.octets, garde);
                 continue;
@@ -134,7 +134,7 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
         LaisserEvenements();
         DEBUTANALYSE(LEX);
 
-        if (ETAT == E_Deb) {
+        if (ETAT == E_HorsCarte) {
             if (LigneDebutCarte(LEX))
                 debutCarte(I);
             continue;
@@ -202,7 +202,7 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
     }
 
     // A last card without its end line is not written; say so rather than lose it silently.
-    if (ETAT == E_Fin)
+    if (ETAT == E_DansCarte)
         LogError(CardStructureError(
             QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line before the end of the file; "
                            "it was not written")
