@@ -1,8 +1,9 @@
 #include "kzlex/escaping.h"
-#include "kzlex/text.h"
 
+#include "kzlex/text.h"
 #include "kzlex/utilities.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -53,6 +54,59 @@ bool isReferenced(char16_t c) {
     }
 }
 
+// What stands in the document for the character at p[i] (of n): its replacement written at
+// `ref` and its length, with in `used` how many characters it takes (2 for backslash-n, the
+// vCard escape for a line break); 0 when the character stays as it is.
+qsizetype remplacement(const char16_t* p, qsizetype n, qsizetype i, char16_t* ref, qsizetype& used) {
+    used = 1;
+    const char16_t c = p[i];
+    const char16_t* fixe = nullptr;
+    switch (c) {
+    case u'&':
+        fixe = u"&amp;";
+        break;
+    case u'<':
+        fixe = u"&lt;";
+        break;
+    case u'>':
+        fixe = u"&gt;";
+        break;
+    case u'"':
+        fixe = u"&quot;";
+        break;
+    case u'\n':
+        fixe = u"&#10;";
+        break;
+    case 0x2019:
+        fixe = u"'";
+        break;
+    case u'\\':
+        if (i + 1 < n && p[i + 1] == u'n') {
+            used = 2;
+            fixe = u"&#10;";
+        }
+        break;
+    default:
+        if (c >= 0x80 && isReferenced(c)) {
+            // A numeric reference: every referenced code has 3 or 4 digits.
+            qsizetype k = 0;
+            ref[k++] = u'&';
+            ref[k++] = u'#';
+            if (c >= 1000)
+                ref[k++] = char16_t(u'0' + c / 1000);
+            ref[k++] = char16_t(u'0' + c / 100 % 10);
+            ref[k++] = char16_t(u'0' + c / 10 % 10);
+            ref[k++] = char16_t(u'0' + c % 10);
+            ref[k++] = u';';
+            return k;
+        }
+    }
+    qsizetype k = 0;
+    for (; fixe && fixe[k]; ++k)
+        ref[k] = fixe[k];
+    return k;
+}
+
 } // namespace
 
 // Equivalent to replacing, in this order: "&", "<", ">", the double quote, the line feed,
@@ -78,50 +132,15 @@ QString TraiteLigneContact(const QString& S) {
     const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
 
+    // A first pass measures the result, the second writes it.
+    char16_t ref[8];
+    qsizetype used = 1;
     qsizetype outLen = 0;
     bool changed = false;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = p[i];
-        if (c < 0x80) {
-            switch (c) {
-            case u'&':
-                outLen += 5;
-                changed = true;
-                continue;
-            case u'<':
-            case u'>':
-                outLen += 4;
-                changed = true;
-                continue;
-            case u'"':
-                outLen += 6;
-                changed = true;
-                continue;
-            case u'\n':
-                outLen += 5;
-                changed = true;
-                continue;
-            case u'\\':
-                if (i + 1 < n && p[i + 1] == u'n') {
-                    outLen += 5;
-                    changed = true;
-                    ++i;
-                    continue;
-                }
-                break;
-            default:
-                break;
-            }
-            ++outLen;
-        } else if (c == 0x2019) {
-            ++outLen;
-            changed = true;
-        } else if (isReferenced(c)) {
-            outLen += c < 1000 ? 6 : 7; // every referenced code has 3 or 4 digits
-            changed = true;
-        } else {
-            ++outLen;
-        }
+    for (qsizetype i = 0; i < n; i += used) {
+        const qsizetype k = remplacement(p, n, i, ref, used);
+        outLen += k ? k : 1;
+        changed = changed || k;
     }
     const bool leadingBlank = p[0] == u' ';
     if (!changed)
@@ -129,56 +148,12 @@ QString TraiteLigneContact(const QString& S) {
 
     QString out(outLen, Qt::Uninitialized);
     char16_t* o = reinterpret_cast<char16_t*>(out.data());
-    auto put = [&o](const char16_t* s) {
-        while (*s)
-            *o++ = *s++;
-    };
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = p[i];
-        switch (c) {
-        case u'&':
-            put(u"&amp;");
-            break;
-        case u'<':
-            put(u"&lt;");
-            break;
-        case u'>':
-            put(u"&gt;");
-            break;
-        case u'"':
-            put(u"&quot;");
-            break;
-        case u'\n':
-            put(u"&#10;");
-            break;
-        case u'\\':
-            // Backslash-n is the vCard escape for a line break.
-            if (i + 1 < n && p[i + 1] == u'n') {
-                put(u"&#10;");
-                ++i;
-            } else {
-                *o++ = c;
-            }
-            break;
-        case 0x2019:
-            *o++ = u'\'';
-            break;
-        default:
-            if (isReferenced(c)) {
-                char16_t ref[8] = {u'&', u'#'};
-                int k = 2;
-                if (c >= 1000)
-                    ref[k++] = char16_t(u'0' + c / 1000);
-                ref[k++] = char16_t(u'0' + c / 100 % 10);
-                ref[k++] = char16_t(u'0' + c / 10 % 10);
-                ref[k++] = char16_t(u'0' + c % 10);
-                ref[k++] = u';';
-                ref[k] = 0;
-                put(ref);
-            } else {
-                *o++ = c;
-            }
-        }
+    for (qsizetype i = 0; i < n; i += used) {
+        const qsizetype k = remplacement(p, n, i, ref, used);
+        if (k)
+            o = std::copy_n(ref, k, o);
+        else
+            *o++ = p[i];
     }
     Q_ASSERT(o == reinterpret_cast<char16_t*>(out.data()) + outLen);
     if (leadingBlank)

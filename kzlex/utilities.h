@@ -87,6 +87,5 @@ void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& 
 // the old file as it was and no temporary file behind. A link to a missing file is refused.
 void WriteFileAtomic(const QString& fileName, const QByteArray& data);
 
-
 // Joins a folder typed by the user and a file name with exactly one "/" between them.
 QString JoinPath(const QString& folder, const QString& name);

@@ -97,10 +97,10 @@ void ContactConversion::run(InputLines& TSLin) {
     }
     // A last card without its end line is not written; say so rather than lose it silently.
     if (carteOuverte)
-        P.LogError(CardStructureError(QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line "
-                                                     "before the end of the file; it was not written")
-                                          .arg(O.NomFichierEntree, QString::number(NoEnr + 1),
-                                               QString::number(ligneDebutCarte))));
+        P.LogError(CardStructureError(
+            QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line "
+                           "before the end of the file; it was not written")
+                .arg(O.NomFichierEntree, QString::number(NoEnr + 1), QString::number(ligneDebutCarte))));
     viderCarte();
     carteOuverte = false;
     writer.finish();

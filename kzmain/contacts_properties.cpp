@@ -381,7 +381,8 @@ void ContactConversion::TraiteAutre() {
     // The same first line for every unknown tag of a card: made once per card.
     if (tagInconnuCarte != NoEnr || tagInconnu.isNull()) {
         tagInconnuCarte = NoEnr;
-        tagInconnu = Mess(O.Langue, MsgTagInconnu) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
+        tagInconnu =
+            Mess(O.Langue, MsgTagInconnu) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
     }
     win.appendLog(tagInconnu);
     win.appendLog(ReDecodeUtf8(LEX.BUFFER));

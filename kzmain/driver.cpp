@@ -146,7 +146,8 @@ bool Run::ReadInput(const std::function<void()>& read) {
 }
 
 void Run::RunSingleFile() {
-    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent) || !check(isDir(O.NomRepSortie), MsgRepSortieAbsent) ||
+    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent) ||
+        !check(isDir(O.NomRepSortie), MsgRepSortieAbsent) ||
         !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent) ||
         !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent))
         return;
@@ -169,8 +170,8 @@ void Run::RunPhoneBook() {
     const QString NomRepImageCache = folderPart(O.NomFichierEntree) + QStringLiteral("ImageCache/");
     if (!isDir(NomRepImageCache))
         QDir().mkdir(NomRepImageCache);
-    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, MsgKind::Information) || !check(isDir(O.NomRepPhotos), MsgRepPhotosAbsent) ||
-        !check(isDir(O.NomRepLogos), MsgRepLogosAbsent))
+    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, MsgKind::Information) ||
+        !check(isDir(O.NomRepPhotos), MsgRepPhotosAbsent) || !check(isDir(O.NomRepLogos), MsgRepLogosAbsent))
         return;
 
     LineList TSLOut;
@@ -233,8 +234,8 @@ void Run::RunMerge() {
 // Asks for the output file (message 19 before replacing an existing file; No reopens the dialog
 // on the declined path) and writes the list (or its encoded text). The old file is replaced
 // only once the new one is complete, so a failed write leaves it intact.
-void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName,
-                              const QString& filter, bool merge, const QByteArray* encoded) {
+void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName, const QString& filter,
+                     bool merge, const QByteArray* encoded) {
     QString dir = initialDir;
     QString name = initialName;
     QString chosen;
@@ -286,8 +287,8 @@ void Run::LaisserEvenements() {
 }
 
 void Run::LogError(const KzError& e, bool erreur) {
-    const QString line = erreur ? QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message()
-                                : e.errorLine();
+    const QString line =
+        erreur ? QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message() : e.errorLine();
     m_report.errorLines.append(line);
     m_win.appendLog(line);
 }

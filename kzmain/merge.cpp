@@ -2,7 +2,6 @@
 // company logo from the photos and logos folders. The driver calls this once per file.
 #include "kzmain/cardscan.h"
 
-
 namespace {
 
 // A folded continuation line, as the loop below tests it on the decoded, trimmed line: one
@@ -37,8 +36,7 @@ void Run::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* 
 
     auto finCarte = [&]() {
         if (!PhotoUser && O.photos && !NomPrenom.isEmpty()) {
-            if (AjouterImage(*this, m_photos, NomPrenom + QStringLiteral(".jpg"), TetePhoto(),
-                             TSLOut, Photo))
+            if (AjouterImage(*this, m_photos, NomPrenom + QStringLiteral(".jpg"), TetePhoto(), TSLOut, Photo))
                 PhotoUser = !Photo.isEmpty();
         }
         const bool optLogos = O.logos && !MonOrganisation.isEmpty();
@@ -103,8 +101,7 @@ void Run::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* 
             suites = true;
             win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
         } else if (IDENTPATERN(LEX, u"ORG")) {
-            const QString& valeur =
-                noms.lecture(LEX, TSLin, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); }).BUFFER;
+            const QString& valeur = noms.lecture(LEX, TSLin, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); }).BUFFER;
             suites = true;
             // The whole value, later components included: "Acme;Sales" looks for "Acme;Sales.jpg".
             const qsizetype deuxPoints = valeur.indexOf(u':');

@@ -26,13 +26,13 @@ struct RunOptions {
     QString NomRepPhotos;
     QString NomRepLogos;
     // The option boxes.
-    bool photos = false;       // C_Photo: include photos
-    bool logos = false;        // C_Logos: include logos
-    bool dropX = true;         // C_TagX: drop vendor X-... lines
-    bool dropSync = true;      // C_TagSync: drop X-SYNC parameters
-    bool googleLabels = true;  // C_TagLabel: undo Google's X-ABLabel groups
-    bool myPhoneIn = false;    // C_MyPhoneIn: the input is in MyPhoneExplorer's dialect
-    bool myPhoneOut = false;   // C_MyphoneOut: the merged file is in MyPhoneExplorer's dialect
+    bool photos = false;      // C_Photo: include photos
+    bool logos = false;       // C_Logos: include logos
+    bool dropX = true;        // C_TagX: drop vendor X-... lines
+    bool dropSync = true;     // C_TagSync: drop X-SYNC parameters
+    bool googleLabels = true; // C_TagLabel: undo Google's X-ABLabel groups
+    bool myPhoneIn = false;   // C_MyPhoneIn: the input is in MyPhoneExplorer's dialect
+    bool myPhoneOut = false;  // C_MyphoneOut: the merged file is in MyPhoneExplorer's dialect
     // "FR" for French messages, anything else for English.
     QString Langue = QStringLiteral("FR");
     // The seed of the .contact identifiers; the clock when not given.

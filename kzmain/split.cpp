@@ -51,7 +51,8 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
 
     auto finCarte = [&]() {
         if (!carte.PhotoUser && !carte.NomPrenom.isEmpty() && optPhoto) {
-            if (AjouterImage(*this, m_photos, carte.NomPrenom + QStringLiteral(".jpg"), TetePhoto(), carte.TSLOut, Photo))
+            if (AjouterImage(*this, m_photos, carte.NomPrenom + QStringLiteral(".jpg"), TetePhoto(), carte.TSLOut,
+                             Photo))
                 carte.PhotoUser = !Photo.isEmpty();
         }
         if (!carte.PhotoLogo && !carte.MonOrganisation.isEmpty() && optLogos) {
@@ -68,8 +69,8 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
         // "00003 Dupont Jean (PHOTO).VCF"; a card without name or organisation keeps the blank: "00004 .VCF".
         const QString NomFichierCourant =
             JoinPath(O.NomRepSortie, Zeros5(NoEnr) + u' ' + carte.NomPrenom +
-                                       (carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO)") : QString()) +
-                                       QStringLiteral(".VCF"));
+                                         (carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO)") : QString()) +
+                                         QStringLiteral(".VCF"));
         if (optMyPhoneOut)
             PostTraitementMyPhone(carte.TSLOut);
         carte.TSLOut.appendBytes(carte.octets, 0, carte.TSLOut.size());
