@@ -21,20 +21,25 @@ QString GetAppConfigDir() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
 
+QByteArray ReadWholeFile(const QString& fileName) {
+    // A device or a pipe would never end or block: refuse it rather than read it.
+    if (!QFileInfo(fileName).isFile())
+        throw FileReadError(QStringLiteral("Cannot read \"%1\": not a regular file").arg(fileName));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
+    return data;
+}
+
 bool EncodeFile(const QString& FileName, QByteArray& S) {
     S.clear();
     const QFileInfo info(FileName);
     if (!info.exists() || info.isDir())
         return false;
-    // A device or a pipe would never end or block: refuse it rather than read it.
-    if (!info.isFile())
-        throw FileReadError(QStringLiteral("Cannot read \"%1\": not a regular file").arg(FileName));
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(FileName, file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(FileName, file.errorString()));
+    const QByteArray data = ReadWholeFile(FileName);
     if (data.isEmpty())
         return false;
 

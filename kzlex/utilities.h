@@ -73,6 +73,9 @@ QString ReDecodeUtf8(const QString& text);
 // per-user configuration folder.
 QString GetAppConfigDir();
 
+// The bytes of a regular file (a picture); throws FileReadError when it is no regular file or
+// cannot be read.
+QByteArray ReadWholeFile(const QString& fileName);
 // Reads a whole file as MIME base64 (76-character lines separated by CR LF). False when no
 // file exists there or it is empty; throws FileReadError when it exists but cannot be read.
 bool EncodeFile(const QString& FileName, QByteArray& S);

@@ -23,86 +23,68 @@ void Run::TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* e
     TraitementMVCFToSVCF(lignes, TSLOut, encodees);
 }
 
-void Run::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees) {
-    WindowInterface& win = window();
+namespace {
 
-    const bool optTagX = O.dropX;
-    QString NomPrenom;
-    QString MonOrganisation;
-    QByteArray Photo;
-    bool PhotoUser = false;
-    bool PhotoLogo = false;
-    bool Fin = false;
+// The first card of one input file, merged.
+class MergeConversion {
+public:
+    MergeConversion(Run& run, InputLines& lignes, LineList& sortie, QByteArray* encodees)
+        : P(run), O(run.options()), LEX(run.LEX), TSLin(lignes), TSLOut(sortie), encodees(encodees),
+          noms(!lignes.readThroughMark()) {}
 
-    auto finCarte = [&]() {
-        if (!PhotoUser && O.photos && !NomPrenom.isEmpty()) {
-            if (AjouterImage(*this, m_photos, NomPrenom + QStringLiteral(".jpg"), TetePhoto(), TSLOut, Photo))
-                PhotoUser = !Photo.isEmpty();
-        }
-        const bool optLogos = O.logos && !MonOrganisation.isEmpty();
-        PictureFolder& logos = m_logos;
-        if (O.myPhoneOut) {
-            // MyPhoneExplorer shows one picture per contact: the logo stands in for a missing photo.
-            if (optLogos && !PhotoUser) {
-                if (AjouterImage(*this, logos, QStringLiteral("logo_") + MonOrganisation + QStringLiteral(".jpg"),
-                                 TetePhoto(), TSLOut, Photo))
-                    PhotoUser = !Photo.isEmpty();
+    void run() {
+        // Only the first card is read: the rest of the file is never decoded.
+        while (!Fin && lireLigne()) {
+            const QString& ligne = LEX.BUFFER;
+            // A folded continuation line is copied as it stands, never read as a property.
+            if (ligne.size() >= 2 && ligne.at(0) == u' ') {
+                garder(ligne);
+            } else if (LigneFinCarte(LEX)) {
+                finCarte();
+                Fin = true;
+            } else {
+                traiterPropriete();
             }
-        } else if (!PhotoLogo && optLogos) {
-            AjouterImage(*this, logos, MonOrganisation + QStringLiteral(".jpg"), TeteLogo(), TSLOut, Photo);
         }
-        TSLOut.append(QStringLiteral("END:VCARD"));
-    };
+        // A file without END:VCARD (or an empty one) is closed all the same, without pictures.
+        if (!Fin)
+            TSLOut.append(QStringLiteral("END:VCARD"));
+    }
 
-    // A kept line goes to the encoded text when there is one (the next line then reuses its
-    // storage), otherwise to the list; pictures and the end line always go to the list.
-    auto garder = [&](const QString& ligne) {
-        if (encodees)
-            LineList::appendAnsiLine(*encodees, ligne);
-        else
-            TSLOut.append(ligne);
-    };
-    LecteurNoms noms(!TSLin.readThroughMark());
-    // Only the first card is read: the rest of the file is never decoded.
-    while (!Fin) {
-        // A folded continuation line (photo data, mostly), or a line that no pass changes and
-        // that begins with none of the letters of the lines looked at below (END, N, ORG, PHOTO,
-        // LOGO, X-), is copied as the bytes it was read from, without being decoded and encoded
-        // again: the same bytes. An empty line is dropped, as below.
-        if (const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr;
-            brut && (estSuite(*brut) || (!commenceParUneDe(*brut, "enoplx") && !finitParEgal(*brut)))) {
-            LaisserEvenements();
-            TSLin.skip();
-            if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
-                LineList::appendEncodedLine(*encodees, garde);
-            continue;
+private:
+    // The next line that needs the lexer into LEX (scan begun); false after the last. A folded
+    // continuation line (photo data, mostly), or a line that no pass changes and that begins
+    // with none of the letters of the lines looked at (END, N, ORG, PHOTO, LOGO, X-), is copied
+    // as the bytes it was read from, without being decoded and encoded again: the same bytes.
+    // An empty line is dropped.
+    bool lireLigne() {
+        for (;;) {
+            const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr;
+            if (brut && (estSuite(*brut) || (!commenceParUneDe(*brut, "enoplx") && !finitParEgal(*brut)))) {
+                P.LaisserEvenements();
+                TSLin.skip();
+                if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
+                    LineList::appendEncodedLine(*encodees, garde);
+                continue;
+            }
+            if (!TSLin.next(LEX.BUFFER))
+                return false;
+            P.LaisserEvenements();
+            DEBUTANALYSE(LEX);
+            return true;
         }
-        if (!TSLin.next(LEX.BUFFER))
-            break;
-        LaisserEvenements();
-        DEBUTANALYSE(LEX);
+    }
+
+    // A line of the card: names, pictures and vendor lines are looked at; the line is kept (a
+    // vendor line dropped when the option says so) with the lines that continue it.
+    void traiterPropriete() {
         const QString& ligne = LEX.BUFFER;
-
-        // A folded continuation line is copied as it stands, never read as a property.
-        if (ligne.size() >= 2 && ligne.at(0) == u' ') {
-            garder(ligne);
-            continue;
-        }
-        if (LigneFinCarte(LEX)) {
-            finCarte();
-            Fin = true;
-            continue;
-        }
-
         bool garde = true;
-        bool suites = false; // the name line took the lines after it
         if (LigneNom(LEX)) {
             LireNom(noms.lecture(LEX, TSLin, LigneNom), NomPrenom);
-            suites = true;
-            win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
+            P.window().appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
         } else if (IDENTPATERN(LEX, u"ORG")) {
             const QString& valeur = noms.lecture(LEX, TSLin, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); }).BUFFER;
-            suites = true;
             // The whole value, later components included: "Acme;Sales" looks for "Acme;Sales.jpg".
             const qsizetype deuxPoints = valeur.indexOf(u':');
             if (deuxPoints >= 0)
@@ -112,20 +94,64 @@ void Run::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* 
                 PhotoUser = true;
             else if (IDENTPATERN(LEX, u"LOGO"))
                 PhotoLogo = true;
-            else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-"))
+            else if (O.dropX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-"))
                 garde = false;
             noms.suitesDouces(ligne, TSLin);
-            suites = true;
         }
-        if (garde && !ligne.isEmpty())
+        if (!garde)
+            return;
+        if (!ligne.isEmpty())
             garder(ligne);
-        if (suites && garde)
-            for (const QString& suite : noms.suites())
-                if (const QStringView l = sansBlancsFinaux(suite); !l.isEmpty())
-                    garder(l.toString());
+        for (const QString& suite : noms.suites())
+            if (const QStringView l = sansBlancsFinaux(suite); !l.isEmpty())
+                garder(l.toString());
     }
 
-    // A file without END:VCARD (or an empty one) is closed all the same, without pictures.
-    if (!Fin)
+    // A kept line goes to the encoded text when there is one (the next line then reuses its
+    // storage), otherwise to the list; pictures and the end line always go to the list.
+    void garder(const QString& ligne) {
+        if (encodees)
+            LineList::appendAnsiLine(*encodees, ligne);
+        else
+            TSLOut.append(ligne);
+    }
+
+    void finCarte() {
+        if (!PhotoUser && O.photos && !NomPrenom.isEmpty()) {
+            if (AjouterImage(P, P.photos(), NomPrenom + QStringLiteral(".jpg"), TetePhoto(), TSLOut, Photo))
+                PhotoUser = !Photo.isEmpty();
+        }
+        const bool optLogos = O.logos && !MonOrganisation.isEmpty();
+        if (O.myPhoneOut) {
+            // MyPhoneExplorer shows one picture per contact: the logo stands in for a missing photo.
+            if (optLogos && !PhotoUser) {
+                if (AjouterImage(P, P.logos(), QStringLiteral("logo_") + MonOrganisation + QStringLiteral(".jpg"),
+                                 TetePhoto(), TSLOut, Photo))
+                    PhotoUser = !Photo.isEmpty();
+            }
+        } else if (!PhotoLogo && optLogos) {
+            AjouterImage(P, P.logos(), MonOrganisation + QStringLiteral(".jpg"), TeteLogo(), TSLOut, Photo);
+        }
         TSLOut.append(QStringLiteral("END:VCARD"));
+    }
+
+    Run& P;
+    const RunOptions& O;
+    LECTYPE& LEX;
+    InputLines& TSLin;
+    LineList& TSLOut;
+    QByteArray* encodees;
+    LecteurNoms noms;
+    QString NomPrenom;
+    QString MonOrganisation;
+    QByteArray Photo;
+    bool PhotoUser = false;
+    bool PhotoLogo = false;
+    bool Fin = false;
+};
+
+} // namespace
+
+void Run::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees) {
+    MergeConversion(*this, TSLin, TSLOut, encodees).run();
 }

@@ -42,25 +42,149 @@ bool NomSimple(const QString& nom) {
            nom != QLatin1String("..");
 }
 
-QByteArray LireFichier(const QString& fileName) {
-    // A device or a pipe would never end or would block: refuse it rather than read it.
-    if (!QFileInfo(fileName).isFile())
-        throw FileReadError(QStringLiteral("Cannot read \"%1\": not a regular file").arg(fileName));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
-    return data;
-}
-
 } // namespace
 
-void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache) {
-    WindowInterface& win = window();
-    const QString kLuid = QStringLiteral("X-IRMC-LUID:");
+namespace {
 
+// One run over a phone book's lines.
+class PhoneBookConversion {
+public:
+    PhoneBookConversion(Run& run, const LineList& lignes, LineList& sortie, const QString& imageCache)
+        : P(run), LEX(run.LEX), win(run.window()), TSLin(lignes), TSLout(sortie), NomRepImageCache(imageCache),
+          noms(!lignes.readThroughMark()) {}
+
+    void run() {
+        for (; I < TSLin.size(); ++I) {
+            P.LaisserEvenements();
+            const QString& brute = TSLin.at(I);
+            LEX.BUFFER = brute;
+            DEBUTANALYSE(LEX);
+            if (ETAT == E_HorsCarte) {
+                // Lines outside cards do not reach the output.
+                if (LigneDebutCarte(LEX))
+                    debutCarte();
+            } else if (LigneFinCarte(LEX)) {
+                finCarte();
+            } else {
+                traiterLigne(brute);
+            }
+        }
+        P.counts().cards = qint64(NbVcards);
+        P.counts().picturesCopied = qint64(NbPhotos);
+        P.finConversion();
+    }
+
+    // The lines that a name line takes as its own.
+    bool next(QString& ligne) {
+        if (I + 1 >= TSLin.size())
+            return false;
+        ligne = TSLin.at(++I);
+        return true;
+    }
+    void putBack(QString) { --I; }
+
+private:
+    void debutCarte() {
+        NomPrenom.clear();
+        MonOrganisation.clear();
+        NomFichierCourant.clear();
+        valeurLuid.clear();
+        aLuid = false;
+        FlagEdited = false;
+        PhotoProp.clear();
+        TSLout.append(LEX.BUFFER);
+        ++NbVcards;
+        ETAT = E_DansCarte;
+    }
+
+    // A line inside a card: the edit flag, the picture properties and the picture name are
+    // upper-cased; names and organisations are read; every line but X-PHOTOPROPS is kept.
+    void traiterLigne(const QString& brute) {
+        static const QString kLuid = QStringLiteral("X-IRMC-LUID:");
+        if (brute.contains(QLatin1String("FLAG:EDITED"), Qt::CaseInsensitive)) {
+            FlagEdited = true;
+            TSLout.append(MajusculesUnicode(brute));
+        } else if (brute.contains(QLatin1String("X-PHOTOPROPS"), Qt::CaseInsensitive)) {
+            // Written just before the card's end line.
+            PhotoProp = MajusculesUnicode(brute);
+        } else if (brute.contains(kLuid, Qt::CaseInsensitive)) {
+            // Nothing is trimmed: blanks at the end of the line stay in the name.
+            const QString S_Upper = MajusculesUnicode(brute);
+            valeurLuid = S_Upper;
+            valeurLuid.remove(kLuid, Qt::CaseInsensitive);
+            aLuid = true;
+            NomFichierCourant = valeurLuid + QStringLiteral(".dat");
+            TSLout.append(S_Upper);
+        } else if (LigneNom(LEX)) {
+            LireNom(noms.lecture(LEX, *this, LigneNom), NomPrenom);
+            if (!NomPrenom.isEmpty())
+                win.appendMemo(NomPrenom);
+            garderAvecSuites();
+        } else if (IDENTPATERN(LEX, u"ORG")) {
+            LECTYPE& lu = noms.lecture(LEX, *this, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); });
+            lu.INDEX = lu.BUFFER.indexOf(u':', 3) + 1;
+            MonOrganisation = NettoieNom(IDENTSEP(lu, u';'));
+            if (!MonOrganisation.isEmpty())
+                win.appendMemo(MonOrganisation);
+            garderAvecSuites();
+        } else {
+            TSLout.append(LEX.BUFFER);
+        }
+    }
+
+    void garderAvecSuites() {
+        TSLout.append(LEX.BUFFER);
+        for (const QString& suite : noms.suites())
+            TSLout.append(sansBlancsFinaux(suite).toString());
+    }
+
+    void finCarte() {
+        const bool nomSur = !aLuid || NomSimple(valeurLuid);
+        if (!nomSur)
+            P.LogError(FileNameError(QStringLiteral("The X-IRMC-LUID value \"%1\" is not a plain file name: "
+                                                    "no picture copied into \"%2\"")
+                                         .arg(ReDecodeUtf8(valeurLuid), NomRepImageCache)));
+        // A contact's existing picture is never replaced. A link counts as existing even when
+        // it leads nowhere: writing through it would put the picture outside the folder.
+        const QFileInfo cache(NomRepImageCache + NomFichierCourant);
+        if (nomSur && !cache.exists() && !cache.isSymLink())
+            copierImage(cache.filePath());
+        if (!PhotoProp.isEmpty())
+            TSLout.append(PhotoProp);
+        TSLout.append(QStringLiteral("END:VCARD"));
+        win.setCompteur(Zeros5(NbVcards) + u'/' + Zeros5(NbPhotos));
+        ETAT = E_HorsCarte;
+    }
+
+    // The contact's photo, or else its organisation's logo, copied into the image cache.
+    void copierImage(const QString& cible) {
+        PictureFolder& photos = P.photos();
+        if (NomPrenom.isEmpty() || photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
+            NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
+        const QString image = NomPrenom.isEmpty() || NomFichierCourant.isEmpty()
+                                  ? QString()
+                                  : photos.find(NomPrenom + QStringLiteral(".jpg"));
+        if (image.isEmpty())
+            return;
+        try {
+            WriteFileAtomic(cible, ReadWholeFile(image));
+            ++NbPhotos;
+            if (!FlagEdited)
+                TSLout.append(QStringLiteral("FLAG:EDITED"));
+            PhotoProp = QStringLiteral("X-PHOTOPROPS:1,JPEG");
+        } catch (const KzError& e) {
+            P.LogError(e);
+        }
+    }
+
+    Run& P;
+    LECTYPE& LEX;
+    WindowInterface& win;
+    const LineList& TSLin;
+    LineList& TSLout;
+    const QString NomRepImageCache;
+    LecteurNoms noms;
+    qsizetype I = 0; // the line being read
     TETAT ETAT = E_HorsCarte;
     QString NomPrenom;
     QString MonOrganisation;
@@ -71,121 +195,10 @@ void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QStrin
     QString PhotoProp;
     quint64 NbVcards = 0;
     quint64 NbPhotos = 0;
+};
 
-    auto finCarte = [&]() {
-        const bool nomSur = !aLuid || NomSimple(valeurLuid);
-        if (!nomSur)
-            LogError(FileNameError(QStringLiteral("The X-IRMC-LUID value \"%1\" is not a plain file name: "
-                                                  "no picture copied into \"%2\"")
-                                       .arg(ReDecodeUtf8(valeurLuid), NomRepImageCache)));
-        // A contact's existing picture is never replaced. A link counts as existing even when
-        // it leads nowhere: writing through it would put the picture outside the folder.
-        const QFileInfo cache(NomRepImageCache + NomFichierCourant);
-        if (nomSur && !cache.exists() && !cache.isSymLink()) {
-            if (NomPrenom.isEmpty() || m_photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
-                NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
-            const QString image = NomPrenom.isEmpty() || NomFichierCourant.isEmpty()
-                                      ? QString()
-                                      : m_photos.find(NomPrenom + QStringLiteral(".jpg"));
-            if (!image.isEmpty()) {
-                try {
-                    WriteFileAtomic(cache.filePath(), LireFichier(image));
-                    ++NbPhotos;
-                    if (!FlagEdited)
-                        TSLout.append(QStringLiteral("FLAG:EDITED"));
-                    PhotoProp = QStringLiteral("X-PHOTOPROPS:1,JPEG");
-                } catch (const KzError& e) {
-                    LogError(e);
-                }
-            }
-        }
-        if (!PhotoProp.isEmpty())
-            TSLout.append(PhotoProp);
-        TSLout.append(QStringLiteral("END:VCARD"));
-        win.setCompteur(Zeros5(NbVcards) + u'/' + Zeros5(NbPhotos));
-        ETAT = E_HorsCarte;
-    };
+} // namespace
 
-    LecteurNoms noms(!TSLin.readThroughMark());
-    qsizetype I = 0;
-    // The lines that a name line takes as its own.
-    struct {
-        const LineList& lignes;
-        qsizetype& I;
-        bool next(QString& ligne) {
-            if (I + 1 >= lignes.size())
-                return false;
-            ligne = lignes.at(++I);
-            return true;
-        }
-        void putBack(QString) { --I; }
-    } source{TSLin, I};
-    auto garderSuites = [&] {
-        for (const QString& suite : noms.suites())
-            TSLout.append(sansBlancsFinaux(suite).toString());
-    };
-
-    for (; I < TSLin.size(); ++I) {
-        LaisserEvenements();
-        const QString& brute = TSLin.at(I);
-        LEX.BUFFER = brute;
-        const QString S_Upper = MajusculesUnicode(brute);
-        DEBUTANALYSE(LEX);
-
-        if (ETAT == E_HorsCarte) {
-            // Lines outside cards do not reach the output.
-            if (LigneDebutCarte(LEX)) {
-                NomPrenom.clear();
-                MonOrganisation.clear();
-                NomFichierCourant.clear();
-                valeurLuid.clear();
-                aLuid = false;
-                FlagEdited = false;
-                PhotoProp.clear();
-                TSLout.append(LEX.BUFFER);
-                ++NbVcards;
-                ETAT = E_DansCarte;
-            }
-            continue;
-        }
-        if (LigneFinCarte(LEX)) {
-            finCarte();
-            continue;
-        }
-
-        if (brute.contains(QLatin1String("FLAG:EDITED"), Qt::CaseInsensitive)) {
-            FlagEdited = true;
-            TSLout.append(S_Upper);
-        } else if (brute.contains(QLatin1String("X-PHOTOPROPS"), Qt::CaseInsensitive)) {
-            // Written just before the card's end line.
-            PhotoProp = S_Upper;
-        } else if (brute.contains(kLuid, Qt::CaseInsensitive)) {
-            // Nothing is trimmed: blanks at the end of the line stay in the name.
-            valeurLuid = S_Upper;
-            valeurLuid.remove(kLuid, Qt::CaseInsensitive);
-            aLuid = true;
-            NomFichierCourant = valeurLuid + QStringLiteral(".dat");
-            TSLout.append(S_Upper);
-        } else if (LigneNom(LEX)) {
-            LireNom(noms.lecture(LEX, source, LigneNom), NomPrenom);
-            if (!NomPrenom.isEmpty())
-                win.appendMemo(NomPrenom);
-            TSLout.append(LEX.BUFFER);
-            garderSuites();
-        } else if (IDENTPATERN(LEX, u"ORG")) {
-            LECTYPE& lu = noms.lecture(LEX, source, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); });
-            lu.INDEX = lu.BUFFER.indexOf(u':', 3) + 1;
-            MonOrganisation = NettoieNom(IDENTSEP(lu, u';'));
-            if (!MonOrganisation.isEmpty())
-                win.appendMemo(MonOrganisation);
-            TSLout.append(LEX.BUFFER);
-            garderSuites();
-        } else {
-            TSLout.append(LEX.BUFFER);
-        }
-    }
-
-    m_report.cards = qint64(NbVcards);
-    m_report.picturesCopied = qint64(NbPhotos);
-    finConversion();
+void Run::TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache) {
+    PhoneBookConversion(*this, TSLin, TSLout, NomRepImageCache).run();
 }

@@ -33,30 +33,165 @@ void Run::TraitementSVCFToMVCF(InputText& texte) {
     TraitementSVCFToMVCF(lignes);
 }
 
-void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
-    WindowInterface& win = window();
+namespace {
 
-    // The option boxes are locked while a run is under way: read them once.
-    const bool optTagX = O.dropX;
-    const bool optPhoto = O.photos;
-    const bool optLogos = O.logos;
-    const bool optMyPhoneOut = O.myPhoneOut;
+// One run of the split over the lines of its input.
+class SplitConversion {
+public:
+    SplitConversion(Run& run, InputLines& lignes)
+        : P(run), O(run.options()), LEX(run.LEX), win(run.window()), TSLin(lignes), noms(!lignes.readThroughMark()) {}
 
-    // The run stops at the first file that cannot be written.
-    RunWriter writer(*this, FileWriter::OnFailure::Drop);
-    TETAT ETAT = E_HorsCarte;
-    CarteSplit carte;
-    quint64 NoEnr = 0;
-    QByteArray Photo;
+    void run() {
+        while (lireLigne())
+            traiterLigne();
+        // A last card without its end line is not written; say so rather than lose it silently.
+        if (ETAT == E_DansCarte)
+            P.LogError(CardStructureError(
+                QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line before the end of the "
+                               "file; it was not written")
+                    .arg(O.NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
+        writer.finish();
+        if (!carteVue)
+            P.LogError(NoCardError(O.NomFichierEntree));
+        P.counts().cards = qint64(NoEnr);
+        P.finConversion();
+    }
 
-    auto finCarte = [&]() {
-        if (!carte.PhotoUser && !carte.NomPrenom.isEmpty() && optPhoto) {
-            if (AjouterImage(*this, m_photos, carte.NomPrenom + QStringLiteral(".jpg"), TetePhoto(), carte.TSLOut,
-                             Photo))
+    // The lines that a name line takes as its own, counted as the loop counts them.
+    bool next(QString& ligne) {
+        if (!TSLin.next(ligne))
+            return false;
+        ++I;
+        return true;
+    }
+    void putBack(QString ligne) {
+        TSLin.putBack(std::move(ligne));
+        --I;
+    }
+
+private:
+    // The next line that needs the lexer into LEX (scan begun); false after the last. A line that
+    // no pass changes, that no soft line break may continue and that begins with none of the
+    // letters of the lines looked at (BEGIN outside a card; BEGIN, END, N, ORG, PHOTO, LOGO, X-
+    // inside) is dropped outside a card, or kept as the bytes it was read from: the same bytes.
+    // So is a vendor line inside a card, dropped or kept as the option says.
+    bool lireLigne() {
+        for (;; ++I) {
+            const QByteArrayView* brut = O.myPhoneOut ? nullptr : TSLin.peekPlain();
+            if (brut && !finitParEgal(*brut)) {
+                const bool autre = !commenceParUneDe(*brut, ETAT == E_HorsCarte ? "b" : "benoplx");
+                if (autre || (ETAT == E_DansCarte && ligneX(*brut))) {
+                    P.LaisserEvenements();
+                    TSLin.skip();
+                    if (ETAT == E_DansCarte && (autre || !O.dropX))
+                        if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
+                            LineList::appendEncodedLine(carte.octets, garde);
+                    continue;
+                }
+            }
+            if (!TSLin.next(LEX.BUFFER))
+                return false;
+            P.LaisserEvenements();
+            DEBUTANALYSE(LEX);
+            ++I;
+            return true;
+        }
+    }
+
+    void traiterLigne() {
+        const qsizetype ligne = I; // from 1
+        if (ETAT == E_HorsCarte) {
+            if (LigneDebutCarte(LEX))
+                debutCarte(ligne);
+            return;
+        }
+        if (LigneFinCarte(LEX)) {
+            finCarte();
+            return;
+        }
+        if (nouvelleCarte(ligne))
+            return;
+        traiterPropriete();
+    }
+
+    // A new card while one is open: the open card ends first, so each file holds one card. The
+    // test runs on a scan of its own; the property tests see the record as the end-line test
+    // left it.
+    bool nouvelleCarte(qsizetype ligne) {
+        // The line was trimmed by the first scan already: only the reading position needs keeping.
+        const qsizetype index = LEX.INDEX;
+        const QChar ch = LEX.CH, cl = LEX.CL;
+        const TYPLEX t = LEX.T;
+        DEBUTANALYSE(LEX);
+        if (LigneDebutCarte(LEX)) {
+            const quint64 numero = NoEnr + 1;
+            const qsizetype debut = carte.ligneDebut;
+            finCarte();
+            P.LogError(CardStructureError(
+                QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line; it was ended at the "
+                               "BEGIN:VCARD of line %4")
+                    .arg(O.NomFichierEntree, QString::number(numero), QString::number(debut), QString::number(ligne))));
+            debutCarte(ligne);
+            return true;
+        }
+        LEX.INDEX = index;
+        LEX.CH = ch;
+        LEX.CL = cl;
+        LEX.T = t;
+        return false;
+    }
+
+    // A line inside a card: names, pictures and vendor lines are looked at; the line is kept
+    // (a vendor line dropped when the option says so) with the lines that continue it.
+    void traiterPropriete() {
+        bool garder = true;
+        if (LigneNom(LEX)) {
+            LireNom(noms.lecture(LEX, *this, LigneNom), carte.NomPrenom);
+            win.appendMemo(carte.NomPrenom.isEmpty() ? QStringLiteral("NoName") : carte.NomPrenom);
+        } else if (IDENTPATERN(LEX, u"ORG")) {
+            LECTYPE& lu = noms.lecture(LEX, *this, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); });
+            // The first colon from the fourth character on; the first component is the organisation.
+            lu.INDEX = lu.BUFFER.indexOf(u':', 3) + 1;
+            carte.MonOrganisation = NettoieNom(IDENTSEP(lu, u';'));
+        } else {
+            if (IDENTPATERN(LEX, u"PHOTO"))
+                carte.PhotoUser = true;
+            else if (IDENTPATERN(LEX, u"LOGO"))
+                carte.PhotoLogo = true;
+            else if (O.dropX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-"))
+                garder = false;
+            noms.suitesDouces(LEX.BUFFER, *this);
+        }
+        if (!garder)
+            return;
+        if (!LEX.BUFFER.isEmpty())
+            garderLigne(LEX.BUFFER);
+        for (const QString& suite : noms.suites())
+            if (const QStringView garde = sansBlancsFinaux(suite); !garde.isEmpty())
+                garderLigne(garde);
+    }
+
+    void garderLigne(QStringView ligne) {
+        if (O.myPhoneOut)
+            carte.TSLOut.append(ligne.toString());
+        else
+            LineList::appendAnsiLine(carte.octets, ligne);
+    }
+
+    void debutCarte(qsizetype ligne) {
+        garderLigne(LEX.BUFFER);
+        carte.ligneDebut = ligne;
+        carteVue = true;
+        ETAT = E_DansCarte;
+    }
+
+    void finCarte() {
+        if (!carte.PhotoUser && !carte.NomPrenom.isEmpty() && O.photos) {
+            if (AjouterImage(P, P.photos(), carte.NomPrenom + QStringLiteral(".jpg"), TetePhoto(), carte.TSLOut, Photo))
                 carte.PhotoUser = !Photo.isEmpty();
         }
-        if (!carte.PhotoLogo && !carte.MonOrganisation.isEmpty() && optLogos) {
-            if (AjouterImage(*this, m_logos, QStringLiteral("logo_") + carte.MonOrganisation + QStringLiteral(".jpg"),
+        if (!carte.PhotoLogo && !carte.MonOrganisation.isEmpty() && O.logos) {
+            if (AjouterImage(P, P.logos(), QStringLiteral("logo_") + carte.MonOrganisation + QStringLiteral(".jpg"),
                              TeteLogo(), carte.TSLOut, Photo))
                 carte.PhotoLogo = !Photo.isEmpty();
         }
@@ -71,7 +206,7 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
             JoinPath(O.NomRepSortie, Zeros5(NoEnr) + u' ' + carte.NomPrenom +
                                          (carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO)") : QString()) +
                                          QStringLiteral(".VCF"));
-        if (optMyPhoneOut)
+        if (O.myPhoneOut)
             PostTraitementMyPhone(carte.TSLOut);
         carte.TSLOut.appendBytes(carte.octets, 0, carte.TSLOut.size());
         const qsizetype taille = carte.octets.size();
@@ -80,138 +215,26 @@ void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
         carte.octets = writer.spareBytes();
         carte.octets.reserve(taille); // the next card is likely of a similar size
         ETAT = E_HorsCarte;
-    };
-
-    auto garderLigne = [&](QStringView ligne) {
-        if (optMyPhoneOut)
-            carte.TSLOut.append(ligne.toString());
-        else
-            LineList::appendAnsiLine(carte.octets, ligne);
-    };
-    bool carteVue = false;
-    auto debutCarte = [&](qsizetype I) {
-        garderLigne(LEX.BUFFER);
-        carte.ligneDebut = I + 1;
-        carteVue = true;
-        ETAT = E_DansCarte;
-    };
-    LecteurNoms noms(!TSLin.readThroughMark());
-    qsizetype I = 0;
-    // The lines that a name line takes as its own, counted as the loop counts them.
-    struct {
-        InputLines& lignes;
-        qsizetype& I;
-        bool next(QString& ligne) {
-            if (!lignes.next(ligne))
-                return false;
-            ++I;
-            return true;
-        }
-        void putBack(QString ligne) {
-            lignes.putBack(std::move(ligne));
-            --I;
-        }
-    } source{TSLin, I};
-
-    for (;; ++I) {
-        // A line that no pass changes, that no soft line break may continue and that begins with
-        // none of the letters of the lines looked at below (BEGIN outside a card; BEGIN, END, N,
-        // ORG, PHOTO, LOGO, X- inside) is dropped outside a card, or kept as the bytes it was
-        // read from: the same bytes. So is a vendor line inside a card, dropped or kept as the
-        // option says.
-        if (const QByteArrayView* brut = optMyPhoneOut ? nullptr : TSLin.peekPlain(); brut && !finitParEgal(*brut)) {
-            const bool autre = !commenceParUneDe(*brut, ETAT == E_HorsCarte ? "b" : "benoplx");
-            if (autre || (ETAT == E_DansCarte && ligneX(*brut))) {
-                LaisserEvenements();
-                TSLin.skip();
-                if (ETAT == E_DansCarte && (autre || !optTagX))
-                    if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
-                        LineList::appendEncodedLine(carte.octets, garde);
-                continue;
-            }
-        }
-        if (!TSLin.next(LEX.BUFFER))
-            break;
-        LaisserEvenements();
-        DEBUTANALYSE(LEX);
-
-        if (ETAT == E_HorsCarte) {
-            if (LigneDebutCarte(LEX))
-                debutCarte(I);
-            continue;
-        }
-        if (LigneFinCarte(LEX)) {
-            finCarte();
-            continue;
-        }
-        // A new card while one is open: the open card ends first, so each file holds one card.
-        // The test runs on a scan of its own; the property tests below see the record as the
-        // end-line test left it.
-        {
-            // The line was trimmed by the first scan already: only the reading position needs keeping.
-            const qsizetype index = LEX.INDEX;
-            const QChar ch = LEX.CH, cl = LEX.CL;
-            const TYPLEX t = LEX.T;
-            DEBUTANALYSE(LEX);
-            if (LigneDebutCarte(LEX)) {
-                const quint64 numero = NoEnr + 1;
-                const qsizetype debut = carte.ligneDebut;
-                finCarte();
-                LogError(CardStructureError(
-                    QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line; it was ended at the "
-                                   "BEGIN:VCARD of line %4")
-                        .arg(O.NomFichierEntree, QString::number(numero), QString::number(debut),
-                             QString::number(I + 1))));
-                debutCarte(I);
-                continue;
-            }
-            LEX.INDEX = index;
-            LEX.CH = ch;
-            LEX.CL = cl;
-            LEX.T = t;
-        }
-
-        bool garder = true;
-        bool suites = false; // the name line took the lines after it
-        if (LigneNom(LEX)) {
-            LECTYPE& lu = noms.lecture(LEX, source, LigneNom);
-            suites = true;
-            LireNom(lu, carte.NomPrenom);
-            win.appendMemo(carte.NomPrenom.isEmpty() ? QStringLiteral("NoName") : carte.NomPrenom);
-        } else if (IDENTPATERN(LEX, u"ORG")) {
-            LECTYPE& lu = noms.lecture(LEX, source, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); });
-            suites = true;
-            // The first colon from the fourth character on; the first component is the organisation.
-            lu.INDEX = lu.BUFFER.indexOf(u':', 3) + 1;
-            carte.MonOrganisation = NettoieNom(IDENTSEP(lu, u';'));
-        } else {
-            if (IDENTPATERN(LEX, u"PHOTO"))
-                carte.PhotoUser = true;
-            else if (IDENTPATERN(LEX, u"LOGO"))
-                carte.PhotoLogo = true;
-            else if (optTagX && IDENTPATERN(LEX, u"X") && SEPARATEUR(LEX, u"-"))
-                garder = false;
-            noms.suitesDouces(LEX.BUFFER, source);
-            suites = true;
-        }
-        if (garder && !LEX.BUFFER.isEmpty())
-            garderLigne(LEX.BUFFER);
-        if (suites && garder)
-            for (const QString& suite : noms.suites())
-                if (const QStringView garde = sansBlancsFinaux(suite); !garde.isEmpty())
-                    garderLigne(garde);
     }
 
-    // A last card without its end line is not written; say so rather than lose it silently.
-    if (ETAT == E_DansCarte)
-        LogError(CardStructureError(
-            QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line before the end of the file; "
-                           "it was not written")
-                .arg(O.NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
+    Run& P;
+    const RunOptions& O;
+    LECTYPE& LEX;
+    WindowInterface& win;
+    InputLines& TSLin;
+    LecteurNoms noms;
+    // The run stops at the first file that cannot be written.
+    RunWriter writer{P, FileWriter::OnFailure::Drop};
+    TETAT ETAT = E_HorsCarte;
+    CarteSplit carte;
+    quint64 NoEnr = 0;
+    QByteArray Photo;
+    bool carteVue = false; // a BEGIN:VCARD line was met
+    qsizetype I = 0;       // input lines read
+};
 
-    writer.finish();
-    if (!carteVue)
-        LogError(NoCardError(O.NomFichierEntree));
-    m_report.cards = qint64(NoEnr);
-    finConversion();
+} // namespace
+
+void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
+    SplitConversion(*this, TSLin).run();
 }
