@@ -81,103 +81,117 @@ std::optional<QDateTime> sourceDateEpoch(const QByteArray& value) {
     return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
 }
 
+namespace {
+
+// The options of the command line.
+struct Options {
+    QCommandLineOption photos{QStringLiteral("photos"), QString(), QStringLiteral("DIR")};
+    QCommandLineOption logos{QStringLiteral("logos"), QString(), QStringLiteral("DIR")};
+    QCommandLineOption keepX{QStringLiteral("keep-x")};
+    QCommandLineOption keepSync{QStringLiteral("keep-sync")};
+    QCommandLineOption keepLabels{QStringLiteral("keep-labels")};
+    QCommandLineOption myPhoneIn{QStringLiteral("myphone-in")};
+    QCommandLineOption myPhoneOut{QStringLiteral("myphone-out")};
+    QCommandLineOption lang{QStringLiteral("lang"), QString(), QStringLiteral("LANG")};
+    QCommandLineOption force{QStringLiteral("force")};
+    QCommandLineOption seed{QStringLiteral("seed"), QString(), QStringLiteral("N")};
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{QStringLiteral("version")};
+
+    // The options that the window disables for the action.
+    QList<const QCommandLineOption*> disabledFor(CliAction action) const {
+        switch (action) {
+        case CliAction::Contacts:
+        case CliAction::Split:
+            return {&myPhoneOut};
+        case CliAction::Merge:
+            return {&myPhoneIn};
+        case CliAction::PhoneBook:
+            return {&keepX, &keepSync, &keepLabels, &myPhoneIn, &myPhoneOut};
+        }
+        return {};
+    }
+};
+
+std::optional<CliAction> actionNamed(const QString& name) {
+    static const std::pair<const char*, CliAction> actions[] = {{"contacts", CliAction::Contacts},
+                                                                {"split", CliAction::Split},
+                                                                {"merge", CliAction::Merge},
+                                                                {"phonebook", CliAction::PhoneBook}};
+    for (const auto& [word, action] : actions)
+        if (name == QLatin1String(word))
+            return action;
+    return std::nullopt;
+}
+
+// The job's paths and option values, once its action and operands are known; an error text for
+// a bad value.
+QString readValues(const QCommandLineParser& parser, const Options& o, CliJob& job) {
+    const QStringList pos = parser.positionalArguments();
+    job.input = absolute(pos.at(1));
+    job.output = absolute(pos.at(2));
+    job.photos = absolute(parser.value(o.photos));
+    job.logos = absolute(parser.value(o.logos));
+    if (parser.isSet(o.photos) && parser.value(o.photos).isEmpty())
+        return QStringLiteral("The option --photos needs a folder.");
+    if (parser.isSet(o.logos) && parser.value(o.logos).isEmpty())
+        return QStringLiteral("The option --logos needs a folder.");
+    job.keepX = parser.isSet(o.keepX);
+    job.keepSync = parser.isSet(o.keepSync);
+    job.keepLabels = parser.isSet(o.keepLabels);
+    job.myPhoneIn = parser.isSet(o.myPhoneIn);
+    job.myPhoneOut = parser.isSet(o.myPhoneOut);
+    job.force = parser.isSet(o.force);
+    if (parser.isSet(o.lang)) {
+        const QString l = parser.value(o.lang).toUpper();
+        if (l != QLatin1String("FR") && l != QLatin1String("EN"))
+            return QStringLiteral("The language must be fr or en, not '%1'.").arg(parser.value(o.lang));
+        job.langue = l;
+    }
+    if (parser.isSet(o.seed)) {
+        job.seed = parseSeed(parser.value(o.seed));
+        if (!job.seed)
+            return QStringLiteral("The seed must be a decimal or 0x-hexadecimal number, not '%1'.")
+                .arg(parser.value(o.seed));
+    }
+    return QString();
+}
+
+} // namespace
+
 CliParse parseCommandLine(const QStringList& arguments) {
+    const Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption photos(QStringLiteral("photos"), QString(), QStringLiteral("DIR"));
-    const QCommandLineOption logos(QStringLiteral("logos"), QString(), QStringLiteral("DIR"));
-    const QCommandLineOption keepX(QStringLiteral("keep-x"));
-    const QCommandLineOption keepSync(QStringLiteral("keep-sync"));
-    const QCommandLineOption keepLabels(QStringLiteral("keep-labels"));
-    const QCommandLineOption myPhoneIn(QStringLiteral("myphone-in"));
-    const QCommandLineOption myPhoneOut(QStringLiteral("myphone-out"));
-    const QCommandLineOption lang(QStringLiteral("lang"), QString(), QStringLiteral("LANG"));
-    const QCommandLineOption force(QStringLiteral("force"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions(
-        {photos, logos, keepX, keepSync, keepLabels, myPhoneIn, myPhoneOut, lang, force, seed, help, version});
+    parser.addOptions({o.photos, o.logos, o.keepX, o.keepSync, o.keepLabels, o.myPhoneIn, o.myPhoneOut, o.lang, o.force,
+                       o.seed, o.help, o.version});
 
     if (!parser.parse(QStringList{QStringLiteral("corvanta-cli")} + arguments))
         return usage(parser.errorText());
-    if (parser.isSet(help)) {
-        CliParse p;
-        p.kind = CliParse::Kind::Help;
-        return p;
-    }
-    if (parser.isSet(version)) {
-        CliParse p;
-        p.kind = CliParse::Kind::Version;
+    CliParse p;
+    if (parser.isSet(o.help) || parser.isSet(o.version)) {
+        p.kind = parser.isSet(o.help) ? CliParse::Kind::Help : CliParse::Kind::Version;
         return p;
     }
 
     const QStringList pos = parser.positionalArguments();
     if (pos.isEmpty())
         return usage(QStringLiteral("No action given."));
-    CliJob job;
     const QString action = pos.first();
-    if (action == QLatin1String("contacts"))
-        job.action = CliAction::Contacts;
-    else if (action == QLatin1String("split"))
-        job.action = CliAction::Split;
-    else if (action == QLatin1String("merge"))
-        job.action = CliAction::Merge;
-    else if (action == QLatin1String("phonebook"))
-        job.action = CliAction::PhoneBook;
-    else
+    const std::optional<CliAction> named = actionNamed(action);
+    if (!named)
         return usage(QStringLiteral("Unknown action '%1'.").arg(action));
     if (pos.size() != 3)
         return usage(QStringLiteral("The action '%1' takes an input and an output.").arg(action));
+    for (const QCommandLineOption* disabled : o.disabledFor(*named))
+        if (parser.isSet(*disabled))
+            return usage(QStringLiteral("The option --%1 does not apply to the action '%2'.")
+                             .arg(disabled->names().first(), action));
 
-    // Options that the window disables for the action.
-    QList<const QCommandLineOption*> disabled;
-    switch (job.action) {
-    case CliAction::Contacts:
-    case CliAction::Split:
-        disabled = {&myPhoneOut};
-        break;
-    case CliAction::Merge:
-        disabled = {&myPhoneIn};
-        break;
-    case CliAction::PhoneBook:
-        disabled = {&keepX, &keepSync, &keepLabels, &myPhoneIn, &myPhoneOut};
-        break;
-    }
-    for (const QCommandLineOption* o : disabled)
-        if (parser.isSet(*o))
-            return usage(
-                QStringLiteral("The option --%1 does not apply to the action '%2'.").arg(o->names().first(), action));
-
-    job.input = absolute(pos.at(1));
-    job.output = absolute(pos.at(2));
-    job.photos = absolute(parser.value(photos));
-    job.logos = absolute(parser.value(logos));
-    if (parser.isSet(photos) && parser.value(photos).isEmpty())
-        return usage(QStringLiteral("The option --photos needs a folder."));
-    if (parser.isSet(logos) && parser.value(logos).isEmpty())
-        return usage(QStringLiteral("The option --logos needs a folder."));
-    job.keepX = parser.isSet(keepX);
-    job.keepSync = parser.isSet(keepSync);
-    job.keepLabels = parser.isSet(keepLabels);
-    job.myPhoneIn = parser.isSet(myPhoneIn);
-    job.myPhoneOut = parser.isSet(myPhoneOut);
-    job.force = parser.isSet(force);
-    if (parser.isSet(lang)) {
-        const QString l = parser.value(lang).toUpper();
-        if (l != QLatin1String("FR") && l != QLatin1String("EN"))
-            return usage(QStringLiteral("The language must be fr or en, not '%1'.").arg(parser.value(lang)));
-        job.langue = l;
-    }
-    if (parser.isSet(seed)) {
-        job.seed = parseSeed(parser.value(seed));
-        if (!job.seed)
-            return usage(QStringLiteral("The seed must be a decimal or 0x-hexadecimal number, not '%1'.")
-                             .arg(parser.value(seed)));
-    }
-    CliParse p;
+    p.job.action = *named;
+    if (const QString error = readValues(parser, o, p.job); !error.isEmpty())
+        return usage(error);
     p.kind = CliParse::Kind::Run;
-    p.job = job;
     return p;
 }
 

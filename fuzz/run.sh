@@ -28,22 +28,24 @@ vcf_files() {
             -not -path '*/fuzz-regressions/*'
     done
 }
+# A seed's name: its path with "/" as "_", so that files of the same name in two folders differ.
+seed_name() { printf '%s' "${1//\//_}"; }
 seed() {
     local target=$1 dir=$2
     mkdir -p "$dir"
     case $target in
     fuzz_lexer | fuzz_escaping | fuzz_nettoienom)
         vcf_files | while read -r f; do
-            awk -v d="$dir" -v b="$(basename "$f")" '!seen[$0]++ { print $0 > (d "/" b "_" NR) }' "$f"
+            awk -v d="$dir" -v b="$(seed_name "$f")" '!seen[$0]++ { print $0 > (d "/" b "_" NR) }' "$f"
         done
         ;;
     fuzz_passes)
         vcf_files | while read -r f; do
-            { printf '\x0f\x00'; cat "$f"; } > "$dir/$(basename "$f")"
+            { printf '\x0f\x00'; cat "$f"; } > "$dir/$(seed_name "$f")"
         done
         ;;
     *)
-        vcf_files | while read -r f; do cp "$f" "$dir/$(basename "$f")"; done
+        vcf_files | while read -r f; do cp "$f" "$dir/$(seed_name "$f")"; done
         ;;
     esac
 }

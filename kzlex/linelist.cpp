@@ -225,61 +225,86 @@ std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 li
     return bytes;
 }
 
+namespace {
+
+// The end of the whole lines of [b, e): after the last break whose kind is known, so not after a
+// CR that the next block may go on with LF or CR LF. At the end of the file, everything.
+const char* wholeLinesEnd(const char* b, const char* e, bool eof) {
+    if (eof)
+        return e;
+    for (const char* p = e; p > b;) {
+        --p;
+        if (*p == '\n' || (*p == '\r' && p + 1 < e && p[1] != '\r'))
+            return p + 1;
+    }
+    return b;
+}
+
+// Appends the lines of [b, e), decoded as UTF-8 or as Windows-1252, to `lines`: two threads
+// decode the chunk, cut after a line feed near its middle.
+void decodeChunk(QStringList& lines, const char* b, const char* e, bool asUtf8) {
+    auto decodeInto = [asUtf8](QStringList& into, const char* from, const char* to) {
+        if (asUtf8) {
+            // A line's leading U+FEFF is text, not a mark to drop (as QString::fromUtf8 would); a
+            // decoder of each thread's own.
+            QStringDecoder utf8(QStringDecoder::Utf8,
+                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            forEachLine(from, to,
+                        [&](const char* s, const char* t) { into.append(utf8.decode(QByteArrayView(s, t - s))); });
+        } else {
+            forEachLine(from, to,
+                        [&](const char* s, const char* t) { into.append(Cp1252::decode(QByteArrayView(s, t - s))); });
+        }
+    };
+    const char* middle = findChar(b + (e - b) / 2, e, '\n');
+    QStringList second;
+    inTwoParts(e - b, middle < e ? middle + 1 - b : 0, [&](qsizetype from, qsizetype to, bool calling) {
+        decodeInto(calling ? lines : second, b + from, b + to);
+    });
+    lines.append(std::move(second));
+}
+
+} // namespace
+
+void LineList::loadUtf16(const QString& fileName, QByteArray all, LoadForm form) {
+    const bool bigEndian = all.startsWith("\xFE\xFF");
+    const QString text = decodeUtf16(fileName, QByteArrayView(all).sliced(2), bigEndian);
+    all = QByteArray(); // the raw bytes go before the lines are made
+    QStringList lines;
+    if (form == LoadForm::Utf8Bytes) {
+        lines = splitBytes(fileName, text.toUtf8(), [](QByteArrayView line) { return Cp1252::decode(line); });
+        m_encoding = TextEncoding::Ansi;
+    } else {
+        lines = splitText(fileName, text);
+        m_encoding = bigEndian ? TextEncoding::Utf16BE : TextEncoding::Utf16LE;
+    }
+    QStringList::swap(lines);
+    m_marked = true;
+}
+
 void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress) {
     BlockReader file(fileName);
     const qint64 fileSize = file.size();
     QByteArray buf;
-    auto readBlock = [&] { return file.readBlock(buf); };
-    bool eof = readBlock();
-
-    QStringList lines;
-    TextEncoding encoding = TextEncoding::Ansi;
-    auto cp1252 = [](QByteArrayView line) { return Cp1252::decode(line); };
+    bool eof = file.readBlock(buf);
 
     if (buf.startsWith("\xFF\xFE") || buf.startsWith("\xFE\xFF")) {
         // UTF-16 is decoded whole.
         while (!eof)
-            eof = readBlock();
-        const QByteArrayView all(buf);
-        const bool bigEndian = all.startsWith("\xFE\xFF");
-        const QString text = decodeUtf16(fileName, all.sliced(2), bigEndian);
-        buf = QByteArray();
-        if (form == LoadForm::Utf8Bytes) {
-            const QByteArray utf8Bytes = text.toUtf8();
-            lines = splitBytes(fileName, utf8Bytes, cp1252);
-        } else {
-            lines = splitText(fileName, text);
-            encoding = bigEndian ? TextEncoding::Utf16BE : TextEncoding::Utf16LE;
-        }
-        QStringList::swap(lines);
-        m_encoding = encoding;
-        m_marked = true;
+            eof = file.readBlock(buf);
+        loadUtf16(fileName, std::move(buf), form);
         return;
     }
 
     const bool marked = buf.startsWith("\xEF\xBB\xBF");
     const bool asUtf8 = marked && form != LoadForm::Utf8Bytes;
-    if (asUtf8)
-        encoding = TextEncoding::Utf8;
+    QStringList lines;
     qint64 offset = 0;                // file offset of buf[0]
     qsizetype start = marked ? 3 : 0; // first byte of buf not decoded yet
     bool reserved = false;
     for (;;) {
         const char* b = buf.constData() + start;
-        const char* e = buf.constData() + buf.size();
-        // Whole lines only: up to the last break whose kind is known, so not after a CR that
-        // the next block may go on with LF or CR LF. At the end of the file, everything.
-        const char* cut = e;
-        if (!eof) {
-            cut = b;
-            for (const char* p = e; p > b;) {
-                --p;
-                if (*p == '\n' || (*p == '\r' && p + 1 < e && p[1] != '\r')) {
-                    cut = p + 1;
-                    break;
-                }
-            }
-        }
+        const char* cut = wholeLinesEnd(b, buf.constData() + buf.size(), eof);
         if (cut > b) {
             const QByteArrayView chunk(b, cut - b);
             if (marked) {
@@ -296,26 +321,7 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
                 lines.reserve(eof ? first : qsizetype(first * share * 1.02) + 16);
                 reserved = true;
             }
-            auto decodeInto = [&](QStringList& into, const char* from, const char* to) {
-                if (asUtf8) {
-                    // A line's leading U+FEFF is text, not a mark to drop (as QString::fromUtf8
-                    // would); a decoder of each thread's own.
-                    QStringDecoder utf8(QStringDecoder::Utf8,
-                                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-                    forEachLine(from, to, [&](const char* s, const char* t) {
-                        into.append(utf8.decode(QByteArrayView(s, t - s)));
-                    });
-                } else
-                    forEachLine(from, to,
-                                [&](const char* s, const char* t) { into.append(cp1252(QByteArrayView(s, t - s))); });
-            };
-            // Two threads decode the chunk, cut after a line feed near its middle.
-            const char* middle = findChar(b + (cut - b) / 2, cut, '\n');
-            QStringList second;
-            inTwoParts(cut - b, middle < cut ? middle + 1 - b : 0, [&](qsizetype from, qsizetype to, bool calling) {
-                decodeInto(calling ? lines : second, b + from, b + to);
-            });
-            lines.append(std::move(second));
+            decodeChunk(lines, b, cut, asUtf8);
             start = cut - buf.constData();
         }
         if (eof)
@@ -326,11 +332,11 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
         buf.remove(0, start);
         offset += start;
         start = 0;
-        eof = readBlock();
+        eof = file.readBlock(buf);
     }
 
     QStringList::swap(lines);
-    m_encoding = encoding;
+    m_encoding = asUtf8 ? TextEncoding::Utf8 : TextEncoding::Ansi;
     m_marked = marked;
 }
 

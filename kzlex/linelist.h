@@ -63,6 +63,9 @@ public:
     void setReadThroughMark(bool marked) { m_marked = marked; }
 
 private:
+    // Reads a file whose bytes begin with a UTF-16 byte-order mark.
+    void loadUtf16(const QString& fileName, QByteArray all, LoadForm form);
+
     TextEncoding m_encoding = TextEncoding::Ansi;
     bool m_marked = false;
 };

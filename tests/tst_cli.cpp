@@ -1,8 +1,8 @@
-// corvanta-cli: the built program run on small files, checking its output streams, its exit
-// status and what it leaves on disk.
+// corvanta-cli: help, bad usage, the checks' messages and reproducible .contact files, checking
+// the output streams, the exit status and what the program leaves on disk. Conversions of
+// input files are the cases of tests/data/cases (tst_cases).
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +74,7 @@ private slots:
         writeFile(QStringLiteral("in/a.vcf"), card("Alpha"));
         writeFile(QStringLiteral("in/b.vcf"), card("Beta"));
         writeFile(QStringLiteral("Phonebook.dat"), card("Dupont", "X-IRMC-LUID:12\r\n"));
+        writeFile(QStringLiteral("empty.vcf"), QByteArray());
     }
     void cleanup() { delete m_tmp; }
 
@@ -142,6 +143,14 @@ private slots:
                                                        QStringLiteral("out"), QStringLiteral("--photos"),
                                                        QStringLiteral("nothere")}
                                         << QByteArray("The photos directory does'nt exist\n");
+        QTest::newRow("empty file, fr") << QStringList{QStringLiteral("split"), QStringLiteral("empty.vcf"),
+                                                       QStringLiteral("out"), QStringLiteral("--lang"),
+                                                       QStringLiteral("fr")}
+                                        << QByteArray("Fichier vide\n");
+        QTest::newRow("phonebook: input missing")
+            << QStringList{QStringLiteral("phonebook"), QStringLiteral("none.dat"), QStringLiteral("new.dat"),
+                           QStringLiteral("--photos"), QStringLiteral("photos")}
+            << QByteArray("The input file does'nt exist\n");
         QTest::newRow("phonebook without photos")
             << QStringList{QStringLiteral("phonebook"), QStringLiteral("Phonebook.dat"), QStringLiteral("new.dat")}
             << QByteArray("The photos directory does'nt exist\n");
@@ -165,101 +174,6 @@ private slots:
         after.removeOne(QStringLiteral("ImageCache"));
         QCOMPARE(after, before);
         QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
-    }
-
-    // A run that reaches its end: the list on standard output, the log on standard error (no
-    // counter when it is not a terminal), names in UTF-8.
-    void splitRun() {
-        writeFile(QStringLiteral("accents.vcf"), "\xEF\xBB\xBF" + card("\xC3\x89lodie"));
-        const Result r = run({QStringLiteral("split"), QStringLiteral("accents.vcf"), QStringLiteral("out")});
-        QCOMPARE(r.exit, 0);
-        QCOMPARE(r.err, QByteArray("--> Conversion done\n"));
-        QVERIFY2(r.out.contains("\xC3\x89lodie"), r.out.constData());
-        QVERIFY(r.out.endsWith("--> Conversion done\n"));
-        QCOMPARE(listing(path(QStringLiteral("out"))).size(), 1);
-    }
-
-    // An input that cannot be read: one error line, exit 1, nothing written.
-    void readError_data() {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QByteArray>("kind");
-        QByteArray nul = card("Dupont");
-        nul.insert(20, '\0');
-        const QByteArray badUtf8 = "\xEF\xBB\xBF" + card("Du\xC3\x28pont");
-        QTest::newRow("contacts, bad UTF-8") << QStringLiteral("contacts") << badUtf8 << QByteArray("EncodingError");
-        QTest::newRow("split, NUL") << QStringLiteral("split") << nul << QByteArray("FileReadError");
-        QTest::newRow("phonebook, NUL") << QStringLiteral("phonebook") << nul << QByteArray("FileReadError");
-        QTest::newRow("merge, bad UTF-8") << QStringLiteral("merge") << badUtf8 << QByteArray("EncodingError");
-    }
-    void readError() {
-        QFETCH(QString, action);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QByteArray, kind);
-        QStringList args{action};
-        if (action == QLatin1String("merge")) {
-            writeFile(QStringLiteral("in/c.vcf"), bytes);
-            args << QStringLiteral("in") << QStringLiteral("out/merged.vcf");
-        } else {
-            writeFile(QStringLiteral("bad.vcf"), bytes);
-            args << QStringLiteral("bad.vcf")
-                 << (action == QLatin1String("phonebook") ? QStringLiteral("out/pb.dat") : QStringLiteral("out"));
-            if (action == QLatin1String("phonebook"))
-                args << QStringLiteral("--photos") << QStringLiteral("photos");
-        }
-        const Result r = run(args);
-        QCOMPARE(r.exit, 1);
-        const QByteArray last = r.err.split('\n').value(r.err.count('\n') - 1);
-        QVERIFY2(last.startsWith("-> " + kind + " Err ") && last.contains("c.vcf") != last.contains("bad.vcf"),
-                 r.err.constData());
-        if (action != QLatin1String("merge")) {
-            QCOMPARE(r.err.count('\n'), 1);
-            QVERIFY(r.out.isEmpty());
-        }
-        QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
-    }
-
-    // The merge meets the overwrite question at the save step: without --force an existing file
-    // stays and the run fails; --force replaces it. Paths are taken from the starting folder.
-    void mergeForce() {
-        const QStringList args{QStringLiteral("merge"), QStringLiteral("in"), QStringLiteral("merged.vcf")};
-        Result r = run(args);
-        QCOMPARE(r.exit, 0);
-        const QByteArray merged = readFile(path(QStringLiteral("merged.vcf")));
-        QVERIFY(merged.indexOf("N:Alpha") >= 0 && merged.indexOf("N:Alpha") < merged.indexOf("N:Beta"));
-        QCOMPARE(r.out.count('\n'), 3); // two names and the end message
-        QVERIFY(!QFileInfo::exists(path(QStringLiteral("in/merged.vcf"))));
-
-        writeFile(QStringLiteral("merged.vcf"), "old\r\n");
-        r = run(args);
-        QCOMPARE(r.exit, 1);
-        QVERIFY2(r.err.endsWith("--> Conversion done\nFile already exists. Overwrite ?\n"), r.err.constData());
-        QCOMPARE(readFile(path(QStringLiteral("merged.vcf"))), QByteArray("old\r\n"));
-
-        r = run(args + QStringList{QStringLiteral("--lang"), QStringLiteral("Fr")});
-        QCOMPARE(r.exit, 1);
-        QVERIFY2(r.err.endsWith("Le fichier existe déjà, écraser ?\n"), r.err.constData());
-
-        r = run(args + QStringList{QStringLiteral("--force")});
-        QCOMPARE(r.exit, 0);
-        QCOMPARE(readFile(path(QStringLiteral("merged.vcf"))), merged);
-
-        // A folder at OUTFILE is a write error, not the overwrite question.
-        r = run({QStringLiteral("merge"), QStringLiteral("in"), QStringLiteral("out"), QStringLiteral("--force")});
-        QCOMPARE(r.exit, 1);
-        QVERIFY2(r.err.contains("-> FileWriteError Err ") && !r.err.contains("Overwrite"), r.err.constData());
-        QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
-    }
-
-    // The phone book is written where OUTFILE says; its own file is the default of nothing.
-    void phoneBook() {
-        const Result r = run({QStringLiteral("phonebook"), QStringLiteral("Phonebook.dat"), QStringLiteral("new.dat"),
-                              QStringLiteral("--photos"), QStringLiteral("photos")});
-        QCOMPARE(r.exit, 0);
-        QVERIFY(QFileInfo(path(QStringLiteral("ImageCache"))).isDir());
-        const QByteArray out = readFile(path(QStringLiteral("new.dat")));
-        QVERIFY2(out.startsWith("BEGIN:VCARD\r\n") && out.contains("X-IRMC-LUID:12\r\n"), out.constData());
-        QCOMPARE(readFile(path(QStringLiteral("Phonebook.dat"))), card("Dupont", "X-IRMC-LUID:12\r\n"));
     }
 
     // A seed and SOURCE_DATE_EPOCH make .contact files reproducible; a seed is taken modulo 2^32

@@ -365,16 +365,6 @@ private slots:
         QCOMPARE(layoutRemoved(elementTexts(doc, element)), layoutRemoved(texts));
     }
 
-    // iPhone exports end every line with CR CR LF: a folded photo keeps all its data.
-    void iphoneLineEnds() {
-        ContactRun r;
-        r.runLines(inputFromBytes("BEGIN:VCARD\r\r\nN:A;B\r\r\nPHOTO;ENCODING=b:QUJD\r\r\n RA\r\r\n "
-                                  "==\r\r\nEND:VCARD\r\r\n"));
-        const QString doc = r.only();
-        QCOMPARE(layoutRemoved(entryValues(doc)).join(u'|').remove(u'\n'), QStringLiteral("QUJDRA=="));
-        QCOMPARE(r.logLines(), QStringList());
-    }
-
     // Lines that are logged, and lines dropped without a word.
     void logged_data() {
         QTest::addColumn<QByteArray>("input");
@@ -421,14 +411,6 @@ private slots:
             CHECK_WELL_FORMED(r.file(f));
     }
 
-    void frenchMessages() {
-        ContactRun r;
-        r.opt.Langue = QStringLiteral("FR");
-        r.run(card("TEL:\nREV:1"));
-        QCOMPARE(r.win.log, (QStringList{"--> Erreur Syntaxe dans TEL : TEL:", "--> Tag non reconnu (1)", "REV:1",
-                                         QStringLiteral("--> Conversion terminée")}));
-    }
-
     // Numbering, names, the empty card and the fixed frame.
     void cardsAndFiles() {
         ContactRun r;
@@ -452,20 +434,6 @@ private slots:
         QVERIFY(!third.contains(u"EmailAddressCollection"));
         for (const QString& f : r.files())
             CHECK_WELL_FORMED(r.file(f));
-    }
-
-    // Lower-case keywords and a folded address, as in the RFC's example cards.
-    void lowercaseFolded() {
-        ContactRun r;
-        r.run(readBytes(dataPath(QStringLiteral("contacts/lowercase-folded.vcf"))));
-        QCOMPARE(r.files(), (QStringList{"00001 Stenerson Derik.contact", "00002 Ganguly Anik.contact"}));
-        QCOMPARE(r.logLines(), QStringList());
-        const QString second = QString::fromUtf8(r.file(r.files().at(1)));
-        CHECK_WELL_FORMED(second.toUtf8());
-        QCOMPARE(elementTexts(second, QStringLiteral("Company")), QStringList{"Open Text Inc."});
-        QCOMPARE(elementTexts(second, QStringLiteral("Locality")), QStringList{"Livonia"});
-        QCOMPARE(elementTexts(second, QStringLiteral("Label")),
-                 (QStringList{"Voice", "Business", "Business", "Business"}));
     }
 
     void photoInName() {

@@ -419,25 +419,6 @@ private slots:
     }
 #endif
 
-    // The MyPhoneExplorer treatment is applied to the merged list just before it is written.
-    void mergeMyPhoneOut() {
-        QDir(m_tmp->path()).mkpath(QStringLiteral("in"));
-        writeFile(path(QStringLiteral("in/a.vcf")), card(QStringLiteral("Alpha"), QStringLiteral("one\\ntwo")));
-        setMerge(QStringLiteral("in"));
-        m_win->saveAnswers.enqueue(path(QStringLiteral("out/plain.vcf")));
-        m_main->B_goClick();
-        m_win->checks[Ctrl::C_MyphoneOut] = true;
-        m_win->saveAnswers.enqueue(path(QStringLiteral("out/myphone.vcf")));
-        m_main->B_goClick();
-
-        LineList expected;
-        expected.LoadFromFile(path(QStringLiteral("out/plain.vcf")));
-        PostTraitementMyPhone(expected);
-        const QByteArray myphone = readFile(path(QStringLiteral("out/myphone.vcf")));
-        QCOMPARE(myphone, expected.toBytes());
-        QVERIFY(myphone != readFile(path(QStringLiteral("out/plain.vcf"))));
-    }
-
     // Entries of every kind whose name ends in .vcf in any case, hidden ones included, read
     // in case-folded name order, then exact name order.
     void mergeOrder() {

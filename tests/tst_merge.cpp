@@ -311,58 +311,6 @@ private slots:
                  "END:VCARD\nBEGIN:VCARD\nN:C;;;;\nEND:VCARD\n"));
     }
 
-    // Split then merge gives back every card, in order, through the Run button both ways.
-    void splitThenMerge_data() {
-        QTest::addColumn<QString>("fixture");
-        QTest::addColumn<bool>("myPhone");
-        QTest::newRow("Google export") << "split/google-export.vcf" << false;
-        QTest::newRow("MyPhoneExplorer") << "myphone/qp-photo.vcf" << true;
-    }
-    void splitThenMerge() {
-        QFETCH(QString, fixture);
-        QFETCH(bool, myPhone);
-        QTemporaryDir tmp;
-        const QString parts = tmp.filePath(QStringLiteral("parts"));
-        QDir().mkpath(parts);
-        const QString cwd = QDir::currentPath();
-
-        FakeWindow win;
-        win.checks[Ctrl::C_Photo] = false;
-        win.checks[Ctrl::C_Logos] = false;
-        win.checks[Ctrl::C_MyPhoneIn] = myPhone;
-        win.edits[Ctrl::E_InputFiles] = dataPath(fixture);
-        win.edits[Ctrl::E_RepDest] = parts;
-        TF_Principal p(win);
-        p.B_goClick();
-        const QStringList names = win.memo.mid(0, win.memo.size() - 1);
-
-        win.selectAction(Ctrl::R_MVCFToSVCF);
-        win.checks[Ctrl::C_MyPhoneIn] = false;
-        win.checks[Ctrl::C_MyphoneOut] = myPhone;
-        win.edits[Ctrl::E_RepEntree] = parts;
-        const QString merged = tmp.filePath(QStringLiteral("merged.vcf"));
-        win.saveAnswers.enqueue(merged);
-        p.B_goClick();
-        QDir::setCurrent(cwd);
-
-        // The merge does not clear the outputs: its lines follow those of the split.
-        QCOMPARE(win.memo.mid(names.size() + 1), names + QStringList{kDoneFr});
-        QCOMPARE(win.counter, QString::number(names.size()));
-        QByteArray expected;
-        for (const QString& f : fileNames(parts))
-            expected += readBytes(parts + u'/' + f);
-        if (!myPhone) {
-            COMPARE_BYTES(readBytes(merged), expected);
-            COMPARE_BYTES(readBytes(merged),
-                          crlf(readBytes(dataPath(QStringLiteral("split/google-export.expected.vcf")))));
-        } else {
-            // Back in MyPhoneExplorer's dialect, soft line breaks and photo blank line included.
-            const QByteArray back = readBytes(merged);
-            QVERIFY(back.contains("NOTE;ENCODING=QUOTED-PRINTABLE:Premi=C3=A8re ligne=0ADeuxi=\r\n=C3=A8me ligne\r\n"));
-            QVERIFY(back.contains("8=\r\n\r\nEND:VCARD\r\n"));
-        }
-    }
-
     // Every corpus file: no crash, its first card merged and closed.
     void corpus_data() {
         QTest::addColumn<QString>("path");

@@ -146,7 +146,6 @@ private slots:
     void postMyPhone();
     void emptyLists();
     void randomListsMatchInPlaceEditing();
-    void inputPassesReportProgress();
     void longListsMatchLineByLine();
     void inputLinesMatchListPasses();
     void plainBytesAreTheLines_data();
@@ -299,27 +298,6 @@ void TestPasses::randomListsMatchInPlaceEditing() {
                                  .arg(round % 3)
                                  .arg(input.join("|"), QStringList(list).join("|"), expected.join("|"))));
     }
-}
-
-// The input passes run over whole files: they let the caller run every 8192 lines.
-void TestPasses::inputPassesReportProgress() {
-    LineList lines;
-    for (int i = 0; i < 20000; ++i)
-        lines.append(i % 2 ? QStringLiteral("item1.X-ABLabel:Home") : QStringLiteral("TEL;X-SYNC=1;CELL:1"));
-    int calls = 0;
-    const Progress count = [&] { ++calls; };
-    LineList google = lines;
-    PreTraitementGoogle(google, count);
-    QCOMPARE(calls, 4); // two scans of the list
-    calls = 0;
-    LineList myPhone = lines;
-    PreTraitementMyPhone(myPhone, count);
-    QCOMPARE(calls, 2);
-    calls = 0;
-    LineList sync = lines;
-    ElimineXSync(sync, count);
-    QCOMPARE(calls, 2);
-    QCOMPARE(sync.first(), QStringLiteral("TEL;CELL:1"));
 }
 
 // Lists long enough to be shared between two threads give what the in-place editing gives:

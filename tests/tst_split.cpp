@@ -142,44 +142,6 @@ private slots:
         QCOMPARE(r.win.counter, QStringLiteral("%1").arg(files.size(), 5, 10, QLatin1Char('0')));
     }
 
-    // A Google export: label lines and group prefixes go, X- lines go but their continuation
-    // lines stay, X-SYNC parameters go, empty lines and text outside cards are not written,
-    // trailing blanks are trimmed and UTF-8 bytes come out unchanged.
-    void googleExport() {
-        SplitRun r;
-        r.run(readBytes(dataPath(QStringLiteral("split/google-export.vcf"))));
-        QCOMPARE(r.files(),
-                 (QStringList{"00001 Dupont Jean.VCF", "00002 Acme.VCF", QStringLiteral("00003 Dupré Élodie.VCF")}));
-        COMPARE_BYTES(r.all(), crlf(readBytes(dataPath(QStringLiteral("split/google-export.expected.vcf")))));
-        QCOMPARE(r.win.memo,
-                 (QStringList{"Dupont Jean", "NoName", QStringLiteral("Dupré Élodie"), QString::fromUtf8(kDone)}));
-    }
-
-    // With the options off, the dialect lines are copied as they are.
-    void googleExportOptionsOff() {
-        SplitRun r;
-        r.opt.googleLabels = false;
-        r.opt.dropX = false;
-        r.opt.dropSync = false;
-        r.run(readBytes(dataPath(QStringLiteral("split/google-export.vcf"))));
-        const QByteArray first = r.file(QStringLiteral("00001 Dupont Jean.VCF"));
-        QVERIFY(first.contains("\r\nitem1.EMAIL;TYPE=INTERNET:jean.work@example.com\r\n"));
-        QVERIFY(first.contains("\r\nitem1.X-ABLabel:Travail\r\n"));
-        QVERIFY(first.contains("\r\nTEL;X-SYNC=12;TYPE=CELL:+33 6 00 00 00 00\r\n"));
-        QVERIFY(first.contains("\r\nX-ANDROID-CUSTOM:vnd.android"));
-        QVERIFY(!first.contains("\r\n\r\n"));
-    }
-
-    // MyPhoneExplorer input: soft line breaks become folded lines, "=0A" becomes "\n", and
-    // the folded photo is copied as it stands.
-    void myPhoneIn() {
-        SplitRun r;
-        r.opt.myPhoneIn = true;
-        r.run(readBytes(dataPath(QStringLiteral("myphone/qp-photo.vcf"))));
-        QCOMPARE(r.files(), (QStringList{"00001 Martin Sophie (PHOTO).VCF", "00002 Petit Louis.VCF"}));
-        COMPARE_BYTES(r.all(), crlf(readBytes(dataPath(QStringLiteral("myphone/qp-photo.split.expected.vcf")))));
-    }
-
     // MyPhoneExplorer output: soft line breaks again, and a blank line after each photo, the
     // photo added from the folder included.
     void myPhoneInAndOut() {
@@ -379,16 +341,6 @@ private slots:
         }
     }
 
-    // A file without any card says so.
-    void noCard() {
-        SplitRun r;
-        r.run("Just a note\nN:A;B\n");
-        QVERIFY(r.files().isEmpty());
-        QCOMPARE(r.win.log, (QStringList{"-> NoCard Err \"input.vcf\" holds no BEGIN:VCARD line: it is not a vCard "
-                                         "file, and no card was written",
-                                         QString::fromUtf8(kDone)}));
-    }
-
     // A last card without its end line is not written, and the log says so.
     void lastCardWithoutEnd() {
         SplitRun r;
@@ -443,38 +395,6 @@ private slots:
         r.opt.NomRepSortie = file;
         QVERIFY_THROWS_EXCEPTION(FileWriteError, r.run("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n"));
         QCOMPARE(readBytes(file), QByteArray("old"));
-    }
-
-    // An existing file of the same name is replaced without a question.
-    void replacesExistingFile() {
-        SplitRun r;
-        QVERIFY(writeBytes(r.out + QStringLiteral("/00001 A.VCF"), "old content"));
-        r.run("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\n");
-        QCOMPARE(r.file(QStringLiteral("00001 A.VCF")), QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\nEND:VCARD\r\n"));
-    }
-
-    // Through the Run button: the checks, then the files.
-    void throughTheDriver() {
-        QTemporaryDir tmp;
-        const QString in = tmp.filePath(QStringLiteral("in.vcf"));
-        QVERIFY(writeBytes(in, "\xEF\xBB\xBF"
-                               "BEGIN:VCARD\r\nN:Dupr\xC3\xA9;\xC3\x89lodie\r\nNOTE:\xE2\x82\xAC \xF0\x9F\x98\x80\r\n"
-                               "END:VCARD\r\n"));
-        FakeWindow win;
-        win.edits[Ctrl::E_InputFiles] = in;
-        win.edits[Ctrl::E_RepDest] = tmp.path();
-        win.checks[Ctrl::C_Photo] = false;
-        win.checks[Ctrl::C_Logos] = false;
-        TF_Principal p(win);
-        p.B_goClick();
-        QCOMPARE(win.boxes.size(), 0);
-        const QString name = QStringLiteral("00001 Dupré Élodie.VCF");
-        QVERIFY(QFileInfo::exists(tmp.filePath(name)));
-        // A file read through its byte-order mark is written as its UTF-8 bytes, without the mark.
-        QCOMPARE(readBytes(tmp.filePath(name)),
-                 QByteArray("BEGIN:VCARD\r\nN:Dupr\xC3\xA9;\xC3\x89lodie\r\nNOTE:\xE2\x82\xAC \xF0\x9F\x98\x80\r\n"
-                            "END:VCARD\r\n"));
-        QCOMPARE(win.memo, (QStringList{QStringLiteral("Dupré Élodie"), QString::fromUtf8(kDone)}));
     }
 
     // Every corpus file: no crash, one file per card.
