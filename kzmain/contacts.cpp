@@ -61,7 +61,7 @@ void Run::TraitementSVCFToContact(InputText& texte) {
     conversion.run(lignes);
 }
 
-ContactConversion::ContactConversion(Run& run) : P(run), O(run.options()), LEX(run.LEX), win(run.window()) {}
+ContactConversion::ContactConversion(Run& run) : P(run), O(run.options()), win(run.window()) {}
 
 void ContactConversion::ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces) {
     // One growth of the buffer for the whole line, then the characters written in place.

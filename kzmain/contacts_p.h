@@ -76,7 +76,7 @@ private:
 
     Run& P;
     const RunOptions& O;
-    LECTYPE& LEX;
+    LECTYPE LEX; // the lexer record, reused line by line
     WindowInterface& win;
 
     QString TSLOut;

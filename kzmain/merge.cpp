@@ -29,8 +29,8 @@ namespace {
 class MergeConversion {
 public:
     MergeConversion(Run& run, InputLines& lignes, LineList& sortie, QByteArray* encodees)
-        : P(run), O(run.options()), LEX(run.LEX), TSLin(lignes), TSLOut(sortie), encodees(encodees),
-          noms(!lignes.readThroughMark()) {}
+        : P(run), O(run.options()), TSLin(lignes), TSLOut(sortie), encodees(encodees), noms(!lignes.readThroughMark()) {
+    }
 
     void run() {
         // Only the first card is read: the rest of the file is never decoded.
@@ -137,7 +137,7 @@ private:
 
     Run& P;
     const RunOptions& O;
-    LECTYPE& LEX;
+    LECTYPE LEX; // the lexer record, reused line by line
     InputLines& TSLin;
     LineList& TSLOut;
     QByteArray* encodees;

@@ -50,7 +50,7 @@ namespace {
 class PhoneBookConversion {
 public:
     PhoneBookConversion(Run& run, const LineList& lignes, LineList& sortie, const QString& imageCache)
-        : P(run), LEX(run.LEX), win(run.window()), TSLin(lignes), TSLout(sortie), NomRepImageCache(imageCache),
+        : P(run), win(run.window()), TSLin(lignes), TSLout(sortie), NomRepImageCache(imageCache),
           noms(!lignes.readThroughMark()) {}
 
     void run() {
@@ -178,7 +178,7 @@ private:
     }
 
     Run& P;
-    LECTYPE& LEX;
+    LECTYPE LEX; // the lexer record, reused line by line
     WindowInterface& win;
     const LineList& TSLin;
     LineList& TSLout;

@@ -1,8 +1,8 @@
 #pragma once
 // One Run: the driver behind the Run button and the four conversions. It takes its options as
 // one value, reaches the window only through WindowInterface, and returns a report. Everything
-// it holds (the lexer record, the identifier generator, the picture folders' listings) lives
-// and dies with it.
+// it holds (the identifier generator, the picture folders' listings) lives and dies with it;
+// each conversion owns its per-card state and its lexer record.
 #include "kzlex/kzlex.h"
 #include "kzmain/runoptions.h"
 #include "kzmain/window.h"
@@ -44,8 +44,6 @@ public:
     const RunOptions& options() const { return O; }
     WindowInterface& window() { return m_win; }
     RunReport& counts() { return m_report; }
-    // The lexer record every conversion reuses line by line.
-    LECTYPE LEX;
     // The photos and logos folders, each listed at most once per run.
     PictureFolder& photos() { return m_photos; }
     PictureFolder& logos() { return m_logos; }

@@ -39,7 +39,7 @@ namespace {
 class SplitConversion {
 public:
     SplitConversion(Run& run, InputLines& lignes)
-        : P(run), O(run.options()), LEX(run.LEX), win(run.window()), TSLin(lignes), noms(!lignes.readThroughMark()) {}
+        : P(run), O(run.options()), win(run.window()), TSLin(lignes), noms(!lignes.readThroughMark()) {}
 
     void run() {
         while (lireLigne())
@@ -219,7 +219,7 @@ private:
 
     Run& P;
     const RunOptions& O;
-    LECTYPE& LEX;
+    LECTYPE LEX; // the lexer record, reused line by line
     WindowInterface& win;
     InputLines& TSLin;
     LecteurNoms noms;
