@@ -344,15 +344,29 @@ void InputText::load(const QString& fileName, const Progress& progress) {
     BlockReader file(fileName);
     QByteArray bytes;
     bytes.reserve(qsizetype(file.size()) + 1); // one allocation, as the blocks come in
-    while (!file.readBlock(bytes)) {
+    // Each block is searched for a NUL character as it comes in, while it is in the cache: a
+    // second pass over a large file would read it from memory again.
+    bool nul = false;
+    auto search = [&](qsizetype from) {
+        nul = nul || findChar(bytes.constData() + from, bytes.constEnd(), '\0') < bytes.constEnd();
+    };
+    for (qsizetype had = 0;; had = bytes.size()) {
+        const bool end = file.readBlock(bytes);
+        search(had);
+        if (end)
+            break;
         // Between blocks, while part of the file is still unread.
         if (progress && bytes.size() < file.size())
             progress();
     }
-    loadBytes(fileName, std::move(bytes));
+    take(fileName, std::move(bytes), !nul);
 }
 
 void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
+    take(fileName, std::move(bytes), false);
+}
+
+void InputText::take(const QString& fileName, QByteArray bytes, bool nulFree) {
     qsizetype start = 0;
     bool marked = true;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
@@ -360,6 +374,7 @@ void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
         const QString text = decodeUtf16(fileName, QByteArrayView(bytes).sliced(2), bytes.startsWith("\xFE\xFF"));
         bytes = QByteArray(); // the raw bytes go before their UTF-8 form is made
         bytes = text.toUtf8();
+        nulFree = false;
     } else if (bytes.startsWith("\xEF\xBB\xBF")) {
         start = 3;
         const QByteArrayView text = QByteArrayView(bytes).sliced(start);
@@ -371,7 +386,7 @@ void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
     }
     const char* b = bytes.constData() + start;
     const char* e = bytes.constData() + bytes.size();
-    if (const char* nul = findChar(b, e, '\0'); nul < e)
+    if (const char* nul = nulFree ? e : findChar(b, e, '\0'); nul < e)
         throwNul(fileName, lineNumberAt(b, nul));
     m_bytes = std::move(bytes);
     m_begin = start;

@@ -94,6 +94,9 @@ public:
     bool readThroughMark() const { return m_marked; }
 
 private:
+    // Takes the bytes of a file; `nulFree`: they were searched for a NUL character already.
+    void take(const QString& fileName, QByteArray bytes, bool nulFree);
+
     QByteArray m_bytes;
     bool m_marked = false;
     qsizetype m_begin = 0; // first byte of the text, after a mark
