@@ -61,6 +61,9 @@ public:
     void B_RepLogosClick();
 
 private:
+    // One KEY=value line of the settings file, keys and keywords in any letter case.
+    void LireLigneConfig(const QString& line);
+
     FormWindow& m_win;
     Run* m_run = nullptr; // the run under way
     RunReport m_report;

@@ -30,6 +30,47 @@ QString VraiFaux(bool on) {
 
 } // namespace
 
+void TF_Principal::LireLigneConfig(const QString& line) {
+    LECTYPE LEX;
+    LEX.BUFFER = line;
+    DEBUTANALYSE(LEX);
+    if (Cle(LEX, u"LANG")) {
+        if (IDENTPATERN(LEX, u"EN"))
+            Langue = QStringLiteral("EN");
+    } else if (Cle(LEX, u"ACTION")) {
+        if (IDENTPATERN(LEX, u"SVCFTOMVCF"))
+            m_win.setChecked(Ctrl::R_SVCFToMVCF, true);
+        else if (IDENTPATERN(LEX, u"SVCFTOCONTACT"))
+            m_win.setChecked(Ctrl::R_SVCFToContacts, true);
+        else if (IDENTPATERN(LEX, u"MVCFTOSVCF"))
+            m_win.setChecked(Ctrl::R_MVCFToSVCF, true);
+        else if (IDENTPATERN(LEX, u"MYPHONEPHOTO"))
+            m_win.setChecked(Ctrl::R_MyPhonePhoto, true);
+    } else if (Cle(LEX, u"INCLUREPHOTO")) {
+        m_win.setChecked(Ctrl::C_Photo, IDENTPATERN(LEX, u"TRUE"));
+    } else if (Cle(LEX, u"INCLURELOGO")) {
+        m_win.setChecked(Ctrl::C_Logos, IDENTPATERN(LEX, u"TRUE"));
+    } else if (Cle(LEX, u"MYPHONEIN")) {
+        m_win.setChecked(Ctrl::C_MyPhoneIn, IDENTPATERN(LEX, u"TRUE"));
+    } else if (Cle(LEX, u"MYPHONEOUT")) {
+        m_win.setChecked(Ctrl::C_MyphoneOut, IDENTPATERN(LEX, u"TRUE"));
+    } else if (Cle(LEX, u"TAGX")) {
+        m_win.setChecked(Ctrl::C_TagX, IDENTPATERN(LEX, u"TRUE"));
+    } else if (Cle(LEX, u"FICHIERENTREE")) {
+        NomFichierEntree = Reste(LEX);
+    } else if (Cle(LEX, u"FICHIERSORTIE")) {
+        NomFichierSortie = Reste(LEX);
+    } else if (Cle(LEX, u"REPSORTIE")) {
+        NomRepSortie = Reste(LEX);
+    } else if (Cle(LEX, u"REPENTREE")) {
+        NomRepEntree = Reste(LEX);
+    } else if (Cle(LEX, u"REPPHOTOS")) {
+        NomRepPhotos = Reste(LEX);
+    } else if (Cle(LEX, u"REPLOGOS")) {
+        NomRepLogos = Reste(LEX);
+    }
+}
+
 bool TF_Principal::FormCreate() {
     NomRepCour = GetAppConfigDir() + QStringLiteral("/Corvanta/");
     // The parent folders too: the per-user configuration folder may not exist yet.
@@ -60,46 +101,8 @@ bool TF_Principal::FormCreate() {
     try {
         if (QFileInfo(fileName).isFile()) {
             config.LoadFromFile(fileName);
-            LECTYPE LEX;
-            for (const QString& line : std::as_const(config)) {
-                LEX.BUFFER = line;
-                DEBUTANALYSE(LEX);
-                if (Cle(LEX, u"LANG")) {
-                    if (IDENTPATERN(LEX, u"EN"))
-                        Langue = QStringLiteral("EN");
-                } else if (Cle(LEX, u"ACTION")) {
-                    if (IDENTPATERN(LEX, u"SVCFTOMVCF"))
-                        m_win.setChecked(Ctrl::R_SVCFToMVCF, true);
-                    else if (IDENTPATERN(LEX, u"SVCFTOCONTACT"))
-                        m_win.setChecked(Ctrl::R_SVCFToContacts, true);
-                    else if (IDENTPATERN(LEX, u"MVCFTOSVCF"))
-                        m_win.setChecked(Ctrl::R_MVCFToSVCF, true);
-                    else if (IDENTPATERN(LEX, u"MYPHONEPHOTO"))
-                        m_win.setChecked(Ctrl::R_MyPhonePhoto, true);
-                } else if (Cle(LEX, u"INCLUREPHOTO")) {
-                    m_win.setChecked(Ctrl::C_Photo, IDENTPATERN(LEX, u"TRUE"));
-                } else if (Cle(LEX, u"INCLURELOGO")) {
-                    m_win.setChecked(Ctrl::C_Logos, IDENTPATERN(LEX, u"TRUE"));
-                } else if (Cle(LEX, u"MYPHONEIN")) {
-                    m_win.setChecked(Ctrl::C_MyPhoneIn, IDENTPATERN(LEX, u"TRUE"));
-                } else if (Cle(LEX, u"MYPHONEOUT")) {
-                    m_win.setChecked(Ctrl::C_MyphoneOut, IDENTPATERN(LEX, u"TRUE"));
-                } else if (Cle(LEX, u"TAGX")) {
-                    m_win.setChecked(Ctrl::C_TagX, IDENTPATERN(LEX, u"TRUE"));
-                } else if (Cle(LEX, u"FICHIERENTREE")) {
-                    NomFichierEntree = Reste(LEX);
-                } else if (Cle(LEX, u"FICHIERSORTIE")) {
-                    NomFichierSortie = Reste(LEX);
-                } else if (Cle(LEX, u"REPSORTIE")) {
-                    NomRepSortie = Reste(LEX);
-                } else if (Cle(LEX, u"REPENTREE")) {
-                    NomRepEntree = Reste(LEX);
-                } else if (Cle(LEX, u"REPPHOTOS")) {
-                    NomRepPhotos = Reste(LEX);
-                } else if (Cle(LEX, u"REPLOGOS")) {
-                    NomRepLogos = Reste(LEX);
-                }
-            }
+            for (const QString& line : std::as_const(config))
+                LireLigneConfig(line);
         }
     } catch (const KzError& e) {
         m_win.appendLog(e.errorLine());
