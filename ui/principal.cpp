@@ -75,11 +75,6 @@ void F_Principal::build() {
     base.setPixelSize(11);
     setFont(base);
 
-    auto name = [this](QWidget* w, Ctrl c, const char* objectName) {
-        w->setObjectName(QLatin1String(objectName));
-        m_controls.insert(c, w);
-    };
-
     // Upper area: the tab control with the outputs and the options.
     auto* Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -88,6 +83,44 @@ void F_Principal::build() {
     PageLog->setObjectName(QStringLiteral("PageLog"));
     PageLog->setGeometry(6, 6, kWidth - 12, kHeight - kLowerHeight - 8);
 
+    PageLog->addTab(buildLogPage(base), QStringLiteral("Log"));
+    PageLog->addTab(buildOptionsPage(), QStringLiteral("Options"));
+    PageLog->setCurrentIndex(0);
+
+    // Lower area: the path rows, the action, Run and Close, the counter and the site link.
+    auto* Panel2 = new QWidget(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(0, kHeight - kLowerHeight, kWidth, kLowerHeight);
+    const struct {
+        Ctrl edit, button;
+        const char *editName, *buttonName;
+    } rows[] = {{Ctrl::E_InputFiles, Ctrl::B_InputFile, "E_InputFiles", "B_InputFile"},
+                {Ctrl::E_RepDest, Ctrl::b_repdest, "E_RepDest", "b_repdest"},
+                {Ctrl::E_RepEntree, Ctrl::B_RepEntree, "E_RepEntree", "B_RepEntree"},
+                {Ctrl::E_RepPhotos, Ctrl::b_repphotos, "E_RepPhotos", "b_repphotos"},
+                {Ctrl::E_RepLogos, Ctrl::B_RepLogos, "E_RepLogos", "B_RepLogos"}};
+    int y = 10;
+    for (const auto& r : rows) {
+        auto* button = new QPushButton(Panel2);
+        name(button, r.button, r.buttonName);
+        button->setGeometry(10, y, 91, 25);
+        auto* edit = new QLineEdit(Panel2);
+        name(edit, r.edit, r.editName);
+        edit->setGeometry(108, y, 394, 25);
+        y += 30;
+    }
+
+    buildActionsAndRun(Panel2, base);
+    connectHandlers();
+}
+
+void F_Principal::name(QWidget* w, Ctrl c, const char* objectName) {
+    w->setObjectName(QLatin1String(objectName));
+    m_controls.insert(c, w);
+}
+
+// The Log page: the processed-files list beside the log.
+QWidget* F_Principal::buildLogPage(const QFont& base) {
     auto* TabSheet1 = new QWidget;
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
     auto* L_Fichierstraites = new QLabel(TabSheet1);
@@ -114,8 +147,11 @@ void F_Principal::build() {
     grid->addWidget(M_Log, 1, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(1, 1);
-    PageLog->addTab(TabSheet1, QStringLiteral("Log"));
+    return TabSheet1;
+}
 
+// The Options page: the language and the option boxes.
+QWidget* F_Principal::buildOptionsPage() {
     auto* TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
     auto* L_Langue = new QLabel(TabSheet2);
@@ -148,37 +184,16 @@ void F_Principal::build() {
         y += 28;
     }
     static_cast<QCheckBox*>(control(Ctrl::C_TagSync))->setText(QStringLiteral("Supprimer les tags X-SYNC"));
-    PageLog->addTab(TabSheet2, QStringLiteral("Options"));
-    PageLog->setCurrentIndex(0);
+    return TabSheet2;
+}
 
-    // Lower area: the path rows, the action, Run and Close, the counter and the site link.
-    auto* Panel2 = new QWidget(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(0, kHeight - kLowerHeight, kWidth, kLowerHeight);
-    const struct {
-        Ctrl edit, button;
-        const char *editName, *buttonName;
-    } rows[] = {{Ctrl::E_InputFiles, Ctrl::B_InputFile, "E_InputFiles", "B_InputFile"},
-                {Ctrl::E_RepDest, Ctrl::b_repdest, "E_RepDest", "b_repdest"},
-                {Ctrl::E_RepEntree, Ctrl::B_RepEntree, "E_RepEntree", "B_RepEntree"},
-                {Ctrl::E_RepPhotos, Ctrl::b_repphotos, "E_RepPhotos", "b_repphotos"},
-                {Ctrl::E_RepLogos, Ctrl::B_RepLogos, "E_RepLogos", "B_RepLogos"}};
-    y = 10;
-    for (const auto& r : rows) {
-        auto* button = new QPushButton(Panel2);
-        name(button, r.button, r.buttonName);
-        button->setGeometry(10, y, 91, 25);
-        auto* edit = new QLineEdit(Panel2);
-        name(edit, r.edit, r.editName);
-        edit->setGeometry(108, y, 394, 25);
-        y += 30;
-    }
-
+// The action frame, Run and Close, the counter and the site link.
+void F_Principal::buildActionsAndRun(QWidget* Panel2, const QFont& base) {
     auto* R_Action = new QGroupBox(QStringLiteral("Action"), Panel2);
     name(R_Action, Ctrl::R_Action, "R_Action");
     R_Action->setGeometry(10, 162, 350, 120);
     m_actions = new QButtonGroup(this);
-    y = 20;
+    int y = 20;
     for (Ctrl c : kActionButtons) {
         auto* radio = new QRadioButton(R_Action);
         static const QHash<Ctrl, const char*> names{{Ctrl::R_SVCFToContacts, "R_SVCFToContacts"},
@@ -224,10 +239,12 @@ void F_Principal::build() {
     L_Siteweb->setAlignment(Qt::AlignRight | Qt::AlignBottom);
     L_Siteweb->setGeometry(368, kLowerHeight - 28, 241, 20);
     connect(L_Siteweb, &QLabel::linkActivated, this, &F_Principal::L_SitewebClick);
+}
 
-    // Handlers
-    connect(B_go, &QPushButton::clicked, this, &F_Principal::B_goClick);
-    connect(B_Cancel, &QPushButton::clicked, this, &F_Principal::B_CancelClick);
+void F_Principal::connectHandlers() {
+    connect(static_cast<QPushButton*>(control(Ctrl::B_go)), &QPushButton::clicked, this, &F_Principal::B_goClick);
+    connect(static_cast<QPushButton*>(control(Ctrl::B_Cancel)), &QPushButton::clicked, this,
+            &F_Principal::B_CancelClick);
     for (Ctrl c : kActionButtons)
         connect(static_cast<QRadioButton*>(control(c)), &QRadioButton::clicked, this,
                 [this] { guarded([this] { m_p.R_Button(); }); });

@@ -73,6 +73,12 @@ protected:
 
 private:
     void build();
+    QWidget* buildLogPage(const QFont& base);
+    QWidget* buildOptionsPage();
+    void buildActionsAndRun(QWidget* Panel2, const QFont& base);
+    void connectHandlers();
+    // Gives the widget its object name and files it as the control `c`.
+    void name(QWidget* w, Ctrl c, const char* objectName);
     // A message box: OK, or Yes/No/Cancel for a question (closing it counts as Cancel).
     MsgResult showBox(const QString& text, MsgKind kind, bool question);
     // Runs a handler; an error that leaves it goes to the general error report.
