@@ -23,6 +23,8 @@ QByteArray normalised(QByteArrayView in) {
             out += "\r\n";
             if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n')
                 ++i;
+            else if (in[i] == '\r' && i + 2 < in.size() && in[i + 1] == '\r' && in[i + 2] == '\n')
+                i += 2; // CR CR LF ends one line
             start = i + 1;
         }
     }
