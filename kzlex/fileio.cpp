@@ -77,9 +77,6 @@ void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& 
         T.append(continuation + S.mid(at, kLine));
 }
 
-namespace {
-
-// The name as the file system spells it (a QString may hold what UTF-8 cannot encode).
 std::filesystem::path NativePath(const QString& name) {
 #ifdef Q_OS_WIN
     return std::filesystem::path(name.toStdWString());
@@ -87,6 +84,8 @@ std::filesystem::path NativePath(const QString& name) {
     return std::filesystem::path(QFile::encodeName(name).toStdString());
 #endif
 }
+
+namespace {
 
 [[noreturn]] void ThrowWrite(const QString& fileName, const QString& why) {
     throw FileWriteError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, why));

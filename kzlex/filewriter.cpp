@@ -17,34 +17,29 @@ constexpr size_t kMaxSpares = kMaxWaiting + 2;
 constexpr qsizetype kMaxSpareSize = 1 << 20;
 
 // Keeps `buffer`, emptied, when it is worth keeping.
-template <typename Buffer> void keepSpare(std::vector<Buffer>& spares, Buffer& buffer) {
-    if (spares.size() >= kMaxSpares || buffer.capacity() > kMaxSpareSize)
+template <typename Buffer> void keepSpare(Handback<Buffer>& spares, Buffer& buffer) {
+    if (buffer.capacity() > kMaxSpareSize)
         return;
     buffer.truncate(0); // a buffer shared with the caller is let go here instead
     if (buffer.capacity() > 0)
-        spares.push_back(std::move(buffer));
+        spares.give(std::move(buffer), kMaxSpares);
 }
 
-template <typename Buffer> Buffer takeSpare(std::mutex& mutex, std::vector<Buffer>& spares) {
-    std::lock_guard lock(mutex);
-    if (spares.empty())
-        return Buffer();
-    Buffer spare = std::move(spares.back());
-    spares.pop_back();
+// `spare` with room for `size`: the next file is likely of a similar size.
+template <typename Buffer> Buffer withRoom(Buffer spare, qsizetype size) {
+    spare.reserve(size);
     return spare;
 }
 
 } // namespace
 
-FileWriter::FileWriter(OnFailure onFailure) : m_onFailure(onFailure), m_thread([this] { run(); }) {}
+FileWriter::FileWriter(OnFailure onFailure, Threading threading)
+    : m_onFailure(onFailure), m_queue({kMaxWaiting, kResumeAt, kWakeAt}) {
+    m_queue.start(threading, [this] { run(); });
+}
 
 FileWriter::~FileWriter() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_closing = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
+    m_queue.finish();
 }
 
 void FileWriter::write(const QString& fileName, QByteArray data) {
@@ -56,82 +51,64 @@ void FileWriter::writeUtf8(const QString& fileName, QString text) {
 }
 
 void FileWriter::queue(Job job) {
-    std::unique_lock lock(m_mutex);
-    if (m_queue.size() >= kMaxWaiting) {
-        m_producerWaiting = true;
-        m_changed.wait(lock, [this] { return m_queue.size() <= kResumeAt; });
-        m_producerWaiting = false;
-    }
-    m_queue.push_back(std::move(job));
-    const bool wake = m_writerWaiting && m_queue.size() >= kWakeAt;
-    lock.unlock();
-    if (wake)
-        m_changed.notify_all();
+    if (m_queue.threaded())
+        m_queue.push(std::move(job));
+    else
+        perform(job);
 }
 
 QByteArray FileWriter::spareBytes() {
-    return takeSpare(m_mutex, m_spareBytes);
+    return m_spareBytes.take();
 }
 
 QString FileWriter::spareText() {
-    return takeSpare(m_mutex, m_spareTexts);
+    return m_spareTexts.take();
+}
+
+QByteArray FileWriter::writeReusing(const QString& fileName, QByteArray data) {
+    const qsizetype size = data.size();
+    write(fileName, std::move(data));
+    return withRoom(spareBytes(), size);
+}
+
+QString FileWriter::writeUtf8Reusing(const QString& fileName, QString text) {
+    const qsizetype size = text.size();
+    writeUtf8(fileName, std::move(text));
+    return withRoom(spareText(), size);
 }
 
 void FileWriter::waitAll() {
-    std::unique_lock lock(m_mutex);
-    if (m_writerWaiting && !m_queue.empty())
-        m_changed.notify_all(); // the few files below the wake-up mark
-    m_producerWaiting = true;
-    m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
-    m_producerWaiting = false;
+    m_queue.drain();
 }
 
 std::vector<std::exception_ptr> FileWriter::takeFailures() {
-    std::lock_guard lock(m_mutex);
-    return std::exchange(m_failures, {});
+    return m_failures.takeAll();
 }
 
 void FileWriter::run() {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_writerWaiting = true;
-        m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
-        m_writerWaiting = false;
-        if (m_queue.empty())
-            return; // closing, and nothing waits
-        Job job = std::move(m_queue.front());
-        m_queue.pop_front();
-        const bool drop = m_failed && m_onFailure == OnFailure::Drop;
-        m_busy = !drop;
-        lock.unlock();
-        std::exception_ptr failure;
-        const bool fromText = !job.text.isNull();
-        if (!drop) {
-            try {
-                if (fromText)
-                    job.data = job.text.toUtf8();
-                WriteFileAtomic(job.fileName, job.data);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        }
-        job.fileName = QString();
-        if (fromText)
-            job.data = QByteArray(); // made here: freed here
-        lock.lock();
-        // The caller's buffer goes back to it.
-        if (fromText)
-            keepSpare(m_spareTexts, job.text);
-        else
-            keepSpare(m_spareBytes, job.data);
-        job = Job();
-        if (failure) {
-            m_failures.push_back(failure);
+    Job job;
+    while (m_queue.pop(job))
+        perform(job);
+}
+
+void FileWriter::perform(Job& job) {
+    const bool fromText = !job.text.isNull();
+    if (!m_failed || m_onFailure != OnFailure::Drop) {
+        try {
+            if (fromText)
+                job.data = job.text.toUtf8();
+            WriteFileAtomic(job.fileName, job.data);
+        } catch (...) {
+            m_failures.give(std::current_exception());
             m_failed = true;
         }
-        m_busy = false;
-        // The conversion waits for room in the queue, or for the queue to empty.
-        if (m_producerWaiting && m_queue.size() <= kResumeAt)
-            m_changed.notify_all();
     }
+    // The caller's buffer goes back to it; one made here is freed here.
+    if (fromText) {
+        job.data = QByteArray();
+        keepSpare(m_spareTexts, job.text);
+    } else {
+        keepSpare(m_spareBytes, job.data);
+    }
+    job = Job();
 }

@@ -1,14 +1,12 @@
 #pragma once
 // Writes files on a thread of its own, in the order given, so that a conversion prepares the
 // next card while the file system stores the last one.
+#include "kzlex/workqueue.h"
+
 #include <QByteArray>
 #include <QString>
 
-#include <condition_variable>
-#include <deque>
 #include <exception>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 class FileWriter {
@@ -19,7 +17,8 @@ public:
         Drop      // they are not written (the run stops at the failure)
     };
 
-    explicit FileWriter(OnFailure onFailure = OnFailure::Continue);
+    // With Threading::Caller, or when no thread can be started, each file is written when queued.
+    explicit FileWriter(OnFailure onFailure = OnFailure::Continue, Threading threading = Threading::Own);
     // Writes what is still waiting, then ends the thread. Call waitAll() and takeFailures()
     // before: a failure not taken by then is not reported.
     ~FileWriter();
@@ -38,6 +37,10 @@ public:
     // again every few files.
     QByteArray spareBytes();
     QString spareText();
+    // Queues a file as write() or writeUtf8() does and returns a buffer for the next file's
+    // contents: a spare one, with room for as much as this one.
+    QByteArray writeReusing(const QString& fileName, QByteArray data);
+    QString writeUtf8Reusing(const QString& fileName, QString text);
     // Waits until every queued file is written (or dropped).
     void waitAll();
     // The errors of the writes that failed since the last call, in order (each a FileWriteError,
@@ -51,19 +54,15 @@ private:
         QString text; // encoded as UTF-8 into data before the write, when not null
     };
     void queue(Job job);
+    // The writing thread's work: writes the jobs queued until the end.
     void run();
+    // Writes `job` (or drops it after a failure), records its failure, keeps its buffer.
+    void perform(Job& job);
 
     const OnFailure m_onFailure;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Job> m_queue;
-    std::vector<std::exception_ptr> m_failures;
-    std::vector<QByteArray> m_spareBytes;
-    std::vector<QString> m_spareTexts;
-    bool m_busy = false; // the thread is writing a job taken off the queue
-    bool m_closing = false;
-    bool m_failed = false;          // a write failed: with Drop, later files are not written
-    bool m_writerWaiting = false;   // the thread sleeps until a file is queued
-    bool m_producerWaiting = false; // write() or waitAll() sleeps until the queue drains
-    std::thread m_thread;
+    bool m_failed = false; // a write failed: with Drop, later files are not written
+    Handback<std::exception_ptr> m_failures;
+    Handback<QByteArray> m_spareBytes;
+    Handback<QString> m_spareTexts;
+    WorkQueue<Job> m_queue;
 };

@@ -1,74 +1,56 @@
 #include "kzlex/readahead.h"
 
 #include <stdexcept>
-#include <system_error>
 
 namespace {
 // Files read ahead up to this size; a larger one is read by next() itself, so that few bytes wait.
 constexpr qint64 kWholeMax = qint64(1) << 20;
-// Files and bytes waiting at most.
-constexpr size_t kMaxFiles = 64;
-constexpr qsizetype kMaxBytes = qsizetype(16) << 20;
-// The reading thread goes on once the queue has drained to this many files, and next() waits
-// for this many when it finds none: the two threads seldom wake each other.
+// A file waiting weighs 1, and 1 more for every kWeightBytes it holds: at most 64 files or about
+// 16 MB wait.
+constexpr qsizetype kWeightBytes = qsizetype(256) << 10;
+constexpr size_t kMost = 64;
+// The reading thread goes on once the queue has drained to this weight, and next() waits for as
+// much when it finds none: the two threads seldom wake each other.
 constexpr size_t kResumeAt = 16;
 constexpr size_t kBatch = 16;
 } // namespace
 
-ReadAhead::ReadAhead(QStringList fileNames) : m_names(std::move(fileNames)) {
-    try {
-        m_thread = std::thread([this] { run(); });
-        m_threaded = true;
-    } catch (const std::system_error&) {
-        // No thread to be had: next() reads each file when it is asked for.
-    }
+ReadAhead::ReadAhead(QStringList fileNames, Threading threading)
+    : m_names(std::move(fileNames)), m_queue({kMost, kResumeAt, kBatch}) {
+    m_queue.start(threading, [this] { run(); });
 }
 
 ReadAhead::~ReadAhead() {
-    if (!m_threaded)
-        return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_closing = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
+    m_queue.stop();
 }
 
-bool ReadAhead::full() const {
-    return m_queue.size() >= kMaxFiles || m_queuedBytes >= kMaxBytes;
+ReadAhead::Item ReadAhead::read(const QString& name) {
+    Item item;
+    try {
+        item.bytes = LineList::readWhole(name, kWholeMax);
+    } catch (...) {
+        item.failure = std::current_exception();
+    }
+    return item;
 }
 
 InputText ReadAhead::next() {
     if (m_taken >= m_names.size())
         throw std::out_of_range("ReadAhead::next: no file left");
-    const QString& name = m_names.at(m_taken);
-    InputText text;
-    if (!m_threaded) {
-        ++m_taken;
-        text.load(name);
-        return text;
-    }
-    std::unique_lock lock(m_mutex);
-    if (m_queue.empty()) {
-        m_userWaiting = true;
-        m_changed.wait(lock, [this] { return m_queue.size() >= kBatch || full() || m_done; });
-        m_userWaiting = false;
-        if (m_queue.empty())
-            throw std::out_of_range("ReadAhead::next: no file after a failed one");
-    }
-    Item item = std::move(m_queue.front());
-    m_queue.pop_front();
-    if (item.bytes)
-        m_queuedBytes -= item.bytes->size();
-    ++m_taken;
-    const bool wake = m_readerWaiting && m_queue.size() <= kResumeAt && m_queuedBytes < kMaxBytes / 4;
-    lock.unlock();
-    if (wake)
-        m_changed.notify_all();
-    if (item.failure)
+    if (m_failed)
+        throw std::out_of_range("ReadAhead::next: no file after a failed one");
+    const QString& name = m_names.at(m_taken++);
+    Item item;
+    if (m_queue.threaded())
+        m_queue.pop(item); // there is one: the thread stops after a failed file, as next() does
+    else
+        item = read(name);
+    if (item.failure) {
+        m_failed = true;
         std::rethrow_exception(item.failure);
+    }
     // Checked here, and decoded later a line at a time by the thread that uses them.
+    InputText text;
     if (item.bytes)
         text.loadBytes(name, std::move(*item.bytes));
     else
@@ -77,41 +59,12 @@ InputText ReadAhead::next() {
 }
 
 void ReadAhead::run() {
-    // However the loop ends, next() must not wait for more.
-    struct Done {
-        ReadAhead& r;
-        ~Done() {
-            {
-                std::lock_guard lock(r.m_mutex);
-                r.m_done = true;
-            }
-            r.m_changed.notify_all();
-        }
-    } done{*this};
     for (const QString& name : m_names) {
-        Item item;
-        try {
-            item.bytes = LineList::readWhole(name, kWholeMax);
-        } catch (...) {
-            item.failure = std::current_exception();
-        }
+        Item item = read(name);
         const bool failed = bool(item.failure);
-        std::unique_lock lock(m_mutex);
-        if (full() && !m_closing) {
-            m_readerWaiting = true;
-            m_changed.wait(lock, [this] { return m_closing || !full(); });
-            m_readerWaiting = false;
-        }
-        if (m_closing)
-            return;
-        if (item.bytes)
-            m_queuedBytes += item.bytes->size();
-        m_queue.push_back(std::move(item));
-        const bool wake = m_userWaiting && (m_queue.size() >= kBatch || full() || failed);
-        lock.unlock();
-        if (wake)
-            m_changed.notify_all();
-        if (failed)
-            return;
+        const size_t weight = 1 + (item.bytes ? size_t(item.bytes->size() / kWeightBytes) : 0);
+        if (!m_queue.push(std::move(item), weight) || failed)
+            break;
     }
+    m_queue.end(); // next() waits for no more
 }

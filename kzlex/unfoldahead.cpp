@@ -2,8 +2,6 @@
 
 #include "kzlex/propertyline.h"
 
-#include <system_error>
-
 namespace {
 // A batch holds this many lines or characters at most (a picture's data is one long line).
 constexpr size_t kBatchLines = 512;
@@ -11,28 +9,19 @@ constexpr qsizetype kBatchChars = qsizetype(1) << 16;
 // Batches made and not taken at most; the reading side goes on once they are down to kResumeAt.
 constexpr size_t kMaxReady = 4;
 constexpr size_t kResumeAt = 1;
+// A waiting next() is woken by the first batch made.
+constexpr size_t kWakeAt = 1;
 // Emptied batches kept for reuse, their room with them.
 constexpr size_t kMaxSpares = kMaxReady + 2;
 } // namespace
 
-UnfoldAhead::UnfoldAhead(InputLines& lines, LineStep step) : m_lines(lines), m_step(std::move(step)) {
-    try {
-        m_thread = std::thread([this] { run(); });
-        m_threaded = true;
-    } catch (const std::system_error&) {
-        // No thread to be had: next() unfolds the lines itself.
-    }
+UnfoldAhead::UnfoldAhead(InputLines& lines, LineStep step, Threading threading)
+    : m_lines(lines), m_step(std::move(step)), m_queue({kMaxReady, kResumeAt, kWakeAt}) {
+    m_queue.start(threading, [this] { run(); });
 }
 
 UnfoldAhead::~UnfoldAhead() {
-    if (!m_threaded)
-        return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_closing = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
+    m_queue.stop();
 }
 
 bool UnfoldAhead::fill(Batch& batch) {
@@ -80,32 +69,13 @@ bool UnfoldAhead::fill(Batch& batch) {
 
 void UnfoldAhead::run() {
     for (;;) {
-        Batch batch;
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_spares.empty()) {
-                batch = std::move(m_spares.back());
-                m_spares.pop_back();
-            }
-        }
+        Batch batch = m_spares.take();
         make(batch);
-        const bool more = !batch.last;
-        std::unique_lock lock(m_mutex);
-        if (m_ready.size() >= kMaxReady && !m_closing) {
-            m_readerWaiting = true;
-            m_changed.wait(lock, [this] { return m_closing || m_ready.size() <= kResumeAt; });
-            m_readerWaiting = false;
-        }
-        if (m_closing)
-            return;
-        m_ready.push_back(std::move(batch));
-        const bool wake = m_userWaiting;
-        lock.unlock();
-        if (wake)
-            m_changed.notify_all();
-        if (!more)
-            return;
+        const bool last = batch.last;
+        if (!m_queue.push(std::move(batch)) || last)
+            break;
     }
+    m_queue.end();
 }
 
 void UnfoldAhead::make(Batch& batch) {
@@ -118,24 +88,13 @@ void UnfoldAhead::make(Batch& batch) {
 }
 
 void UnfoldAhead::nextBatch() {
-    if (!m_threaded) {
+    if (!m_queue.threaded()) {
         make(m_current);
         return;
     }
-    std::unique_lock lock(m_mutex);
-    if (m_spares.size() < kMaxSpares && m_current.text.capacity() > 0)
-        m_spares.push_back(std::move(m_current));
-    if (m_ready.empty()) {
-        m_userWaiting = true;
-        m_changed.wait(lock, [this] { return !m_ready.empty(); });
-        m_userWaiting = false;
-    }
-    m_current = std::move(m_ready.front());
-    m_ready.pop_front();
-    const bool wake = m_readerWaiting && m_ready.size() <= kResumeAt;
-    lock.unlock();
-    if (wake)
-        m_changed.notify_all();
+    if (m_current.text.capacity() > 0)
+        m_spares.give(std::move(m_current), kMaxSpares);
+    m_queue.pop(m_current); // there is one: next() asks for none after the last
 }
 
 bool UnfoldAhead::next(QString& line, qsizetype& number) {

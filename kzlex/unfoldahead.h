@@ -4,13 +4,10 @@
 // made on a thread of their own, ahead of the conversion that reads them: decoding, the input
 // passes and the unfolding run beside the conversion.
 #include "kzlex/inputlines.h"
+#include "kzlex/workqueue.h"
 
-#include <condition_variable>
-#include <deque>
 #include <exception>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 class UnfoldAhead {
@@ -19,8 +16,9 @@ public:
     // to its end, to be changed in place.
     using LineStep = std::function<void(QString& text, qsizetype from)>;
 
-    // Reads `lines` from where they stand; they are not to be used elsewhere until the end.
-    explicit UnfoldAhead(InputLines& lines, LineStep step = {});
+    // Reads `lines` from where they stand; they are not to be used elsewhere until the end. With
+    // Threading::Caller, or when no thread can be started, next() unfolds them itself.
+    explicit UnfoldAhead(InputLines& lines, LineStep step = {}, Threading threading = Threading::Own);
     // Stops the thread; lines made and not taken are dropped.
     ~UnfoldAhead();
     UnfoldAhead(const UnfoldAhead&) = delete;
@@ -41,6 +39,7 @@ private:
         std::exception_ptr failure; // after the lines, when reading failed there
         bool last = false;          // nothing follows
     };
+    // The reading thread's work: makes every batch.
     void run();
     // Fills `batch` with the next lines (at most a batch's worth); false when the input ended.
     bool fill(Batch& batch);
@@ -57,13 +56,6 @@ private:
     qsizetype m_lu = 0; // lines read so far
 
     Batch m_current;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Batch> m_ready;
-    std::vector<Batch> m_spares;
-    bool m_closing = false;
-    bool m_readerWaiting = false;
-    bool m_userWaiting = false;
-    bool m_threaded = false; // false when no thread could be started: next() reads itself
-    std::thread m_thread;
+    Handback<Batch> m_spares; // emptied batches, their room kept for the next ones
+    WorkQueue<Batch> m_queue;
 };

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <filesystem>
+
 // The numbers of the catalogue's messages.
 enum MessageNo : quint16 {
     MsgSyntaxeNom = 1,
@@ -89,6 +91,9 @@ void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& 
 // new. Every short write or failed close throws FileWriteError (naming the file) and leaves
 // the old file as it was and no temporary file behind. A link to a missing file is refused.
 void WriteFileAtomic(const QString& fileName, const QByteArray& data);
+
+// The name as the file system spells it (a QString may hold what UTF-8 cannot encode).
+std::filesystem::path NativePath(const QString& name);
 
 // Joins a folder typed by the user and a file name with exactly one "/" between them.
 QString JoinPath(const QString& folder, const QString& name);

@@ -265,10 +265,7 @@ void ContactConversion::finCarte() {
     // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
     // the writing thread whole (not shared), and the next card starts a buffer of the same size,
     // one that the writing thread is done with when there is one.
-    const qsizetype taille = TSLOut.capacity();
-    writer.writeUtf8(NomFichierCourant, std::move(TSLOut));
-    TSLOut = writer.spareText();
-    TSLOut.reserve(taille);
+    TSLOut = writer.writeUtf8Reusing(NomFichierCourant, std::move(TSLOut));
     win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
     viderCarte();
 }

@@ -32,15 +32,15 @@ template <typename Char> QString entryName(const Char* name, qsizetype size) {
         return QString::fromWCharArray(name, size);
 }
 
-// The "*.VCF" entries of the current folder, of every kind, sorted by case-folded name then
-// exact name, so that the merge reads them in the same order on every file system.
-QStringList vcfEntries() {
+// The "*.VCF" entries of the folder, of every kind, sorted by case-folded name then exact name,
+// so that the merge reads them in the same order on every file system.
+QStringList vcfEntries(const QString& folder) {
     // The standard library's listing: Qt's makes file information for every entry, twice the
     // time on a folder of many thousand cards. A listing error ends the list.
     namespace fs = std::filesystem;
     QStringList all;
     std::error_code ec;
-    for (fs::directory_iterator it(fs::path("."), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(NativePath(folder), ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path::string_type& path = it->path().native();
         const auto* name = path.data() + path.find_last_of(fs::path::preferred_separator) + 1;
         const qsizetype size = path.data() + path.size() - name;
@@ -190,13 +190,16 @@ void Run::RunPhoneBook() {
 }
 
 void Run::RunMerge() {
-    if (!check(!O.NomRepEntree.isEmpty() && QDir::setCurrent(O.NomRepEntree), MsgRepEntreeAbsent) ||
+    // A folder that can be entered; the process's current folder stays where it is.
+    if (!check(isDir(O.NomRepEntree) && QFileInfo(O.NomRepEntree).isExecutable(), MsgRepEntreeAbsent) ||
         !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent) ||
         !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent))
         return;
-    const QStringList entries = vcfEntries();
+    QStringList entries = vcfEntries(O.NomRepEntree);
     if (!check(!entries.isEmpty(), MsgPasDeVcf))
         return;
+    for (QString& entry : entries)
+        entry = JoinPath(O.NomRepEntree, entry);
 
     LineList TSLOut;
     // The merged text is encoded as it is made, each file's pictures and end line once the file

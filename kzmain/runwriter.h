@@ -22,21 +22,18 @@ public:
         }
     }
 
-    void write(const QString& fileName, QByteArray data) {
+    // Queues a file (bytes, or text written as UTF-8) and returns the buffer for the next one: an
+    // emptied buffer of the same room that the writing thread is done with.
+    QByteArray writeReusing(const QString& fileName, QByteArray data) {
         report();
         ++m_given;
-        m_writer.write(fileName, std::move(data));
+        return m_writer.writeReusing(fileName, std::move(data));
     }
-
-    void writeUtf8(const QString& fileName, QString text) {
+    QString writeUtf8Reusing(const QString& fileName, QString text) {
         report();
         ++m_given;
-        m_writer.writeUtf8(fileName, std::move(text));
+        return m_writer.writeUtf8Reusing(fileName, std::move(text));
     }
-
-    // An emptied buffer of a written file, for the next one (FileWriter::spareBytes).
-    QByteArray spareBytes() { return m_writer.spareBytes(); }
-    QString spareText() { return m_writer.spareText(); }
 
     // Waits for every file; reports what failed.
     void finish() {

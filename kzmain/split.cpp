@@ -209,11 +209,10 @@ private:
         if (O.myPhoneOut)
             PostTraitementMyPhone(carte.TSLOut);
         carte.TSLOut.appendBytes(carte.octets, 0, carte.TSLOut.size());
-        const qsizetype taille = carte.octets.size();
-        writer.write(NomFichierCourant, std::move(carte.octets));
+        // The next card starts in a buffer of the same room, one the writing thread is done with.
+        QByteArray octets = writer.writeReusing(NomFichierCourant, std::move(carte.octets));
         carte = CarteSplit();
-        carte.octets = writer.spareBytes();
-        carte.octets.reserve(taille); // the next card is likely of a similar size
+        carte.octets = std::move(octets);
         ETAT = E_HorsCarte;
     }
 

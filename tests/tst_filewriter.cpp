@@ -1,4 +1,5 @@
-// The background writer of per-card files: order, failures, and what happens after a failure.
+// The background writer of per-card files, on its thread or in the caller's when there is none:
+// order, failures, what happens after a failure, and the buffers given back.
 #include "kzlex/errors.h"
 #include "kzlex/filewriter.h"
 
@@ -7,12 +8,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 class TestFileWriter : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    std::optional<QTemporaryDir> m_dir; // a fresh one for each test
 
-    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString path(const QString& name) const { return m_dir->filePath(name); }
     QByteArray read(const QString& name) const {
         QFile f(path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -30,8 +33,17 @@ class TestFileWriter : public QObject {
     }
 
 private slots:
+    // Every test runs with the writing thread and without.
+    void initTestCase_data() {
+        QTest::addColumn<Threading>("threading");
+        QTest::newRow("thread") << Threading::Own;
+        QTest::newRow("caller") << Threading::Caller;
+    }
+    void init() { m_dir.emplace(); }
+
     void writesEveryFileInOrder() {
-        FileWriter writer;
+        QFETCH_GLOBAL(Threading, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading);
         queue(writer, QStringLiteral("all"), 200, -1);
         writer.waitAll();
         QVERIFY(writer.takeFailures().empty());
@@ -49,10 +61,11 @@ private slots:
     }
     // A failed file is reported with its name; the files after it are written or dropped.
     void failures() {
+        QFETCH_GLOBAL(Threading, threading);
         QFETCH(bool, drop);
         QFETCH(int, written);
         const QString folder = drop ? QStringLiteral("drop") : QStringLiteral("continue");
-        FileWriter writer(drop ? FileWriter::OnFailure::Drop : FileWriter::OnFailure::Continue);
+        FileWriter writer(drop ? FileWriter::OnFailure::Drop : FileWriter::OnFailure::Continue, threading);
         queue(writer, folder, 50, 10);
         writer.waitAll();
         const std::vector<std::exception_ptr> failures = writer.takeFailures();
@@ -68,8 +81,9 @@ private slots:
 
     // Files still waiting when the writer goes are written first.
     void endingWritesWhatWaits() {
+        QFETCH_GLOBAL(Threading, threading);
         {
-            FileWriter writer;
+            FileWriter writer(FileWriter::OnFailure::Continue, threading);
             queue(writer, QStringLiteral("end"), 100, -1);
         }
         QCOMPARE(QDir(path(QStringLiteral("end"))).entryList(QDir::Files | QDir::Hidden).size(), 100);
@@ -78,8 +92,9 @@ private slots:
     // Buffers come back emptied, with their room, for the next files; one the caller still
     // shares is left as it was.
     void sparesComeBackEmpty() {
+        QFETCH_GLOBAL(Threading, threading);
         QVERIFY(QDir().mkpath(path(QStringLiteral("spares"))));
-        FileWriter writer;
+        FileWriter writer(FileWriter::OnFailure::Continue, threading);
         QCOMPARE(writer.spareBytes().capacity(), 0);
         QByteArray kept(5000, 'k');
         QString keptText(5000, u'é');
@@ -101,6 +116,33 @@ private slots:
             const QString text = writer.spareText();
             QVERIFY(text.isEmpty());
             QVERIFY(text.capacity() >= 4000);
+        }
+    }
+
+    // A conversion's loop: each buffer handed over comes back emptied, with room for as much,
+    // and refilling it changes no file still waiting.
+    void writeReusing() {
+        QFETCH_GLOBAL(Threading, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        auto byteFill = [](int i) { return char('a' + i % 26); };
+        auto textFill = [](int i) { return QChar(u'α' + i % 20); };
+        QByteArray bytes;
+        QString text;
+        for (int i = 0; i < 100; ++i) {
+            bytes.fill(byteFill(i), 3000 + i);
+            bytes = writer.writeReusing(path(QStringLiteral("%1.bin").arg(i)), std::move(bytes));
+            QVERIFY(bytes.isEmpty());
+            QVERIFY(bytes.capacity() >= 3000 + i);
+            text.fill(textFill(i), 2000 + i);
+            text = writer.writeUtf8Reusing(path(QStringLiteral("%1.txt").arg(i)), std::move(text));
+            QVERIFY(text.isEmpty());
+            QVERIFY(text.capacity() >= 2000 + i);
+        }
+        writer.waitAll();
+        QVERIFY(writer.takeFailures().empty());
+        for (int i = 0; i < 100; ++i) {
+            QCOMPARE(read(QStringLiteral("%1.bin").arg(i)), QByteArray(3000 + i, byteFill(i)));
+            QCOMPARE(read(QStringLiteral("%1.txt").arg(i)), QString(2000 + i, textFill(i)).toUtf8());
         }
     }
 };

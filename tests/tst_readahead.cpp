@@ -1,5 +1,5 @@
-// Reading a list of files ahead on another thread: order, large files, a failure in the list,
-// and ending before every file is taken.
+// Reading a list of files ahead on another thread, or in the caller's when there is none: order,
+// large files, a failure in the list, and ending before every file is taken.
 #include "kzlex/errors.h"
 #include "kzlex/readahead.h"
 
@@ -15,13 +15,18 @@ class TestReadAhead : public QObject {
     QTemporaryDir m_dir;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
-    // Files 0.vcf ... (count-1).vcf, each of two lines naming its number; their paths.
-    QStringList makeFiles(const QString& prefix, int count) {
+    // Files <prefix>0.vcf ... of a line naming the file ("N:<prefix><i>") and `filler` + 1 more
+    // lines; their paths.
+    QStringList makeFiles(const QString& prefix, int count, int filler = 0) {
         QStringList names;
+        const QByteArray fillerLine = QByteArray(98, 'x') + "\r\n";
         for (int i = 0; i < count; ++i) {
             const QString name = path(QStringLiteral("%1%2.vcf").arg(prefix).arg(i));
             QFile f(name);
-            if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray("N:") + QByteArray::number(i) + "\r\nx\r\n") < 0)
+            QByteArray bytes = "N:" + prefix.toLatin1() + QByteArray::number(i) + "\r\nx\r\n";
+            for (int k = 0; k < filler; ++k)
+                bytes += fillerLine;
+            if (!f.open(QIODevice::WriteOnly) || f.write(bytes) < 0)
                 qFatal("cannot write %s", qPrintable(name));
             names << name;
         }
@@ -37,10 +42,20 @@ class TestReadAhead : public QObject {
     }
 
 private slots:
-    // Many files (the reading thread waits for the user and the other way round), one of them
-    // too large to be read whole ahead: every file comes back decoded, in order.
+    // Every test runs with the reading thread and without.
+    void initTestCase_data() {
+        QTest::addColumn<Threading>("threading");
+        QTest::newRow("thread") << Threading::Own;
+        QTest::newRow("caller") << Threading::Caller;
+    }
+
+    // Many files (the reading thread waits for the user and the other way round), a run of
+    // files of some hundred KB (the waiting files reach their limit in bytes before their
+    // count), and one too large to be read whole ahead: every file comes back decoded, in order.
     void givesEveryFileInOrder() {
-        QStringList names = makeFiles(QStringLiteral("order"), 300);
+        QFETCH_GLOBAL(Threading, threading);
+        const QStringList small = makeFiles(QStringLiteral("order"), 300);
+        const QStringList medium = makeFiles(QStringLiteral("medium"), 40, 3000); // 300 KB each
         const QString big = path(QStringLiteral("big.vcf"));
         {
             QFile f(big);
@@ -49,17 +64,20 @@ private slots:
             for (int i = 0; i < 20000; ++i) // 2 MB
                 f.write(line);
         }
-        names.insert(150, big);
-        ReadAhead files(names);
+        const QStringList names = small.mid(0, 150) + QStringList{big} + medium + small.mid(150);
+        ReadAhead files(names, threading);
         for (int i = 0; i < names.size(); ++i) {
             const QStringList lines = linesOf(files.next());
-            if (i == 150) {
+            if (names[i] == big) {
                 QCOMPARE(lines.size(), 20000);
                 QCOMPARE(lines.first(), QString(99, u'b'));
                 continue;
             }
-            const int n = i < 150 ? i : i - 1;
-            QCOMPARE(lines, (QStringList{QStringLiteral("N:%1").arg(n), QStringLiteral("x")}));
+            const bool isMedium = medium.contains(names[i]);
+            const QString want = isMedium ? QStringLiteral("N:medium%1").arg(i - 151)
+                                          : QStringLiteral("N:order%1").arg(i < 150 ? i : i - 41);
+            QCOMPARE(lines.first(), want);
+            QCOMPARE(lines.size(), isMedium ? 3002 : 2);
         }
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.next());
     }
@@ -67,12 +85,13 @@ private slots:
     // A file that cannot be read is thrown at its turn, after the files before it; nothing is
     // read after it.
     void failureAtItsTurn() {
+        QFETCH_GLOBAL(Threading, threading);
         QStringList names = makeFiles(QStringLiteral("fail"), 40);
         const QString missing = path(QStringLiteral("missing.vcf"));
         names.insert(25, missing);
-        ReadAhead files(names);
+        ReadAhead files(names, threading);
         for (int i = 0; i < 25; ++i)
-            QCOMPARE(linesOf(files.next()).first(), QStringLiteral("N:%1").arg(i));
+            QCOMPARE(linesOf(files.next()).first(), QStringLiteral("N:fail%1").arg(i));
         try {
             files.next();
             QFAIL("no error raised");
@@ -84,9 +103,10 @@ private slots:
 
     // Ended after a few files (a stopped run): the thread ends without reading the rest.
     void endsEarly() {
+        QFETCH_GLOBAL(Threading, threading);
         const QStringList names = makeFiles(QStringLiteral("early"), 500);
-        ReadAhead files(names);
-        QCOMPARE(linesOf(files.next()).first(), QStringLiteral("N:0"));
+        ReadAhead files(names, threading);
+        QCOMPARE(linesOf(files.next()).first(), QStringLiteral("N:early0"));
     }
 };
 

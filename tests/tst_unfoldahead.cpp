@@ -1,9 +1,12 @@
-// Unfolding the input's lines on another thread: the same lines and line numbers as unfolding
-// them in place, across batches cut by count and by size, and an early end.
+// Unfolding the input's lines on another thread, or in the caller's when there is none: the same
+// lines and line numbers as unfolding them in place, across batches cut by count and by size, a
+// failure at its place, and an early end.
 #include "kzlex/unfoldahead.h"
 
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <stdexcept>
 
 namespace {
 
@@ -40,7 +43,15 @@ class TestUnfoldAhead : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every test runs with the reading thread and without.
+    void initTestCase_data() {
+        QTest::addColumn<Threading>("threading");
+        QTest::newRow("thread") << Threading::Own;
+        QTest::newRow("caller") << Threading::Caller;
+    }
+
     void sameLinesAsInPlace() {
+        QFETCH_GLOBAL(Threading, threading);
         QRandomGenerator rng(2026);
         QStringList raw;
         while (raw.size() < 20000) {
@@ -65,7 +76,7 @@ private slots:
         InputText text;
         text.loadBytes(QStringLiteral("in.vcf"), bytesOf(raw));
         InputLines lines(text, InputLines::Passes{});
-        UnfoldAhead ahead(lines);
+        UnfoldAhead ahead(lines, {}, threading);
         Unfolded got;
         QString line;
         qsizetype number = 0;
@@ -81,18 +92,56 @@ private slots:
     }
 
     void emptyInput() {
+        QFETCH_GLOBAL(Threading, threading);
         InputText text;
         text.loadBytes(QStringLiteral("empty.vcf"), QByteArray());
         InputLines lines(text, InputLines::Passes{});
-        UnfoldAhead ahead(lines);
+        UnfoldAhead ahead(lines, {}, threading);
         QString line;
         qsizetype number = 0;
+        QVERIFY(!ahead.next(line, number));
+    }
+
+    void failureAtItsPlace_data() {
+        QTest::addColumn<int>("failing"); // the unfolded line whose step throws, from 0
+        QTest::newRow("first line") << 0;
+        QTest::newRow("inside the first batch") << 100;
+        QTest::newRow("last of the first batch") << 511;
+        QTest::newRow("first of the second batch") << 512;
+        QTest::newRow("after many batches") << 5000;
+    }
+    // What the reading side throws comes after the lines before it, and ends the lines.
+    void failureAtItsPlace() {
+        QFETCH_GLOBAL(Threading, threading);
+        QFETCH(int, failing);
+        QStringList raw;
+        for (int i = 0; i < 6000; ++i)
+            raw << QStringLiteral("NOTE:%1").arg(i);
+        InputText text;
+        text.loadBytes(QStringLiteral("in.vcf"), bytesOf(raw));
+        InputLines lines(text, InputLines::Passes{});
+        int stepped = 0;
+        UnfoldAhead ahead(
+            lines,
+            [&stepped, failing](QString&, qsizetype) {
+                if (stepped++ == failing)
+                    throw std::runtime_error("step failed");
+            },
+            threading);
+        QString line;
+        qsizetype number = 0;
+        for (int i = 0; i < failing; ++i) {
+            QVERIFY(ahead.next(line, number));
+            QCOMPARE(line, raw[i]);
+        }
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, ahead.next(line, number));
         QVERIFY(!ahead.next(line, number));
     }
 
     // A run that stops after a few lines ends the reading thread, which may be waiting for
     // room or still reading.
     void endsEarly() {
+        QFETCH_GLOBAL(Threading, threading);
         QStringList raw;
         for (int i = 0; i < 50000; ++i)
             raw << QStringLiteral("NOTE:%1").arg(i);
@@ -101,7 +150,7 @@ private slots:
             InputText text;
             text.loadBytes(QStringLiteral("in.vcf"), bytes);
             InputLines lines(text, InputLines::Passes{});
-            UnfoldAhead ahead(lines);
+            UnfoldAhead ahead(lines, {}, threading);
             QString line;
             qsizetype number = 0;
             for (int i = 0; i < taken; ++i) {
