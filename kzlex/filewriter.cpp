@@ -98,6 +98,7 @@ void FileWriter::perform(Job& job) {
             if (fromText)
                 job.data = job.text.toUtf8();
             WriteFileAtomic(job.fileName, job.data);
+            ++m_written;
         } catch (...) {
             m_failures.give(std::current_exception());
             m_failed = true;

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <exception>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     FileWriter& operator=(const FileWriter&) = delete;
 
     OnFailure onFailure() const { return m_onFailure; }
+    // The files written so far (after waitAll(): every file written).
+    qint64 written() const { return m_written; }
 
     // Queues a file, written as WriteFileAtomic does; waits while too many files wait already.
     void write(const QString& fileName, QByteArray data);
@@ -60,6 +63,7 @@ private:
     void perform(Job& job);
 
     const OnFailure m_onFailure;
+    std::atomic<qint64> m_written{0};
     bool m_failed = false; // a write failed: with Drop, later files are not written
     Handback<std::exception_ptr> m_failures;
     Handback<QByteArray> m_spareBytes;

@@ -17,7 +17,7 @@ public:
             m_writer.waitAll();
             for (const std::exception_ptr& failure : m_writer.takeFailures())
                 log(failure);
-            m_run.counts().filesWritten += m_given - m_failed;
+            m_run.counts().filesWritten += m_writer.written();
         } catch (...) {
         }
     }
@@ -26,12 +26,10 @@ public:
     // emptied buffer of the same room that the writing thread is done with.
     QByteArray writeReusing(const QString& fileName, QByteArray data) {
         report();
-        ++m_given;
         return m_writer.writeReusing(fileName, std::move(data));
     }
     QString writeUtf8Reusing(const QString& fileName, QString text) {
         report();
-        ++m_given;
         return m_writer.writeUtf8Reusing(fileName, std::move(text));
     }
 
@@ -44,10 +42,8 @@ public:
 private:
     void report() {
         for (const std::exception_ptr& failure : m_writer.takeFailures()) {
-            if (m_writer.onFailure() == FileWriter::OnFailure::Drop) {
-                ++m_failed;
+            if (m_writer.onFailure() == FileWriter::OnFailure::Drop)
                 std::rethrow_exception(failure);
-            }
             log(failure);
         }
     }
@@ -56,13 +52,10 @@ private:
         try {
             std::rethrow_exception(failure);
         } catch (const KzError& e) {
-            ++m_failed;
             m_run.LogError(e);
         }
     }
 
     Run& m_run;
     FileWriter m_writer;
-    qint64 m_given = 0;  // files handed to the writer
-    qint64 m_failed = 0; // files whose write failed
 };

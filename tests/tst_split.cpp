@@ -326,6 +326,19 @@ private slots:
         QVERIFY(r.file(file).contains(";TYPE=JPEG:YWJj\r\n"));
     }
 
+    // The run's report counts the cards, the files written and the pictures taken from the folders.
+    void reportCounts() {
+        SplitRun r;
+        QVERIFY(writeBytes(r.photos + QStringLiteral("/A B.jpg"), "abc"));
+        r.run("BEGIN:VCARD\nN:A;B\nEND:VCARD\nBEGIN:VCARD\nN:C;D\nEND:VCARD\nBEGIN:VCARD\nN:E;F\n");
+        const RunReport& report = r.run().report();
+        QCOMPARE(report.cards, 2);
+        QCOMPARE(report.filesWritten, 2);
+        QCOMPARE(report.picturesCopied, 1);
+        QCOMPARE(report.errorLines.size(), 1); // the last card has no end line
+        QVERIFY(report.errorLines.at(0).startsWith(QStringLiteral("-> CardStructureError Err ")));
+    }
+
     // A vendor line goes with the lines that its soft line breaks join to it, whatever they look
     // like, but a card's end line is never joined; a folded line stays.
     void vendorLineSoftBreaks() {
