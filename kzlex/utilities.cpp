@@ -80,7 +80,9 @@ QString filtreinterdits(const QString& nom) {
 }
 
 QString NettoieNom(const QString& text) {
-    return ReDecodeUtf8(filtreinterdits(trimControls(text)));
+    // Trimmed again once re-decoded: a leading UTF-8 byte-order mark goes in the decoding and
+    // may leave a blank in front.
+    return trimControls(ReDecodeUtf8(filtreinterdits(trimControls(text))));
 }
 
 qsizetype asciiRunLength(QStringView text, char16_t lowest) {

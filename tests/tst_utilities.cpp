@@ -128,6 +128,9 @@ private slots:
         QTest::newRow("controls trimmed") << "\t\x01Nom\x1F "
                                           << "Nom"
                                           << "Nom";
+        QTest::newRow("UTF-8 mark, then a forbidden character")
+            << QString::fromUtf16(u"\u00EF\u00BB\u00BF<Dupont") << QString::fromUtf16(u"\u00EF\u00BB\u00BF Dupont")
+            << "Dupont";
         QTest::newRow("inner controls become blanks") << "a\tb\nc\x7F" "d"
                                                       << "a b c d"
                                                       << "a b c d";
