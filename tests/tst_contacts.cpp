@@ -1,6 +1,7 @@
 // The contacts action: one Windows Contacts .contact document per card.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include "testrun.h"
 #include <optional>
 #include "kzlex/utf8.h"
 #include "kzmain/run.h"
@@ -22,17 +23,9 @@ constexpr quint32 kSeed = 0x2468ACE1;
 
 // A contacts run on a fresh output folder with a fixed seed and creation time, called as the
 // driver calls it.
-struct ContactRun {
+struct ContactRun : TestRun {
+    using TestRun::run;
     QTemporaryDir tmp;
-    FakeWindow win;
-    RunOptions opt = testOptions();
-    std::optional<Run> made;
-    // The run, made with the options as they stand at its first use.
-    Run& run() {
-        if (!made)
-            made.emplace(opt, win);
-        return *made;
-    }
     QString out, photos, logos;
     LineList input;
 

@@ -3,6 +3,7 @@
 // test's own, not by the program's lexer, so that both cannot be wrong the same way.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include "testrun.h"
 #include <optional>
 #include "kzmain/run.h"
 
@@ -390,17 +391,9 @@ bool samePicture(const Picture& want, const Picture& got) {
 
 // The contacts action as a default command-line run does it: file read whole, photos and logos
 // from folders off, the other options at their defaults.
-struct ContactsRun {
+struct ContactsRun : TestRun {
+    using TestRun::run;
     QTemporaryDir tmp;
-    FakeWindow win;
-    RunOptions opt = testOptions();
-    std::optional<Run> made;
-    // The run, made with the options as they stand at its first use.
-    Run& run() {
-        if (!made)
-            made.emplace(opt, win);
-        return *made;
-    }
     QString out;
     QString error;
 

@@ -1,6 +1,7 @@
 // The merge action: the first card of every VCF file of a folder, gathered into one file.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include "testrun.h"
 #include <optional>
 #include "kzmain/kzmain.h"
 
@@ -10,17 +11,9 @@ using namespace helpers;
 
 namespace {
 
-struct MergeRun {
+struct MergeRun : TestRun {
+    using TestRun::run;
     QTemporaryDir tmp;
-    FakeWindow win;
-    RunOptions opt = testOptions();
-    std::optional<Run> made;
-    // The run, made with the options as they stand at its first use.
-    Run& run() {
-        if (!made)
-            made.emplace(opt, win);
-        return *made;
-    }
     QString photos, logos;
     LineList out;
 
@@ -39,6 +32,13 @@ struct MergeRun {
         run().TraitementMVCFToSVCF(in, out);
     }
     QByteArray bytes() const { return out.toBytes(); }
+    // The merged bytes of one card, read from the file's text or from a list.
+    QByteArray merged(const QByteArray& card, bool text) {
+        if (text)
+            return addText(card);
+        add(card);
+        return bytes();
+    }
     // The same call on the file's text, encoded as it goes, as the driver makes it; the merged bytes.
     QByteArray addText(const QByteArray& text) {
         InputText in;
@@ -204,13 +204,7 @@ private slots:
             QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
             QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_acme.JPG"), "logo_"));
             QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme;Sales.jpg"), "sales"));
-            QByteArray out;
-            if (text) {
-                out = r.addText(card);
-            } else {
-                r.add(card);
-                out = r.bytes();
-            }
+            const QByteArray out = r.merged(card, text);
             QVERIFY2(out.endsWith(crlf(tail)), out.constData());
             QVERIFY(r.win.log.isEmpty());
         }
@@ -223,13 +217,7 @@ private slots:
         for (const bool text : {false, true}) {
             MergeRun r;
             QVERIFY(writeBytes(r.photos + QStringLiteral("/Lefèvre Zoé.jpg"), "photo"));
-            QByteArray out;
-            if (text) {
-                out = r.addText(card);
-            } else {
-                r.add(card);
-                out = r.bytes();
-            }
+            const QByteArray out = r.merged(card, text);
             QCOMPARE(out, crlf(card.chopped(10) + "PHOTO;ENCODING=BASE64;TYPE=JPEG:cGhvdG8=\nEND:VCARD\n"));
             QCOMPARE(r.win.memo, QStringList{QStringLiteral("Lefèvre Zoé")});
         }

@@ -2,6 +2,7 @@
 // book's ImageCache folder, and the cards marked for them.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include "testrun.h"
 #include <optional>
 #include "kzmain/kzmain.h"
 
@@ -12,17 +13,9 @@ using namespace helpers;
 namespace {
 
 // tmp/book/Phonebook.dat, tmp/book/ImageCache/, tmp/photos/, tmp/logos/.
-struct BookRun {
+struct BookRun : TestRun {
+    using TestRun::run;
     QTemporaryDir tmp;
-    FakeWindow win;
-    RunOptions opt = testOptions();
-    std::optional<Run> made;
-    // The run, made with the options as they stand at its first use.
-    Run& run() {
-        if (!made)
-            made.emplace(opt, win);
-        return *made;
-    }
     QString book, cache, photos, logos;
     LineList out;
 

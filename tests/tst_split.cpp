@@ -1,6 +1,7 @@
 // The split action: one VCF file per card, named after a running number and the contact.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
+#include "testrun.h"
 #include <optional>
 #include "kzmain/kzmain.h"
 
@@ -11,17 +12,9 @@ using namespace helpers;
 namespace {
 
 // A split run on a fresh output folder, called as the driver calls it.
-struct SplitRun {
+struct SplitRun : TestRun {
+    using TestRun::run;
     QTemporaryDir tmp;
-    FakeWindow win;
-    RunOptions opt = testOptions();
-    std::optional<Run> made;
-    // The run, made with the options as they stand at its first use.
-    Run& run() {
-        if (!made)
-            made.emplace(opt, win);
-        return *made;
-    }
     QString out, photos, logos;
 
     SplitRun() {
