@@ -190,8 +190,8 @@ void Run::RunPhoneBook() {
 }
 
 void Run::RunMerge() {
-    // A folder that can be entered; the process's current folder stays where it is.
-    if (!check(isDir(O.NomRepEntree) && QFileInfo(O.NomRepEntree).isExecutable(), MsgRepEntreeAbsent) ||
+    // A folder that can be listed; the process's current folder stays where it is.
+    if (!check(isDir(O.NomRepEntree) && QDir(O.NomRepEntree).isReadable(), MsgRepEntreeAbsent) ||
         !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent) ||
         !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent))
         return;
