@@ -1,20 +1,72 @@
 #pragma once
 // Errors raised by the toolkit and the conversions. The driver turns each one into the
-// log line "-> " + kind() + " Err " + message().
+// log line "-> " + kind() + " Err " + message(Langue).
 #include <QString>
+#include <QStringList>
 #include <exception>
+#include <type_traits>
+
+// The error texts of the catalogue, each in French and English, with %1, %2... for the file
+// names, the system's reasons and the numbers.
+enum class ErrorText : quint16 {
+    CannotOpen,           // "%1" file, %2 reason
+    CannotRead,           // "%1" file, %2 reason
+    NotRegularFile,       // "%1" file
+    CannotCreate,         // "%1" file, %2 reason
+    NoFreeTemporaryName,  // "%1" file
+    CannotWrite,          // "%1" file, %2 reason
+    ShortWrite,           // "%1" file, %2 bytes written, %3 bytes to write
+    LinkToMissingFile,    // "%1" file
+    BadUtf8,              // "%1" file, %2 byte offset, %3 line
+    NulCharacter,         // "%1" file, %2 line
+    Utf16OddSize,         // "%1" file
+    Utf16BrokenSurrogate, // "%1" file, %2 byte offset, %3 line
+    CardNotEnded,         // "%1" file, %2 card, %3 its first line: the input ended first
+    CardEndedByNext,      // "%1" file, %2 card, %3 its first line, %4 the next card's first line
+    CardWithoutEnd,       // %1 file, %2 card, %3 its first line (the contacts action's merged card)
+    LuidNotFileName,      // "%1" value, "%2" picture folder
+    NoCard,               // "%1" file
+    NotEnoughMemory,      //
+    StoppedWindowClosing, //
+    StoppedByUser,        //
+};
+// The format string of an error text: French only when Langue is exactly "FR".
+QString ErrorMess(const QString& Langue, ErrorText text);
+// The error text with its arguments put in place (in one pass: a file name holding "%2" stays
+// as it is).
+QString ErrorMess(const QString& Langue, ErrorText text, const QStringList& args);
 
 class KzError : public std::exception {
 public:
-    explicit KzError(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+    // A text from elsewhere (a library's reason, std::exception::what()): the same in both languages.
+    explicit KzError(QString message)
+        : m_message(std::move(message)), m_french(m_message), m_utf8(m_message.toUtf8()) {}
+    // A text of the catalogue; the arguments are strings or numbers.
+    KzError(ErrorText text, const QStringList& args)
+        : m_message(ErrorMess(QString(), text, args)), m_french(ErrorMess(QStringLiteral("FR"), text, args)),
+          m_utf8(m_message.toUtf8()) {}
+    template <typename... Args>
+    explicit KzError(ErrorText text, const Args&... args) : KzError(text, QStringList{argument(args)...}) {}
+
     virtual QString kind() const = 0;
+    // The message in English.
     const QString& message() const { return m_message; }
+    // The message in the program's language (French only when Langue is exactly "FR").
+    QString message(const QString& Langue) const { return Langue == QLatin1String("FR") ? m_french : m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
-    // The error line as the log shows it.
-    QString errorLine() const { return QStringLiteral("-> ") + kind() + QStringLiteral(" Err ") + m_message; }
+    // The error line as the log shows it. Only the message is translated: " Err " and the kind
+    // stay, since scripts read the log's error lines.
+    QString errorLine() const { return errorLine(QString()); }
+    QString errorLine(const QString& Langue) const {
+        return QStringLiteral("-> ") + kind() + QStringLiteral(" Err ") + message(Langue);
+    }
 
 private:
+    static QString argument(const QString& s) { return s; }
+    template <typename T> static QString argument(T n) requires std::is_arithmetic_v<T> { return QString::number(n); }
+
     QString m_message;
+    QString m_french;
     QByteArray m_utf8;
 };
 
@@ -31,7 +83,7 @@ KZ_DECLARE_ERROR(FileReadError)
 KZ_DECLARE_ERROR(FileWriteError)
 // A file marked as UTF-8 or UTF-16 whose bytes do not decode.
 KZ_DECLARE_ERROR(EncodingError)
-// A run stopped because the window is closing.
+// A run stopped because the window is closing or the user asked for it.
 KZ_DECLARE_ERROR(RunStopped)
 // A card that starts before the previous card of the file has ended.
 KZ_DECLARE_ERROR(CardStructureError)
@@ -50,8 +102,6 @@ public:
 // A conversion input that holds no BEGIN:VCARD line at all: a text file that is no vCard.
 class NoCardError : public KzError {
 public:
-    explicit NoCardError(const QString& fileName)
-        : KzError(QStringLiteral("\"%1\" holds no BEGIN:VCARD line: it is not a vCard file, and no card was written")
-                      .arg(fileName)) {}
+    explicit NoCardError(const QString& fileName) : KzError(ErrorText::NoCard, fileName) {}
     QString kind() const override { return QStringLiteral("NoCard"); }
 };

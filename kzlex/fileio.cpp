@@ -24,13 +24,13 @@ QString GetAppConfigDir() {
 QByteArray ReadWholeFile(const QString& fileName) {
     // A device or a pipe would never end or block: refuse it rather than read it.
     if (!QFileInfo(fileName).isFile())
-        throw FileReadError(QStringLiteral("Cannot read \"%1\": not a regular file").arg(fileName));
+        throw FileReadError(ErrorText::NotRegularFile, fileName);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
+        throw FileReadError(ErrorText::CannotOpen, fileName, file.errorString());
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(fileName, file.errorString()));
+        throw FileReadError(ErrorText::CannotRead, fileName, file.errorString());
     return data;
 }
 
@@ -87,18 +87,29 @@ std::filesystem::path NativePath(const QString& name) {
 
 namespace {
 
-[[noreturn]] void ThrowWrite(const QString& fileName, const QString& why) {
-    throw FileWriteError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, why));
+// Why a write failed: the system's reason, or else a write cut short without one.
+struct WriteFailure {
+    QString reason;
+    qint64 done = -1; // bytes written by a short write
+    qint64 size = 0;  // bytes it had to write
+    bool isEmpty() const { return reason.isEmpty() && done < 0; }
+};
+
+[[noreturn]] void ThrowWrite(const QString& fileName, const WriteFailure& why) {
+    if (why.reason.isEmpty() && why.done >= 0)
+        throw FileWriteError(ErrorText::ShortWrite, fileName, why.done, why.size);
+    throw FileWriteError(ErrorText::CannotWrite, fileName, why.reason);
 }
 
 // Writes all of `data`; on a short write, the reason (a short count sets no error).
-bool WriteAll(QFileDevice& file, const QByteArray& data, QString& why) {
+bool WriteAll(QFileDevice& file, const QByteArray& data, WriteFailure& why) {
     const qint64 done = file.write(data);
     if (done == data.size() && file.flush())
         return true;
-    why = file.error() != QFileDevice::NoError
-              ? file.errorString()
-              : QStringLiteral("only %1 of %2 bytes were written").arg(qMax<qint64>(done, 0)).arg(data.size());
+    if (file.error() != QFileDevice::NoError)
+        why.reason = file.errorString();
+    else
+        why = {QString(), qMax<qint64>(done, 0), data.size()};
     return false;
 }
 
@@ -107,14 +118,14 @@ bool WriteAll(QFileDevice& file, const QByteArray& data, QString& why) {
 void ReplaceFile(const QString& fileName, const QByteArray& data) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw FileWriteError(QStringLiteral("Cannot create \"%1\": %2").arg(fileName, file.errorString()));
-    QString why;
+        throw FileWriteError(ErrorText::CannotCreate, fileName, file.errorString());
+    WriteFailure why;
     if (!WriteAll(file, data, why)) {
         file.cancelWriting();
         ThrowWrite(fileName, why);
     }
     if (!file.commit())
-        ThrowWrite(fileName, file.errorString());
+        ThrowWrite(fileName, {file.errorString()});
 }
 
 // A temporary file has a short name in the target's folder, ".corvanta-" and six random hex
@@ -137,22 +148,22 @@ void CreateFile(const QString& fileName, const QByteArray& data) {
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             break;
         if (!QFileInfo::exists(temp) && !QFileInfo(temp).isSymLink())
-            throw FileWriteError(QStringLiteral("Cannot create \"%1\": %2").arg(fileName, file.errorString()));
+            throw FileWriteError(ErrorText::CannotCreate, fileName, file.errorString());
     }
     if (!file.isOpen())
-        throw FileWriteError(QStringLiteral("Cannot create \"%1\": no free temporary name").arg(fileName));
+        throw FileWriteError(ErrorText::NoFreeTemporaryName, fileName);
     const QString temp = file.fileName();
-    QString why;
+    WriteFailure why;
     const bool written = WriteAll(file, data, why);
     file.close();
     if (written && file.error() != QFileDevice::NoError) {
-        why = file.errorString();
+        why.reason = file.errorString();
     } else if (written) {
         std::error_code ec;
         std::filesystem::rename(NativePath(temp), NativePath(fileName), ec);
         if (!ec)
             return;
-        why = QString::fromLocal8Bit(ec.message());
+        why.reason = QString::fromLocal8Bit(ec.message());
     }
     QFile::remove(temp);
     ThrowWrite(fileName, why);
@@ -178,23 +189,25 @@ void CreateFile(const QString& fileName, const QByteArray& data) {
         temp = prefix + QByteArray::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16) + ".tmp";
         file = std::fopen(temp.constData(), "wbx"); // "x": fails when the name exists
         if (!file && errno != EEXIST)
-            throw FileWriteError(QStringLiteral("Cannot create \"%1\": %2").arg(fileName, ErrnoText()));
+            throw FileWriteError(ErrorText::CannotCreate, fileName, ErrnoText());
     }
     if (!file)
-        throw FileWriteError(QStringLiteral("Cannot create \"%1\": no free temporary name").arg(fileName));
+        throw FileWriteError(ErrorText::NoFreeTemporaryName, fileName);
     std::setvbuf(file, nullptr, _IONBF, 0);
-    QString why;
+    WriteFailure why;
     errno = 0;
     const size_t size = size_t(data.size());
     const size_t done = size == 0 ? 0 : std::fwrite(data.constData(), 1, size, file);
-    if (done != size)
-        why = errno != 0 ? ErrnoText() : QStringLiteral("only %1 of %2 bytes were written").arg(done).arg(size);
+    if (done != size && errno != 0)
+        why.reason = ErrnoText();
+    else if (done != size)
+        why = {QString(), qint64(done), qint64(size)};
     if (std::fclose(file) != 0 && why.isEmpty())
-        why = ErrnoText();
+        why.reason = ErrnoText();
     if (why.isEmpty()) {
         if (std::rename(temp.constData(), native.constData()) == 0)
             return;
-        why = ErrnoText();
+        why.reason = ErrnoText();
     }
     std::remove(temp.constData());
     ThrowWrite(fileName, why);
@@ -216,7 +229,7 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
         return;
     }
     if (std::filesystem::is_symlink(status) && !std::filesystem::exists(native, ec))
-        ThrowWrite(fileName, QStringLiteral("it is a link to a missing file"));
+        throw FileWriteError(ErrorText::LinkToMissingFile, fileName);
     ReplaceFile(fileName, data);
 }
 

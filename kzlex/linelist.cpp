@@ -92,20 +92,11 @@ template <typename Ch> qsizetype lineNumberAt(const Ch* begin, const Ch* at) {
 }
 
 [[noreturn]] void throwBadUtf8(const QString& fileName, qint64 offset, qsizetype line) {
-    throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-8 but the byte "
-                                       "at offset %2 (line %3) is "
-                                       "not valid UTF-8")
-                            .arg(fileName)
-                            .arg(offset)
-                            .arg(line));
+    throw EncodingError(ErrorText::BadUtf8, fileName, offset, line);
 }
 
 [[noreturn]] void throwNul(const QString& fileName, qsizetype line) {
-    throw FileReadError(QStringLiteral("The file \"%1\" holds a NUL character at "
-                                       "line %2 (binary file, or UTF-16 "
-                                       "without byte-order mark?)")
-                            .arg(fileName)
-                            .arg(line));
+    throw FileReadError(ErrorText::NulCharacter, fileName, line);
 }
 
 // Splits bytes where each line is decoded on its own (single-byte and UTF-8
@@ -133,9 +124,7 @@ QStringList splitText(const QString& fileName, const QString& text) {
 // error.
 QString decodeUtf16(const QString& fileName, QByteArrayView bytes, bool bigEndian) {
     if (bytes.size() % 2 != 0)
-        throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-16 "
-                                           "but has an odd number of bytes")
-                                .arg(fileName));
+        throw EncodingError(ErrorText::Utf16OddSize, fileName);
     const qsizetype n = bytes.size() / 2;
     QString text(n, Qt::Uninitialized);
     auto* d = reinterpret_cast<char16_t*>(text.data());
@@ -150,12 +139,7 @@ QString decodeUtf16(const QString& fileName, QByteArrayView bytes, bool bigEndia
             ++i;
             continue;
         }
-        throw EncodingError(QStringLiteral("The file \"%1\" is marked as UTF-16 "
-                                           "but holds a broken surrogate pair "
-                                           "at offset %2 (line %3)")
-                                .arg(fileName)
-                                .arg(2 * i + 2)
-                                .arg(lineNumberAt(d, d + i)));
+        throw EncodingError(ErrorText::Utf16BrokenSurrogate, fileName, 2 * i + 2, lineNumberAt(d, d + i));
     }
     return text;
 }
@@ -185,7 +169,7 @@ public:
     explicit BlockReader(const QString& fileName) : m_file(fileName) {
         // Unbuffered: the blocks go straight from the file into the caller's buffer.
         if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            throw FileReadError(QStringLiteral("Cannot open \"%1\": %2").arg(fileName, m_file.errorString()));
+            throw FileReadError(ErrorText::CannotOpen, fileName, m_file.errorString());
         m_size = m_file.size();
     }
     qint64 size() const { return m_size; }
@@ -201,7 +185,7 @@ public:
         buf.resize(had + want);
         const qint64 got = m_file.read(buf.data() + had, want);
         if (got < 0 || m_file.error() != QFileDevice::NoError)
-            throw FileReadError(QStringLiteral("Cannot read \"%1\": %2").arg(m_file.fileName(), m_file.errorString()));
+            throw FileReadError(ErrorText::CannotRead, m_file.fileName(), m_file.errorString());
         buf.resize(had + got);
         return got == 0 || (got < want && m_size > 0 && m_file.pos() >= m_size);
     }

@@ -1,4 +1,6 @@
+#include "kzlex/errors.h"
 #include "kzlex/utilities.h"
+#include <iterator>
 
 namespace {
 
@@ -39,4 +41,74 @@ constexpr Message kMessages[23] = {
 QString Mess(const QString& Langue, quint16 No) {
     const Message& m = (No >= 1 && No <= 22) ? kMessages[No - 1] : kMessages[22];
     return QString::fromUtf16(Langue == QLatin1String("FR") ? m.fr : m.en);
+}
+
+namespace {
+
+// The error texts, in the order of ErrorText.
+constexpr Message kErrorTexts[] = {
+    {u"Impossible d'ouvrir \"%1\" : %2", u"Cannot open \"%1\": %2"},
+    {u"Impossible de lire \"%1\" : %2", u"Cannot read \"%1\": %2"},
+    {u"Impossible de lire \"%1\" : ce n'est pas un fichier ordinaire", u"Cannot read \"%1\": not a regular file"},
+    {u"Impossible de créer \"%1\" : %2", u"Cannot create \"%1\": %2"},
+    {u"Impossible de créer \"%1\" : aucun nom de fichier temporaire libre",
+     u"Cannot create \"%1\": no free temporary name"},
+    {u"Impossible d'écrire \"%1\" : %2", u"Cannot write \"%1\": %2"},
+    {u"Impossible d'écrire \"%1\" : seuls %2 octets sur %3 ont été écrits",
+     u"Cannot write \"%1\": only %2 of %3 bytes were written"},
+    {u"Impossible d'écrire \"%1\" : c'est un lien vers un fichier absent",
+     u"Cannot write \"%1\": it is a link to a missing file"},
+    {u"Le fichier \"%1\" est marqué comme UTF-8 mais l'octet à la position %2 (ligne %3) n'est pas de l'UTF-8 "
+     u"valide",
+     u"The file \"%1\" is marked as UTF-8 but the byte at offset %2 (line %3) is not valid UTF-8"},
+    {u"Le fichier \"%1\" contient un caractère NUL à la ligne %2 (fichier binaire, ou UTF-16 sans marque d'ordre "
+     u"des octets ?)",
+     u"The file \"%1\" holds a NUL character at line %2 (binary file, or UTF-16 without byte-order mark?)"},
+    {u"Le fichier \"%1\" est marqué comme UTF-16 mais a un nombre impair d'octets",
+     u"The file \"%1\" is marked as UTF-16 but has an odd number of bytes"},
+    {u"Le fichier \"%1\" est marqué comme UTF-16 mais contient une paire de substitution incomplète à la position %2 "
+     u"(ligne %3)",
+     u"The file \"%1\" is marked as UTF-16 but holds a broken surrogate pair at offset %2 (line %3)"},
+    {u"\"%1\" : la fiche %2, commencée à la ligne %3, n'a pas de ligne END:VCARD avant la fin du fichier ; elle n'a "
+     u"pas été écrite",
+     u"\"%1\": card %2, begun at line %3, has no END:VCARD line before the end of the file; it was not written"},
+    {u"\"%1\" : la fiche %2, commencée à la ligne %3, n'a pas de ligne END:VCARD ; elle a été close au BEGIN:VCARD "
+     u"de la ligne %4",
+     u"\"%1\": card %2, begun at line %3, has no END:VCARD line; it was ended at the BEGIN:VCARD of line %4"},
+    {u"%1 : la fiche %2, qui commence à la ligne %3, n'a pas de ligne END:VCARD",
+     u"%1: card %2, which begins at line %3, has no END:VCARD line"},
+    {u"La valeur X-IRMC-LUID \"%1\" n'est pas un simple nom de fichier : aucune image copiée dans \"%2\"",
+     u"The X-IRMC-LUID value \"%1\" is not a plain file name: no picture copied into \"%2\""},
+    {u"\"%1\" ne contient aucune ligne BEGIN:VCARD : ce n'est pas un fichier vCard, et aucune fiche n'a été écrite",
+     u"\"%1\" holds no BEGIN:VCARD line: it is not a vCard file, and no card was written"},
+    {u"Mémoire insuffisante pour terminer le traitement", u"Not enough memory to finish the run"},
+    {u"Traitement arrêté : la fenêtre se ferme", u"Run stopped: the window is closing"},
+    {u"Traitement arrêté à la demande de l'utilisateur", u"Run stopped by the user"},
+};
+static_assert(std::size(kErrorTexts) == size_t(ErrorText::StoppedByUser) + 1, "one text per ErrorText");
+
+} // namespace
+
+QString ErrorMess(const QString& Langue, ErrorText text) {
+    const Message& m = kErrorTexts[size_t(text)];
+    return QString::fromUtf16(Langue == QLatin1String("FR") ? m.fr : m.en);
+}
+
+QString ErrorMess(const QString& Langue, ErrorText text, const QStringList& args) {
+    const QString format = ErrorMess(Langue, text);
+    QString out;
+    out.reserve(format.size() + 64);
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'%' && i + 1 < format.size() && format.at(i + 1).isDigit()) {
+            const qsizetype n = format.at(i + 1).digitValue();
+            if (n >= 1 && n <= args.size()) {
+                out += args.at(n - 1);
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
 }

@@ -97,10 +97,7 @@ void ContactConversion::run(InputLines& TSLin) {
     }
     // A last card without its end line is not written; say so rather than lose it silently.
     if (carteOuverte)
-        P.LogError(CardStructureError(
-            QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line "
-                           "before the end of the file; it was not written")
-                .arg(O.NomFichierEntree, QString::number(NoEnr + 1), QString::number(ligneDebutCarte))));
+        P.LogError(CardStructureError(ErrorText::CardNotEnded, O.NomFichierEntree, NoEnr + 1, ligneDebutCarte));
     viderCarte();
     carteOuverte = false;
     writer.finish();
@@ -191,8 +188,7 @@ void ContactConversion::debutCarte() {
         const qsizetype debut = ligneDebutCarte;
         const qint64 numero = NoEnr + 1;
         finCarte();
-        P.LogError(CardStructureError(QStringLiteral("%1: card %2, which begins at line %3, has no END:VCARD line")
-                                          .arg(O.NomFichierEntree, QString::number(numero), QString::number(debut))));
+        P.LogError(CardStructureError(ErrorText::CardWithoutEnd, O.NomFichierEntree, numero, debut));
     }
     // Whatever lines outside a card left behind belongs to no card.
     viderCarte();

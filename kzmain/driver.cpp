@@ -286,12 +286,12 @@ InputLines::Passes Run::inputPasses(bool google, bool myPhone) const {
 void Run::LaisserEvenements() {
     m_win.processEvents();
     if (m_stopRequested)
-        throw RunStopped(QStringLiteral("Run stopped: the window is closing"));
+        throw RunStopped(ErrorText::StoppedWindowClosing);
 }
 
 void Run::LogError(const KzError& e, bool erreur) {
-    const QString line =
-        erreur ? QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message() : e.errorLine();
+    const QString line = erreur ? QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message(O.Langue)
+                                : e.errorLine(O.Langue);
     m_report.errorLines.append(line);
     m_win.appendLog(line);
 }

@@ -46,10 +46,7 @@ public:
             traiterLigne();
         // A last card without its end line is not written; say so rather than lose it silently.
         if (ETAT == E_DansCarte)
-            P.LogError(CardStructureError(
-                QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line before the end of the "
-                               "file; it was not written")
-                    .arg(O.NomFichierEntree, QString::number(NoEnr + 1), QString::number(carte.ligneDebut))));
+            P.LogError(CardStructureError(ErrorText::CardNotEnded, O.NomFichierEntree, NoEnr + 1, carte.ligneDebut));
         writer.finish();
         if (!carteVue)
             P.LogError(NoCardError(O.NomFichierEntree));
@@ -127,10 +124,7 @@ private:
             const quint64 numero = NoEnr + 1;
             const qsizetype debut = carte.ligneDebut;
             finCarte();
-            P.LogError(CardStructureError(
-                QStringLiteral("\"%1\": card %2, begun at line %3, has no END:VCARD line; it was ended at the "
-                               "BEGIN:VCARD of line %4")
-                    .arg(O.NomFichierEntree, QString::number(numero), QString::number(debut), QString::number(ligne))));
+            P.LogError(CardStructureError(ErrorText::CardEndedByNext, O.NomFichierEntree, numero, debut, ligne));
             debutCarte(ligne);
             return true;
         }

@@ -276,6 +276,80 @@ private slots:
             QVERIFY(QFileInfo(path("out/" + written[0])).size() > (20 << 20));
     }
 
+    // Our error lines speak the run's language: French for "FR", English for anything else; the
+    // kind and " Err " stay as they are, since scripts read them.
+    void errorLanguage_data() {
+        QTest::addColumn<QString>("how");      // "read": the input read alone; "contacts", "split": a run
+        QTest::addColumn<QByteArray>("bytes"); // the input file; null: there is none
+        QTest::addColumn<QString>("langue");
+        QTest::addColumn<QString>("line"); // "%1" the input's path, "%2" the system's reason
+
+        const QByteArray nul = QByteArrayLiteral("BEGIN:VCARD\r\nN:A\0;;;\r\n");
+        QTest::newRow("missing file, French")
+            << "read" << QByteArray() << "FR" << QStringLiteral("-> FileReadError Err Impossible d'ouvrir \"%1\" : %2");
+        QTest::newRow("missing file, English")
+            << "read" << QByteArray() << "EN" << QStringLiteral("-> FileReadError Err Cannot open \"%1\": %2");
+        QTest::newRow("NUL character, French")
+            << "read" << nul << "FR"
+            << QStringLiteral("-> FileReadError Err Le fichier \"%1\" contient un caractère NUL à la ligne 2 (fichier "
+                              "binaire, ou UTF-16 sans marque d'ordre des octets ?)");
+        QTest::newRow("NUL character, any other language is English")
+            << "read" << nul << "fr"
+            << QStringLiteral("-> FileReadError Err The file \"%1\" holds a NUL character at line 2 (binary file, or "
+                              "UTF-16 without byte-order mark?)");
+        QTest::newRow("no card, French")
+            << "contacts" << QByteArray("hello\r\n") << "FR"
+            << QStringLiteral("-> NoCard Err \"%1\" ne contient aucune ligne BEGIN:VCARD : ce n'est pas un fichier "
+                              "vCard, et aucune fiche n'a été écrite");
+        QTest::newRow("no card, English")
+            << "contacts" << QByteArray("hello\r\n") << "EN"
+            << QStringLiteral("-> NoCard Err \"%1\" holds no BEGIN:VCARD line: it is not a vCard file, and no card "
+                              "was written");
+        QTest::newRow("card without end, French")
+            << "split" << QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\n") << "FR"
+            << QStringLiteral("-> CardStructureError Err \"%1\" : la fiche 1, commencée à la ligne 1, n'a pas de "
+                              "ligne END:VCARD avant la fin du fichier ; elle n'a pas été écrite");
+    }
+    void errorLanguage() {
+        QFETCH(QString, langue);
+        QFETCH(QString, how);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, line);
+        const QString input = path("in.vcf");
+        if (!bytes.isNull())
+            QVERIFY(writeBytes(input, bytes));
+        QString got;
+        if (how == QLatin1String("read")) {
+            try {
+                LineList lines;
+                lines.LoadFromFile(input);
+                QFAIL("the file was read");
+            } catch (const KzError& e) {
+                got = e.errorLine(langue);
+                // Without a language, the English line as the command line prints it.
+                QCOMPARE(e.errorLine(), e.errorLine(QStringLiteral("EN")));
+                QCOMPARE(QString::fromUtf8(e.what()), e.message(QStringLiteral("EN")));
+            }
+        } else {
+            RunOptions o;
+            o.action = how == QLatin1String("split") ? Action::Split : Action::Contacts;
+            o.NomFichierEntree = input;
+            o.NomRepSortie = path("out");
+            o.Langue = langue;
+            FakeWindow w;
+            const RunReport report = Run(o, w).exec();
+            QCOMPARE(report.errorLines.size(), 1);
+            got = report.errorLines.at(0);
+            QVERIFY(w.log.contains(got));
+        }
+        line.replace(QLatin1String("%1"), input);
+        const qsizetype reason = line.indexOf(QLatin1String("%2"));
+        if (reason < 0)
+            QCOMPARE(got, line);
+        else
+            QVERIFY2(got.startsWith(line.left(reason)) && got.size() > reason, qPrintable(got));
+    }
+
     // An input file that exists but cannot be read (a file of the system whose reads fail,
     // since file rights do not stop root): one error line, exit 1, nothing written.
     void unreadableInput() {

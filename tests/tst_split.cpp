@@ -267,8 +267,8 @@ private slots:
         QCOMPARE(r.win.log.size(), 2);
         const QString line = r.win.log.at(0);
         QVERIFY2(line.startsWith(QStringLiteral("-> CardStructureError Err ")), qPrintable(line));
-        QVERIFY2(line.contains(QStringLiteral("/data/in.vcf")) && line.contains(QStringLiteral("card 1")) &&
-                     line.contains(QStringLiteral("line 1")) && line.contains(QStringLiteral("line 3")),
+        QVERIFY2(line.contains(QStringLiteral("/data/in.vcf")) && line.contains(QStringLiteral("fiche 1")) &&
+                     line.contains(QStringLiteral("ligne 1")) && line.contains(QStringLiteral("ligne 3")),
                  qPrintable(line));
     }
 
@@ -355,7 +355,7 @@ private slots:
         QCOMPARE(r.win.counter, QStringLiteral("00001"));
         QCOMPARE(r.win.log.size(), 2);
         QVERIFY(r.win.log.at(0).startsWith(QStringLiteral("-> CardStructureError Err ")));
-        QVERIFY(r.win.log.at(0).contains(QStringLiteral("card 2")));
+        QVERIFY(r.win.log.at(0).contains(QStringLiteral("fiche 2")));
         QCOMPARE(r.win.log.at(1), QString::fromUtf8(kDone));
     }
 

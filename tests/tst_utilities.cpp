@@ -58,6 +58,29 @@ private slots:
         QCOMPARE(Mess(langue, quint16(no)), text);
     }
 
+    // Both languages of every error text take the same arguments, and a file name holding "%2"
+    // is put in as it is.
+    void errorTexts() {
+        static const QRegularExpression placeholder(QStringLiteral("%\\d"));
+        for (quint16 t = 0; t <= quint16(ErrorText::StoppedByUser); ++t) {
+            const QString fr = ErrorMess(QStringLiteral("FR"), ErrorText(t));
+            const QString en = ErrorMess(QStringLiteral("EN"), ErrorText(t));
+            QStringList inFr, inEn;
+            for (const auto& m : placeholder.globalMatch(fr))
+                inFr.append(m.captured());
+            for (const auto& m : placeholder.globalMatch(en))
+                inEn.append(m.captured());
+            inFr.sort();
+            inEn.sort();
+            QVERIFY2(!fr.isEmpty() && fr != en && inFr == inEn, qPrintable(fr + u'|' + en));
+        }
+        const FileReadError e(ErrorText::CannotOpen, QStringLiteral("a%2b.vcf"), QStringLiteral("denied"));
+        QCOMPARE(e.message(), QStringLiteral("Cannot open \"a%2b.vcf\": denied"));
+        QCOMPARE(e.errorLine(QStringLiteral("FR")),
+                 QStringLiteral("-> FileReadError Err Impossible d'ouvrir \"a%2b.vcf\" : denied"));
+        const GenericError plain(QStringLiteral("boom"));
+        QCOMPARE(plain.errorLine(QStringLiteral("FR")), QStringLiteral("-> Error Err boom"));
+    }
     void elimineXSync_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("expected");

@@ -1,18 +1,128 @@
 #include "ui/lineview.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 
+#include <algorithm>
+
 namespace {
+
 constexpr int kMargin = 3; // pixels between the frame and the text
+
+// One line shown, for screen readers. It reads the view when asked, so it stays right while
+// lines are added; a row past the lines shown (after clear()) is no longer valid.
+class LineViewItem : public QAccessibleInterface {
+public:
+    LineViewItem(LineView* view, qsizetype row) : m_view(view), m_row(row) {}
+    qsizetype row() const { return m_row; }
+
+    bool isValid() const override { return m_view && m_row < m_view->shownCount(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return m_view ? QAccessible::queryAccessibleInterface(m_view.data()) : nullptr;
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name && isValid() ? m_view->shownLine(m_row) : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        if (!isValid())
+            return QRect();
+        const QRect r = m_view->rowRect(m_row);
+        return QRect(m_view->viewport()->mapToGlobal(r.topLeft()), r.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    QAccessible::State state() const override {
+        QAccessible::State st;
+        if (!isValid()) {
+            st.invalid = true;
+            return st;
+        }
+        st.readOnly = true;
+        st.selectable = true;
+        const auto [first, last] = m_view->selectedRows();
+        st.selected = first >= 0 && m_row >= first && m_row <= last;
+        if (!m_view->viewport()->rect().intersects(m_view->rowRect(m_row)))
+            st.invisible = st.offscreen = true;
+        return st;
+    }
+
+private:
+    QPointer<LineView> m_view;
+    qsizetype m_row;
+};
+
+// The view for screen readers: a list whose items are the lines shown.
+class LineViewAccessible : public QAccessibleWidget {
+public:
+    explicit LineViewAccessible(LineView* view) : QAccessibleWidget(view, QAccessible::List) {}
+    ~LineViewAccessible() override {
+        for (QAccessible::Id id : std::as_const(m_items))
+            QAccessible::deleteAccessibleInterface(id);
+    }
+
+    int childCount() const override { return int(qMin<qsizetype>(view()->shownCount(), INT_MAX)); }
+    // Items are made when first asked for (a log may hold a million lines) and kept in Qt's
+    // cache under an id, as the interfaces of Qt's own item views are.
+    QAccessibleInterface* child(int index) const override {
+        if (index < 0 || index >= childCount())
+            return nullptr;
+        if (const auto it = m_items.constFind(index); it != m_items.cend())
+            return QAccessible::accessibleInterface(*it);
+        auto* item = new LineViewItem(view(), index);
+        m_items.insert(index, QAccessible::registerAccessibleInterface(item));
+        return item;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        const auto* item = dynamic_cast<const LineViewItem*>(child);
+        return item && item->isValid() && m_items.contains(int(item->row())) ? int(item->row()) : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        const QPoint pos = view()->viewport()->mapFromGlobal(QPoint(x, y));
+        if (!view()->viewport()->rect().contains(pos))
+            return nullptr;
+        const qsizetype top = view()->verticalScrollBar()->value();
+        return child(int(top + qMax(0, pos.y() - kMargin) / qMax(1, view()->fontMetrics().lineSpacing())));
+    }
+    QAccessible::State state() const override {
+        QAccessible::State st = QAccessibleWidget::state();
+        st.readOnly = true;
+        st.extSelectable = true;
+        return st;
+    }
+
+private:
+    LineView* view() const { return static_cast<LineView*>(widget()); }
+    mutable QHash<int, QAccessible::Id> m_items;
+};
+
+QAccessibleInterface* lineViewFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("LineView") && object && object->isWidgetType())
+        return new LineViewAccessible(static_cast<LineView*>(object));
+    return nullptr;
 }
 
+} // namespace
+
 LineView::LineView(QWidget* parent) : QAbstractScrollArea(parent) {
+    static const bool registered = [] {
+        QAccessible::installFactory(lineViewFactory);
+        return true;
+    }();
+    Q_UNUSED(registered);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
@@ -29,19 +139,40 @@ int LineView::visibleLines() const {
     return qMax(1, (viewport()->height() - 2 * kMargin) / lineHeight());
 }
 
-qsizetype LineView::lineAt(const QPoint& pos) const {
-    if (m_lines.isEmpty())
+qsizetype LineView::rowAt(const QPoint& pos) const {
+    const qsizetype count = shownCount();
+    if (count == 0)
         return -1;
-    const qsizetype line = verticalScrollBar()->value() + qMax(0, pos.y() - kMargin) / lineHeight();
-    return qBound<qsizetype>(0, line, m_lines.size() - 1);
+    const qsizetype row = verticalScrollBar()->value() + qMax(0, pos.y() - kMargin) / lineHeight();
+    return qBound<qsizetype>(0, row, count - 1);
+}
+
+qsizetype LineView::rowOfLine(qsizetype line) const {
+    if (!m_noticesHidden)
+        return qMin(line, m_lines.size());
+    return std::lower_bound(m_shown.cbegin(), m_shown.cend(), line) - m_shown.cbegin();
+}
+
+std::pair<qsizetype, qsizetype> LineView::selectedRows() const {
+    const qsizetype count = shownCount();
+    if (m_anchor < 0 || m_current < 0 || count == 0)
+        return {-1, -1};
+    return {qMin(qMin(m_anchor, m_current), count - 1), qMin(qMax(m_anchor, m_current), count - 1)};
+}
+
+QRect LineView::rowRect(qsizetype row) const {
+    const qsizetype y = kMargin + (row - verticalScrollBar()->value()) * lineHeight();
+    return QRect(0, int(qBound(qsizetype(-(INT_MAX / 2)), y, qsizetype(INT_MAX / 2))), viewport()->width(),
+                 lineHeight());
 }
 
 // Measuring every line would cost as much as the text layout this view avoids: a line added
 // is measured only when it is the longest yet; the lines drawn are measured as they are drawn.
-void LineView::measure(qsizetype from) {
+void LineView::measure(qsizetype fromRow) {
     const QFontMetrics fm = fontMetrics();
-    for (qsizetype i = from; i < m_lines.size(); ++i) {
-        const QString& line = m_lines.at(i);
+    const qsizetype count = shownCount();
+    for (qsizetype row = fromRow; row < count; ++row) {
+        const QString& line = shownLine(row);
         if (line.size() <= m_widestChars)
             continue;
         m_widestChars = line.size();
@@ -53,7 +184,7 @@ void LineView::updateScrollBars() {
     const int page = visibleLines();
     QScrollBar* v = verticalScrollBar();
     v->setPageStep(page);
-    v->setRange(0, int(qMin<qsizetype>(INT_MAX, qMax<qsizetype>(0, m_lines.size() - page))));
+    v->setRange(0, int(qMin<qsizetype>(INT_MAX, qMax<qsizetype>(0, shownCount() - page))));
     QScrollBar* h = horizontalScrollBar();
     const int width = viewport()->width() - 2 * kMargin;
     h->setPageStep(qMax(1, width));
@@ -61,42 +192,109 @@ void LineView::updateScrollBars() {
     h->setRange(0, qMax(0, m_contentWidth - width));
 }
 
-void LineView::appendLines(const QStringList& lines) {
+// Screen readers are told that the items changed; nothing is done when none listens.
+void LineView::childrenChanged() {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent event(this, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&event);
+}
+
+void LineView::appendLines(const QStringList& lines, bool notices) {
     if (lines.isEmpty())
         return;
     QScrollBar* v = verticalScrollBar();
     const bool atEnd = v->value() >= v->maximum();
     const qsizetype from = m_lines.size();
+    const qsizetype fromRow = shownCount();
     m_lines += lines;
-    measure(from);
+    m_notice.resize(size_t(m_lines.size()), notices);
+    if (m_noticesHidden && !notices) {
+        for (qsizetype i = from; i < m_lines.size(); ++i)
+            m_shown.append(i);
+    }
+    if (shownCount() == fromRow)
+        return; // only hidden notices: nothing to show
+    measure(fromRow);
     updateScrollBars();
     if (atEnd)
         v->setValue(v->maximum());
     viewport()->update();
+    childrenChanged();
 }
 
 void LineView::clear() {
     m_lines.clear();
+    m_notice.clear();
+    m_shown.clear();
     m_contentWidth = 0;
     m_widestChars = 0;
     m_anchor = m_current = -1;
     updateScrollBars();
     viewport()->update();
+    childrenChanged();
+}
+
+void LineView::setNoticesHidden(bool hidden) {
+    if (hidden == m_noticesHidden)
+        return;
+    // The top line, the selection and following the end are kept across the switch as lines.
+    QScrollBar* v = verticalScrollBar();
+    const bool atEnd = v->value() >= v->maximum();
+    const qsizetype count = shownCount();
+    const qsizetype topLine = count > 0 ? lineOfRow(qMin<qsizetype>(v->value(), count - 1)) : 0;
+    const auto [first, last] = selectedRows();
+    const qsizetype firstLine = first >= 0 ? lineOfRow(first) : -1;
+    const qsizetype lastLine = last >= 0 ? lineOfRow(last) : -1;
+    const bool backwards = m_anchor > m_current;
+
+    m_noticesHidden = hidden;
+    m_shown = QList<qsizetype>();
+    if (hidden) {
+        m_shown.reserve(qsizetype(std::count(m_notice.cbegin(), m_notice.cend(), false)));
+        for (qsizetype i = 0; i < m_lines.size(); ++i) {
+            if (!m_notice[size_t(i)])
+                m_shown.append(i);
+        }
+    }
+
+    // The selection keeps the lines still shown; a selection of notices only is dropped.
+    m_anchor = m_current = -1;
+    if (firstLine >= 0) {
+        const qsizetype a = rowOfLine(firstLine);
+        const qsizetype b = rowOfLine(lastLine + 1) - 1;
+        if (a <= b) {
+            m_anchor = backwards ? b : a;
+            m_current = backwards ? a : b;
+        }
+    }
+    m_contentWidth = 0;
+    m_widestChars = 0;
+    measure(0);
+    updateScrollBars();
+    v->setValue(atEnd ? v->maximum() : int(qMin<qsizetype>(INT_MAX, rowOfLine(topLine))));
+    viewport()->update();
+    childrenChanged();
 }
 
 QString LineView::selectedText() const {
-    if (m_anchor < 0 || m_current < 0 || m_lines.isEmpty())
+    const auto [first, last] = selectedRows();
+    if (first < 0)
         return QString();
-    const qsizetype first = qMin(m_anchor, m_current);
-    const qsizetype last = qMin(qMax(m_anchor, m_current), m_lines.size() - 1);
-    return m_lines.mid(first, last - first + 1).join(u'\n');
+    if (!m_noticesHidden)
+        return m_lines.mid(first, last - first + 1).join(u'\n');
+    QStringList rows;
+    rows.reserve(last - first + 1);
+    for (qsizetype row = first; row <= last; ++row)
+        rows.append(shownLine(row));
+    return rows.join(u'\n');
 }
 
 void LineView::selectAll() {
-    if (m_lines.isEmpty())
+    if (shownCount() == 0)
         return;
     m_anchor = 0;
-    m_current = m_lines.size() - 1;
+    m_current = shownCount() - 1;
     viewport()->update();
 }
 
@@ -113,9 +311,8 @@ void LineView::paintEvent(QPaintEvent*) {
     const int ascent = fontMetrics().ascent();
     const int x = kMargin - horizontalScrollBar()->value();
     const qsizetype top = verticalScrollBar()->value();
-    const qsizetype end = qMin(m_lines.size(), top + visibleLines() + 1);
-    const qsizetype selFirst = m_anchor < 0 ? -1 : qMin(m_anchor, m_current);
-    const qsizetype selLast = m_anchor < 0 ? -1 : qMax(m_anchor, m_current);
+    const qsizetype end = qMin(shownCount(), top + visibleLines() + 1);
+    const auto [selFirst, selLast] = selectedRows();
     p.setPen(pal.color(QPalette::Text));
     const QFontMetrics fm = fontMetrics();
     int widest = m_contentWidth;
@@ -126,8 +323,9 @@ void LineView::paintEvent(QPaintEvent*) {
             p.fillRect(QRect(0, y, viewport()->width(), h), pal.color(QPalette::Highlight));
             p.setPen(pal.color(QPalette::HighlightedText));
         }
-        p.drawText(x, y + ascent, m_lines.at(i));
-        widest = qMax(widest, fm.horizontalAdvance(m_lines.at(i)));
+        const QString& line = shownLine(i);
+        p.drawText(x, y + ascent, line);
+        widest = qMax(widest, fm.horizontalAdvance(line));
         if (selected)
             p.setPen(pal.color(QPalette::Text));
     }
@@ -152,12 +350,12 @@ void LineView::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const qsizetype line = lineAt(event->position().toPoint());
-    if (line < 0)
+    const qsizetype row = rowAt(event->position().toPoint());
+    if (row < 0)
         return;
     if (!(event->modifiers() & Qt::ShiftModifier) || m_anchor < 0)
-        m_anchor = line;
-    m_current = line;
+        m_anchor = row;
+    m_current = row;
     viewport()->update();
 }
 
@@ -171,7 +369,7 @@ void LineView::mouseMoveEvent(QMouseEvent* event) {
         v->setValue(v->value() - 1);
     else if (pos.y() > viewport()->height())
         v->setValue(v->value() + 1);
-    m_current = lineAt(pos);
+    m_current = rowAt(pos);
     viewport()->update();
 }
 
@@ -191,12 +389,15 @@ void LineView::keyPressEvent(QKeyEvent* event) {
 
 void LineView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    QAction* copyAction = menu.addAction(tr("&Copy"), this, &LineView::copy);
+    // Qt's own texts, so that Qt's translation of them applies.
+    QAction* copyAction =
+        menu.addAction(QCoreApplication::translate("QWidgetTextControl", "&Copy"), this, &LineView::copy);
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setEnabled(!selectedText().isEmpty());
-    QAction* allAction = menu.addAction(tr("Select All"), this, &LineView::selectAll);
+    QAction* allAction =
+        menu.addAction(QCoreApplication::translate("QWidgetTextControl", "Select All"), this, &LineView::selectAll);
     allAction->setShortcut(QKeySequence::SelectAll);
-    allAction->setEnabled(!m_lines.isEmpty());
+    allAction->setEnabled(shownCount() > 0);
     menu.exec(event->globalPos());
 }
 
