@@ -1,4 +1,5 @@
 #include "kzlex/errors.h"
+#include "kzlex/platform.h"
 #include "kzlex/utilities.h"
 
 #include <QDir>
@@ -207,6 +208,11 @@ void CreateFile(const QString& fileName, const QByteArray& data) {
 // through a link, so the link stays and the file it names gets the new text. A link to a
 // missing file is refused: writing through it would create a file somewhere else.
 void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
+    // A new file made complete in one step where the system can. A taken name, or any failure,
+    // goes the way below, which replaces what is there or reports what is wrong.
+    if (Platform::quickCreate() &&
+        Platform::createComplete(QFile::encodeName(fileName), data) == Platform::NewFile::Created)
+        return;
     // One look at the name, without following a link (a run of new files pays it per file).
     std::error_code ec;
     const std::filesystem::path native = NativePath(fileName);

@@ -3,6 +3,7 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
 #include "kzlex/parallel.h"
+#include "kzlex/platform.h"
 #include "kzlex/utf8.h"
 #include "kzlex/utilities.h"
 
@@ -344,6 +345,7 @@ void InputText::load(const QString& fileName, const Progress& progress) {
     BlockReader file(fileName);
     QByteArray bytes;
     bytes.reserve(qsizetype(file.size()) + 1); // one allocation, as the blocks come in
+    Platform::adviseLargePages(bytes.data(), bytes.capacity());
     // Each block is searched for a NUL character as it comes in, while it is in the cache: a
     // second pass over a large file would read it from memory again.
     bool nul = false;
@@ -420,8 +422,10 @@ namespace {
 // Room for `more` bytes, growing by half at least, so that many small parts stay linear.
 void reserveMore(QByteArray& out, qsizetype more) {
     const qsizetype need = out.size() + more;
-    if (need > out.capacity())
+    if (need > out.capacity()) {
         out.reserve(qMax(need, out.capacity() + out.capacity() / 2));
+        Platform::adviseLargePages(out.data(), out.capacity());
+    }
 }
 
 // One line in Windows-1252 (one byte per code unit at most) and CR LF, written at d.
