@@ -79,13 +79,15 @@ bool quickCreate() {
 }
 
 void adviseLargePages(void* data, qsizetype size) {
-    // Worth it from a few large pages on; madvise takes whole small pages inside the buffer.
+    // Worth it from a few large pages on. The advice covers every small page that the buffer
+    // touches: a large buffer is a mapping of its own, and advice on part of it would cut it in
+    // two, which the C library's realloc can then no longer grow in place (it copies instead).
     constexpr quintptr kLargePage = quintptr(2) << 20;
     static const quintptr kPage = quintptr(::sysconf(_SC_PAGESIZE));
     if (size < qsizetype(4 * kLargePage))
         return;
-    const quintptr begin = (quintptr(data) + kPage - 1) & ~(kPage - 1);
-    const quintptr end = (quintptr(data) + quintptr(size)) & ~(kPage - 1);
+    const quintptr begin = quintptr(data) & ~(kPage - 1);
+    const quintptr end = (quintptr(data) + quintptr(size) + kPage - 1) & ~(kPage - 1);
     ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
