@@ -419,11 +419,17 @@ bool InputText::next(QString& line) {
 
 namespace {
 
-// Room for `more` bytes, growing by half at least, so that many small parts stay linear.
+// Room for `more` bytes, growing by half at least, so that many small parts stay linear. Past a
+// megabyte the text jumps to the size from which it is held in large pages: a merged text of
+// tens of megabytes would otherwise fault its first pages in one small page at a time.
 void reserveMore(QByteArray& out, qsizetype more) {
+    constexpr qsizetype kLarge = qsizetype(1) << 20;
     const qsizetype need = out.size() + more;
     if (need > out.capacity()) {
-        out.reserve(qMax(need, out.capacity() + out.capacity() / 2));
+        qsizetype room = qMax(need, out.capacity() + out.capacity() / 2);
+        if (room > kLarge)
+            room = qMax(room, Platform::kLargePagesFrom);
+        out.reserve(room);
         Platform::adviseLargePages(out.data(), out.capacity());
     }
 }

@@ -19,6 +19,8 @@ namespace Platform {
 namespace {
 
 std::atomic<bool> g_quickCreate{true};
+// linkat refused to link a descriptor by itself: the /proc name is used from then on.
+std::atomic<bool> g_emptyPathRefused{false};
 
 // The last folder whose file system refused unnamed files: a run writes thousands of files
 // into one folder, and each would ask again.
@@ -57,9 +59,20 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
     }
     NewFile result = NewFile::NotDone;
     if (writeAll(fd, data.data(), data.size())) {
-        char self[32];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-        if (::linkat(AT_FDCWD, self, AT_FDCWD, nativeName.constData(), AT_SYMLINK_FOLLOW) == 0)
+        int linked = -1;
+        // The descriptor itself, where the kernel lets this process link it (newer kernels, or
+        // the right to read any folder); otherwise its name under /proc, a longer look-up.
+        if (!g_emptyPathRefused.load(std::memory_order_relaxed)) {
+            linked = ::linkat(fd, "", AT_FDCWD, nativeName.constData(), AT_EMPTY_PATH);
+            if (linked != 0 && (errno == ENOENT || errno == EPERM || errno == EINVAL))
+                g_emptyPathRefused.store(true, std::memory_order_relaxed);
+        }
+        if (g_emptyPathRefused.load(std::memory_order_relaxed)) {
+            char self[32];
+            std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+            linked = ::linkat(AT_FDCWD, self, AT_FDCWD, nativeName.constData(), AT_SYMLINK_FOLLOW);
+        }
+        if (linked == 0)
             result = NewFile::Created;
         else if (errno == EEXIST)
             result = NewFile::NameTaken;
@@ -79,12 +92,11 @@ bool quickCreate() {
 }
 
 void adviseLargePages(void* data, qsizetype size) {
-    // Worth it from a few large pages on. The advice covers every small page that the buffer
-    // touches: a large buffer is a mapping of its own, and advice on part of it would cut it in
-    // two, which the C library's realloc can then no longer grow in place (it copies instead).
-    constexpr quintptr kLargePage = quintptr(2) << 20;
+    // The advice covers every small page that the buffer touches: a large buffer is a mapping
+    // of its own, and advice on part of it would cut it in two, which the C library's realloc
+    // can then no longer grow in place (it copies instead).
     static const quintptr kPage = quintptr(::sysconf(_SC_PAGESIZE));
-    if (size < qsizetype(4 * kLargePage))
+    if (size < kLargePagesFrom)
         return;
     const quintptr begin = quintptr(data) & ~(kPage - 1);
     const quintptr end = (quintptr(data) + quintptr(size) + kPage - 1) & ~(kPage - 1);

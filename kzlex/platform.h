@@ -24,9 +24,10 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data);
 void setQuickCreate(bool on);
 bool quickCreate();
 
-// Asks that the memory of a large buffer be backed by large pages: a buffer of tens of
-// megabytes filled once and read through costs far less in page faults and address look-ups.
-// Only a hint: nothing changes where it is not heard.
+// Asks that the memory of a buffer of kLargePagesFrom bytes or more be backed by large pages: a
+// buffer of tens of megabytes filled once and read through costs far less in page faults and
+// address look-ups. Only a hint: nothing changes where it is not heard.
+constexpr qsizetype kLargePagesFrom = qsizetype(8) << 20;
 void adviseLargePages(void* data, qsizetype size);
 
 } // namespace Platform
