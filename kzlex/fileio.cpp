@@ -216,7 +216,7 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
     std::error_code ec;
     const std::filesystem::path native = NativePath(fileName);
     std::optional<std::filesystem::file_status> status;
-    if (Platform::quickCreate()) {
+    if (Platform::quickFiles()) {
         if (data.size() >= kLookFirst)
             status = std::filesystem::symlink_status(native, ec);
         if ((!status || status->type() == std::filesystem::file_type::not_found) &&

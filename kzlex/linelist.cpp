@@ -215,6 +215,17 @@ private:
 } // namespace
 
 std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 limit) {
+    if (Platform::quickFiles()) {
+        QByteArray bytes;
+        switch (Platform::readSmall(QFile::encodeName(fileName), limit, bytes)) {
+        case Platform::SmallFile::Read:
+            return bytes;
+        case Platform::SmallFile::TooLarge:
+            return std::nullopt;
+        case Platform::SmallFile::NotDone:
+            break; // read below, which tells what is wrong
+        }
+    }
     BlockReader file(fileName);
     if (file.size() > limit)
         return std::nullopt;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -18,7 +19,7 @@ namespace Platform {
 
 namespace {
 
-std::atomic<bool> g_quickCreate{true};
+std::atomic<bool> g_quickFiles{true};
 // linkat refused to link a descriptor by itself: the /proc name is used from then on.
 std::atomic<bool> g_emptyPathRefused{false};
 
@@ -83,12 +84,41 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
     return result;
 }
 
-void setQuickCreate(bool on) {
-    g_quickCreate.store(on, std::memory_order_relaxed);
+SmallFile readSmall(const QByteArray& nativeName, qint64 limit, QByteArray& bytes) {
+    const int fd = ::open(nativeName.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return SmallFile::NotDone;
+    SmallFile result = SmallFile::NotDone;
+    struct stat status;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        if (status.st_size > limit) {
+            result = SmallFile::TooLarge;
+        } else {
+            // One byte more than the file holds: a read that fills it tells a file that grew.
+            const qsizetype size = qsizetype(status.st_size);
+            bytes.resize(size + 1);
+            ssize_t got;
+            do
+                got = ::read(fd, bytes.data(), size_t(size) + 1);
+            while (got < 0 && errno == EINTR);
+            if (got == size) {
+                bytes.truncate(size);
+                result = SmallFile::Read;
+            } else {
+                bytes = QByteArray();
+            }
+        }
+    }
+    ::close(fd);
+    return result;
 }
 
-bool quickCreate() {
-    return g_quickCreate.load(std::memory_order_relaxed);
+void setQuickFiles(bool on) {
+    g_quickFiles.store(on, std::memory_order_relaxed);
+}
+
+bool quickFiles() {
+    return g_quickFiles.load(std::memory_order_relaxed);
 }
 
 void adviseLargePages(void* data, qsizetype size) {
@@ -109,9 +139,13 @@ NewFile createComplete(const QByteArray&, QByteArrayView) {
     return NewFile::NotDone;
 }
 
-void setQuickCreate(bool) {}
+SmallFile readSmall(const QByteArray&, qint64, QByteArray&) {
+    return SmallFile::NotDone;
+}
 
-bool quickCreate() {
+void setQuickFiles(bool) {}
+
+bool quickFiles() {
     return false;
 }
 

@@ -19,10 +19,22 @@ enum class NewFile {
 // name appears with the whole contents or not at all, and never replaces what has it already.
 NewFile createComplete(const QByteArray& nativeName, QByteArrayView data);
 
-// Whether WriteFileAtomic tries createComplete first (on by default). Off, every file goes the
-// portable way: the tests run both.
-void setQuickCreate(bool on);
-bool quickCreate();
+// What readSmall did.
+enum class SmallFile {
+    Read,     // `bytes` holds the whole file
+    TooLarge, // a regular file of more than the limit: nothing read
+    NotDone   // not done, for whatever reason (no regular file, an error, a file that changed
+              // while it was read): the caller goes the portable way, which says what is wrong
+};
+
+// Reads the regular file `nativeName` whole, when it holds `limit` bytes at most: four system
+// calls (open, status, one read, close) where the portable way makes six.
+SmallFile readSmall(const QByteArray& nativeName, qint64 limit, QByteArray& bytes);
+
+// Whether WriteFileAtomic and LineList::readWhole try createComplete and readSmall first (on by
+// default). Off, every file goes the portable way: the tests run both.
+void setQuickFiles(bool on);
+bool quickFiles();
 
 // Asks that the memory of a buffer of kLargePagesFrom bytes or more be backed by large pages: a
 // buffer of tens of megabytes filled once and read through costs far less in page faults and

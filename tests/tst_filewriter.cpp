@@ -46,10 +46,10 @@ private slots:
     }
     void init() {
         QFETCH_GLOBAL(bool, quick);
-        Platform::setQuickCreate(quick);
+        Platform::setQuickFiles(quick);
         m_dir.emplace();
     }
-    void cleanup() { Platform::setQuickCreate(true); }
+    void cleanup() { Platform::setQuickFiles(true); }
 
     void writesEveryFileInOrder() {
         QFETCH_GLOBAL(Threading, threading);

@@ -278,8 +278,8 @@ private slots:
     void writeFileAtomic_data() { bothWays(); }
     void writeFileAtomic() {
         QFETCH(bool, quick);
-        Platform::setQuickCreate(quick);
-        const auto restore = qScopeGuard([] { Platform::setQuickCreate(true); });
+        Platform::setQuickFiles(quick);
+        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
         const QString file = m_dir.filePath(QStringLiteral("atomic.vcf"));
         WriteFileAtomic(file, "first");
         WriteFileAtomic(file, "second");
@@ -300,8 +300,8 @@ private slots:
     void writeFileAtomicLinks_data() { bothWays(); }
     void writeFileAtomicLinks() {
         QFETCH(bool, quick);
-        Platform::setQuickCreate(quick);
-        const auto restore = qScopeGuard([] { Platform::setQuickCreate(true); });
+        Platform::setQuickFiles(quick);
+        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
         QTemporaryDir dir;
         const QString real = dir.filePath(QStringLiteral("real.vcf"));
         const QString link = dir.filePath(QStringLiteral("link.vcf"));
@@ -341,7 +341,7 @@ private slots:
         QFETCH(Platform::NewFile, result);
         QTemporaryDir dir;
         const QString file = dir.filePath(name);
-        if (!Platform::quickCreate() ||
+        if (!Platform::quickFiles() ||
             Platform::createComplete(QFile::encodeName(dir.filePath(QStringLiteral("probe"))), "") !=
                 Platform::NewFile::Created)
             QSKIP("no file made in one step here");
