@@ -36,28 +36,30 @@ void writeLine(std::FILE* stream, const QString& line) {
     std::fputc('\n', stream);
 }
 
-// True when standard output and standard error are two different files or pipes, neither a
-// terminal: their lines cannot interleave, so each can be written in large blocks.
-static bool separateFiles() {
+// Where standard output and standard error go, when neither is a terminal: two different files
+// or pipes (their lines cannot interleave, so each can be written in large blocks), or one
+// (`> log 2>&1`: the log then goes through standard output's buffer, which keeps every line in
+// its place without a system call for each).
+CliWindow::Outputs CliWindow::outputs() {
 #ifdef Q_OS_WIN
-    return false;
+    return Outputs::Other;
 #else
     const int out = CORVANTA_FILENO(stdout), err = CORVANTA_FILENO(stderr);
     if (CORVANTA_ISATTY(out) || CORVANTA_ISATTY(err))
-        return false;
+        return Outputs::Other;
     struct stat outInfo = {};
     struct stat errInfo = {};
     if (fstat(out, &outInfo) != 0 || fstat(err, &errInfo) != 0)
-        return false;
-    return outInfo.st_dev != errInfo.st_dev || outInfo.st_ino != errInfo.st_ino;
+        return Outputs::Other;
+    return outInfo.st_dev != errInfo.st_dev || outInfo.st_ino != errInfo.st_ino ? Outputs::Separate : Outputs::Shared;
 #endif
 }
 
 CliWindow::CliWindow()
     : m_tty(CORVANTA_ISATTY(CORVANTA_FILENO(stderr)) != 0),
-      m_stdoutTty(m_tty && CORVANTA_ISATTY(CORVANTA_FILENO(stdout)) != 0), m_separate(separateFiles()) {
+      m_stdoutTty(m_tty && CORVANTA_ISATTY(CORVANTA_FILENO(stdout)) != 0), m_outputs(outputs()) {
     // Standard error is unbuffered by default: a log line per card would cost two system calls.
-    if (m_separate)
+    if (m_outputs == Outputs::Separate)
         std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
 }
 
@@ -107,8 +109,12 @@ void CliWindow::appendMemo(const QString& line) {
 
 void CliWindow::printError(const QString& line) {
     hideCounter();
-    // Lines on one file or terminal keep their order.
-    if (!m_separate)
+    if (m_outputs == Outputs::Shared) {
+        writeLine(stdout, line);
+        return;
+    }
+    // Lines on one terminal keep their order.
+    if (m_outputs != Outputs::Separate)
         std::fflush(stdout);
     writeLine(stderr, line);
 }

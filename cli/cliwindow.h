@@ -17,7 +17,8 @@ public:
     // Set when the overwrite question was declined for want of --force.
     bool overwriteRefused = false;
 
-    // Writes one line on standard error, clearing the counter line first if it is shown.
+    // Writes one line on standard error (through standard output's buffer when both are one file
+    // or pipe), clearing the counter line first if it is shown.
     void printError(const QString& line);
     // Ends the counter line, if one is shown.
     void finishCounter();
@@ -42,7 +43,11 @@ private:
     QString m_counter;
     bool m_tty = false;       // standard error is a terminal: the counter is shown
     bool m_stdoutTty = false; // standard output is on a terminal too
-    bool m_separate = false;  // standard output and error are different files: both buffered
+    // Standard output and error: different files (both buffered), one file (the log goes to
+    // standard output), or a terminal among them.
+    enum class Outputs { Other, Separate, Shared };
+    static Outputs outputs();
+    Outputs m_outputs = Outputs::Other;
     bool m_counterShown = false;
     bool m_saveAsked = false;
     QElapsedTimer m_sinceDraw;

@@ -1,4 +1,5 @@
 #include "kzlex/errors.h"
+#include "kzlex/platform.h"
 #include "kzlex/utilities.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 QString GetAppConfigDir() {
@@ -220,15 +222,28 @@ void CreateFile(const QString& fileName, const QByteArray& data) {
 // through a link, so the link stays and the file it names gets the new text. A link to a
 // missing file is refused: writing through it would create a file somewhere else.
 void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
-    // One look at the name, without following a link (a run of new files pays it per file).
+    // A new file made complete in one step where the system can. A taken name, or any failure,
+    // goes the way below, which replaces what is there or reports what is wrong. Large
+    // contents are not written twice for a taken name: the name is looked at first.
+    constexpr qsizetype kLookFirst = qsizetype(1) << 20;
     std::error_code ec;
     const std::filesystem::path native = NativePath(fileName);
-    const std::filesystem::file_status status = std::filesystem::symlink_status(native, ec);
-    if (status.type() == std::filesystem::file_type::not_found) {
+    std::optional<std::filesystem::file_status> status;
+    if (Platform::quickFiles()) {
+        if (data.size() >= kLookFirst)
+            status = std::filesystem::symlink_status(native, ec);
+        if ((!status || status->type() == std::filesystem::file_type::not_found) &&
+            Platform::createComplete(QFile::encodeName(fileName), data) == Platform::NewFile::Created)
+            return;
+    }
+    // One look at the name, without following a link (a run of new files pays it per file).
+    if (!status)
+        status = std::filesystem::symlink_status(native, ec);
+    if (status->type() == std::filesystem::file_type::not_found) {
         CreateFile(fileName, data);
         return;
     }
-    if (std::filesystem::is_symlink(status) && !std::filesystem::exists(native, ec))
+    if (std::filesystem::is_symlink(*status) && !std::filesystem::exists(native, ec))
         throw FileWriteError(ErrorText::LinkToMissingFile, fileName);
     ReplaceFile(fileName, data);
 }

@@ -3,6 +3,7 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
 #include "kzlex/parallel.h"
+#include "kzlex/platform.h"
 #include "kzlex/utf8.h"
 #include "kzlex/utilities.h"
 
@@ -198,6 +199,17 @@ private:
 } // namespace
 
 std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 limit) {
+    if (Platform::quickFiles()) {
+        QByteArray bytes;
+        switch (Platform::readSmall(QFile::encodeName(fileName), limit, bytes)) {
+        case Platform::SmallFile::Read:
+            return bytes;
+        case Platform::SmallFile::TooLarge:
+            return std::nullopt;
+        case Platform::SmallFile::NotDone:
+            break; // read below, which tells what is wrong
+        }
+    }
     BlockReader file(fileName);
     if (file.size() > limit)
         return std::nullopt;
@@ -328,6 +340,7 @@ void InputText::load(const QString& fileName, const Progress& progress) {
     BlockReader file(fileName);
     QByteArray bytes;
     bytes.reserve(qsizetype(file.size()) + 1); // one allocation, as the blocks come in
+    Platform::adviseLargePages(bytes.data(), bytes.capacity());
     // Each block is searched for a NUL character as it comes in, while it is in the cache: a
     // second pass over a large file would read it from memory again.
     bool nul = false;
@@ -401,11 +414,19 @@ bool InputText::next(QString& line) {
 
 namespace {
 
-// Room for `more` bytes, growing by half at least, so that many small parts stay linear.
+// Room for `more` bytes, growing by half at least, so that many small parts stay linear. Past a
+// megabyte the text jumps to the size from which it is held in large pages: a merged text of
+// tens of megabytes would otherwise fault its first pages in one small page at a time.
 void reserveMore(QByteArray& out, qsizetype more) {
+    constexpr qsizetype kLarge = qsizetype(1) << 20;
     const qsizetype need = out.size() + more;
-    if (need > out.capacity())
-        out.reserve(qMax(need, out.capacity() + out.capacity() / 2));
+    if (need > out.capacity()) {
+        qsizetype room = qMax(need, out.capacity() + out.capacity() / 2);
+        if (room > kLarge)
+            room = qMax(room, Platform::kLargePagesFrom);
+        out.reserve(room);
+        Platform::adviseLargePages(out.data(), out.capacity());
+    }
 }
 
 // One line in Windows-1252 (one byte per code unit at most) and CR LF, written at d.

@@ -5,7 +5,10 @@
 
 #include <QStringDecoder>
 
+#include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -126,20 +129,38 @@ bool stripGroup(QString& text, qsizetype from) {
 
 } // namespace PropertyLine
 
+namespace {
+
+// The decoders of the names met, shared by the thread's ValueDecoders: making one costs far more
+// than decoding a value or two with it, and the merge reads each file with a ValueDecoder of its
+// own. Null: a name that no decoder knows. Emptied when full, as every line may name another.
+using Decoders = std::unordered_map<std::string, std::unique_ptr<QStringDecoder>>;
+constexpr size_t kMostDecoders = 64;
+
+Decoders& threadDecoders() {
+    thread_local Decoders decoders;
+    return decoders;
+}
+
+} // namespace
+
 ValueDecoder::ValueDecoder(bool charsets) : m_charsets(charsets) {}
 
 ValueDecoder::~ValueDecoder() = default;
 
 QStringDecoder* ValueDecoder::decoderFor(QStringView name) {
+    Decoders& decoders = threadDecoders();
     std::string key = name.toLatin1().toLower().toStdString();
-    auto it = m_decoders.find(key);
-    if (it == m_decoders.end()) {
+    auto it = decoders.find(key);
+    if (it == decoders.end()) {
+        if (decoders.size() >= kMostDecoders)
+            decoders.clear();
         auto decoder = std::make_unique<QStringDecoder>(name.toLatin1().constData());
         // UTF-8 and ASCII bytes are read as every UTF-8 line is, later on.
         const QByteArrayView known(decoder->isValid() ? decoder->name() : "");
         if (known.isEmpty() || known == "UTF-8" || known == "US-ASCII")
             decoder.reset();
-        it = m_decoders.emplace(std::move(key), std::move(decoder)).first;
+        it = decoders.emplace(std::move(key), std::move(decoder)).first;
     }
     return it->second.get();
 }

@@ -7,10 +7,6 @@
 #include <QString>
 #include <QStringView>
 
-#include <memory>
-#include <string>
-#include <unordered_map>
-
 class QStringDecoder;
 
 namespace PropertyLine {
@@ -36,8 +32,9 @@ bool stripGroup(QString& text, qsizetype from = 0);
 
 // Decodes property values: quoted-printable bytes, then the line's CHARSET when it names a
 // character set that Qt's converters know (other than UTF-8 and US-ASCII). A decoded value is
-// held as its UTF-8 bytes, one character per byte, like every line of a UTF-8 file. One decoder
-// for each name met is kept: one object per run and thread.
+// held as its UTF-8 bytes, one character per byte, like every line of a UTF-8 file. The decoders
+// of the names met are kept for the thread, so a ValueDecoder costs nothing to make; one
+// object is used by one thread.
 class ValueDecoder {
 public:
     // `charsets`: whether CHARSET parameters are read; a file read through a byte-order mark is
@@ -56,5 +53,4 @@ private:
     QStringDecoder* decoderFor(QStringView name);
 
     bool m_charsets;
-    std::unordered_map<std::string, std::unique_ptr<QStringDecoder>> m_decoders; // null: unknown name
 };

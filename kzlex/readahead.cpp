@@ -27,7 +27,10 @@ ReadAhead::~ReadAhead() {
 ReadAhead::Item ReadAhead::read(const QString& name) {
     Item item;
     try {
-        item.bytes = LineList::readWhole(name, kWholeMax);
+        if (std::optional<QByteArray> bytes = LineList::readWhole(name, kWholeMax)) {
+            item.size = bytes->size();
+            item.text.emplace().loadBytes(name, std::move(*bytes));
+        }
     } catch (...) {
         item.failure = std::current_exception();
     }
@@ -49,12 +52,12 @@ InputText ReadAhead::next() {
         m_failed = true;
         std::rethrow_exception(item.failure);
     }
-    // Checked here, and decoded later a line at a time by the thread that uses them.
+    // Checked on the reading thread, and decoded later a line at a time by the thread that uses
+    // them.
+    if (item.text)
+        return std::move(*item.text);
     InputText text;
-    if (item.bytes)
-        text.loadBytes(name, std::move(*item.bytes));
-    else
-        text.load(name);
+    text.load(name);
     return text;
 }
 
@@ -62,7 +65,7 @@ void ReadAhead::run() {
     for (const QString& name : m_names) {
         Item item = read(name);
         const bool failed = bool(item.failure);
-        const size_t weight = 1 + (item.bytes ? size_t(item.bytes->size() / kWeightBytes) : 0);
+        const size_t weight = 1 + size_t(item.size / kWeightBytes);
         if (!m_queue.push(std::move(item), weight) || failed)
             break;
     }

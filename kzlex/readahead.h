@@ -25,10 +25,11 @@ public:
 
 private:
     struct Item {
-        std::optional<QByteArray> bytes; // none for a large file: next() reads it itself
+        std::optional<InputText> text; // none for a large file: next() reads it itself
+        qsizetype size = 0;            // the bytes read
         std::exception_ptr failure;
     };
-    // A file read as the thread reads it.
+    // A file read, and checked as InputText::loadBytes checks it, as the thread reads it.
     static Item read(const QString& name);
     // The reading thread's work: reads the files up to the last or a failed one.
     void run();

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <initializer_list>
 #include <string_view>
 
 // Card-scanning state.
@@ -123,14 +124,30 @@ inline QStringView sansBlancsFinaux(QStringView ligne) {
     return ligne.first(n);
 }
 
-// Whether the line's first character after the blanks and tabs that the lexer skips is one of
-// `lettres` (lower case), in either case: a line that does not begin with a keyword's first
-// letter cannot be that keyword's line. One byte is one character of the decoded line.
-inline bool commenceParUneDe(QByteArrayView ligne, std::string_view lettres) {
+// Whether the line's first identifier, as IDENTPATERN reads it, is one of `mots` (upper case):
+// after the blanks and tabs it skips, a letter or "_", then letters, digits and "_", any case. A
+// line whose first identifier is none of the keywords that a conversion looks at is not one of
+// their lines. One byte is one character of the decoded line; a byte from 0x80 on decodes to a
+// letter that no ASCII keyword holds (none of those letters upper-cases to ASCII).
+inline bool premierMotParmi(QByteArrayView ligne, std::initializer_list<std::string_view> mots) {
+    const qsizetype n = ligne.size();
     qsizetype i = 0;
-    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
+    while (i < n && (ligne[i] == ' ' || ligne[i] == '\t'))
         ++i;
-    return i < ligne.size() && lettres.find(char(ligne[i] | 0x20)) != std::string_view::npos;
+    auto lettre = [](uchar c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_'; };
+    const qsizetype debut = i;
+    if (i >= n || !lettre(uchar(ligne[i])))
+        return false;
+    while (i < n && (lettre(uchar(ligne[i])) || (ligne[i] >= '0' && ligne[i] <= '9')))
+        ++i;
+    if (i < n && uchar(ligne[i]) >= 0x80)
+        return false;
+    const QByteArrayView mot = ligne.sliced(debut, i - debut);
+    for (std::string_view m : mots)
+        if (mot.size() == qsizetype(m.size()) &&
+            mot.compare(QByteArrayView(m.data(), m.size()), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }
 
 // Whether the line, trimmed as the lexer trims it, ends in "=": it may end in a soft line break.

@@ -53,17 +53,29 @@ public:
 
 private:
     // The next line that needs the lexer into LEX (scan begun); false after the last. A folded
-    // continuation line (photo data, mostly), or a line that no pass changes and that begins
-    // with none of the letters of the lines looked at (END, N, ORG, PHOTO, LOGO, X-), is copied
-    // as the bytes it was read from, without being decoded and encoded again: the same bytes.
-    // An empty line is dropped.
+    // continuation line (photo data, mostly), or a line that no pass changes, that no soft line
+    // break may continue and whose first word is none of those looked at (END, N, ORG, PHOTO,
+    // LOGO, X), is copied as the bytes it was read from, without being decoded and encoded
+    // again: the same bytes. So is a vendor line, or it is dropped, as the option says. An
+    // empty line is dropped.
     bool lireLigne() {
         for (;;) {
             const QByteArrayView* brut = encodees ? TSLin.peekPlain() : nullptr;
-            if (brut && (estSuite(*brut) || (!commenceParUneDe(*brut, "enoplx") && !finitParEgal(*brut)))) {
+            bool copier = false;
+            if (brut && estSuite(*brut)) {
+                copier = true;
+            } else if (brut && !finitParEgal(*brut)) {
+                const bool autre = !premierMotParmi(*brut, {"END", "N", "ORG", "PHOTO", "LOGO", "X"});
+                if (!autre && !ligneX(*brut))
+                    brut = nullptr;
+                copier = autre || !O.dropX;
+            } else {
+                brut = nullptr;
+            }
+            if (brut) {
                 P.LaisserEvenements();
                 TSLin.skip();
-                if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
+                if (const QByteArrayView garde = sansBlancsFinaux(*brut); copier && !garde.isEmpty())
                     LineList::appendEncodedLine(*encodees, garde);
                 continue;
             }

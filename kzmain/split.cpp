@@ -68,15 +68,17 @@ public:
 
 private:
     // The next line that needs the lexer into LEX (scan begun); false after the last. A line that
-    // no pass changes, that no soft line break may continue and that begins with none of the
-    // letters of the lines looked at (BEGIN outside a card; BEGIN, END, N, ORG, PHOTO, LOGO, X-
-    // inside) is dropped outside a card, or kept as the bytes it was read from: the same bytes.
+    // no pass changes, that no soft line break may continue and whose first word is none of
+    // those looked at (BEGIN outside a card; BEGIN, END, N, ORG, PHOTO, LOGO, X inside) is
+    // dropped outside a card, or kept as the bytes it was read from: the same bytes.
     // So is a vendor line inside a card, dropped or kept as the option says.
     bool lireLigne() {
         for (;; ++I) {
             const QByteArrayView* brut = O.myPhoneOut ? nullptr : TSLin.peekPlain();
             if (brut && !finitParEgal(*brut)) {
-                const bool autre = !commenceParUneDe(*brut, ETAT == E_HorsCarte ? "b" : "benoplx");
+                const bool autre = ETAT == E_HorsCarte
+                                       ? !premierMotParmi(*brut, {"BEGIN"})
+                                       : !premierMotParmi(*brut, {"BEGIN", "END", "N", "ORG", "PHOTO", "LOGO", "X"});
                 if (autre || (ETAT == E_DansCarte && ligneX(*brut))) {
                     P.LaisserEvenements();
                     TSLin.skip();

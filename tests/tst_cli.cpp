@@ -43,8 +43,10 @@ class TestCli : public QObject {
     }
 
     // Runs the program in the temporary folder.
-    Result run(const QStringList& args, const QStringList& env = {}) {
+    Result run(const QStringList& args, const QStringList& env = {},
+               QProcess::ProcessChannelMode channels = QProcess::SeparateChannels) {
         QProcess p;
+        p.setProcessChannelMode(channels);
         p.setProgram(QStringLiteral(CORVANTA_CLI));
         p.setArguments(args);
         p.setWorkingDirectory(m_tmp->path());
@@ -178,6 +180,18 @@ private slots:
 
     // A seed and SOURCE_DATE_EPOCH make .contact files reproducible; a seed is taken modulo 2^32
     // and a SOURCE_DATE_EPOCH that is not an integer is ignored.
+    // Standard output and error on one pipe: the processed-files list and the log lines come in
+    // the order the run made them.
+    void oneStreamKeepsOrder() {
+        writeFile(QStringLiteral("tags.vcf"), card("Dupont", "REV:1\r\n") + card("Martin", "REV:2\r\n"));
+        const Result r = run({QStringLiteral("contacts"), QStringLiteral("tags.vcf"), QStringLiteral("out"),
+                              QStringLiteral("--seed"), QStringLiteral("1")},
+                             {}, QProcess::MergedChannels);
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.out, QByteArray("--> Tag Unknown (1)\nREV:1\nDupont Jean\n--> Tag Unknown (2)\nREV:2\nMartin "
+                                   "Jean\n--> Conversion done\n--> Conversion done\n"));
+    }
+
     void reproducibleContacts() {
         auto contacts = [&](const QString& dir, const QString& seed, const QString& epoch) {
             QDir(m_tmp->path()).mkpath(dir);

@@ -1,7 +1,9 @@
 // The background writer of per-card files, on its thread or in the caller's when there is none:
-// order, failures, what happens after a failure, and the buffers given back.
+// order, failures, what happens after a failure, and the buffers given back. Each test runs with
+// new files made in one step where the system can, and made the portable way.
 #include "kzlex/errors.h"
 #include "kzlex/filewriter.h"
+#include "kzlex/platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,13 +35,21 @@ class TestFileWriter : public QObject {
     }
 
 private slots:
-    // Every test runs with the writing thread and without.
+    // Every test runs with the writing thread and without, each with both ways of making a file.
     void initTestCase_data() {
         QTest::addColumn<Threading>("threading");
-        QTest::newRow("thread") << Threading::Own;
-        QTest::newRow("caller") << Threading::Caller;
+        QTest::addColumn<bool>("quick");
+        QTest::newRow("thread, one step") << Threading::Own << true;
+        QTest::newRow("thread, portable") << Threading::Own << false;
+        QTest::newRow("caller, one step") << Threading::Caller << true;
+        QTest::newRow("caller, portable") << Threading::Caller << false;
     }
-    void init() { m_dir.emplace(); }
+    void init() {
+        QFETCH_GLOBAL(bool, quick);
+        Platform::setQuickFiles(quick);
+        m_dir.emplace();
+    }
+    void cleanup() { Platform::setQuickFiles(true); }
 
     void writesEveryFileInOrder() {
         QFETCH_GLOBAL(Threading, threading);
@@ -77,6 +87,45 @@ private slots:
         }
         QVERIFY(writer.takeFailures().empty());
         QCOMPARE(QDir(path(folder)).entryList(QDir::Files | QDir::Hidden).size(), written);
+    }
+
+    // A name already there: a file is replaced, a link to a missing file and a folder are
+    // refused with the same messages both ways, and no temporary file is left.
+    void existingNames() {
+        QFETCH_GLOBAL(Threading, threading);
+        const QString folder = path(QStringLiteral("taken"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/folder.txt")));
+        QFile old(folder + QStringLiteral("/file.txt"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QStringList names{QStringLiteral("new.txt"), QStringLiteral("file.txt"), QStringLiteral("folder.txt")};
+#ifdef Q_OS_UNIX
+        QVERIFY(QFile::link(folder + QStringLiteral("/nowhere.txt"), folder + QStringLiteral("/dangling.txt")));
+        names.append(QStringLiteral("dangling.txt"));
+#endif
+        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        for (const QString& name : names)
+            writer.write(folder + u'/' + name, "new " + name.toUtf8());
+        writer.waitAll();
+        QStringList messages;
+        for (const std::exception_ptr& failure : writer.takeFailures()) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const FileWriteError& e) {
+                messages.append(QString(e.message()).replace(folder, QStringLiteral("DIR")));
+            }
+        }
+        QCOMPARE(messages.size(), names.size() - 2);
+        QVERIFY2(messages.at(0).startsWith(QStringLiteral("Cannot create \"DIR/folder.txt\": ")),
+                 qPrintable(messages.at(0)));
+#ifdef Q_OS_UNIX
+        QCOMPARE(messages.at(1), QStringLiteral("Cannot write \"DIR/dangling.txt\": it is a link to a missing file"));
+#endif
+        QCOMPARE(read(QStringLiteral("taken/new.txt")), QByteArray("new new.txt"));
+        QCOMPARE(read(QStringLiteral("taken/file.txt")), QByteArray("new file.txt"));
+        // What was there and what was written, nothing more (the link is not followed).
+        names.sort();
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), names);
     }
 
     // Files still waiting when the writer goes are written first.

@@ -1,10 +1,12 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
 #include "kzlex/linelist.h"
+#include "kzlex/platform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,18 +147,32 @@ private slots:
         }
     }
 
-    // A file larger than the limit is not read whole; a file that cannot be read is named.
+    void readWholeLimits_data() {
+        QTest::addColumn<bool>("quick");
+        QTest::newRow("quick") << true;
+        QTest::newRow("portable") << false;
+    }
+    // A file larger than the limit is not read whole; a file that cannot be read, or a folder,
+    // is named. Read the quick way where the system has one, and the portable way.
     void readWholeLimits() {
+        QFETCH(bool, quick);
+        Platform::setQuickFiles(quick);
+        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
         const QString file = path(QStringLiteral("ten.txt"));
         writeBytes(file, "0123456789");
         QCOMPARE(LineList::readWhole(file, 10), std::optional<QByteArray>("0123456789"));
         QCOMPARE(LineList::readWhole(file, 9), std::nullopt);
-        const QString missing = path(QStringLiteral("missing.txt"));
-        try {
-            LineList::readWhole(missing, 10);
-            QFAIL("no error raised");
-        } catch (const FileReadError& e) {
-            QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
+        const QString empty = path(QStringLiteral("empty.txt"));
+        writeBytes(empty, "");
+        QCOMPARE(LineList::readWhole(empty, 10), std::optional<QByteArray>(""));
+        for (const QString& bad : {path(QStringLiteral("missing.txt")), m_dir.path()}) {
+            try {
+                LineList::readWhole(bad, 10);
+                QFAIL("no error raised");
+            } catch (const FileReadError& e) {
+                QVERIFY2(e.message().startsWith(QStringLiteral("Cannot open \"%1\": ").arg(bad)),
+                         qPrintable(e.message()));
+            }
         }
     }
 

@@ -82,12 +82,22 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.next());
     }
 
-    // A file that cannot be read is thrown at its turn, after the files before it; nothing is
-    // read after it.
+    void failureAtItsTurn_data() {
+        QTest::addColumn<QByteArray>("bytes"); // of the bad file; null: no such file
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("NUL character") << QByteArray("N:x\r\nA\0B\r\n", 10);
+    }
+    // A file that cannot be read, or fails the checks of its text, is thrown at its turn, after
+    // the files before it; nothing is read after it.
     void failureAtItsTurn() {
         QFETCH_GLOBAL(Threading, threading);
+        QFETCH(QByteArray, bytes);
         QStringList names = makeFiles(QStringLiteral("fail"), 40);
-        const QString missing = path(QStringLiteral("missing.vcf"));
+        const QString missing = path(QStringLiteral("bad%1.vcf").arg(QTest::currentDataTag()));
+        if (!bytes.isNull()) {
+            QFile f(missing);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        }
         names.insert(25, missing);
         ReadAhead files(names, threading);
         for (int i = 0; i < 25; ++i)

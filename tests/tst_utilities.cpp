@@ -1,11 +1,13 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/errors.h"
 #include "kzlex/picturefolder.h"
+#include "kzlex/platform.h"
 #include "kzlex/utilities.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +31,14 @@ class TestUtilities : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
+
+    // The writing tests run with new files made in one step where the system can, and the
+    // portable way.
+    static void bothWays() {
+        QTest::addColumn<bool>("quick");
+        QTest::newRow("one step") << true;
+        QTest::newRow("portable") << false;
+    }
 
 private slots:
     void messages_data() {
@@ -288,7 +298,11 @@ private slots:
         QCOMPARE(out, QStringList{"BEGIN:VCARD"} + lines);
     }
 
+    void writeFileAtomic_data() { bothWays(); }
     void writeFileAtomic() {
+        QFETCH(bool, quick);
+        Platform::setQuickFiles(quick);
+        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
         const QString file = m_dir.filePath(QStringLiteral("atomic.vcf"));
         WriteFileAtomic(file, "first");
         WriteFileAtomic(file, "second");
@@ -306,7 +320,11 @@ private slots:
 #ifdef Q_OS_UNIX
     // A link to a file: the file it names gets the new text and the link stays. A link to a
     // missing file is refused, so nothing is created elsewhere. No temporary file is left.
+    void writeFileAtomicLinks_data() { bothWays(); }
     void writeFileAtomicLinks() {
+        QFETCH(bool, quick);
+        Platform::setQuickFiles(quick);
+        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
         QTemporaryDir dir;
         const QString real = dir.filePath(QStringLiteral("real.vcf"));
         const QString link = dir.filePath(QStringLiteral("link.vcf"));
@@ -324,6 +342,55 @@ private slots:
                  (QStringList{"dangling.vcf", "link.vcf", "real.vcf"}));
     }
 #endif
+
+    // A file made in one step: all of it under its name, or nothing when the name is taken
+    // (whatever holds it stays as it was) or the folder is missing.
+    void createComplete_data() {
+        QTest::addColumn<QString>("taken"); // what holds the name first: "", "file", "folder", "link"
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Platform::NewFile>("result");
+        QTest::newRow("new") << "" << "new.vcf" << Platform::NewFile::Created;
+        QTest::newRow("empty contents") << "" << "empty.vcf" << Platform::NewFile::Created;
+        QTest::newRow("file") << "file" << "taken.vcf" << Platform::NewFile::NameTaken;
+        QTest::newRow("folder") << "folder" << "taken.vcf" << Platform::NewFile::NameTaken;
+#ifdef Q_OS_UNIX
+        QTest::newRow("link to a missing file") << "link" << "taken.vcf" << Platform::NewFile::NameTaken;
+#endif
+        QTest::newRow("missing folder") << "" << "missing/new.vcf" << Platform::NewFile::NotDone;
+    }
+    void createComplete() {
+        QFETCH(QString, taken);
+        QFETCH(QString, name);
+        QFETCH(Platform::NewFile, result);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(name);
+        if (!Platform::quickFiles() ||
+            Platform::createComplete(QFile::encodeName(dir.filePath(QStringLiteral("probe"))), "") !=
+                Platform::NewFile::Created)
+            QSKIP("no file made in one step here");
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("probe"))));
+        if (taken == u"file")
+            writeBytes(file, "old");
+        else if (taken == u"folder")
+            QVERIFY(QDir().mkdir(file));
+        else if (taken == u"link")
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere.vcf")), file));
+        const QByteArray data = name.startsWith(u"empty") ? QByteArray() : QByteArray(70000, 'v');
+        QCOMPARE(Platform::createComplete(QFile::encodeName(file), data), result);
+        QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        if (result == Platform::NewFile::NotDone) {
+            QVERIFY(left.isEmpty());
+            return;
+        }
+        QCOMPARE(left, QStringList{name});
+        QFile f(file);
+        if (taken.isEmpty() || taken == u"file") {
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), taken.isEmpty() ? data : QByteArray("old"));
+        } else {
+            QVERIFY(!QFileInfo(file).isFile());
+        }
+    }
 
     void pictureFolder() {
         QTemporaryDir dir;
