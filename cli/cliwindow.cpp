@@ -79,7 +79,7 @@ MsgResult CliWindow::askOverwrite(const QString&, const QString& question) {
     return MsgResult::Cancel;
 }
 
-std::optional<QString> CliWindow::saveDialog(const QString&, const QString&, const QString&) {
+std::optional<QString> CliWindow::saveDialog(const QString&, const QString&, const QString&, const QString&) {
     // The output file is answered once; a second request would only repeat a declined path.
     if (m_saveAsked || saveAnswer.isEmpty())
         return std::nullopt;

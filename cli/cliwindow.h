@@ -25,7 +25,7 @@ public:
 
     void messageBox(const QString& text, MsgKind kind) override;
     std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
-                                      const QString& filter) override;
+                                      const QString& filter, const QString& defaultSuffix) override;
     MsgResult askOverwrite(const QString& path, const QString& question) override;
 
     void clearCompteur() override { m_counter.clear(); }

@@ -391,6 +391,16 @@ void InputText::take(const QString& fileName, QByteArray bytes, bool nulFree) {
     m_marked = marked;
 }
 
+qsizetype InputText::lineCountEstimate() const {
+    const char* begin = m_bytes.constData() + m_begin;
+    const char* end = m_bytes.constData() + m_bytes.size();
+    // A plain loop that the compiler turns into wide compares: a fraction of the reading's time.
+    qsizetype feeds = 0;
+    for (const char* p = begin; p < end; ++p)
+        feeds += *p == '\n';
+    return feeds > 0 ? feeds : countLines(begin, end);
+}
+
 bool InputText::nextBytes(QByteArrayView& line) {
     const char* base = m_bytes.constData();
     const char* end = base + m_bytes.size();

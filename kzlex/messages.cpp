@@ -36,10 +36,35 @@ constexpr Message kMessages[23] = {
     {u"Erreur non répertoriée", u"Error unknown"},
 };
 
+// Messages 101 onwards: the window's newer buttons, its run summary and the log's saving.
+constexpr Message kWindowMessages[] = {
+    {u"Arrêter", u"Stop"},
+    {u"Ouvrir le dossier de sortie", u"Open output folder"},
+    {u"Erreurs seulement", u"Errors only"},
+    {u"Enregistrer le journal...", u"Save log..."},
+    {u"%1 contact", u"%1 contact"},
+    {u"%1 contacts", u"%1 contacts"},
+    {u"%1 fichier écrit", u"%1 file written"},
+    {u"%1 fichiers écrits", u"%1 files written"},
+    {u"aucune erreur", u"no errors"},
+    {u"%1 erreur", u"%1 error"},
+    {u"%1 erreurs", u"%1 errors"},
+    {u"Arrêté : %1", u"Stopped: %1"},
+    {u"Interrompu par une erreur : %1", u"Ended by an error: %1"},
+    {u"Rien n'a été enregistré : %1", u"Nothing saved: %1"},
+    {u"Texte (*.txt)|*.txt|Tous (*.*)|*.*", u"Text (*.txt)|*.txt|All (*.*)|*.*"},
+    {u"Impossible d'enregistrer le journal : %1", u"Cannot save the log: %1"},
+};
+constexpr quint16 kFirstWindowMessage = 101;
+constexpr quint16 kWindowMessageCount = sizeof(kWindowMessages) / sizeof(kWindowMessages[0]);
+
 } // namespace
 
 QString Mess(const QString& Langue, quint16 No) {
-    const Message& m = (No >= 1 && No <= 22) ? kMessages[No - 1] : kMessages[22];
+    const bool window = No >= kFirstWindowMessage && No < kFirstWindowMessage + kWindowMessageCount;
+    const Message& m = window                    ? kWindowMessages[No - kFirstWindowMessage]
+                       : (No >= 1 && No <= 22) ? kMessages[No - 1]
+                                               : kMessages[22];
     return QString::fromUtf16(Langue == QLatin1String("FR") ? m.fr : m.en);
 }
 

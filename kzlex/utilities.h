@@ -30,6 +30,23 @@ enum MessageNo : quint16 {
     MsgTitreRepLogos = 20,
     MsgRepLogosAbsent = 21,
     MsgImageCacheImpossible = 22,
+    // The window's newer texts.
+    MsgArreter = 101,
+    MsgOuvrirSortie = 102,
+    MsgErreursSeules = 103,
+    MsgEnregistrerLog = 104,
+    MsgContact = 105,        // "%1 contact": one (French: none or one)
+    MsgContacts = 106,       // "%1 contacts"
+    MsgFichierEcrit = 107,   // "%1 file written"
+    MsgFichiersEcrits = 108, // "%1 files written"
+    MsgAucuneErreur = 109,
+    MsgErreur = 110,  // "%1 error"
+    MsgErreurs = 111, // "%1 errors"
+    MsgResumeArret = 112,
+    MsgResumeErreur = 113,
+    MsgResumeNonEnregistre = 114,
+    MsgFiltreTexte = 115,
+    MsgLogImpossible = 116,
 };
 // The two-language message catalogue: French only when Langue is exactly "FR".
 QString Mess(const QString& Langue, quint16 No);

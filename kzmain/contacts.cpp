@@ -6,6 +6,7 @@
 
 #include "kzlex/unfoldahead.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 
 namespace {
@@ -82,6 +83,8 @@ void ContactConversion::ajoute(QString& buffer, int indent, std::initializer_lis
 }
 
 void ContactConversion::run(InputLines& TSLin) {
+    // The report counts the cards done, also when the run stops or fails on the way.
+    const auto compte = qScopeGuard([this] { P.counts().cards = NoEnr; });
     // The input is decoded, passed and unfolded on another thread, ahead of this one. There each
     // line loses its group prefix and has its value decoded (quoted-printable, CHARSET).
     ValueDecoder valeurs(!TSLin.readThroughMark());
@@ -90,7 +93,7 @@ void ContactConversion::run(InputLines& TSLin) {
         valeurs.decode(texte, debut);
     });
     for (qsizetype numero = 0; lignes.next(LEX.BUFFER, numero);) {
-        P.LaisserEvenements();
+        P.LaisserEvenements(numero);
         ligneCourante = numero;
         DEBUTANALYSE(LEX);
         dispatch();
@@ -103,7 +106,6 @@ void ContactConversion::run(InputLines& TSLin) {
     writer.finish();
     if (!carteVue)
         P.LogError(NoCardError(O.NomFichierEntree));
-    P.counts().cards = NoEnr;
     P.finConversion();
 }
 

@@ -384,8 +384,8 @@ void ContactConversion::TraiteAutre() {
         tagInconnu =
             Mess(O.Langue, MsgTagInconnu) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
     }
-    win.appendLog(tagInconnu);
-    win.appendLog(ReDecodeUtf8(LEX.BUFFER));
+    win.appendLogNotice(tagInconnu);
+    win.appendLogNotice(ReDecodeUtf8(LEX.BUFFER));
 }
 
 void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER) {

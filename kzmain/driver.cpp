@@ -84,7 +84,7 @@ template <typename Work> bool Run::guarded(Work&& work) {
         LogError(e);
         m_report.outcome = RunReport::Outcome::Error;
     } catch (const std::bad_alloc&) {
-        LogError(OutOfMemory(QStringLiteral("Not enough memory to finish the run")));
+        LogError(OutOfMemory(ErrorText::NotEnoughMemory));
         m_report.outcome = RunReport::Outcome::Error;
     } catch (const std::exception& e) {
         LogError(GenericError(QString::fromUtf8(e.what())));
@@ -93,12 +93,35 @@ template <typename Work> bool Run::guarded(Work&& work) {
     return false;
 }
 
-bool Run::check(bool ok, quint16 No, MsgKind kind) {
+bool Run::check(bool ok, quint16 No, RunReport::Field field, MsgKind kind) {
     if (ok)
         return true;
     m_win.messageBox(Mess(O.Langue, No), kind);
     m_report.outcome = RunReport::Outcome::CheckFailed;
+    m_report.checkField = field;
     return false;
+}
+
+// The window is told of the share done about every two hundredth of the input.
+void Run::debutAvancement(qint64 total) {
+    m_total = qMax<qint64>(total, 1);
+    m_win.setProgress(0, m_total);
+    m_prochainAvancement = qMax<qint64>(1, m_total / 200);
+}
+
+void Run::avancement(qint64 fait) {
+    m_win.setProgress(qMin(fait, m_total), m_total);
+    m_prochainAvancement = fait + qMax<qint64>(1, m_total / 200);
+}
+
+void Run::finAvancement() {
+    if (m_total > 0 && m_report.outcome == RunReport::Outcome::Done)
+        m_win.setProgress(m_total, m_total);
+    m_prochainAvancement = std::numeric_limits<qint64>::max();
+}
+
+void Run::arret() {
+    throw RunStopped(m_stopClosing ? ErrorText::StoppedWindowClosing : ErrorText::StoppedByUser);
 }
 
 Run::Run(const RunOptions& options, WindowInterface& window)
@@ -146,58 +169,71 @@ bool Run::ReadInput(const std::function<void()>& read) {
 }
 
 void Run::RunSingleFile() {
-    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent) ||
-        !check(isDir(O.NomRepSortie), MsgRepSortieAbsent) ||
-        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent) ||
-        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent))
+    using F = RunReport::Field;
+    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, F::InputFile) ||
+        !check(isDir(O.NomRepSortie), MsgRepSortieAbsent, F::OutputFolder) ||
+        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent, F::PhotosFolder) ||
+        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent, F::LogosFolder))
         return;
 
     InputText texte;
-    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !check(!texte.isEmpty(), MsgFichierVide))
+    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) ||
+        !check(!texte.isEmpty(), MsgFichierVide, F::InputFile))
         return;
     ClearOutputs();
+    if (m_win.showsProgress())
+        debutAvancement(texte.lineCountEstimate());
     guarded([&] {
         if (O.action == Action::Contacts)
             TraitementSVCFToContact(texte);
         else
             TraitementSVCFToMVCF(texte);
     });
+    finAvancement();
 }
 
 void Run::RunPhoneBook() {
-    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent))
+    using F = RunReport::Field;
+    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, F::InputFile))
         return;
     const QString NomRepImageCache = folderPart(O.NomFichierEntree) + QStringLiteral("ImageCache/");
     if (!isDir(NomRepImageCache))
         QDir().mkdir(NomRepImageCache);
-    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, MsgKind::Information) ||
-        !check(isDir(O.NomRepPhotos), MsgRepPhotosAbsent) || !check(isDir(O.NomRepLogos), MsgRepLogosAbsent))
+    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, F::InputFile, MsgKind::Information) ||
+        !check(isDir(O.NomRepPhotos), MsgRepPhotosAbsent, F::PhotosFolder) ||
+        !check(isDir(O.NomRepLogos), MsgRepLogosAbsent, F::LogosFolder))
         return;
 
     LineList TSLOut;
     {
         LineList TSLIn;
         if (!ReadInput([&] { TSLIn.LoadFromFile(O.NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress()); }) ||
-            !check(!TSLIn.isEmpty(), MsgFichierVide))
+            !check(!TSLIn.isEmpty(), MsgFichierVide, F::InputFile))
             return;
         ClearOutputs();
+        if (m_win.showsProgress())
+            debutAvancement(TSLIn.size());
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });
+        finAvancement();
     }
     // A partial list is still offered for saving, but not when the window is closing.
     if (!TSLOut.isEmpty() && m_report.outcome != RunReport::Outcome::Stopped)
         SaveOutput(TSLOut, folderPart(O.NomFichierEntree), O.NomFichierEntree,
-                   QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*"), false);
+                   QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*"), QString(), false);
 }
 
 void Run::RunMerge() {
     // A folder that can be listed; the process's current folder stays where it is.
-    if (!check(isDir(O.NomRepEntree) && QDir(O.NomRepEntree).isReadable(), MsgRepEntreeAbsent) ||
-        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent) ||
-        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent))
+    using F = RunReport::Field;
+    if (!check(isDir(O.NomRepEntree) && QDir(O.NomRepEntree).isReadable(), MsgRepEntreeAbsent, F::InputFolder) ||
+        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent, F::PhotosFolder) ||
+        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent, F::LogosFolder))
         return;
     QStringList entries = vcfEntries(O.NomRepEntree);
-    if (!check(!entries.isEmpty(), MsgPasDeVcf))
+    if (!check(!entries.isEmpty(), MsgPasDeVcf, F::InputFolder))
         return;
+    if (m_win.showsProgress())
+        debutAvancement(entries.size());
     for (QString& entry : entries)
         entry = JoinPath(O.NomRepEntree, entry);
 
@@ -221,16 +257,19 @@ void Run::RunMerge() {
                     TSLOut[i] = QString();
             }
             ++NoEnr;
+            m_report.cards = qint64(NoEnr);
             m_win.setCompteur(QString::number(NoEnr));
+            if (qint64(NoEnr) >= m_prochainAvancement)
+                avancement(qint64(NoEnr));
         }
-        m_report.cards = qint64(NoEnr);
         const QString done = Mess(O.Langue, MsgConversionTerminee);
         m_win.appendMemo(done);
         m_win.appendLog(done);
     });
+    finAvancement();
     if (read)
         SaveOutput(TSLOut, O.NomRepSortie, O.NomFichierSortie,
-                   QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), true,
+                   QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), QStringLiteral("vcf"), true,
                    parFichier ? &fusion : nullptr);
 }
 
@@ -238,13 +277,13 @@ void Run::RunMerge() {
 // on the declined path) and writes the list (or its encoded text). The old file is replaced
 // only once the new one is complete, so a failed write leaves it intact.
 void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName, const QString& filter,
-                     bool merge, const QByteArray* encoded) {
+                     const QString& defaultSuffix, bool merge, const QByteArray* encoded) {
     QString dir = initialDir;
     QString name = initialName;
     QString chosen;
     MsgResult ButtonSelect = MsgResult::No;
     while (ButtonSelect == MsgResult::No) {
-        const std::optional<QString> path = m_win.saveDialog(dir, name, filter);
+        const std::optional<QString> path = m_win.saveDialog(dir, name, filter, defaultSuffix);
         if (!path) {
             ButtonSelect = MsgResult::Cancel;
         } else if (isFile(*path)) {
@@ -281,12 +320,6 @@ InputLines::Passes Run::inputPasses(bool google, bool myPhone) const {
     passes.google = google && O.googleLabels;
     passes.xsync = O.dropSync;
     return passes;
-}
-
-void Run::LaisserEvenements() {
-    m_win.processEvents();
-    if (m_stopRequested)
-        throw RunStopped(ErrorText::StoppedWindowClosing);
 }
 
 void Run::LogError(const KzError& e, bool erreur) {

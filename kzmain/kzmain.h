@@ -33,12 +33,14 @@ public:
     void B_goClick();
     // The options that Run would be given now.
     RunOptions runOptions() const;
-    // How the last Run ended.
+    // How the last Run ended, and the folder it wrote into ("" when it wrote nothing).
     const RunReport& lastReport() const { return m_report; }
+    const QString& lastOutputFolder() const { return m_outputFolder; }
 
-    // True while a Run is under way; requestStop() ends it cleanly at its next line.
+    // True while a Run is under way; requestStop() ends it cleanly at its next line (`closing`:
+    // because the window is closing, else at the user's request).
     bool isRunning() const { return m_run != nullptr; }
-    void requestStop();
+    void requestStop(bool closing = true);
 
     // Settings file and start state; false when the settings folder cannot be created
     // (message 16 shown; the program then ends with exit code 1).
@@ -63,8 +65,17 @@ public:
 private:
     // One KEY=value line of the settings file, keys and keywords in any letter case.
     void LireLigneConfig(const QString& line);
+    // The folder a picker opens at: the one in its field when it exists, else the last one used.
+    QString pickerStart(Ctrl field, const QString& last) const;
+    // The folder picker of `field`: on a choice, `folder` and the field take it.
+    bool pickFolder(Ctrl field, QString& folder, quint16 title);
 
     FormWindow& m_win;
     Run* m_run = nullptr; // the run under way
     RunReport m_report;
+    QString m_outputFolder;
 };
+
+// One line that sums up a run: its cards, the files it wrote and its errors, with how it ended
+// when it did not reach its end ("" for a failed check).
+QString RunSummary(const RunReport& report, const QString& Langue);

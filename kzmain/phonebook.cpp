@@ -6,6 +6,7 @@
 #include "kzlex/utf8.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 namespace {
 
@@ -54,8 +55,13 @@ public:
           noms(!lignes.readThroughMark()) {}
 
     void run() {
+        // The report counts the cards and pictures done, also when the run stops on the way.
+        const auto compte = qScopeGuard([this] {
+            P.counts().cards = qint64(NbVcards);
+            P.counts().picturesCopied = qint64(NbPhotos);
+        });
         for (; I < TSLin.size(); ++I) {
-            P.LaisserEvenements();
+            P.LaisserEvenements(I + 1);
             const QString& brute = TSLin.at(I);
             LEX.BUFFER = brute;
             DEBUTANALYSE(LEX);
@@ -69,8 +75,6 @@ public:
                 traiterLigne(brute);
             }
         }
-        P.counts().cards = qint64(NbVcards);
-        P.counts().picturesCopied = qint64(NbPhotos);
         P.finConversion();
     }
 

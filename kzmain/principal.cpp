@@ -1,6 +1,8 @@
 // The main object's Run button: the options made from the controls, one Run, its report kept.
 #include "kzmain/kzmain.h"
 
+#include <QFileInfo>
+
 TF_Principal::TF_Principal(FormWindow& window) : m_win(window) {}
 
 RunOptions TF_Principal::runOptions() const {
@@ -41,7 +43,9 @@ void TF_Principal::B_goClick() {
     NomRepLogos = m_win.editText(Ctrl::E_RepLogos);
     NomRepEntree = m_win.editText(Ctrl::E_RepEntree);
 
-    Run run(runOptions(), m_win);
+    const RunOptions options = runOptions();
+    m_outputFolder.clear();
+    Run run(options, m_win);
     m_run = &run;
     struct Reset {
         Run*& run;
@@ -56,9 +60,42 @@ void TF_Principal::B_goClick() {
     // The file chosen in the save step is the merge's next proposal (and goes to the settings).
     if (!m_report.savedFile.isEmpty())
         NomFichierSortie = m_report.savedFile;
+    if (m_report.filesWritten > 0)
+        m_outputFolder = m_report.savedFile.isEmpty() ? options.NomRepSortie : QFileInfo(m_report.savedFile).path();
 }
 
-void TF_Principal::requestStop() {
+namespace {
+
+// "%1 thing" or "%1 things" by the language's rule: French takes the singular for 0 and 1.
+QString counted(const QString& Langue, qint64 n, quint16 one, quint16 many) {
+    const bool singular = Langue == QLatin1String("FR") ? n <= 1 : n == 1;
+    return Mess(Langue, singular ? one : many).arg(n);
+}
+
+} // namespace
+
+QString RunSummary(const RunReport& report, const QString& Langue) {
+    using O = RunReport::Outcome;
+    if (report.outcome == O::CheckFailed)
+        return QString();
+    const qint64 errors = report.errorLines.size();
+    const QString counts = counted(Langue, report.cards, MsgContact, MsgContacts) + QStringLiteral(", ") +
+                           counted(Langue, report.filesWritten, MsgFichierEcrit, MsgFichiersEcrits) +
+                           QStringLiteral(", ") +
+                           (errors == 0 ? Mess(Langue, MsgAucuneErreur) : counted(Langue, errors, MsgErreur, MsgErreurs));
+    switch (report.outcome) {
+    case O::Stopped:
+        return Mess(Langue, MsgResumeArret).arg(counts);
+    case O::Error:
+        return Mess(Langue, MsgResumeErreur).arg(counts);
+    case O::SaveDeclined:
+        return Mess(Langue, MsgResumeNonEnregistre).arg(counts);
+    default:
+        return counts;
+    }
+}
+
+void TF_Principal::requestStop(bool closing) {
     if (m_run)
-        m_run->requestStop();
+        m_run->requestStop(closing);
 }

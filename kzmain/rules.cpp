@@ -104,13 +104,21 @@ void TF_Principal::TranslateForm() {
         m_win.setCaption(c.control, QString::fromUtf8(fr ? c.fr : c.en));
 }
 
+QString TF_Principal::pickerStart(Ctrl field, const QString& last) const {
+    const QString typed = m_win.editText(field);
+    return !typed.isEmpty() && QFileInfo(typed).isDir() ? typed : last;
+}
+
 void TF_Principal::B_InputFileClick() {
+    // The file in the field, as typed or dropped, else the last one chosen.
+    const QString typed = m_win.editText(Ctrl::E_InputFiles);
+    const QString current = typed.isEmpty() ? NomFichierEntree : typed;
     QString dir, name;
-    if (!NomFichierEntree.isEmpty()) {
-        const QFileInfo info(NomFichierEntree);
+    if (!current.isEmpty()) {
+        const QFileInfo info(current);
         name = info.fileName();
         // A bare name has no folder part: let the dialog start where it likes.
-        if (NomFichierEntree.size() > name.size())
+        if (current.size() > name.size())
             dir = info.path();
     }
     const std::optional<QString> chosen = m_win.openDialog(dir, name, kInputFilter);
@@ -120,19 +128,25 @@ void TF_Principal::B_InputFileClick() {
     m_win.setEditText(Ctrl::E_InputFiles, NomFichierEntree);
 }
 
+bool TF_Principal::pickFolder(Ctrl field, QString& folder, quint16 title) {
+    QString chosen = pickerStart(field, folder);
+    if (!m_win.browseForFolder(chosen, Mess(Langue, title)))
+        return false;
+    folder = chosen;
+    m_win.setEditText(field, folder);
+    return true;
+}
+
 void TF_Principal::b_repdestClick() {
-    if (m_win.browseForFolder(NomRepSortie, Mess(Langue, MsgTitreRepSortie)))
-        m_win.setEditText(Ctrl::E_RepDest, NomRepSortie);
+    pickFolder(Ctrl::E_RepDest, NomRepSortie, MsgTitreRepSortie);
 }
 
 void TF_Principal::B_RepEntreeClick() {
-    if (m_win.browseForFolder(NomRepEntree, Mess(Langue, MsgTitreRepEntree)))
-        m_win.setEditText(Ctrl::E_RepEntree, NomRepEntree);
+    pickFolder(Ctrl::E_RepEntree, NomRepEntree, MsgTitreRepEntree);
 }
 
 void TF_Principal::b_repphotosClick() {
-    if (m_win.browseForFolder(NomRepPhotos, Mess(Langue, MsgTitreRepPhotos)))
-        m_win.setEditText(Ctrl::E_RepPhotos, NomRepPhotos);
+    pickFolder(Ctrl::E_RepPhotos, NomRepPhotos, MsgTitreRepPhotos);
     // Photos and logos often share one folder: offer it for the logos too (the field only,
     // the logos box shows it at the next start unless a Run reads the box first).
     if (NomRepLogos.isEmpty())
@@ -140,8 +154,7 @@ void TF_Principal::b_repphotosClick() {
 }
 
 void TF_Principal::B_RepLogosClick() {
-    if (m_win.browseForFolder(NomRepLogos, Mess(Langue, MsgTitreRepLogos)))
-        m_win.setEditText(Ctrl::E_RepLogos, NomRepLogos);
+    pickFolder(Ctrl::E_RepLogos, NomRepLogos, MsgTitreRepLogos);
     if (NomRepPhotos.isEmpty())
         NomRepPhotos = NomRepLogos;
 }

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 
 class Run {
 public:
@@ -24,8 +25,12 @@ public:
     // written, for the front end to report (the window's general error report; the command
     // line's error line and exit 1).
     RunReport exec();
-    // Ends the run cleanly at its next line (from the window, while the run lets events run).
-    void requestStop() { m_stopRequested = true; }
+    // Ends the run cleanly at its next line (from the window, while the run lets events run);
+    // `closing`: the window is closing, else the user pressed Stop.
+    void requestStop(bool closing) {
+        m_stopClosing = closing;
+        m_stopRequested = true;
+    }
     const RunReport& report() const { return m_report; }
 
     // The four conversions, each in a file of its own; the tests call them directly. The
@@ -54,7 +59,17 @@ public:
     QDateTime DateCreation() const;
     // Lets pending events run (once per line of a conversion); throws RunStopped when the
     // window asked the run to stop.
-    void LaisserEvenements();
+    void LaisserEvenements() {
+        m_win.processEvents();
+        if (m_stopRequested)
+            arret();
+    }
+    // The same at input line `ligne` (from 1), which the progress shown follows.
+    void LaisserEvenements(qint64 ligne) {
+        if (ligne >= m_prochainAvancement)
+            avancement(ligne);
+        LaisserEvenements();
+    }
     // LaisserEvenements as a callback for long work on a whole file.
     Progress progress() {
         return [this] { LaisserEvenements(); };
@@ -76,7 +91,12 @@ private:
 
     // The Run's steps (driver.cpp).
     template <typename Work> bool guarded(Work&& work);
-    bool check(bool ok, quint16 No, MsgKind kind = MsgKind::Warning);
+    bool check(bool ok, quint16 No, RunReport::Field field, MsgKind kind = MsgKind::Warning);
+    // Progress: `total` input lines (or files) from now on; the window told of the share done.
+    void debutAvancement(qint64 total);
+    void avancement(qint64 fait);
+    void finAvancement();
+    [[noreturn]] void arret();
     void ClearOutputs();
     bool ReadInput(const std::function<void()>& read);
     void RunSingleFile();
@@ -84,12 +104,17 @@ private:
     void RunPhoneBook();
     // `encoded`, when given, is the list's text already encoded: it is written instead.
     void SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName, const QString& filter,
-                    bool merge, const QByteArray* encoded = nullptr);
+                    const QString& defaultSuffix, bool merge, const QByteArray* encoded = nullptr);
 
     const RunOptions O;
     WindowInterface& m_win;
     RunReport m_report;
     std::atomic<bool> m_stopRequested{false};
+    bool m_stopClosing = true;
+    // The input's lines (or files); the window is told of the share done again at
+    // m_prochainAvancement.
+    qint64 m_total = 0;
+    qint64 m_prochainAvancement = std::numeric_limits<qint64>::max();
     ElementIds m_ids;
     PictureFolder m_photos;
     PictureFolder m_logos;

@@ -50,6 +50,9 @@ struct RunReport {
         Error,        // an error ended the run, or the output could not be written
     };
     Outcome outcome = Outcome::Done;
+    // The path whose check failed (with CheckFailed): the front end points the user at it.
+    enum class Field { None, InputFile, OutputFolder, InputFolder, PhotosFolder, LogosFolder };
+    Field checkField = Field::None;
     qint64 cards = 0;          // cards converted, merged or completed
     qint64 filesWritten = 0;   // output files written
     qint64 picturesCopied = 0; // pictures taken from the photos and logos folders

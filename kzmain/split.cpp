@@ -5,6 +5,8 @@
 #include "kzmain/cardscan.h"
 #include "kzmain/runwriter.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 // The values of the card being built.
@@ -42,6 +44,8 @@ public:
         : P(run), O(run.options()), win(run.window()), TSLin(lignes), noms(!lignes.readThroughMark()) {}
 
     void run() {
+        // The report counts the cards done, also when the run stops or fails on the way.
+        const auto compte = qScopeGuard([this] { P.counts().cards = qint64(NoEnr); });
         while (lireLigne())
             traiterLigne();
         // A last card without its end line is not written; say so rather than lose it silently.
@@ -50,7 +54,6 @@ public:
         writer.finish();
         if (!carteVue)
             P.LogError(NoCardError(O.NomFichierEntree));
-        P.counts().cards = qint64(NoEnr);
         P.finConversion();
     }
 
@@ -80,7 +83,7 @@ private:
                                        ? !premierMotParmi(*brut, {"BEGIN"})
                                        : !premierMotParmi(*brut, {"BEGIN", "END", "N", "ORG", "PHOTO", "LOGO", "X"});
                 if (autre || (ETAT == E_DansCarte && ligneX(*brut))) {
-                    P.LaisserEvenements();
+                    P.LaisserEvenements(I + 1);
                     TSLin.skip();
                     if (ETAT == E_DansCarte && (autre || !O.dropX))
                         if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
@@ -90,7 +93,7 @@ private:
             }
             if (!TSLin.next(LEX.BUFFER))
                 return false;
-            P.LaisserEvenements();
+            P.LaisserEvenements(I + 1);
             DEBUTANALYSE(LEX);
             ++I;
             return true;

@@ -16,8 +16,9 @@ public:
     virtual void messageBox(const QString& text, MsgKind kind) = 0;
     // The save dialog: the full path chosen, or nothing when dismissed. It neither asks about
     // overwriting nor adds an extension. `filter` is "desc|mask|desc|mask...".
+    // `defaultSuffix` (without its dot, may be empty) is what a name typed without one gets.
     virtual std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
-                                              const QString& filter) = 0;
+                                              const QString& filter, const QString& defaultSuffix) = 0;
     // The question whether to replace the existing file `path` (its text: `question`): Yes, No
     // (choose another name) or Cancel; closing the box counts as Cancel.
     virtual MsgResult askOverwrite(const QString& path, const QString& question) = 0;
@@ -29,6 +30,16 @@ public:
     virtual void appendMemo(const QString& line) = 0;
     virtual void appendLog(const QString& line) = 0;
     virtual void setCompteur(const QString& text) = 0;
+    // An unknown-tag notice of the log, or its echo of the input line: a front end may hide them
+    // to show the errors only.
+    virtual void appendLogNotice(const QString& line) { appendLog(line); }
+
+    // Whether the front end shows the share of the input done; the run then counts the input's
+    // lines first.
+    virtual bool showsProgress() const { return false; }
+    // `done` of `total` (input lines; files for the merge): at the start, every few hundredths of
+    // the input, and at the end of a run that reached it.
+    virtual void setProgress(qint64 /*done*/, qint64 /*total*/) {}
 
     // Lets pending window events run; the conversions call it once per line, so it must be cheap.
     virtual void processEvents() = 0;

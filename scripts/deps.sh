@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building and testing need, when some are missing.
 set -euo pipefail
 packages=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
-          clang libclang-rt-14-dev xvfb xauth)
+          qt6-translations-l10n clang libclang-rt-14-dev xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

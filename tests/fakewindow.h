@@ -17,7 +17,7 @@ public:
         bool question; // the overwrite question (Yes/No/Cancel), not an OK box
     };
     struct SaveRequest {
-        QString initialDir, initialName, filter;
+        QString initialDir, initialName, filter, defaultSuffix;
     };
 
     FakeWindow() { selectAction(Ctrl::R_SVCFToMVCF); }
@@ -49,6 +49,11 @@ public:
     QStringList memo, log;
     QString counter;
     int processEventsCalls = 0;
+    // Progress is asked for when `showProgress` is set; each report is kept.
+    bool showProgress = false;
+    QList<std::pair<qint64, qint64>> progress;
+    bool showsProgress() const override { return showProgress; }
+    void setProgress(qint64 done, qint64 total) override { progress.append({done, total}); }
     std::function<void()> onProcessEvents;
 
     void selectAction(Ctrl radio) {
@@ -82,8 +87,8 @@ public:
         return boxAnswers.isEmpty() ? MsgResult::Cancel : boxAnswers.dequeue();
     }
     std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
-                                      const QString& filter) override {
-        saveRequests.append({initialDir, initialName, filter});
+                                      const QString& filter, const QString& defaultSuffix) override {
+        saveRequests.append({initialDir, initialName, filter, defaultSuffix});
         if (!saveAnswers.isEmpty())
             return saveAnswers.dequeue();
         return std::nullopt;

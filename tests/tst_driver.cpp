@@ -192,6 +192,15 @@ private slots:
         QVERIFY(m_win->saveRequests.isEmpty());
         QCOMPARE(listing(path(QStringLiteral("out"))), before);
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::CheckFailed);
+        // The report names the field to put right, by the message's number in the row's name.
+        using F = RunReport::Field;
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        const int no = tag.mid(tag.lastIndexOf(u'(') + 1).chopped(1).toInt();
+        const QHash<int, F> fields{{12, F::InputFile},  {9, F::InputFile},    {22, F::InputFile},
+                                   {11, F::OutputFolder}, {17, F::InputFolder}, {18, F::InputFolder},
+                                   {10, F::PhotosFolder}, {21, F::LogosFolder}};
+        QVERIFY2(fields.contains(no), qPrintable(tag));
+        QCOMPARE(m_main->lastReport().checkField, fields.value(no));
         QVERIFY(!m_main->isRunning());
         // The fields follow the edit boxes even when the run stops at a check.
         QCOMPARE(m_main->NomFichierEntree, path(input));
@@ -580,6 +589,114 @@ private slots:
         m_main->B_goClick();
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
         QVERIFY(QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
+    }
+
+    // Stop (the window stays open) says so in its own words; the outcome is the same.
+    void stopByTheUser() {
+        writeFile(path(QStringLiteral("three.vcf")),
+                  card(QStringLiteral("A")) + card(QStringLiteral("B")) + card(QStringLiteral("C")));
+        m_win->selectAction(Ctrl::R_SVCFToContacts);
+        m_win->checks[Ctrl::C_Photo] = false;
+        m_win->checks[Ctrl::C_Logos] = false;
+        m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("three.vcf"));
+        m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
+        int calls = 0;
+        m_win->onProcessEvents = [&] {
+            if (++calls == 6)
+                m_main->requestStop(false);
+        };
+        m_main->B_goClick();
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
+        QCOMPARE(m_win->log.last(), QStringLiteral("-> RunStopped Err Run stopped by the user"));
+        QCOMPARE(m_main->lastReport().filesWritten, 1);
+        QCOMPARE(RunSummary(m_main->lastReport(), QStringLiteral("EN")),
+                 QStringLiteral("Stopped: 1 contact, 1 file written, 1 error"));
+    }
+
+    // The line that sums up a run, in both languages: French takes the singular for 0 and 1.
+    void summaryLine_data() {
+        QTest::addColumn<QString>("langue");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<qint64>("cards");
+        QTest::addColumn<qint64>("files");
+        QTest::addColumn<int>("errors");
+        QTest::addColumn<QString>("line");
+        using O = RunReport::Outcome;
+        // clang-format off
+        QTest::newRow("EN done") << "EN" << int(O::Done) << qint64(6) << qint64(6) << 0 << "6 contacts, 6 files written, no errors";
+        QTest::newRow("EN one each") << "EN" << int(O::Done) << qint64(1) << qint64(1) << 1 << "1 contact, 1 file written, 1 error";
+        QTest::newRow("EN none") << "EN" << int(O::Done) << qint64(0) << qint64(0) << 2 << "0 contacts, 0 files written, 2 errors";
+        QTest::newRow("FR done") << "FR" << int(O::Done) << qint64(6) << qint64(6) << 0 << QStringLiteral("6 contacts, 6 fichiers écrits, aucune erreur");
+        QTest::newRow("FR none") << "FR" << int(O::Done) << qint64(0) << qint64(0) << 1 << QStringLiteral("0 contact, 0 fichier écrit, 1 erreur");
+        QTest::newRow("FR stopped") << "FR" << int(O::Stopped) << qint64(2) << qint64(2) << 1 << QStringLiteral("Arrêté : 2 contacts, 2 fichiers écrits, 1 erreur");
+        QTest::newRow("EN not saved") << "EN" << int(O::SaveDeclined) << qint64(3) << qint64(0) << 0 << "Nothing saved: 3 contacts, 0 files written, no errors";
+        QTest::newRow("EN error") << "EN" << int(O::Error) << qint64(3) << qint64(2) << 1 << "Ended by an error: 3 contacts, 2 files written, 1 error";
+        QTest::newRow("check failed") << "EN" << int(O::CheckFailed) << qint64(0) << qint64(0) << 0 << "";
+        // clang-format on
+    }
+    void summaryLine() {
+        QFETCH(QString, langue);
+        QFETCH(int, outcome);
+        QFETCH(qint64, cards);
+        QFETCH(qint64, files);
+        QFETCH(int, errors);
+        QFETCH(QString, line);
+        RunReport r;
+        r.outcome = RunReport::Outcome(outcome);
+        r.cards = cards;
+        r.filesWritten = files;
+        for (int i = 0; i < errors; ++i)
+            r.errorLines << QStringLiteral("-> Error Err x");
+        QCOMPARE(RunSummary(r, langue), line);
+    }
+
+    // A front end that shows progress is told the share done: from 0, never backwards, to the
+    // whole input (its lines; the merge's files).
+    void progressReachesTheEnd_data() {
+        QTest::addColumn<int>("action");
+        QTest::addRow("contacts") << int(Action::Contacts);
+        QTest::addRow("split") << int(Action::Split);
+        QTest::addRow("phone book") << int(Action::PhoneBook);
+        QTest::addRow("merge") << int(Action::Merge);
+    }
+    void progressReachesTheEnd() {
+        QFETCH(int, action);
+        QByteArray cards;
+        for (int i = 0; i < 500; ++i)
+            cards += card(QStringLiteral("N%1").arg(i), QStringLiteral("a note"));
+        const qint64 lines = cards.count('\n');
+        writeFile(path(QStringLiteral("many.vcf")), cards);
+        writeFile(path(QStringLiteral("pb/Many.dat")), cards);
+        QVERIFY(QDir().mkpath(path(QStringLiteral("in"))));
+        for (int i = 0; i < 7; ++i)
+            writeFile(path(QStringLiteral("in/%1.vcf").arg(i)), card(QStringLiteral("M%1").arg(i)));
+        const Ctrl radio = Action(action) == Action::Contacts ? Ctrl::R_SVCFToContacts
+                           : Action(action) == Action::Split  ? Ctrl::R_SVCFToMVCF
+                           : Action(action) == Action::Merge  ? Ctrl::R_MVCFToSVCF
+                                                              : Ctrl::R_MyPhonePhoto;
+        m_win->selectAction(radio);
+        m_win->checks[Ctrl::C_Photo] = false;
+        m_win->checks[Ctrl::C_Logos] = false;
+        m_win->edits[Ctrl::E_InputFiles] =
+            path(Action(action) == Action::PhoneBook ? QStringLiteral("pb/Many.dat") : QStringLiteral("many.vcf"));
+        m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
+        m_win->edits[Ctrl::E_RepEntree] = path(QStringLiteral("in"));
+        m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
+        m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
+        m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved")));
+        m_win->showProgress = true;
+        m_main->B_goClick();
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
+        const qint64 total = Action(action) == Action::Merge ? 7 : lines;
+        QVERIFY(m_win->progress.size() >= (Action(action) == Action::Merge ? 3 : 10));
+        QCOMPARE(m_win->progress.first(), std::make_pair(qint64(0), total));
+        QCOMPARE(m_win->progress.last(), std::make_pair(total, total));
+        for (qsizetype i = 1; i < m_win->progress.size(); ++i) {
+            QVERIFY(m_win->progress[i].first >= m_win->progress[i - 1].first);
+            QCOMPARE(m_win->progress[i].second, total);
+        }
+        if (Action(action) == Action::Merge) // a name typed without a suffix gets ".vcf"
+            QCOMPARE(m_win->saveRequests.first().defaultSuffix, QStringLiteral("vcf"));
     }
 
     // A big input is read in blocks with events let run between them; a stop asked for

@@ -1,6 +1,7 @@
 // Enabling rules of the four actions, the language list and the pickers.
 #include "fakewindow.h"
 #include "kzmain/kzmain.h"
+#include <QTemporaryDir>
 #include <QTest>
 
 using Ctrls = QList<Ctrl>;
@@ -223,14 +224,36 @@ private slots:
         QCOMPARE(p.NomFichierEntree, QStringLiteral("/elsewhere/missing.vcf"));
         QCOMPARE(w.editText(Ctrl::E_InputFiles), QStringLiteral("/elsewhere/missing.vcf"));
 
-        // Cancelled: nothing changes. An empty field proposes no folder and no name.
+        // Cancelled: nothing changes. The field, as typed, is what the picker proposes; a bare
+        // name proposes no folder.
         p.NomFichierEntree.clear();
         w.edits[Ctrl::E_InputFiles] = QStringLiteral("typed");
         p.B_InputFileClick();
         QCOMPARE(w.pickRequests[1].initialDir, QString());
-        QCOMPARE(w.pickRequests[1].initialName, QString());
+        QCOMPARE(w.pickRequests[1].initialName, QStringLiteral("typed"));
         QCOMPARE(p.NomFichierEntree, QString());
         QCOMPARE(w.editText(Ctrl::E_InputFiles), QStringLiteral("typed"));
+        w.edits[Ctrl::E_InputFiles] = QStringLiteral("/typed/in/cards.vcf");
+        p.NomFichierEntree = QStringLiteral("/data/in/contacts.vcf");
+        p.B_InputFileClick();
+        QCOMPARE(w.pickRequests[2].initialDir, QStringLiteral("/typed/in"));
+        QCOMPARE(w.pickRequests[2].initialName, QStringLiteral("cards.vcf"));
+    }
+
+    void folderPickersStartAtTheFolderInTheirField() {
+        // A folder typed or dropped into the field is where the picker opens, when it exists.
+        QTemporaryDir typed;
+        QVERIFY(typed.isValid());
+        FakeWindow w;
+        TF_Principal p(w);
+        p.NomRepSortie = QStringLiteral("/last/run");
+        w.edits[Ctrl::E_RepDest] = typed.path();
+        p.b_repdestClick();
+        QCOMPARE(w.pickRequests[0].initialDir, typed.path());
+        QCOMPARE(p.NomRepSortie, QStringLiteral("/last/run")); // cancelled: nothing changes
+        w.edits[Ctrl::E_RepDest] = typed.filePath(QStringLiteral("gone"));
+        p.b_repdestClick();
+        QCOMPARE(w.pickRequests[1].initialDir, QStringLiteral("/last/run"));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "ui/lineview.h"
 #include "ui/principal.h"
 #include "ui/style.h"
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -13,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -20,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -34,6 +39,17 @@ QString writeCards(const QString& path, int count) {
                     .arg(i)
                     .toUtf8());
     return path;
+}
+
+// `bytes` written to `path`; the path, or "" when it cannot be written.
+QString writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? path : QString();
+}
+
+// A caption as read: without the "&" that marks its Alt letter.
+QString shown(const QAbstractButton* b) {
+    return b->text().remove(QLatin1Char('&'));
 }
 
 int vcfCount(const QString& dir) {
@@ -144,12 +160,12 @@ private slots:
         auto* combo = w.findChild<QComboBox*>(QStringLiteral("ComboLangue"));
         auto* go = w.findChild<QPushButton*>(QStringLiteral("B_go"));
         auto* photo = w.findChild<QCheckBox*>(QStringLiteral("C_Photo"));
-        QCOMPARE(go->text(), QStringLiteral("Convertir"));
+        QCOMPARE(shown(go), QStringLiteral("Convertir"));
         QCOMPARE(photo->text(), QStringLiteral("Inclure photos"));
         combo->setCurrentIndex(1);
         emit combo->activated(1);
         QCOMPARE(w.principal().Langue, QStringLiteral("EN"));
-        QCOMPARE(go->text(), QStringLiteral("Run"));
+        QCOMPARE(shown(go), QStringLiteral("Run"));
         QCOMPARE(photo->text(), QStringLiteral("Include photos"));
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Fichierstraites"))->text(), QStringLiteral("FILES PROCESSED"));
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Log"))->text(), QStringLiteral("LOG"));
@@ -158,7 +174,7 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Conversion Corvanta version 1.50"));
         combo->setCurrentIndex(0);
         emit combo->activated(0);
-        QCOMPARE(go->text(), QStringLiteral("Convertir"));
+        QCOMPARE(shown(go), QStringLiteral("Convertir"));
 
         // Closing stores the language; the next window starts in it.
         combo->setCurrentIndex(1);
@@ -167,7 +183,7 @@ private slots:
         F_Principal w2;
         QVERIFY(w2.FormCreate());
         QCOMPARE(w2.comboIndex(), 1);
-        QCOMPARE(w2.findChild<QPushButton*>(QStringLiteral("B_go"))->text(), QStringLiteral("Run"));
+        QCOMPARE(shown(w2.findChild<QPushButton*>(QStringLiteral("B_go"))), QStringLiteral("Run"));
     }
 
     void runFillsTheThreeOutputs() {
@@ -292,13 +308,9 @@ private slots:
 
     void uncaughtErrorGoesToTheErrorReport() {
         // Marked UTF-8 but not UTF-8: the Run cannot read it.
-        const QString input = m_dir.filePath(QStringLiteral("bad-utf8.vcf"));
-        {
-            QFile f(input);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("\xEF\xBB\xBF"
-                    "BEGIN:VCARD\r\nN:\xC3(;\r\nEND:VCARD\r\n");
-        }
+        const QString input = writeBytes(m_dir.filePath(QStringLiteral("bad-utf8.vcf")),
+                                         "\xEF\xBB\xBF"
+                                         "BEGIN:VCARD\r\nN:\xC3(;\r\nEND:VCARD\r\n");
         F_Principal w;
         QVERIFY(w.FormCreate());
         w.show();
@@ -352,11 +364,12 @@ private slots:
         });
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
         QVERIFY(!confirms);
-        QCOMPARE(suffix, QString());
+        QCOMPARE(suffix, QStringLiteral("vcf"));
         QCOMPARE(filters, (QStringList{"VCF, DAT (*.VCF *.DAT)", "ALL (*)"}));
-        // The name is used as typed, without an added extension.
-        QVERIFY(QFileInfo(target).isFile());
-        QCOMPARE(w.principal().NomFichierSortie, target);
+        // A name typed without a suffix gets ".vcf".
+        QVERIFY(QFileInfo(target + QStringLiteral(".vcf")).isFile());
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(w.principal().NomFichierSortie, target + QStringLiteral(".vcf"));
         QCOMPARE(w.compteur(), QStringLiteral("2"));
     }
 
@@ -395,6 +408,263 @@ private slots:
         // The logos field was empty: it takes the folder, its box does not.
         QCOMPARE(QDir(w.principal().NomRepLogos), QDir(pics));
         QCOMPARE(w.editText(Ctrl::E_RepLogos), QString());
+    }
+
+    // A file or folder dropped on the window fills the field it belongs in; nothing is taken
+    // during a run.
+    void dropFillsTheFieldItBelongsIn_data() {
+        QTest::addColumn<QString>("dropped");
+        QTest::addColumn<bool>("merge");
+        QTest::addColumn<int>("field"); // -1: refused
+        QTest::newRow("vcf file") << "cards.vcf" << false << int(Ctrl::E_InputFiles);
+        QTest::newRow("DAT file, merge chosen") << "Phonebook.DAT" << true << int(Ctrl::E_InputFiles);
+        QTest::newRow("folder, split") << "drop-folder" << false << int(Ctrl::E_RepDest);
+        QTest::newRow("folder, merge") << "drop-folder" << true << int(Ctrl::E_RepEntree);
+        QTest::newRow("text file") << "notes.txt" << false << -1;
+        QTest::newRow("missing file") << "gone.vcf" << false << -1;
+    }
+    void dropFillsTheFieldItBelongsIn() {
+        QFETCH(QString, dropped);
+        QFETCH(bool, merge);
+        QFETCH(int, field);
+        outDir("drop-folder");
+        for (const char* f : {"cards.vcf", "Phonebook.DAT", "notes.txt"})
+            writeCards(m_dir.filePath(QLatin1String(f)), 1);
+        const QString path = QDir::toNativeSeparators(m_dir.filePath(dropped));
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        w.setChecked(merge ? Ctrl::R_MVCFToSVCF : Ctrl::R_SVCFToMVCF, true);
+        w.principal().R_Button();
+        const QList<Ctrl> fields{Ctrl::E_InputFiles, Ctrl::E_RepDest, Ctrl::E_RepEntree};
+        for (Ctrl c : fields)
+            w.setEditText(c, QStringLiteral("before"));
+
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(m_dir.filePath(dropped))});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        QCOMPARE(enter.isAccepted(), field >= 0);
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+        for (Ctrl c : fields)
+            QCOMPARE(w.editText(c), int(c) == field ? path : QStringLiteral("before"));
+        if (field < 0)
+            return;
+
+        // The same drop during a run is refused, and the field keeps what the run read.
+        prepareSplit(w, writeCards(m_dir.filePath(QStringLiteral("drop-run.vcf")), 50), outDir("drop-out"));
+        const QString before = w.editText(Ctrl::E_InputFiles);
+        bool enterAccepted = true, dropAccepted = true, tried = false;
+        w.onProcessEvents = [&] {
+            if (std::exchange(tried, true))
+                return;
+            QDragEnterEvent duringEnter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&w, &duringEnter);
+            enterAccepted = duringEnter.isAccepted();
+            QDropEvent duringDrop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&w, &duringDrop);
+            dropAccepted = duringDrop.isAccepted();
+        };
+        w.B_goClick();
+        QVERIFY(!enterAccepted);
+        QVERIFY(!dropAccepted);
+        QCOMPARE(w.editText(Ctrl::E_InputFiles), before);
+    }
+
+    // The progress bar ends at 100 %; Stop ends the run (outcome Stopped) and the window stays.
+    void progressAndStop() {
+        const QString input = writeCards(m_dir.filePath(QStringLiteral("progress.vcf")), 2000);
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        prepareSplit(w, input, outDir("progress-out"));
+        auto* bar = w.findChild<QProgressBar*>(QStringLiteral("P_Avancement"));
+        auto* stop = w.findChild<QPushButton*>(QStringLiteral("B_Stop"));
+        QVERIFY(bar && stop);
+        QVERIFY(!stop->isEnabled());
+        QList<int> seen;
+        w.onProcessEvents = [&] {
+            if (seen.isEmpty() || seen.last() != bar->value())
+                seen.append(bar->value());
+        };
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QCOMPARE(w.principal().lastReport().outcome, RunReport::Outcome::Done);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(bar->text(), QStringLiteral("100 %"));
+        QVERIFY(std::is_sorted(seen.cbegin(), seen.cend()));
+        QVERIFY(!stop->isEnabled());
+
+        const QString out2 = outDir("stop-out");
+        prepareSplit(w, input, out2);
+        int calls = 0;
+        bool stopEnabled = false;
+        w.onProcessEvents = [&] {
+            if (++calls == 500) {
+                stopEnabled = stop->isEnabled();
+                QTest::mouseClick(stop, Qt::LeftButton);
+            }
+        };
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(stopEnabled);
+        QCOMPARE(w.principal().lastReport().outcome, RunReport::Outcome::Stopped);
+        QVERIFY(w.isVisible());
+        QVERIFY(!stop->isEnabled());
+        QVERIFY(w.isEnabled(Ctrl::B_go));
+        QVERIFY(vcfCount(out2) > 0 && vcfCount(out2) < 2000);
+        QVERIFY(bar->value() < bar->maximum());
+        QVERIFY2(w.summary().startsWith(QStringLiteral("Arrêté : ")), qPrintable(w.summary()));
+    }
+
+    // The end of a run: its summary, and the output folder's button once something was written.
+    void summaryAndOutputFolder() {
+        const QString input = writeCards(m_dir.filePath(QStringLiteral("summary.vcf")), 3);
+        const QString out = outDir("summary-out");
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        auto* open = w.findChild<QPushButton*>(QStringLiteral("B_OuvrirSortie"));
+        QVERIFY(!open->isEnabled());
+        prepareSplit(w, input, out);
+        w.B_goClick();
+        QCOMPARE(w.summary(), QStringLiteral("3 contacts, 3 fichiers écrits, aucune erreur"));
+        QVERIFY(open->isEnabled());
+        QCOMPARE(QDir(w.principal().lastOutputFolder()), QDir(out));
+        // English follows the language list at once.
+        auto* combo = w.findChild<QComboBox*>(QStringLiteral("ComboLangue"));
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        QCOMPARE(w.summary(), QStringLiteral("3 contacts, 3 files written, no errors"));
+        QCOMPARE(shown(open), QStringLiteral("Open output folder"));
+        // A failed check clears both.
+        w.setEditText(Ctrl::E_InputFiles, m_dir.filePath(QStringLiteral("absent.vcf")));
+        answerNextDialog<QMessageBox>(this, [](QMessageBox* box) { box->accept(); });
+        w.B_goClick();
+        QCOMPARE(w.summary(), QString());
+        QVERIFY(!open->isEnabled());
+    }
+
+    // After a failed check, the window shows the page and the field the message was about: the
+    // first run's missing photos folder points at the Options page and the photos field.
+    void failedCheckPointsAtTheField() {
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.setEditText(Ctrl::E_InputFiles, writeCards(m_dir.filePath(QStringLiteral("check.vcf")), 1));
+        w.setEditText(Ctrl::E_RepDest, outDir("check-out"));
+        w.setChecked(Ctrl::C_Photo, true);
+        w.principal().C_PhotoClick();
+        w.setEditText(Ctrl::E_RepPhotos, m_dir.filePath(QStringLiteral("no-photos-here")));
+        QString message;
+        answerNextDialog<QMessageBox>(this, [&](QMessageBox* box) {
+            message = box->text();
+            box->accept();
+        });
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QCOMPARE(message, QStringLiteral("Le répertoire photo n'existe pas"));
+        QCOMPARE(w.findChild<QTabWidget*>(QStringLiteral("PageLog"))->currentIndex(), 1);
+        QCOMPARE(w.focusWidget(), w.control(Ctrl::E_RepPhotos));
+
+        // An output folder that is gone: its field, and the page stays.
+        w.findChild<QTabWidget*>(QStringLiteral("PageLog"))->setCurrentIndex(0);
+        w.setChecked(Ctrl::C_Photo, false);
+        w.principal().C_PhotoClick();
+        w.setEditText(Ctrl::E_RepDest, m_dir.filePath(QStringLiteral("no-out-here")));
+        answerNextDialog<QMessageBox>(this, [](QMessageBox* box) { box->accept(); });
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QCOMPARE(w.findChild<QTabWidget*>(QStringLiteral("PageLog"))->currentIndex(), 0);
+        QCOMPARE(w.focusWidget(), w.control(Ctrl::E_RepDest));
+    }
+
+    // Qt's own texts speak the language chosen: the overwrite question's Yes button.
+    void qtTextsFollowTheLanguage() {
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        auto yesText = [&] {
+            QString yes;
+            answerNextDialog<QMessageBox>(this, [&](QMessageBox* box) {
+                yes = box->button(QMessageBox::Yes)->text().remove(QLatin1Char('&'));
+                box->button(QMessageBox::Cancel)->click();
+            });
+            w.askOverwrite(m_dir.filePath(QStringLiteral("x.vcf")), QStringLiteral("?"));
+            return yes;
+        };
+        QCOMPARE(w.principal().Langue, QStringLiteral("FR"));
+        QCOMPARE(yesText(), QStringLiteral("Oui"));
+        auto* combo = w.findChild<QComboBox*>(QStringLiteral("ComboLangue"));
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        QCOMPARE(yesText(), QStringLiteral("Yes"));
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCOMPARE(yesText(), QStringLiteral("Oui"));
+        QCOMPARE(shown(w.findChild<QPushButton*>(QStringLiteral("B_Stop"))), QStringLiteral("Arrêter"));
+    }
+
+    // "Errors only" hides the unknown-tag notices; "Save log..." writes every line in UTF-8.
+    void errorsOnlyAndSaveLog() {
+        const QString input = writeBytes(
+            m_dir.filePath(QStringLiteral("notices.vcf")),
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Zo\xC3\xA9;Ana;;;\r\nFOO:bar\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Bo;;;\r\nBEGIN:VCARD\r\nN:Kim;;;;\r\nEND:VCARD\r\n");
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        prepareSplit(w, input, outDir("notices-out"));
+        w.setChecked(Ctrl::R_SVCFToContacts, true);
+        w.principal().R_Button();
+        w.setChecked(Ctrl::C_Photo, false);
+        w.setChecked(Ctrl::C_Logos, false);
+        w.principal().C_PhotoClick();
+        w.principal().C_LogosClick();
+        w.B_goClick();
+        auto* log = w.findChild<LineView*>(QStringLiteral("M_Log"));
+        const QStringList all = log->lines();
+        QVERIFY2(all.contains(QStringLiteral("FOO:bar")), qPrintable(all.join(u'\n')));
+        QVERIFY(std::any_of(all.cbegin(), all.cend(),
+                            [](const QString& l) { return l.startsWith(QLatin1String("-> CardStructureError")); }));
+        auto* errorsOnly = w.findChild<QCheckBox*>(QStringLiteral("C_ErreursSeules"));
+        errorsOnly->click();
+        const QString shownText = log->toPlainText();
+        QVERIFY2(!shownText.contains(QStringLiteral("FOO:bar")), qPrintable(shownText));
+        QVERIFY2(!shownText.contains(Mess(QStringLiteral("FR"), MsgTagInconnu)), qPrintable(shownText));
+        QVERIFY2(shownText.contains(QStringLiteral("CardStructureError")), qPrintable(shownText));
+        errorsOnly->click();
+        QVERIFY(log->toPlainText().contains(QStringLiteral("FOO:bar")));
+
+        errorsOnly->click(); // saving takes every line, hidden or not
+        const QString saved = m_dir.filePath(QStringLiteral("run-log"));
+        answerNextDialog<QFileDialog>(this, [&](QFileDialog* dlg) {
+            dlg->selectFile(saved);
+            static_cast<QDialog*>(dlg)->accept();
+        });
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_EnregistrerLog")), Qt::LeftButton);
+        QFile f(saved + QStringLiteral(".txt"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), all.join(u'\n') + u'\n');
+    }
+
+    // Assistive technology: the fields' names, the labels' buddies, the log's lines.
+    void accessibility() {
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Langue"))->buddy(), w.control(Ctrl::ComboLangue));
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Log"))->buddy(), w.findChild<QWidget*>(QStringLiteral("M_Log")));
+        QCOMPARE(w.control(Ctrl::E_InputFiles)->accessibleName(), QStringLiteral("Fichier source"));
+        QCOMPARE(w.control(Ctrl::E_RepPhotos)->accessibleName(), QStringLiteral("Rep. Photos"));
+        QCOMPARE(w.findChild<QPushButton*>(QStringLiteral("B_go"))->text(), QStringLiteral("&Convertir"));
+        w.appendLog(QStringLiteral("first line"));
+        w.appendLog(QStringLiteral("second line"));
+        QAccessibleInterface* list =
+            QAccessible::queryAccessibleInterface(w.findChild<LineView*>(QStringLiteral("M_Log")));
+        QVERIFY(list);
+        QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->childCount(), 2);
+        QCOMPARE(list->child(1)->text(QAccessible::Name), QStringLiteral("second line"));
     }
 
     void folderPickerIsCentredOnTheWorkArea() {

@@ -1,5 +1,5 @@
-// The main window: fixed 619 x 650 layout, the controls named as the main object knows them,
-// and the dialogs.
+// The main window: fixed 619 x 650 layout (scrolling on a smaller screen), the controls named as
+// the main object knows them, the dialogs, progress, drops and the run's summary.
 #include "ui/principal.h"
 #include "ui/browse.h"
 #include "ui/lineview.h"
@@ -10,17 +10,32 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
+#include <QTranslator>
 #include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
 
 namespace {
 
@@ -45,6 +60,42 @@ const Ctrl kRunGuarded[] = {Ctrl::B_go,           Ctrl::R_SVCFToContacts, Ctrl::
                             Ctrl::C_TagSync,      Ctrl::C_MyPhoneIn,      Ctrl::C_MyphoneOut, Ctrl::C_TagLabel,
                             Ctrl::ComboLangue,    Ctrl::B_InputFile,      Ctrl::b_repdest,    Ctrl::B_RepEntree,
                             Ctrl::b_repphotos,    Ctrl::B_RepLogos};
+
+// Captions with the letter that Alt reaches them by; the captions themselves stay as given.
+const std::pair<const char16_t*, const char16_t*> kMnemonics[] = {
+    {u"Convertir", u"&Convertir"},
+    {u"Run", u"&Run"},
+    {u"Fermer", u"&Fermer"},
+    {u"Close", u"&Close"},
+    {u"Fichier source", u"Fichier &source"},
+    {u"Source file", u"&Source file"},
+    {u"Rep. Sortie", u"Rep. Sor&tie"},
+    {u"Dest. Dir.", u"&Dest. Dir."},
+    {u"Rep. Entrée", u"Rep. &Entrée"},
+    {u"Input Dir.", u"&Input Dir."},
+    {u"Rep. Photos", u"Rep. &Photos"},
+    {u"Photos Dir.", u"&Photos Dir."},
+    {u"Rep. Logos", u"Rep. &Logos"},
+    {u"Logos Dir.", u"&Logos Dir."},
+    {u"Langue", u"Lan&gue"},
+    {u"Language", u"Lan&guage"},
+    {u"Arrêter", u"&Arrêter"},
+    {u"Stop", u"S&top"},
+    {u"Ouvrir le dossier de sortie", u"&Ouvrir le dossier de sortie"},
+    {u"Open output folder", u"&Open output folder"},
+    {u"Enregistrer le journal...", u"Enregistrer le &journal..."},
+    {u"Save log...", u"Save lo&g..."},
+    {u"Erreurs seulement", u"E&rreurs seulement"},
+    {u"Errors only", u"&Errors only"},
+};
+
+QString withMnemonic(const QString& caption) {
+    for (const auto& [plain, marked] : kMnemonics)
+        if (caption == QStringView(plain))
+            return QString::fromUtf16(marked);
+    // Any other "&" is shown as it is.
+    return QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
 
 QFont pixelFont(const QFont& base, int px, bool bold) {
     QFont f = base;
@@ -75,11 +126,24 @@ void F_Principal::build() {
     base.setPixelSize(11);
     setFont(base);
 
+    // The controls lie on one page of the window's size, which scrolls when the screen is smaller.
+    auto* Content = new QWidget;
+    Content->setObjectName(QStringLiteral("Content"));
+    Content->setFixedSize(kWidth, kHeight);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("Scroller"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(Content);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
+
     // Upper area: the tab control with the outputs and the options.
-    auto* Panel1 = new QWidget(this);
+    auto* Panel1 = new QWidget(Content);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(0, 0, kWidth, kHeight - kLowerHeight);
     auto* PageLog = new QTabWidget(Panel1);
+    m_tabs = PageLog;
     PageLog->setObjectName(QStringLiteral("PageLog"));
     PageLog->setGeometry(6, 6, kWidth - 12, kHeight - kLowerHeight - 8);
 
@@ -88,7 +152,7 @@ void F_Principal::build() {
     PageLog->setCurrentIndex(0);
 
     // Lower area: the path rows, the action, Run and Close, the counter and the site link.
-    auto* Panel2 = new QWidget(this);
+    auto* Panel2 = new QWidget(Content);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(0, kHeight - kLowerHeight, kWidth, kLowerHeight);
     const struct {
@@ -107,11 +171,33 @@ void F_Principal::build() {
         auto* edit = new QLineEdit(Panel2);
         name(edit, r.edit, r.editName);
         edit->setGeometry(108, y, 394, 25);
+        // A file or folder dropped anywhere goes to the field it belongs in (see dropEvent).
+        edit->setAcceptDrops(false);
         y += 30;
     }
 
     buildActionsAndRun(Panel2, base);
+    buildRunExtras(Panel2);
+    setAcceptDrops(true);
     connectHandlers();
+}
+
+// Beside the counter: the progress bar; below it Stop and the output folder's button.
+void F_Principal::buildRunExtras(QWidget* Panel2) {
+    P_Avancement = new QProgressBar(Panel2);
+    P_Avancement->setObjectName(QStringLiteral("P_Avancement"));
+    P_Avancement->setGeometry(368, 160, 142, 24);
+    P_Avancement->setRange(0, 1000);
+    P_Avancement->setValue(0);
+    P_Avancement->setTextVisible(true);
+    B_Stop = new QPushButton(Panel2);
+    B_Stop->setObjectName(QStringLiteral("B_Stop"));
+    B_Stop->setGeometry(518, 192, 91, 28);
+    B_Stop->setEnabled(false);
+    B_OuvrirSortie = new QPushButton(Panel2);
+    B_OuvrirSortie->setObjectName(QStringLiteral("B_OuvrirSortie"));
+    B_OuvrirSortie->setGeometry(368, 228, 241, 28);
+    B_OuvrirSortie->setEnabled(false);
 }
 
 void F_Principal::name(QWidget* w, Ctrl c, const char* objectName) {
@@ -136,6 +222,22 @@ QWidget* F_Principal::buildLogPage(const QFont& base) {
     M_Log->setObjectName(QStringLiteral("M_Log"));
     for (LineView* t : {Memo, M_Log})
         t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    L_Fichierstraites->setBuddy(Memo);
+    L_Log->setBuddy(M_Log);
+    // Under the lists: the last run's summary, the log's errors-only switch and its saving.
+    L_Resume = new QLabel(TabSheet1);
+    L_Resume->setObjectName(QStringLiteral("L_Resume"));
+    L_Resume->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    L_Resume->setMinimumWidth(1);
+    C_ErreursSeules = new QCheckBox(TabSheet1);
+    C_ErreursSeules->setObjectName(QStringLiteral("C_ErreursSeules"));
+    B_EnregistrerLog = new QPushButton(TabSheet1);
+    B_EnregistrerLog->setObjectName(QStringLiteral("B_EnregistrerLog"));
+    auto* bottom = new QHBoxLayout;
+    bottom->setSpacing(8);
+    bottom->addWidget(L_Resume, 1);
+    bottom->addWidget(C_ErreursSeules);
+    bottom->addWidget(B_EnregistrerLog);
     // The processed-files list keeps its width; the log takes the rest of the page.
     auto* grid = new QGridLayout(TabSheet1);
     grid->setContentsMargins(6, 4, 6, 6);
@@ -145,6 +247,7 @@ QWidget* F_Principal::buildLogPage(const QFont& base) {
     grid->addWidget(L_Log, 0, 1);
     grid->addWidget(Memo, 1, 0);
     grid->addWidget(M_Log, 1, 1);
+    grid->addLayout(bottom, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(1, 1);
     return TabSheet1;
@@ -162,6 +265,7 @@ QWidget* F_Principal::buildOptionsPage() {
     name(ComboLangue, Ctrl::ComboLangue, "ComboLangue");
     ComboLangue->addItems({QStringLiteral("Français"), QStringLiteral("English")});
     ComboLangue->setGeometry(146, 16, 140, 22);
+    L_Langue->setBuddy(ComboLangue);
     const struct {
         Ctrl c;
         const char* objectName;
@@ -228,6 +332,7 @@ void F_Principal::buildActionsAndRun(QWidget* Panel2, const QFont& base) {
     M_Compteur->setFocusPolicy(Qt::NoFocus);
     M_Compteur->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     M_Compteur->setGeometry(518, 160, 91, 24);
+    L_Compteur->setBuddy(M_Compteur);
 
     const QString site = QString::fromLatin1(kSiteWeb);
     auto* L_Siteweb = new QLabel(Panel2);
@@ -253,7 +358,14 @@ void F_Principal::connectHandlers() {
     connect(static_cast<QCheckBox*>(control(Ctrl::C_Logos)), &QCheckBox::clicked, this,
             [this] { guarded([this] { m_p.C_LogosClick(); }); });
     // Only the user's choice runs the handler, not setting the item from the settings.
-    connect(ComboLangue, &QComboBox::activated, this, [this] { guarded([this] { m_p.ComboLangueClick(); }); });
+    connect(ComboLangue, &QComboBox::activated, this, [this] {
+        guarded([this] { m_p.ComboLangueClick(); });
+        applyLanguage();
+    });
+    connect(B_Stop, &QPushButton::clicked, this, &F_Principal::B_StopClick);
+    connect(B_OuvrirSortie, &QPushButton::clicked, this, &F_Principal::B_OpenOutputClick);
+    connect(B_EnregistrerLog, &QPushButton::clicked, this, &F_Principal::B_SaveLogClick);
+    connect(C_ErreursSeules, &QCheckBox::toggled, M_Log, &LineView::setNoticesHidden);
     const struct {
         Ctrl c;
         void (TF_Principal::*handler)();
@@ -274,12 +386,57 @@ bool F_Principal::FormCreate() {
     guarded([this, &ok] { ok = m_p.FormCreate(); });
     if (!ok)
         return false;
+    applyLanguage();
+    fitScreen();
     // Centred on the screen's work area when first shown.
     if (QScreen* s = screen()) {
         const QRect wa = s->availableGeometry();
-        move(wa.left() + (wa.width() - width()) / 2, wa.top() + (wa.height() - height()) / 2);
+        move(wa.left() + qMax(0, (wa.width() - width()) / 2), wa.top() + qMax(0, (wa.height() - height()) / 2));
     }
     return true;
+}
+
+void F_Principal::fitScreen() {
+    QScreen* s = screen();
+    if (!s)
+        return;
+    const QRect area = s->availableGeometry();
+    // The frame is known once the window is shown; before, a title bar is allowed for.
+    QMargins frame(0, 0, 0, 0);
+    if (isVisible() && frameGeometry() != geometry())
+        frame = QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    else if (!QGuiApplication::platformName().startsWith(QLatin1String("offscreen")))
+        frame = QMargins(4, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4, 4, 4);
+    const QSize room(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
+    if (room.width() >= kWidth && room.height() >= kHeight) {
+        setFixedSize(kWidth, kHeight);
+        return;
+    }
+    // Smaller than the window: as large as the area allows, resizable, the content scrolling.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize fit(qMin(kWidth + bar, qMax(room.width(), 160)), qMin(kHeight + bar, qMax(room.height(), 120)));
+    setMinimumSize(160, 120);
+    setMaximumSize(kWidth + bar, kHeight + bar);
+    resize(fit);
+    // The frame inside the area (a window's position is its frame's).
+    const int outerWidth = width() + frame.left() + frame.right();
+    const int outerHeight = height() + frame.top() + frame.bottom();
+    move(qMax(area.left(), qMin(x(), area.right() - outerWidth + 1)),
+         qMax(area.top(), qMin(y(), area.bottom() - outerHeight + 1)));
+}
+
+void F_Principal::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (QWindow* w = windowHandle()) {
+        // Once per window: a move to another screen fits the window to that screen.
+        if (!w->property("corvantaFits").toBool()) {
+            w->setProperty("corvantaFits", true);
+            connect(w, &QWindow::screenChanged, this, [this] { fitScreen(); });
+        }
+    }
+    fitScreen();
 }
 
 // ---- FormWindow ----
@@ -334,9 +491,9 @@ void F_Principal::setComboIndex(int index) {
 void F_Principal::setCaption(Ctrl control, const QString& text) {
     QWidget* w = this->control(control);
     if (auto* b = qobject_cast<QAbstractButton*>(w))
-        b->setText(text);
+        b->setText(withMnemonic(text));
     else if (auto* l = qobject_cast<QLabel*>(w))
-        l->setText(text);
+        l->setText(l->buddy() ? withMnemonic(text) : text);
     else if (auto* g = qobject_cast<QGroupBox*>(w))
         g->setTitle(text);
 }
@@ -386,14 +543,14 @@ static std::optional<QString> runFileDialog(QFileDialog& dlg, const QString& ini
 }
 
 std::optional<QString> F_Principal::saveDialog(const QString& initialDir, const QString& initialName,
-                                               const QString& filter) {
+                                               const QString& filter, const QString& defaultSuffix) {
     QFileDialog dlg(this);
     dlg.setObjectName(QStringLiteral("SaveDialog"));
-    // The Run asks about overwriting itself, and a name is taken as typed.
+    // The Run asks about overwriting itself; a name typed without a suffix gets the proposed one.
     dlg.setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
-    dlg.setDefaultSuffix(QString());
+    dlg.setDefaultSuffix(defaultSuffix);
     return runFileDialog(dlg, initialDir, initialName, filter);
 }
 
@@ -450,7 +607,23 @@ void F_Principal::appendMemo(const QString& line) {
 }
 
 void F_Principal::appendLog(const QString& line) {
-    m_pendingLog.append(compact(line));
+    if (m_pendingLog.isEmpty() || m_pendingLog.back().second)
+        m_pendingLog.append({QStringList(), false});
+    m_pendingLog.back().first.append(compact(line));
+    if (!m_p.isRunning())
+        flushOutputs();
+}
+
+void F_Principal::appendLogNotice(const QString& line) {
+    if (m_pendingLog.isEmpty() || !m_pendingLog.back().second)
+        m_pendingLog.append({QStringList(), true});
+    m_pendingLog.back().first.append(compact(line));
+    if (!m_p.isRunning())
+        flushOutputs();
+}
+
+void F_Principal::setProgress(qint64 done, qint64 total) {
+    m_pendingProgress = {done, total};
     if (!m_p.isRunning())
         flushOutputs();
 }
@@ -460,14 +633,18 @@ void F_Principal::flushOutputs() {
         M_Compteur->setText(*m_pendingCompteur);
         m_pendingCompteur.reset();
     }
+    if (m_pendingProgress) {
+        const auto [done, total] = *m_pendingProgress;
+        P_Avancement->setValue(total > 0 ? int(qBound<qint64>(0, done * 1000 / total, qint64(1000))) : 0);
+        m_pendingProgress.reset();
+    }
     if (!m_pendingMemo.isEmpty()) {
         Memo->appendLines(m_pendingMemo);
         m_pendingMemo.clear();
     }
-    if (!m_pendingLog.isEmpty()) {
-        M_Log->appendLines(m_pendingLog);
-        m_pendingLog.clear();
-    }
+    for (const auto& [lines, notices] : m_pendingLog)
+        M_Log->appendLines(lines, notices);
+    m_pendingLog.clear();
 }
 
 void F_Principal::setCompteur(const QString& text) {
@@ -501,19 +678,64 @@ void F_Principal::processEvents() {
 void F_Principal::B_goClick() {
     if (m_p.isRunning())
         return;
+    L_Resume->clear();
+    B_OuvrirSortie->setEnabled(false);
+    P_Avancement->setValue(0);
     setRunGuard(true);
+    B_Stop->setEnabled(true);
     m_sinceEvents.invalidate();
     m_eventsIntervalNs = kEventsIntervalNs;
     guarded([this] { m_p.B_goClick(); });
     flushOutputs();
+    B_Stop->setEnabled(false);
     setRunGuard(false);
     // The window was closed during the run: finish closing now that the run has stopped.
-    if (m_closeAfterRun)
+    if (m_closeAfterRun) {
         close();
+        return;
+    }
+    showSummary();
+    if (m_p.lastReport().outcome == RunReport::Outcome::CheckFailed)
+        showFailedField();
 }
 
 void F_Principal::B_CancelClick() {
     close();
+}
+
+void F_Principal::B_StopClick() {
+    m_p.requestStop(false);
+}
+
+void F_Principal::B_OpenOutputClick() {
+    const QString folder = m_p.lastOutputFolder();
+    // No file manager is the platform's to report, as for the site link.
+    if (!folder.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void F_Principal::B_SaveLogClick() {
+    QFileDialog dlg(this);
+    dlg.setObjectName(QStringLiteral("SaveLogDialog"));
+    dlg.setOptions(QFileDialog::DontUseNativeDialog);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setDefaultSuffix(QStringLiteral("txt"));
+    const QString folder = m_p.lastOutputFolder().isEmpty() ? m_p.NomRepSortie : m_p.lastOutputFolder();
+    const std::optional<QString> path =
+        runFileDialog(dlg, folder, QStringLiteral("Corvanta-log.txt"), Mess(m_p.Langue, MsgFiltreTexte));
+    if (!path)
+        return;
+    // Every line, the hidden notices too, in UTF-8; the old file stays until the new one is whole.
+    QSaveFile file(*path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    for (const QString& line : M_Log->lines()) {
+        if (!ok)
+            break;
+        ok = file.write(line.toUtf8()) >= 0 && file.write("\n", 1) == 1;
+    }
+    if (!ok || !file.commit())
+        messageBox(Mess(m_p.Langue, MsgLogImpossible).arg(file.errorString()), MsgKind::Error);
 }
 
 void F_Principal::L_SitewebClick() {
@@ -524,7 +746,7 @@ void F_Principal::L_SitewebClick() {
 void F_Principal::closeEvent(QCloseEvent* event) {
     if (m_p.isRunning()) {
         // Stop the run at its next line; B_goClick closes the window once it has returned.
-        m_p.requestStop();
+        m_p.requestStop(true);
         m_closeAfterRun = true;
         event->ignore();
         return;
@@ -543,10 +765,12 @@ void F_Principal::setRunGuard(bool on) {
             m_enabledBeforeRun.insert(c, control(c)->isEnabled());
             control(c)->setEnabled(false);
         }
+        B_EnregistrerLog->setEnabled(false);
     } else {
         for (auto it = m_enabledBeforeRun.cbegin(); it != m_enabledBeforeRun.cend(); ++it)
             control(it.key())->setEnabled(it.value());
         m_enabledBeforeRun.clear();
+        B_EnregistrerLog->setEnabled(true);
     }
 }
 
@@ -568,4 +792,133 @@ void F_Principal::reportError(const QString& message) {
     if (!text.isEmpty() && text.back().unicode() > u'.')
         text += QLatin1Char('.');
     messageBox(text, MsgKind::Error);
+}
+
+// ---- Language, summary, failed checks, drops ----
+
+void F_Principal::applyLanguage() {
+    const QString& L = m_p.Langue;
+    const bool fr = L == QLatin1String("FR");
+    // Qt's own texts (the question's buttons, the file dialogs) follow the language chosen.
+    if (fr && !m_qtFrench) {
+        auto* translator = new QTranslator(this);
+        if (translator->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(translator);
+            m_qtFrench = translator;
+        } else {
+            delete translator; // not installed: Qt's texts stay English
+        }
+    } else if (!fr && m_qtFrench) {
+        QCoreApplication::removeTranslator(m_qtFrench);
+        delete m_qtFrench;
+        m_qtFrench = nullptr;
+    }
+    B_Stop->setText(withMnemonic(Mess(L, MsgArreter)));
+    B_OuvrirSortie->setText(withMnemonic(Mess(L, MsgOuvrirSortie)));
+    B_EnregistrerLog->setText(withMnemonic(Mess(L, MsgEnregistrerLog)));
+    C_ErreursSeules->setText(withMnemonic(Mess(L, MsgErreursSeules)));
+    P_Avancement->setFormat(fr ? QStringLiteral("%p %") : QStringLiteral("%p%"));
+    // The path fields are named by their picker buttons; the lists and the progress by their role.
+    const std::pair<Ctrl, Ctrl> rows[] = {{Ctrl::E_InputFiles, Ctrl::B_InputFile},
+                                          {Ctrl::E_RepDest, Ctrl::b_repdest},
+                                          {Ctrl::E_RepEntree, Ctrl::B_RepEntree},
+                                          {Ctrl::E_RepPhotos, Ctrl::b_repphotos},
+                                          {Ctrl::E_RepLogos, Ctrl::B_RepLogos}};
+    for (const auto& [edit, button] : rows)
+        control(edit)->setAccessibleName(static_cast<QAbstractButton*>(control(button))->text().remove(u'&'));
+    Memo->setAccessibleName(static_cast<QLabel*>(control(Ctrl::L_Fichierstraites))->text().remove(u'&'));
+    M_Log->setAccessibleName(QStringLiteral("Log"));
+    ComboLangue->setAccessibleName(static_cast<QLabel*>(control(Ctrl::L_Langue))->text().remove(u'&'));
+    M_Compteur->setAccessibleName(static_cast<QLabel*>(control(Ctrl::L_Compteur))->text().remove(u'&'));
+    P_Avancement->setAccessibleName(fr ? QStringLiteral("Avancement") : QStringLiteral("Progress"));
+    if (!L_Resume->text().isEmpty())
+        showSummary();
+}
+
+QString F_Principal::summary() const {
+    return L_Resume->text();
+}
+
+void F_Principal::showSummary() {
+    L_Resume->setText(RunSummary(m_p.lastReport(), m_p.Langue));
+    L_Resume->setToolTip(m_p.lastOutputFolder());
+    B_OuvrirSortie->setEnabled(!m_p.lastOutputFolder().isEmpty() && QFileInfo(m_p.lastOutputFolder()).isDir());
+}
+
+void F_Principal::showFailedField() {
+    using F = RunReport::Field;
+    const std::pair<F, Ctrl> fields[] = {{F::InputFile, Ctrl::E_InputFiles},
+                                         {F::OutputFolder, Ctrl::E_RepDest},
+                                         {F::InputFolder, Ctrl::E_RepEntree},
+                                         {F::PhotosFolder, Ctrl::E_RepPhotos},
+                                         {F::LogosFolder, Ctrl::E_RepLogos}};
+    const auto it = std::find_if(std::cbegin(fields), std::cend(fields),
+                                 [&](const auto& f) { return f.first == m_p.lastReport().checkField; });
+    if (it == std::cend(fields))
+        return;
+    const Ctrl field = it->second;
+    // The photos and logos folders are asked for by their boxes on the Options page: the other
+    // way out of the message.
+    if (field == Ctrl::E_RepPhotos || field == Ctrl::E_RepLogos)
+        m_tabs->setCurrentIndex(1);
+    auto* edit = static_cast<QLineEdit*>(control(field));
+    m_scroll->ensureWidgetVisible(edit);
+    activateWindow();
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
+}
+
+std::optional<Ctrl> F_Principal::dropTarget(const QString& path) const {
+    const QFileInfo info(path);
+    if (info.isDir())
+        return isChecked(Ctrl::R_MVCFToSVCF) ? Ctrl::E_RepEntree : Ctrl::E_RepDest;
+    const QString suffix = info.suffix();
+    if (info.isFile() && (suffix.compare(QLatin1String("vcf"), Qt::CaseInsensitive) == 0 ||
+                          suffix.compare(QLatin1String("dat"), Qt::CaseInsensitive) == 0))
+        return Ctrl::E_InputFiles;
+    return std::nullopt;
+}
+
+QList<std::pair<Ctrl, QString>> F_Principal::dropPlan(const QDropEvent* event) const {
+    QList<std::pair<Ctrl, QString>> plan;
+    if (m_p.isRunning() || !event->mimeData()->hasUrls())
+        return plan;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = QDir::toNativeSeparators(url.toLocalFile());
+        if (const std::optional<Ctrl> field = dropTarget(path)) {
+            // One path a field: the first one dropped for it.
+            const bool taken = std::any_of(plan.cbegin(), plan.cend(), [&](const auto& p) { return p.first == *field; });
+            if (!taken)
+                plan.append({*field, path});
+        }
+    }
+    return plan;
+}
+
+void F_Principal::dragEnterEvent(QDragEnterEvent* event) {
+    if (!dropPlan(event).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void F_Principal::dragMoveEvent(QDragMoveEvent* event) {
+    // A run may have started since the drag entered.
+    if (!dropPlan(event).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void F_Principal::dropEvent(QDropEvent* event) {
+    const QList<std::pair<Ctrl, QString>> plan = dropPlan(event);
+    if (plan.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    for (const auto& [field, path] : plan)
+        setEditText(field, path);
+    event->acceptProposedAction();
 }

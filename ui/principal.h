@@ -7,11 +7,20 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <optional>
+
+class QDropEvent;
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QTabWidget;
+class QTranslator;
 class LineView;
 
 // The maker's web page, shown and opened by the site link.
@@ -43,7 +52,7 @@ public:
     void messageBox(const QString& text, MsgKind kind) override;
     MsgResult askOverwrite(const QString& path, const QString& question) override;
     std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
-                                      const QString& filter) override;
+                                      const QString& filter, const QString& defaultSuffix) override;
     std::optional<QString> openDialog(const QString& initialDir, const QString& initialName,
                                       const QString& filter) override;
     bool browseForFolder(QString& folder, const QString& title) override;
@@ -52,7 +61,10 @@ public:
     void clearLog() override;
     void appendMemo(const QString& line) override;
     void appendLog(const QString& line) override;
+    void appendLogNotice(const QString& line) override;
     void setCompteur(const QString& text) override;
+    bool showsProgress() const override { return true; }
+    void setProgress(qint64 done, qint64 total) override;
     // The counter's text as shown.
     QString compteur() const;
     void processEvents() override;
@@ -63,16 +75,39 @@ public:
     // Called on every processEvents() call of a run, before the throttle (for tests).
     std::function<void()> onProcessEvents;
 
+    // The line that sums up the last run ("" before the first, or after a failed check).
+    QString summary() const;
+    // Makes the window fit its screen's work area: fixed at its own size where it fits, else as
+    // large as the area allows, its content scrolling.
+    void fitScreen();
+
 public slots:
     void B_goClick();
     void B_CancelClick();
+    void B_StopClick();
+    void B_OpenOutputClick();
+    void B_SaveLogClick();
     void L_SitewebClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void build();
+    void buildRunExtras(QWidget* Panel2);
+    // The newer captions, Qt's own translations and the accessible names, in the language chosen.
+    void applyLanguage();
+    // After a failed path check: the page and the field that the message was about.
+    void showFailedField();
+    void showSummary();
+    // The field a drop of `path` fills, or none.
+    std::optional<Ctrl> dropTarget(const QString& path) const;
+    // The dropped local paths and the fields they fill; empty when the drop is refused.
+    QList<std::pair<Ctrl, QString>> dropPlan(const QDropEvent* event) const;
     QWidget* buildLogPage(const QFont& base);
     QWidget* buildOptionsPage();
     void buildActionsAndRun(QWidget* Panel2, const QFont& base);
@@ -90,14 +125,26 @@ private:
     TF_Principal m_p;
     QHash<Ctrl, QWidget*> m_controls;
     QButtonGroup* m_actions = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QTabWidget* m_tabs = nullptr;
     QComboBox* ComboLangue = nullptr;
     LineView* Memo = nullptr;
     LineView* M_Log = nullptr;
     QLineEdit* M_Compteur = nullptr;
+    QProgressBar* P_Avancement = nullptr;
+    QPushButton* B_Stop = nullptr;
+    QPushButton* B_OuvrirSortie = nullptr;
+    QPushButton* B_EnregistrerLog = nullptr;
+    QCheckBox* C_ErreursSeules = nullptr;
+    QLabel* L_Resume = nullptr;
+    QTranslator* m_qtFrench = nullptr; // Qt's own texts in French, installed while French is chosen
+    std::optional<std::pair<qint64, qint64>> m_pendingProgress;
     QElapsedTimer m_sinceEvents;
     qint64 m_eventsIntervalNs = 0;  // between two event-loop turns of a run
     unsigned m_callsSinceClock = 0; // processEvents calls, counted to read the clock now and then
-    QStringList m_pendingMemo, m_pendingLog;
+    QStringList m_pendingMemo;
+    // The log's lines to show, in runs of one kind: notices (true) or other lines.
+    QList<std::pair<QStringList, bool>> m_pendingLog;
     std::optional<QString> m_pendingCompteur;
     QHash<Ctrl, bool> m_enabledBeforeRun;
     bool m_closeAfterRun = false;
