@@ -778,9 +778,9 @@ void F_Principal::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const KzError& e) {
-        reportError(e.message());
+        reportError(e.message(m_p.Langue));
     } catch (const std::bad_alloc&) {
-        reportError(QStringLiteral("Not enough memory"));
+        reportError(ErrorMess(m_p.Langue, ErrorText::NotEnoughMemory));
     } catch (const std::exception& e) {
         reportError(QString::fromUtf8(e.what()));
     }
