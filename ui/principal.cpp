@@ -224,7 +224,7 @@ QWidget* F_Principal::buildLogPage(const QFont& base) {
         t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     L_Fichierstraites->setBuddy(Memo);
     L_Log->setBuddy(M_Log);
-    // Under the lists: the last run's summary, the log's errors-only switch and its saving.
+    // Above the log, its errors-only switch and its saving; under the lists, the last run's summary.
     L_Resume = new QLabel(TabSheet1);
     L_Resume->setObjectName(QStringLiteral("L_Resume"));
     L_Resume->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -233,21 +233,22 @@ QWidget* F_Principal::buildLogPage(const QFont& base) {
     C_ErreursSeules->setObjectName(QStringLiteral("C_ErreursSeules"));
     B_EnregistrerLog = new QPushButton(TabSheet1);
     B_EnregistrerLog->setObjectName(QStringLiteral("B_EnregistrerLog"));
-    auto* bottom = new QHBoxLayout;
-    bottom->setSpacing(8);
-    bottom->addWidget(L_Resume, 1);
-    bottom->addWidget(C_ErreursSeules);
-    bottom->addWidget(B_EnregistrerLog);
+    auto* logHead = new QHBoxLayout;
+    logHead->setSpacing(8);
+    logHead->addWidget(L_Log);
+    logHead->addStretch(1);
+    logHead->addWidget(C_ErreursSeules);
+    logHead->addWidget(B_EnregistrerLog);
     // The processed-files list keeps its width; the log takes the rest of the page.
     auto* grid = new QGridLayout(TabSheet1);
     grid->setContentsMargins(6, 4, 6, 6);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(3);
     grid->addWidget(L_Fichierstraites, 0, 0);
-    grid->addWidget(L_Log, 0, 1);
+    grid->addLayout(logHead, 0, 1);
     grid->addWidget(Memo, 1, 0);
     grid->addWidget(M_Log, 1, 1);
-    grid->addLayout(bottom, 2, 0, 1, 2);
+    grid->addWidget(L_Resume, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(1, 1);
     return TabSheet1;
