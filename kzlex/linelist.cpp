@@ -394,10 +394,26 @@ void InputText::take(const QString& fileName, QByteArray bytes, bool nulFree) {
 qsizetype InputText::lineCountEstimate() const {
     const char* begin = m_bytes.constData() + m_begin;
     const char* end = m_bytes.constData() + m_bytes.size();
-    // A plain loop that the compiler turns into wide compares: a fraction of the reading's time.
+    const auto feedsIn = [](const char* from, const char* to) {
+        qsizetype feeds = 0;
+        for (const char* p = from; p < to; ++p)
+            feeds += *p == '\n';
+        return feeds;
+    };
+    // A large text is sampled: 64 slices of 64 KB spread over it give the share of line feeds
+    // closely enough for a progress bar, without a pass over hundreds of megabytes.
+    constexpr qsizetype kSlices = 64, kSlice = 64 * 1024;
+    const qsizetype size = end - begin;
     qsizetype feeds = 0;
-    for (const char* p = begin; p < end; ++p)
-        feeds += *p == '\n';
+    if (size <= kSlices * kSlice * 4) {
+        feeds = feedsIn(begin, end);
+    } else {
+        for (qsizetype k = 0; k < kSlices; ++k) {
+            const char* from = begin + (size - kSlice) / (kSlices - 1) * k;
+            feeds += feedsIn(from, from + kSlice);
+        }
+        feeds = qsizetype(double(feeds) * double(size) / double(kSlices * kSlice));
+    }
     return feeds > 0 ? feeds : countLines(begin, end);
 }
 

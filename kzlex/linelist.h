@@ -88,8 +88,8 @@ public:
     bool nextBytes(QByteArrayView& line);
     // True after the last line.
     bool atEnd() const { return m_next >= m_bytes.size(); }
-    // About the number of lines of the text, for showing progress: its line feeds, or when it
-    // has none (old Mac files) its lines.
+    // About the number of lines of the text, for showing progress: its line feeds (counted in a
+    // sample of a large text), or when it has none (old Mac files) its lines.
     qsizetype lineCountEstimate() const;
     // Back to the first line.
     void rewind() { m_next = m_begin; }
