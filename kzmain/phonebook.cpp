@@ -75,6 +75,9 @@ public:
                 traiterLigne(brute);
             }
         }
+        // A file without a card is no phone book: say so rather than report a plain success.
+        if (NbVcards == 0)
+            P.LogError(NoCardError(P.options().NomFichierEntree));
         P.finConversion();
     }
 

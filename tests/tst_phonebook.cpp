@@ -191,6 +191,18 @@ private slots:
         QCOMPARE(r.win.counter, counter);
     }
 
+    // A text without a card is no phone book: the run says so, and there is nothing to save.
+    void noCard() {
+        BookRun r;
+        r.opt.NomFichierEntree = QStringLiteral("notes.dat");
+        r.run("just some notes\nno card here\n");
+        QVERIFY(r.bytes().isEmpty());
+        QVERIFY2(r.win.log.contains(QStringLiteral("-> NoCard Err \"notes.dat\" ne contient aucune ligne BEGIN:VCARD : ce "
+                                                   "n'est pas un fichier vCard, et aucune fiche n'a été écrite")),
+                 qPrintable(r.win.log.join(u'\n')));
+        QVERIFY(!r.run().report().succeeded());
+    }
+
     void counterTwelveThree() {
         BookRun r;
         r.photo(QStringLiteral("With Photo.jpg"), kJpeg);
