@@ -259,8 +259,7 @@ void Run::RunMerge() {
             ++NoEnr;
             m_report.cards = qint64(NoEnr);
             m_win.setCompteur(QString::number(NoEnr));
-            if (qint64(NoEnr) >= m_prochainAvancement)
-                avancement(qint64(NoEnr));
+            avancer(qint64(NoEnr));
         }
         const QString done = Mess(O.Langue, MsgConversionTerminee);
         m_win.appendMemo(done);

@@ -66,8 +66,7 @@ public:
     }
     // The same at input line `ligne` (from 1), which the progress shown follows.
     void LaisserEvenements(qint64 ligne) {
-        if (ligne >= m_prochainAvancement)
-            avancement(ligne);
+        avancer(ligne);
         LaisserEvenements();
     }
     // LaisserEvenements as a callback for long work on a whole file.
@@ -94,6 +93,11 @@ private:
     bool check(bool ok, quint16 No, RunReport::Field field, MsgKind kind = MsgKind::Warning);
     // Progress: `total` input lines (or files) from now on; the window told of the share done.
     void debutAvancement(qint64 total);
+    // `fait` lines (or files) done: the window is told when a further share is done.
+    void avancer(qint64 fait) {
+        if (fait >= m_prochainAvancement)
+            avancement(fait);
+    }
     void avancement(qint64 fait);
     void finAvancement();
     [[noreturn]] void arret();

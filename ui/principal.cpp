@@ -608,16 +608,16 @@ void F_Principal::appendMemo(const QString& line) {
 }
 
 void F_Principal::appendLog(const QString& line) {
-    if (m_pendingLog.isEmpty() || m_pendingLog.back().second)
-        m_pendingLog.append({QStringList(), false});
-    m_pendingLog.back().first.append(compact(line));
-    if (!m_p.isRunning())
-        flushOutputs();
+    queueLog(line, false);
 }
 
 void F_Principal::appendLogNotice(const QString& line) {
-    if (m_pendingLog.isEmpty() || !m_pendingLog.back().second)
-        m_pendingLog.append({QStringList(), true});
+    queueLog(line, true);
+}
+
+void F_Principal::queueLog(const QString& line, bool notice) {
+    if (m_pendingLog.isEmpty() || m_pendingLog.back().second != notice)
+        m_pendingLog.append({QStringList(), notice});
     m_pendingLog.back().first.append(compact(line));
     if (!m_p.isRunning())
         flushOutputs();
@@ -899,14 +899,11 @@ QList<std::pair<Ctrl, QString>> F_Principal::dropPlan(const QDropEvent* event) c
 }
 
 void F_Principal::dragEnterEvent(QDragEnterEvent* event) {
-    if (!dropPlan(event).isEmpty())
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event);
 }
 
 void F_Principal::dragMoveEvent(QDragMoveEvent* event) {
-    // A run may have started since the drag entered.
+    // Asked again as the drag moves: a run may have started since it entered.
     if (!dropPlan(event).isEmpty())
         event->acceptProposedAction();
     else

@@ -104,6 +104,8 @@ private:
     // After a failed path check: the page and the field that the message was about.
     void showFailedField();
     void showSummary();
+    // A log line waiting for the next event-loop turn; `notice`: one that "Errors only" hides.
+    void queueLog(const QString& line, bool notice);
     // The field a drop of `path` fills, or none.
     std::optional<Ctrl> dropTarget(const QString& path) const;
     // The dropped local paths and the fields they fill; empty when the drop is refused.
