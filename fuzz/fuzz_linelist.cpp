@@ -70,6 +70,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const KzError& e) {
         textError = e.errorLine();
     }
+    // Read a few bytes at a time, as a large file is: the same lines, or the same error.
+    {
+        InputText::setStreaming(0, 1 + qsizetype(size % 5));
+        QStringList streamed;
+        QString streamedError;
+        try {
+            InputText text;
+            text.load(path);
+            QString line;
+            while (text.next(line))
+                streamed << line;
+        } catch (const KzError& e) {
+            streamedError = e.errorLine();
+        }
+        InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock);
+        FUZZ_CHECK(streamed == textLines && streamedError == textError);
+    }
 
     for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {
         LineList T;

@@ -175,13 +175,15 @@ public:
     }
     qint64 size() const { return m_size; }
 
+    const QString fileName() const { return m_file.fileName(); }
+
     // Appends the next block to buf; true at the end of the file: nothing read, or a read cut
     // short at the file's known size (a read cut short before it, as some file systems do,
     // goes on).
-    bool readBlock(QByteArray& buf) {
+    bool readBlock(QByteArray& buf, qsizetype block = kBlock) {
         // A small file gets a buffer of its size (and one byte to see its end), not a whole block.
         const qint64 left = m_size - m_file.pos();
-        const qsizetype want = left >= 0 && left < kBlock ? qsizetype(left) + 1 : kBlock;
+        const qsizetype want = left >= 0 && left < block ? qsizetype(left) + 1 : block;
         const qsizetype had = buf.size();
         buf.resize(had + want);
         const qint64 got = m_file.read(buf.data() + had, want);
@@ -189,6 +191,12 @@ public:
             throw FileReadError(ErrorText::CannotRead, m_file.fileName(), m_file.errorString());
         buf.resize(had + got);
         return got == 0 || (got < want && m_size > 0 && m_file.pos() >= m_size);
+    }
+
+    // Reads again from `offset`.
+    void seek(qint64 offset) {
+        if (!m_file.seek(offset))
+            throw FileReadError(ErrorText::CannotRead, m_file.fileName(), m_file.errorString());
     }
 
 private:
@@ -336,8 +344,44 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
     m_marked = marked;
 }
 
+namespace {
+
+qint64 streamFrom = InputText::kStreamFrom;
+qsizetype streamBlock = InputText::kStreamBlock;
+
+} // namespace
+
+struct InputText::Stream {
+    explicit Stream(const QString& fileName) : file(fileName) {}
+    BlockReader file;
+    bool eof = false;
+    bool empty = false;      // the file holds no line
+    qint64 textStart = 0;    // offset of the text, after a mark
+    qsizetype feeds = 0;     // line feeds and carriage returns of the whole text, counted as
+    qsizetype returns = 0;   // it was checked (for the progress)
+    qsizetype linesTaken = 0;
+};
+
+InputText::InputText() = default;
+InputText::~InputText() = default;
+InputText::InputText(InputText&&) noexcept = default;
+InputText& InputText::operator=(InputText&&) noexcept = default;
+
+void InputText::setStreaming(qint64 fromSize, qsizetype block) {
+    streamFrom = fromSize;
+    streamBlock = qMax<qsizetype>(block, 1);
+}
+
+bool InputText::isEmpty() const {
+    return m_stream ? m_stream->empty : m_begin >= m_bytes.size();
+}
+
 void InputText::load(const QString& fileName, const Progress& progress) {
-    BlockReader file(fileName);
+    m_stream.reset();
+    auto s = std::make_unique<Stream>(fileName);
+    if (s->file.size() >= streamFrom)
+        return stream(std::move(s), progress);
+    BlockReader& file = s->file;
     QByteArray bytes;
     bytes.reserve(qsizetype(file.size()) + 1); // one allocation, as the blocks come in
     Platform::adviseLargePages(bytes.data(), bytes.capacity());
@@ -359,7 +403,57 @@ void InputText::load(const QString& fileName, const Progress& progress) {
     take(fileName, std::move(bytes), !nul);
 }
 
+void InputText::stream(std::unique_ptr<Stream> s, const Progress& progress) {
+    const QString fileName = s->file.fileName();
+    const qsizetype block = streamBlock;
+    QByteArray buf;
+    bool eof = s->file.readBlock(buf, block);
+    // A UTF-16 file is decoded whole; a fault met by the check is told as for a file held whole,
+    // which reading it whole does.
+    auto whole = [&] {
+        s->file.seek(0);
+        buf.clear();
+        while (!s->file.readBlock(buf)) {
+        }
+        take(fileName, std::move(buf), false);
+    };
+    while (!eof && buf.size() < 3)
+        eof = s->file.readBlock(buf, block);
+    if (buf.startsWith("\xFF\xFE") || buf.startsWith("\xFE\xFF"))
+        return whole();
+    const bool marked = buf.startsWith("\xEF\xBB\xBF");
+    s->textStart = marked ? 3 : 0;
+    s->empty = buf.size() <= s->textStart;
+    qsizetype start = s->textStart;
+    for (;;) {
+        const char* b = buf.constData() + start;
+        const char* e = buf.constData() + buf.size();
+        const char* cut = wholeLinesEnd(b, e, eof);
+        const QByteArrayView chunk(b, cut - b);
+        if (findChar(b, cut, '\0') < cut || (marked && Utf8::firstInvalid(chunk) >= 0))
+            return whole();
+        s->feeds += std::count(b, cut, '\n');
+        if (s->feeds == 0)
+            s->returns += std::count(b, cut, '\r');
+        if (eof)
+            break;
+        // Between blocks, while part of the file is still unread.
+        if (progress)
+            progress();
+        const qsizetype rest = e - cut;
+        std::memmove(buf.data(), cut, size_t(rest));
+        buf.truncate(rest);
+        start = 0;
+        eof = s->file.readBlock(buf, block);
+    }
+    m_bytes = std::move(buf);
+    m_marked = marked;
+    m_stream = std::move(s);
+    rewind();
+}
+
 void InputText::loadBytes(const QString& fileName, QByteArray bytes) {
+    m_stream.reset();
     take(fileName, std::move(bytes), false);
 }
 
@@ -388,10 +482,50 @@ void InputText::take(const QString& fileName, QByteArray bytes, bool nulFree) {
     m_bytes = std::move(bytes);
     m_begin = start;
     m_next = start;
+    m_cut = m_bytes.size();
     m_marked = marked;
 }
 
+void InputText::rewind() {
+    if (!m_stream) {
+        m_next = m_begin;
+        return;
+    }
+    m_stream->file.seek(m_stream->textStart);
+    m_stream->eof = false;
+    m_stream->linesTaken = 0;
+    m_bytes.truncate(0);
+    m_begin = m_next = m_cut = 0;
+}
+
+bool InputText::refill() {
+    Stream& s = *m_stream;
+    while (m_next >= m_cut) {
+        if (s.eof)
+            return false;
+        // The bytes of a line not whole yet go to the front, and the next block after them.
+        const qsizetype rest = m_bytes.size() - m_next;
+        std::memmove(m_bytes.data(), m_bytes.constData() + m_next, size_t(rest));
+        m_bytes.truncate(rest);
+        m_next = 0;
+        s.eof = s.file.readBlock(m_bytes, streamBlock);
+        const char* b = m_bytes.constData();
+        const char* e = b + m_bytes.size();
+        // The file was checked whole; one changed since is not read further.
+        if (const char* nul = findChar(b + rest, e, '\0'); nul < e)
+            throwNul(s.file.fileName(), s.linesTaken + lineNumberAt(b, nul));
+        m_cut = wholeLinesEnd(b, e, s.eof) - b;
+    }
+    return true;
+}
+
+bool InputText::atEnd() {
+    return m_next >= m_cut && !(m_stream && refill());
+}
+
 qsizetype InputText::lineCountEstimate() const {
+    if (m_stream)
+        return m_stream->feeds > 0 ? m_stream->feeds : m_stream->returns + 1;
     const char* begin = m_bytes.constData() + m_begin;
     const char* end = m_bytes.constData() + m_bytes.size();
     const auto feedsIn = [](const char* from, const char* to) {
@@ -418,15 +552,17 @@ qsizetype InputText::lineCountEstimate() const {
 }
 
 bool InputText::nextBytes(QByteArrayView& line) {
-    const char* base = m_bytes.constData();
-    const char* end = base + m_bytes.size();
-    const char* start = base + m_next;
-    if (start >= end)
+    if (m_next >= m_cut && !(m_stream && refill()))
         return false;
+    const char* base = m_bytes.constData();
+    const char* end = base + m_cut;
+    const char* start = base + m_next;
     const char* after = end;
     const char* stop = lineEnd(start, end, after);
     line = QByteArrayView(start, stop - start);
     m_next = after - base;
+    if (m_stream)
+        ++m_stream->linesTaken;
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // Called now and then during long work on a whole file (to let a window repaint); it may
@@ -70,38 +71,59 @@ private:
     bool m_marked = false;
 };
 
-// A conversion input read whole and checked as LineList::LoadFromFile(Utf8Bytes) reads it, then
+// A conversion input read and checked as LineList::LoadFromFile(Utf8Bytes) reads it, then
 // handed out a line at a time, decoded as that list holds it: a pass over a large file holds
-// its bytes and one line, not a string per line.
+// its bytes and one line, not a string per line. A file of many megabytes is not held whole:
+// a first pass checks it, then it is read again a block at a time as its lines are taken.
 class InputText {
 public:
+    InputText();
+    ~InputText();
+    InputText(InputText&&) noexcept;
+    InputText& operator=(InputText&&) noexcept;
+
     // Reads and checks the file; throws what LoadFromFile throws. `progress` is called between
     // blocks of the file.
     void load(const QString& fileName, const Progress& progress = {});
     // The same for the bytes of a file already read (`fileName` names it in the errors).
     void loadBytes(const QString& fileName, QByteArray bytes);
     // True when the file holds no line.
-    bool isEmpty() const { return m_begin >= m_bytes.size(); }
+    bool isEmpty() const;
     // The next line into `line` (its storage reused when it is not shared); false after the last.
     bool next(QString& line);
-    // The same, as the bytes it is decoded from (valid until the text is read again).
+    // The same, as the bytes it is decoded from (valid until the text is read again, atEnd()
+    // included).
     bool nextBytes(QByteArrayView& line);
-    // True after the last line.
-    bool atEnd() const { return m_next >= m_bytes.size(); }
+    // True after the last line (a file read a block at a time may read the next block).
+    bool atEnd();
     // About the number of lines of the text, for showing progress: its line feeds (counted in a
     // sample of a large text), or when it has none (old Mac files) its lines.
     qsizetype lineCountEstimate() const;
     // Back to the first line.
-    void rewind() { m_next = m_begin; }
+    void rewind();
     // Whether the file was read through a byte-order mark (UTF-8 or UTF-16).
     bool readThroughMark() const { return m_marked; }
 
+    // Files of `fromSize` bytes or more are read `block` bytes at a time as their lines are
+    // taken, after a first pass that checks them (tests lower both).
+    static void setStreaming(qint64 fromSize, qsizetype block);
+    static constexpr qint64 kStreamFrom = qint64(64) << 20;
+    static constexpr qsizetype kStreamBlock = qsizetype(1) << 20;
+
 private:
+    struct Stream;
     // Takes the bytes of a file; `nulFree`: they were searched for a NUL character already.
     void take(const QString& fileName, QByteArray bytes, bool nulFree);
+    // Reads a file a block at a time as its lines are taken, once a pass over it found nothing
+    // wrong; held whole when that pass finds a fault (its error is then the same).
+    void stream(std::unique_ptr<Stream> s, const Progress& progress);
+    // Makes the next line of a streamed file ready; false at its end.
+    bool refill();
 
-    QByteArray m_bytes;
+    QByteArray m_bytes;     // the text; of a streamed file, the bytes read and not taken yet
     bool m_marked = false;
-    qsizetype m_begin = 0; // first byte of the text, after a mark
-    qsizetype m_next = 0;  // first byte of the next line
+    qsizetype m_begin = 0;  // first byte of the text, after a mark
+    qsizetype m_next = 0;   // first byte of the next line
+    qsizetype m_cut = 0;    // end of the bytes that hold whole lines
+    std::unique_ptr<Stream> m_stream; // a file read a block at a time
 };

@@ -9,6 +9,7 @@
 
 #include <QCryptographicHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -425,6 +426,54 @@ struct ContactsRun : TestRun {
     }
 };
 
+// The contacts or split action over a file read whole, or with `block`, read that many bytes
+// at a time as a large file is: what it wrote, by file name, and what it logged.
+struct ReadingRun : TestRun {
+    using TestRun::run;
+    QTemporaryDir tmp;
+    QMap<QString, QByteArray> written;
+    QString error;
+
+    ReadingRun(const QString& input, bool contacts, qsizetype block) {
+        const QString out = tmp.filePath(QStringLiteral("out"));
+        QDir().mkpath(out);
+        opt.NomFichierEntree = input;
+        opt.NomRepSortie = out;
+        opt.NomRepPhotos = tmp.path();
+        opt.NomRepLogos = tmp.path();
+        opt.photos = false;
+        opt.logos = false;
+        opt.seed = 7;
+        win.selectAction(contacts ? Ctrl::R_SVCFToContacts : Ctrl::R_SVCFToMVCF);
+        if (block > 0)
+            InputText::setStreaming(0, block);
+        const auto restore = qScopeGuard([] { InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock); });
+        try {
+            InputText text;
+            text.load(input);
+            if (contacts)
+                run().TraitementSVCFToContact(text);
+            else
+                run().TraitementSVCFToMVCF(text);
+        } catch (const KzError& e) {
+            error = e.kind() + QStringLiteral(": ") + e.message();
+        }
+        for (const QString& f : fileNames(out))
+            written.insert(f, readBytes(out + u'/' + f));
+    }
+};
+
+QList<std::pair<QString, QString>> corpusRows() {
+    QList<std::pair<QString, QString>> rows;
+    const QDir corpus(QStringLiteral(CORVANTA_CORPUS));
+    for (const QString& f : corpusFiles())
+        rows.append({f, corpus.relativeFilePath(f)});
+    // Shapes of real exports that the corpus lacks, and the limits the design keeps.
+    for (const char* shape : {"corpus-shapes/rule-shapes.vcf", "corpus-shapes/kept-limits.vcf"})
+        rows.append({dataPath(QString::fromLatin1(shape)), QString::fromLatin1(shape)});
+    return rows;
+}
+
 } // namespace
 
 class TestCorpus : public QObject {
@@ -434,14 +483,8 @@ private slots:
     void cardsReachTheirDocuments_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
-        const QDir corpus(QStringLiteral(CORVANTA_CORPUS));
-        for (const QString& f : corpusFiles()) {
-            const QString name = corpus.relativeFilePath(f);
-            QTest::newRow(qPrintable(name)) << f << name;
-        }
-        // Shapes of real exports that the corpus lacks, and the limits the design keeps.
-        for (const char* shape : {"corpus-shapes/rule-shapes.vcf", "corpus-shapes/kept-limits.vcf"})
-            QTest::newRow(shape) << dataPath(QString::fromLatin1(shape)) << QString::fromLatin1(shape);
+        for (const auto& [path, name] : corpusRows())
+            QTest::newRow(qPrintable(name)) << path << name;
     }
 
     void cardsReachTheirDocuments() {
@@ -517,6 +560,27 @@ private slots:
                                 .arg(QLatin1String(k.field));
         if (!failures.isEmpty())
             QFAIL(qPrintable(u'\n' + failures.join(u'\n')));
+    }
+
+    void streamedInputWritesTheSameFiles_data() { cardsReachTheirDocuments_data(); }
+    // A large file is read a block at a time as its lines are taken: the contacts and split
+    // actions write the same files, byte for byte, and log the same lines as from a file read
+    // whole, with blocks that end anywhere in its lines, breaks and marks.
+    void streamedInputWritesTheSameFiles() {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        for (const bool contacts : {true, false}) {
+            const ReadingRun whole(path, contacts, 0);
+            const ReadingRun streamed(path, contacts, 61);
+            QVERIFY2(whole.error.isEmpty(), qPrintable(name + QStringLiteral(": ") + whole.error));
+            QVERIFY2(!whole.written.isEmpty(), qPrintable(name));
+            QCOMPARE(streamed.error, whole.error);
+            QCOMPARE(streamed.written.keys(), whole.written.keys());
+            for (auto it = whole.written.cbegin(); it != whole.written.cend(); ++it)
+                QVERIFY2(streamed.written.value(it.key()) == it.value(), qPrintable(name + u' ' + it.key()));
+            QCOMPARE(streamed.win.log, whole.win.log);
+            QCOMPARE(streamed.win.memo, whole.win.memo);
+        }
     }
 };
 

@@ -42,8 +42,12 @@ QByteArray utf16(const QString& text, bool bigEndian) {
     return out;
 }
 
-// Every line of a file read as input text.
-QStringList inputLines(const QString& file, const Progress& progress = {}) {
+// Every line of a file read as input text; with `block`, a file of any size is read that many
+// bytes at a time, as a large one is.
+QStringList inputLines(const QString& file, const Progress& progress = {}, qsizetype block = 0) {
+    if (block > 0)
+        InputText::setStreaming(0, block);
+    const auto restore = qScopeGuard([] { InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock); });
     InputText text;
     text.load(file, progress);
     QStringList lines;
@@ -52,6 +56,9 @@ QStringList inputLines(const QString& file, const Progress& progress = {}) {
         lines << line;
     return lines;
 }
+
+// Block sizes that cut a file's lines, breaks and marks everywhere.
+constexpr qsizetype kSmallBlocks[] = {1, 2, 3, 7};
 
 } // namespace
 
@@ -137,6 +144,8 @@ private slots:
         // the conversions' list form gives.
         if (form == LineList::LoadForm::Utf8Bytes) {
             QCOMPARE(inputLines(file), lines);
+            for (qsizetype block : kSmallBlocks)
+                QCOMPARE(inputLines(file, {}, block), lines);
             InputText text;
             text.loadBytes(file, *whole);
             QStringList fromBytes;
@@ -217,7 +226,7 @@ private slots:
         for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {
             // Read from the file, as input text from its bytes read beforehand or from the file:
             // the same error.
-            for (const int way : {0, 1, 2}) {
+            for (const int way : {0, 1, 2, 3}) {
                 LineList list(QStringList{"kept"});
                 list.setEncoding(TextEncoding::Utf8);
                 try {
@@ -225,6 +234,8 @@ private slots:
                         InputText().loadBytes(file, bytes);
                     else if (way == 2)
                         inputLines(file);
+                    else if (way == 3)
+                        inputLines(file, {}, 2); // checked as it is read a block at a time
                     else
                         list.LoadFromFile(file, form);
                     QFAIL("no error raised");
@@ -381,6 +392,52 @@ private slots:
             QCOMPARE(lines.at(1), QStringLiteral("END"));
         }
         QCOMPARE(inputLines(path(QStringLiteral("mixed.vcf"))), QStringList(list));
+        // Read a block at a time, blocks ending anywhere in its lines and breaks.
+        for (qsizetype block : {4093, 65536})
+            QCOMPARE(inputLines(path(QStringLiteral("mixed.vcf")), {}, block), QStringList(list));
+    }
+
+    // A file read a block at a time: read again from its start, counted for the progress, and
+    // a NUL written into it after its check is an error at its line, not a line.
+    void streamedText() {
+        InputText::setStreaming(0, 5);
+        const auto restore = qScopeGuard([] { InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock); });
+        const QString file = path(QStringLiteral("streamed.vcf"));
+        writeBytes(file, "\xEF\xBB\xBF"
+                         "BEGIN:VCARD\r\r\nN:Zo\xC3\xAB\r\nEND:VCARD\r\n");
+        InputText text;
+        text.load(file);
+        QVERIFY(!text.isEmpty());
+        QVERIFY(text.readThroughMark());
+        QCOMPARE(text.lineCountEstimate(), 3);
+        const QStringList lines{"BEGIN:VCARD", QStringLiteral("N:Zo\u00C3\u00AB"), "END:VCARD"};
+        for (int pass = 0; pass < 2; ++pass) {
+            QStringList got;
+            QString line;
+            while (!text.atEnd() && text.next(line))
+                got << line;
+            QCOMPARE(got, lines);
+            QVERIFY(!text.next(line));
+            text.rewind();
+        }
+
+        writeBytes(file, "\xEF\xBB\xBF");
+        text.load(file);
+        QVERIFY(text.isEmpty());
+        QVERIFY(text.atEnd());
+
+        writeBytes(file, "A\r\nB\r\nC\r\n");
+        text.load(file);
+        writeBytes(file, QByteArray("A\r\nB\r\n\0\r\n", 8));
+        QString line;
+        QVERIFY(text.next(line));
+        try {
+            while (text.next(line)) {
+            }
+            QFAIL("no error raised");
+        } catch (const FileReadError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("line 3")), qPrintable(e.message()));
+        }
     }
 
     // A file of several blocks lets the caller run between blocks, and what the callback
