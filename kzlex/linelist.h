@@ -107,7 +107,7 @@ public:
     // Files of `fromSize` bytes or more are read `block` bytes at a time as their lines are
     // taken, after a first pass that checks them (tests lower both).
     static void setStreaming(qint64 fromSize, qsizetype block);
-    static constexpr qint64 kStreamFrom = qint64(64) << 20;
+    static constexpr qint64 kStreamFrom = qint64(4) << 20;
     static constexpr qsizetype kStreamBlock = qsizetype(1) << 20;
 
 private:

@@ -444,6 +444,7 @@ struct ReadingRun : TestRun {
         opt.photos = false;
         opt.logos = false;
         opt.seed = 7;
+        opt.creationTime = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
         win.selectAction(contacts ? Ctrl::R_SVCFToContacts : Ctrl::R_SVCFToMVCF);
         if (block > 0)
             InputText::setStreaming(0, block);
