@@ -1,5 +1,6 @@
 #include "kzlex/filewriter.h"
 
+#include "kzlex/platform.h"
 #include "kzlex/utilities.h"
 
 namespace {
@@ -86,6 +87,8 @@ std::vector<std::exception_ptr> FileWriter::takeFailures() {
 }
 
 void FileWriter::run() {
+    // The run's files go into one folder, for as long as the thread writes.
+    const Platform::KeptFolder folder;
     Job job;
     while (m_queue.pop(job))
         perform(job);

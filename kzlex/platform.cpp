@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
@@ -27,6 +28,14 @@ std::atomic<bool> g_emptyPathRefused{false};
 // into one folder, and each would ask again.
 thread_local QByteArray t_refusedFolder;
 
+// The folder that a KeptFolder of this thread holds open: its path as createComplete was given
+// it, and a descriptor of it (-1 when it could not be opened).
+struct OpenFolder {
+    QByteArray path;
+    int fd = -1;
+};
+thread_local OpenFolder* t_kept = nullptr;
+
 bool writeAll(int fd, const char* p, qsizetype n) {
     while (n > 0) {
         const ssize_t done = ::write(fd, p, size_t(qMin<qsizetype>(n, qsizetype(1) << 30)));
@@ -50,7 +59,25 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
     const QByteArray folder = slash < 0 ? QByteArray(".") : nativeName.left(qMax<qsizetype>(slash, 1));
     if (folder == t_refusedFolder)
         return NewFile::NotDone;
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // In a kept folder, the new file and its name are made from the folder's descriptor: its
+    // path is not looked up again for every file.
+    int at = AT_FDCWD;
+    const char* where = folder.constData();
+    const char* name = nativeName.constData();
+    if (t_kept) {
+        if (t_kept->path != folder) {
+            if (t_kept->fd >= 0)
+                ::close(t_kept->fd);
+            t_kept->path = folder;
+            t_kept->fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (t_kept->fd >= 0) {
+            at = t_kept->fd;
+            where = ".";
+            name = nativeName.constData() + slash + 1;
+        }
+    }
+    const int fd = ::openat(at, where, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
         // The file system (or an old kernel) has no unnamed files; other errors are the
         // portable way's to report.
@@ -64,14 +91,14 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
         // The descriptor itself, where the kernel lets this process link it (newer kernels, or
         // the right to read any folder); otherwise its name under /proc, a longer look-up.
         if (!g_emptyPathRefused.load(std::memory_order_relaxed)) {
-            linked = ::linkat(fd, "", AT_FDCWD, nativeName.constData(), AT_EMPTY_PATH);
+            linked = ::linkat(fd, "", at, name, AT_EMPTY_PATH);
             if (linked != 0 && (errno == ENOENT || errno == EPERM || errno == EINVAL))
                 g_emptyPathRefused.store(true, std::memory_order_relaxed);
         }
         if (g_emptyPathRefused.load(std::memory_order_relaxed)) {
             char self[32];
             std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-            linked = ::linkat(AT_FDCWD, self, AT_FDCWD, nativeName.constData(), AT_SYMLINK_FOLLOW);
+            linked = ::linkat(AT_FDCWD, self, at, name, AT_SYMLINK_FOLLOW);
         }
         if (linked == 0)
             result = NewFile::Created;
@@ -113,6 +140,21 @@ SmallFile readSmall(const QByteArray& nativeName, qint64 limit, QByteArray& byte
     return result;
 }
 
+KeptFolder::KeptFolder() {
+    if (!t_kept) {
+        t_kept = new OpenFolder;
+        m_owner = true;
+    }
+}
+
+KeptFolder::~KeptFolder() {
+    if (!m_owner)
+        return;
+    if (t_kept->fd >= 0)
+        ::close(t_kept->fd);
+    delete std::exchange(t_kept, nullptr);
+}
+
 void setQuickFiles(bool on) {
     g_quickFiles.store(on, std::memory_order_relaxed);
 }
@@ -138,6 +180,9 @@ void adviseLargePages(void* data, qsizetype size) {
 NewFile createComplete(const QByteArray&, QByteArrayView) {
     return NewFile::NotDone;
 }
+
+KeptFolder::KeptFolder() = default;
+KeptFolder::~KeptFolder() = default;
 
 SmallFile readSmall(const QByteArray&, qint64, QByteArray&) {
     return SmallFile::NotDone;

@@ -19,6 +19,21 @@ enum class NewFile {
 // name appears with the whole contents or not at all, and never replaces what has it already.
 NewFile createComplete(const QByteArray& nativeName, QByteArrayView data);
 
+// While one lives, createComplete on its thread keeps the last folder it wrote into open and
+// makes the files there from it, without looking the folder's path up twice per file: a run
+// writes thousands of files into one folder. The folder is the one that had the path when the
+// first file went there; it is let go with the last KeptFolder of the thread.
+class KeptFolder {
+public:
+    KeptFolder();
+    ~KeptFolder();
+    KeptFolder(const KeptFolder&) = delete;
+    KeptFolder& operator=(const KeptFolder&) = delete;
+
+private:
+    bool m_owner = false;
+};
+
 // What readSmall did.
 enum class SmallFile {
     Read,     // `bytes` holds the whole file

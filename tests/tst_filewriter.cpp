@@ -63,6 +63,26 @@ private slots:
                                                                "8"));
     }
 
+    // Files for several folders, in turns, each land in their own; a folder removed and made
+    // again on the way gets the files meant for it after that.
+    void filesFollowTheirFolders() {
+        QFETCH_GLOBAL(Threading, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        for (const QString& f : {QStringLiteral("x"), QStringLiteral("y")})
+            QVERIFY(QDir().mkpath(path(f)));
+        for (int i = 0; i < 6; ++i)
+            writer.write(path(QStringLiteral("%1/%2.txt").arg(i % 3 == 1 ? QStringLiteral("y") : QStringLiteral("x")).arg(i)), QByteArray::number(i));
+        writer.waitAll();
+        QVERIFY(QDir(path(QStringLiteral("x"))).removeRecursively());
+        QVERIFY(QDir().mkpath(path(QStringLiteral("x"))));
+        writer.write(path(QStringLiteral("x/6.txt")), "6");
+        writer.waitAll();
+        QVERIFY(writer.takeFailures().empty());
+        QCOMPARE(QDir(path(QStringLiteral("x"))).entryList(QDir::Files), QStringList{"6.txt"});
+        QCOMPARE(QDir(path(QStringLiteral("y"))).entryList(QDir::Files), (QStringList{"1.txt", "4.txt"}));
+        QCOMPARE(read(QStringLiteral("x/6.txt")), QByteArray("6"));
+    }
+
     void failures_data() {
         QTest::addColumn<bool>("drop");
         QTest::addColumn<int>("written"); // files in the folder afterwards
