@@ -357,8 +357,12 @@ struct InputText::Stream {
     bool eof = false;
     bool empty = false;      // the file holds no line
     qint64 textStart = 0;    // offset of the text, after a mark
-    qsizetype feeds = 0;     // line feeds and carriage returns of the whole text, counted as
-    qsizetype returns = 0;   // it was checked (for the progress)
+    // Line feeds and carriage returns in a sample of the text (the first block and every
+    // sixteenth after it), counted as it was checked, and the bytes looked at: the progress.
+    qsizetype feeds = 0;
+    qsizetype returns = 0;
+    qint64 sampled = 0;
+    qint64 size = 0;
     qsizetype linesTaken = 0;
 };
 
@@ -425,6 +429,7 @@ void InputText::stream(std::unique_ptr<Stream> s, const Progress& progress) {
     s->textStart = marked ? 3 : 0;
     s->empty = buf.size() <= s->textStart;
     qsizetype start = s->textStart;
+    qsizetype blocks = 0;
     for (;;) {
         const char* b = buf.constData() + start;
         const char* e = buf.constData() + buf.size();
@@ -432,9 +437,13 @@ void InputText::stream(std::unique_ptr<Stream> s, const Progress& progress) {
         const QByteArrayView chunk(b, cut - b);
         if (findChar(b, cut, '\0') < cut || (marked && Utf8::firstInvalid(chunk) >= 0))
             return whole();
-        s->feeds += std::count(b, cut, '\n');
-        if (s->feeds == 0)
-            s->returns += std::count(b, cut, '\r');
+        if (cut > b && blocks++ % 16 == 0) {
+            s->feeds += std::count(b, cut, '\n');
+            if (s->feeds == 0)
+                s->returns += std::count(b, cut, '\r');
+            s->sampled += cut - b;
+        }
+        s->size += cut - b;
         if (eof)
             break;
         // Between blocks, while part of the file is still unread.
@@ -525,7 +534,11 @@ bool InputText::atEnd() {
 
 qsizetype InputText::lineCountEstimate() const {
     if (m_stream)
-        return m_stream->feeds > 0 ? m_stream->feeds : m_stream->returns + 1;
+    {
+        const Stream& s = *m_stream;
+        const double share = s.sampled > 0 ? double(s.size) / double(s.sampled) : 1.0;
+        return qsizetype(double(s.feeds > 0 ? s.feeds : s.returns + 1) * share);
+    }
     const char* begin = m_bytes.constData() + m_begin;
     const char* end = m_bytes.constData() + m_bytes.size();
     const auto feedsIn = [](const char* from, const char* to) {

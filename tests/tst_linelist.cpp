@@ -409,7 +409,7 @@ private slots:
         text.load(file);
         QVERIFY(!text.isEmpty());
         QVERIFY(text.readThroughMark());
-        QCOMPARE(text.lineCountEstimate(), 3);
+        QVERIFY(qAbs(text.lineCountEstimate() - 3) <= 1); // from a sample of the blocks
         const QStringList lines{"BEGIN:VCARD", QStringLiteral("N:Zo\u00C3\u00AB"), "END:VCARD"};
         for (int pass = 0; pass < 2; ++pass) {
             QStringList got;
@@ -471,6 +471,11 @@ private slots:
         calls = 0;
         QCOMPARE(inputLines(path(QStringLiteral("big.vcf")), [&] { ++calls; }).size(), big.size() / line.size());
         QCOMPARE(calls, int(big.size() / InputText::kStreamBlock));
+        // Its line count for the progress is estimated from a sample of those blocks.
+        InputText text;
+        text.load(path(QStringLiteral("big.vcf")));
+        const qsizetype lines = big.size() / line.size();
+        QVERIFY2(qAbs(text.lineCountEstimate() - lines) <= lines / 50, qPrintable(QString::number(text.lineCountEstimate())));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                                  inputLines(path(QStringLiteral("big.vcf")), [] { throw std::runtime_error("stop"); }));
     }
