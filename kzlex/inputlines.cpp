@@ -63,13 +63,26 @@ void InputLines::collectLabels(const Progress& progress) {
 }
 
 bool InputLines::nextRaw(QString& line) {
+    // A line read from bytes is looked at for ";X-SYNC" there, at half the width: decoding
+    // keeps every ASCII character where it is and makes none of the other bytes, and the
+    // Google pass only takes a prefix off, so a line without it in its bytes never has it.
+    m_mayHoldXSync = true;
     if (m_pending) {
         m_pending = false;
+        if (m_passes.xsync && !m_passes.myPhone)
+            m_mayHoldXSync = holdsXSync(m_pendingBytes);
         Cp1252::decodeInto(m_pendingBytes, line);
         return true;
     }
-    if (m_text)
-        return m_text->next(line);
+    if (m_text) {
+        QByteArrayView bytes;
+        if (!m_text->nextBytes(bytes))
+            return false;
+        if (m_passes.xsync && !m_passes.myPhone)
+            m_mayHoldXSync = holdsXSync(bytes);
+        Cp1252::decodeInto(bytes, line);
+        return true;
+    }
     if (m_at >= m_list->size())
         return false;
     line = std::exchange((*m_list)[m_at++], QString());
@@ -116,7 +129,7 @@ bool InputLines::next(QString& line) {
             else
                 m_labels.strip(line);
         }
-        if (m_passes.xsync)
+        if (m_passes.xsync && m_mayHoldXSync)
             ElimineXSyncLigne(line);
         return true;
     }

@@ -44,6 +44,7 @@ private:
     InputText* m_text = nullptr;
     QByteArrayView m_pendingBytes; // a line of the text read by peekPlain() and not taken yet
     bool m_pending = false;
+    bool m_mayHoldXSync = true; // the line nextRaw() gave may hold ";X-SYNC"
     QString m_back; // a line put back
     bool m_hasBack = false;
     LineList* m_list = nullptr;
