@@ -91,6 +91,7 @@ private:
     QString NomFichierCourant;
     // The log line of an unknown tag, and the card count it was made for.
     QString tagInconnu;
+    QString nomTag; // the identifier of a line that no keyword takes, its room kept
     qint64 tagInconnuCarte = -1;
     // The creation-date line, made again only when the second changes.
     qint64 dateSecondes = 0;

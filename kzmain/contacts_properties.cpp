@@ -368,7 +368,7 @@ void ContactConversion::TraiteAnniversaire() {
 }
 
 void ContactConversion::TraiteAutre() {
-    QString nom;
+    QString& nom = nomTag;
     if (!IDENTIFICATEUR(LEX, nom))
         return; // no identifier: dropped silently
     static const std::array<QStringView, 7> ignores = {u"VERSION", u"CATEGORIES", u"FLAG", u"LANG",
