@@ -249,6 +249,21 @@ private slots:
         QTest::newRow("20 MB line, contacts")
             << "contacts" << huge << 0 << done << QStringList{"00001 Doe John.contact"};
 
+        // A file large enough to be read a block at a time is still checked whole before anything
+        // is written: a NUL in its last card leaves the output folder empty.
+        QByteArray large;
+        for (int i = 0; large.size() < (6 << 20); ++i)
+            large += "BEGIN:VCARD\r\nN:Doe;John;;;\r\nNOTE:" + QByteArray(200, 'x') + "\r\nEND:VCARD\r\n";
+        const qsizetype largeLines = large.count('\n');
+        large += QByteArray("BEGIN:VCARD\r\nN:A\0;;;\r\nEND:VCARD\r\n", 26);
+        for (const char* action : {"split", "contacts"})
+            QTest::newRow(qPrintable(QStringLiteral("NUL at the end of 6 MB, ") + QLatin1String(action)))
+                << action << large << 1
+                << QStringLiteral("-> FileReadError Err The file \"%1\" holds a NUL character at line ") +
+                       QString::number(largeLines + 2) +
+                       QStringLiteral(" (binary file, or UTF-16 without byte-order mark?)\n")
+                << QStringList{};
+
         const QByteArray hostile = "BEGIN:VCARD\r\nN:../../etc;passwd;;;\r\nEND:VCARD\r\n"
                                    "BEGIN:VCARD\r\nN:..;;;;\r\nEND:VCARD\r\n"
                                    "BEGIN:VCARD\r\nN:\\\\server\\share;C:;;;\r\nEND:VCARD\r\n"
