@@ -58,35 +58,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool utf16Mark = !utf8Mark && (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF"));
     const bool hasNul = bytes.contains('\0');
 
-    // Read as input text, a line at a time: the lines of the list form, or its error.
-    QStringList textLines;
-    QString textError;
-    try {
-        InputText text;
-        text.load(path);
-        QString line;
-        while (text.next(line))
-            textLines << line;
-    } catch (const KzError& e) {
-        textError = e.errorLine();
-    }
-    // Read a few bytes at a time, as a large file is: the same lines, or the same error.
-    {
-        InputText::setStreaming(0, 1 + qsizetype(size % 5));
-        QStringList streamed;
-        QString streamedError;
+    // Read as input text, a line at a time: the lines of the list form, or its error. Read a
+    // few bytes at a time, as a large file is: the same lines, or the same error.
+    auto readText = [&](QStringList& lines, QString& error) {
         try {
             InputText text;
             text.load(path);
             QString line;
             while (text.next(line))
-                streamed << line;
+                lines << line;
         } catch (const KzError& e) {
-            streamedError = e.errorLine();
+            error = e.errorLine();
         }
-        InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock);
-        FUZZ_CHECK(streamed == textLines && streamedError == textError);
-    }
+    };
+    QStringList textLines, streamed;
+    QString textError, streamedError;
+    readText(textLines, textError);
+    InputText::setStreaming(0, 1 + qsizetype(size % 5));
+    readText(streamed, streamedError);
+    InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock);
+    FUZZ_CHECK(streamed == textLines && streamedError == textError);
 
     for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {
         LineList T;
