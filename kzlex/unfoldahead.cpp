@@ -59,8 +59,10 @@ bool UnfoldAhead::fill(Batch& batch) {
             }
             suivante();
         }
-        if (m_step)
-            m_step(batch.text, debut);
+        if (m_step && !m_step(batch.text, debut)) {
+            batch.text.truncate(debut);
+            continue;
+        }
         batch.ends.push_back(batch.text.size());
         batch.numbers.push_back(numero);
     }

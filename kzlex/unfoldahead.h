@@ -13,8 +13,8 @@
 class UnfoldAhead {
 public:
     // A step applied to each unfolded line on the reading thread: the line is `text` from `from`
-    // to its end, to be changed in place.
-    using LineStep = std::function<void(QString& text, qsizetype from)>;
+    // to its end, to be changed in place; false drops it (next() never hands it out).
+    using LineStep = std::function<bool(QString& text, qsizetype from)>;
 
     // Reads `lines` from where they stand; they are not to be used elsewhere until the end. With
     // Threading::Caller, or when no thread can be started, next() unfolds them itself.

@@ -11,6 +11,12 @@
 
 namespace {
 
+// A line that begins with X- (either case) and no blank: the vendor lines that the conversion
+// drops as the identifier X followed by "-".
+bool ligneVendeur(QStringView ligne) {
+    return ligne.size() >= 2 && (ligne[0] == u'X' || ligne[0] == u'x') && ligne[1] == u'-';
+}
+
 // Start and end tags of the eight collections, in TItems order.
 constexpr std::array<QStringView, ItemCount> CollectionTags = {
     u"NameCollection",  u"PhoneNumberCollection", u"DateCollection", u"PhysicalAddressCollection",
@@ -86,11 +92,16 @@ void ContactConversion::run(InputLines& TSLin) {
     // The report counts the cards done, also when the run stops or fails on the way.
     const auto compte = qScopeGuard([this] { P.counts().cards = NoEnr; });
     // The input is decoded, passed and unfolded on another thread, ahead of this one. There each
-    // line loses its group prefix and has its value decoded (quoted-printable, CHARSET).
+    // line loses its group prefix and has its value decoded (quoted-printable, CHARSET). A vendor
+    // line (X-...) is dropped there: every step here would read its name as the identifier X and
+    // a "-", and drop it without a word.
     ValueDecoder valeurs(!TSLin.readThroughMark());
     UnfoldAhead lignes(TSLin, [&valeurs](QString& texte, qsizetype debut) {
         PropertyLine::stripGroup(texte, debut);
+        if (ligneVendeur(QStringView(texte).sliced(debut)))
+            return false;
         valeurs.decode(texte, debut);
+        return true;
     });
     for (qsizetype numero = 0; lignes.next(LEX.BUFFER, numero);) {
         P.LaisserEvenements(numero);

@@ -375,8 +375,11 @@ private slots:
             << L{"--> Syntax error in TEL : TEL;CELL:", QStringLiteral("--> Syntax error in NAME : N;Dupont é")};
         QTest::newRow("dropped silently")
             << card("VERSION:4.0\nPRODID:x\nCATEGORIES:a\nFLAG:1\nLANG:fr\nGEO:1;2\nSOUND:s\nX-ABLabel:Home\n"
-                    "X-ANDROID-CUSTOM:1\n1ABC:x\n:x\n\nNOTE:\nTITLE:\nORG:\nBDAY:\nFN:\nFN\nPHOTO:\nLOGO:")
+                    "X-ANDROID-CUSTOM:1\n1ABC:x\n:x\n\nNOTE:\nTITLE:\nORG:\nBDAY:\nFN:\nFN\nPHOTO:\nLOGO:\n"
+                    "x-lower:1\nitem2.X-ABADR:us\nX -SPACED:1\nX-FOLDED;ENCODING=QUOTED-PRINTABLE:a=\nb\n c")
             << L{};
+        QTest::newRow("a name that only begins with X is no vendor line")
+            << card("XY-FOO:1\nX_1:2") << L{"--> Tag Unknown (1)", "XY-FOO:1", "--> Tag Unknown (1)", "X_1:2"};
         QTest::newRow("unknown with card number")
             << QByteArray("BEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\nBEGIN:VCARD\nREV:2020\nEND:VCARD\n")
             << L{"--> Tag Unknown (3)", "REV:2020"};

@@ -126,6 +126,7 @@ private slots:
             [&stepped, failing](QString&, qsizetype) {
                 if (stepped++ == failing)
                     throw std::runtime_error("step failed");
+                return true;
             },
             threading);
         QString line;
