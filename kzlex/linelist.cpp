@@ -175,7 +175,7 @@ public:
     }
     qint64 size() const { return m_size; }
 
-    const QString fileName() const { return m_file.fileName(); }
+    QString fileName() const { return m_file.fileName(); }
 
     // Appends the next block to buf; true at the end of the file: nothing read, or a read cut
     // short at the file's known size (a read cut short before it, as some file systems do,
