@@ -78,6 +78,12 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
         }
     }
     const int fd = ::openat(at, where, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && at != AT_FDCWD) {
+        // The kept folder may be gone: its path is looked up again for the next file.
+        ::close(t_kept->fd);
+        t_kept->fd = -1;
+        t_kept->path.clear();
+    }
     if (fd < 0) {
         // The file system (or an old kernel) has no unnamed files; other errors are the
         // portable way's to report.
