@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <type_traits>
+
 class QStringDecoder;
 
 namespace PropertyLine {
@@ -27,6 +29,28 @@ void dropSoftBreak(QString& line);
 // (item1.X-ABLabel:Home) keep theirs. True when a prefix was taken off. The line is the text from
 // `from` to its end (a line at the end of a longer text is changed in place).
 bool stripGroup(QString& text, qsizetype from = 0);
+
+// Whether the line is a vendor line as the lexer reads it: "X-..." after the blanks and tabs that
+// it skips, blanks and tabs allowed between the X and the hyphen. Every conversion drops or keeps
+// such a line by this test, on its bytes (one per character) or on its decoded text.
+template <typename View> bool isVendorLine(View line) {
+    auto at = [&line](qsizetype i) -> char16_t {
+        if constexpr (std::is_same_v<View, QStringView>)
+            return line[i].unicode();
+        else
+            return char16_t(uchar(line[i]));
+    };
+    auto blanks = [&](qsizetype i) {
+        while (i < line.size() && (at(i) == u' ' || at(i) == u'\t'))
+            ++i;
+        return i;
+    };
+    qsizetype i = blanks(0);
+    if (i >= line.size() || (at(i) | 0x20) != u'x')
+        return false;
+    i = blanks(i + 1);
+    return i < line.size() && at(i) == u'-';
+}
 
 } // namespace PropertyLine
 

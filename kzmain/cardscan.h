@@ -2,6 +2,7 @@
 // What the split, the merge and the phone book share: the card-scanning state, the tests for a
 // card's first and last lines, the name line, the counter figures and the picture look-ups.
 // Private to split.cpp, merge.cpp and phonebook.cpp.
+#include "kzlex/propertyline.h"
 #include "kzmain/run.h"
 
 #include <QDir>
@@ -154,20 +155,6 @@ inline bool premierMotParmi(QByteArrayView ligne, std::initializer_list<std::str
 inline bool finitParEgal(QByteArrayView ligne) {
     const QByteArrayView l = sansBlancsFinaux(ligne);
     return !l.isEmpty() && l.back() == '=';
-}
-
-// Whether the line is a vendor line ("X-..." after the blanks and tabs that the lexer skips, and
-// blanks between the X and the hyphen), as the lexer reads it: one byte is one character.
-inline bool ligneX(QByteArrayView ligne) {
-    qsizetype i = 0;
-    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
-        ++i;
-    if (i >= ligne.size() || (ligne[i] | 0x20) != 'x')
-        return false;
-    ++i;
-    while (i < ligne.size() && (ligne[i] == ' ' || ligne[i] == '\t'))
-        ++i;
-    return i < ligne.size() && ligne[i] == '-';
 }
 
 // A counter figure with leading zeros to at least five digits.

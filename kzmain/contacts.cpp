@@ -4,18 +4,13 @@
 #define QT_USE_QSTRINGBUILDER
 #include "kzmain/contacts_p.h"
 
+#include "kzlex/propertyline.h"
 #include "kzlex/unfoldahead.h"
 
 #include <QScopeGuard>
 #include <algorithm>
 
 namespace {
-
-// A line that begins with X- (either case) and no blank: the vendor lines that the conversion
-// drops as the identifier X followed by "-".
-bool ligneVendeur(QStringView ligne) {
-    return ligne.size() >= 2 && (ligne[0] == u'X' || ligne[0] == u'x') && ligne[1] == u'-';
-}
 
 // Start and end tags of the eight collections, in TItems order.
 constexpr std::array<QStringView, ItemCount> CollectionTags = {
@@ -98,7 +93,7 @@ void ContactConversion::run(InputLines& TSLin) {
     ValueDecoder valeurs(!TSLin.readThroughMark());
     UnfoldAhead lignes(TSLin, [&valeurs](QString& texte, qsizetype debut) {
         PropertyLine::stripGroup(texte, debut);
-        if (ligneVendeur(QStringView(texte).sliced(debut)))
+        if (PropertyLine::isVendorLine(QStringView(texte).sliced(debut)))
             return false;
         valeurs.decode(texte, debut);
         return true;

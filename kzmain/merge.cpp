@@ -66,7 +66,7 @@ private:
                 copier = true;
             } else if (brut && !finitParEgal(*brut)) {
                 const bool autre = !premierMotParmi(*brut, {"END", "N", "ORG", "PHOTO", "LOGO", "X"});
-                if (!autre && !ligneX(*brut))
+                if (!autre && !PropertyLine::isVendorLine(*brut))
                     brut = nullptr;
                 copier = autre || !O.dropX;
             } else {

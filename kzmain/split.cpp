@@ -82,7 +82,7 @@ private:
                 const bool autre = ETAT == E_HorsCarte
                                        ? !premierMotParmi(*brut, {"BEGIN"})
                                        : !premierMotParmi(*brut, {"BEGIN", "END", "N", "ORG", "PHOTO", "LOGO", "X"});
-                if (autre || (ETAT == E_DansCarte && ligneX(*brut))) {
+                if (autre || (ETAT == E_DansCarte && PropertyLine::isVendorLine(*brut))) {
                     P.LaisserEvenements(I + 1);
                     TSLin.skip();
                     if (ETAT == E_DansCarte && (autre || !O.dropX))
