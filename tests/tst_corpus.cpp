@@ -36,10 +36,12 @@ constexpr KeptLimit kKeptLimits[] = {
     {"corpus-shapes/kept-limits.vcf", 1, "PHOTO 2", "a card keeps its first photo only"},
     {"corpus-shapes/kept-limits.vcf", 1, "N family", "N is split at every semicolon, a backslash does not protect one"},
     {"corpus-shapes/kept-limits.vcf", 1, "N given", "N is split at every semicolon, a backslash does not protect one"},
-    {"corpus-shapes/kept-limits.vcf", 1, "ADR street", "ADR is split at every semicolon, a backslash does not protect one"},
+    {"corpus-shapes/kept-limits.vcf", 1, "ADR street",
+     "ADR is split at every semicolon, a backslash does not protect one"},
     {"corpus-shapes/kept-limits.vcf", 1, "ADR locality", "ADR is split at every semicolon"},
     {"corpus-shapes/kept-limits.vcf", 1, "ADR code", "ADR is split at every semicolon"},
-    {"corpus-shapes/kept-limits.vcf", 1, "ADR country", "ADR is split at every semicolon, and has no place after seven"},
+    {"corpus-shapes/kept-limits.vcf", 1, "ADR country",
+     "ADR is split at every semicolon, and has no place after seven"},
     // Not kept on purpose, but not this test's to mend: a quoted-printable CR LF (=0D=0A) is
     // written as a raw CR and "&#10;", which an XML reader takes for two line breaks.
     {"mangstadt__ez-vcard/src/test/resources/ezvcard/io/text/outlook-2003.vcf", 1, "NOTE",
@@ -310,8 +312,9 @@ constexpr std::pair<const char*, const char*> kNameParts[] = {
     {"N prefix", "Prefix"},     {"N suffix", "Suffix"},
 };
 constexpr std::pair<const char*, const char*> kAddressParts[] = {
-    {"ADR pobox", "POBox"},       {"ADR extended", "ExtendedAddress"}, {"ADR street", "Street"},
-    {"ADR locality", "Locality"}, {"ADR region", "Region"},            {"ADR code", "PostalCode"},
+    {"ADR pobox", "POBox"},     {"ADR extended", "ExtendedAddress"},
+    {"ADR street", "Street"},   {"ADR locality", "Locality"},
+    {"ADR region", "Region"},   {"ADR code", "PostalCode"},
     {"ADR country", "Country"},
 };
 // Properties whose whole value is one text, and its element ("Url" and "Date" stand for the
@@ -327,8 +330,8 @@ QList<Expected> expectations(const Card& card, bool charsetIgnored) {
     auto parts = [&](const Property& p, const auto& places) {
         const QStringList values = components(decodeValue(p, charsetIgnored));
         for (qsizetype i = 0; i < qsizetype(std::size(places)); ++i)
-            list.append({QString::fromLatin1(places[i].first), QString::fromLatin1(places[i].second), values.value(i),
-                         {}});
+            list.append(
+                {QString::fromLatin1(places[i].first), QString::fromLatin1(places[i].second), values.value(i), {}});
     };
     for (const Property& p : card) {
         if (p.name == "N") {
@@ -350,7 +353,8 @@ QList<Expected> expectations(const Card& card, bool charsetIgnored) {
         } else {
             for (const auto& [property, element] : kWholeValues)
                 if (p.name == property)
-                    list.append({QString::fromLatin1(property), QString::fromLatin1(element),
+                    list.append({QString::fromLatin1(property),
+                                 QString::fromLatin1(element),
                                  normalised(unescaped(decodeValue(p, charsetIgnored))),
                                  {}});
         }

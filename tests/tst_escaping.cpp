@@ -123,8 +123,7 @@ void TestEscaping::escape_data() {
                                        << "C:\\Temp";
     QTest::newRow("other escaped letter") << "a\\tb"
                                           << "atb";
-    QTest::newRow("escaped markup and references") << QString("\\<\\&\\\u00e9\\\u2019")
-                                                   << "&lt;&amp;&#233;'";
+    QTest::newRow("escaped markup and references") << QString("\\<\\&\\\u00e9\\\u2019") << "&lt;&amp;&#233;'";
     QTest::newRow("backslash-n anywhere") << "C:\\new"
                                           << "C:&#10;ew";
     // Read from left to right: an escaped backslash then a plain n.
