@@ -172,7 +172,7 @@ private:
         if (image.isEmpty())
             return;
         try {
-            WriteFileAtomic(cible, ReadWholeFile(image));
+            WriteFileAtomic(cible, ReadWholeFile(image), WriteTarget::RunNamed);
             ++NbPhotos;
             if (!FlagEdited)
                 TSLout.append(QStringLiteral("FLAG:EDITED"));
