@@ -181,6 +181,7 @@ void Run::RunSingleFile() {
         !check(!texte.isEmpty(), MsgFichierVide, F::InputFile))
         return;
     ClearOutputs();
+    RemoveLeftoverTemporaries(O.NomRepSortie);
     if (m_win.showsProgress())
         debutAvancement(texte.lineCountEstimate());
     guarded([&] {
@@ -211,6 +212,7 @@ void Run::RunPhoneBook() {
             !check(!TSLIn.isEmpty(), MsgFichierVide, F::InputFile))
             return;
         ClearOutputs();
+        RemoveLeftoverTemporaries(NomRepImageCache);
         if (m_win.showsProgress())
             debutAvancement(TSLIn.size());
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });
@@ -302,7 +304,7 @@ void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString&
     m_report.savedFile = chosen;
     const bool written = guarded([&] {
         if (encoded) {
-            WriteFileAtomic(chosen, *encoded);
+            WriteFileAtomic(chosen, *encoded, WriteTarget::UserChosen);
             return;
         }
         if (merge && O.myPhoneOut)

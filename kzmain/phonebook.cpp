@@ -154,6 +154,8 @@ private:
         const QFileInfo cache(NomRepImageCache + NomFichierCourant);
         if (nomSur && !cache.exists() && !cache.isSymLink())
             copierImage(cache.filePath());
+        else if (nomSur && PhotoProp.isEmpty() && cache.isFile() && !cache.isSymLink())
+            marquerCopieFaite(cache);
         if (!PhotoProp.isEmpty())
             TSLout.append(PhotoProp);
         TSLout.append(QStringLiteral("END:VCARD"));
@@ -161,24 +163,50 @@ private:
         ETAT = E_HorsCarte;
     }
 
-    // The contact's photo, or else its organisation's logo, copied into the image cache.
-    void copierImage(const QString& cible) {
+    // The contact's photo, or else its organisation's logo: the path of the picture file, or
+    // the empty text.
+    QString imageChoisie() {
         PictureFolder& photos = P.photos();
         if (NomPrenom.isEmpty() || photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
             NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
-        const QString image = NomPrenom.isEmpty() || NomFichierCourant.isEmpty()
-                                  ? QString()
-                                  : photos.find(NomPrenom + QStringLiteral(".jpg"));
+        return NomPrenom.isEmpty() || NomFichierCourant.isEmpty() ? QString()
+                                                                  : photos.find(NomPrenom + QStringLiteral(".jpg"));
+    }
+
+    // The card is marked for the picture of the image cache.
+    void marquer() {
+        if (!FlagEdited)
+            TSLout.append(QStringLiteral("FLAG:EDITED"));
+        PhotoProp = QStringLiteral("X-PHOTOPROPS:1,JPEG");
+    }
+
+    // The picture copied into the image cache.
+    void copierImage(const QString& cible) {
+        const QString image = imageChoisie();
         if (image.isEmpty())
             return;
         try {
-            WriteFileAtomic(cible, ReadWholeFile(image));
+            WriteFileAtomic(cible, ReadWholeFile(image), WriteTarget::RunNamed);
             ++NbPhotos;
-            if (!FlagEdited)
-                TSLout.append(QStringLiteral("FLAG:EDITED"));
-            PhotoProp = QStringLiteral("X-PHOTOPROPS:1,JPEG");
+            marquer();
         } catch (const KzError& e) {
             P.LogError(e);
+        }
+    }
+
+    // A card without picture properties whose cache file holds exactly the picture it would
+    // get: a run copied it and was stopped before the phone book was saved. The card is marked
+    // as that copy would have marked it; nothing is copied. Any other cache file is the
+    // contact's own picture, left as it is.
+    void marquerCopieFaite(const QFileInfo& cache) {
+        const QString image = imageChoisie();
+        if (image.isEmpty() || QFileInfo(image).size() != cache.size())
+            return;
+        try {
+            if (ReadWholeFile(image) == ReadWholeFile(cache.filePath()))
+                marquer();
+        } catch (const KzError&) {
+            // A picture that cannot be read now marks nothing.
         }
     }
 
