@@ -185,14 +185,13 @@ void KeepPermissions(const std::filesystem::path& temp, const Permissions& permi
 // The rename that puts the complete temporary file in place of `target` (it replaces a link
 // there, never what the link names); the temporary file goes when it fails.
 void RenameIntoPlace(const std::filesystem::path& temp, const std::filesystem::path& target, const QString& targetName,
-                     const QString& shown) {
+                     const QString& shown, Put put) {
     if (void (*hook)(const QString&) = g_renameHook.load(std::memory_order_relaxed))
         hook(targetName);
-    std::error_code ec;
-    std::filesystem::rename(temp, target, ec);
-    if (!ec)
+    const QString reason = Platform::moveIntoPlace(temp, target, put == Put::Replace);
+    if (reason.isEmpty())
         return;
-    const QString reason = QString::fromLocal8Bit(ec.message());
+    std::error_code ec;
     std::filesystem::remove(temp, ec);
     ThrowWrite(shown, {reason});
 }
@@ -230,7 +229,7 @@ void PutInPlace(const QString& target, const QString& shown, const QByteArray& d
         QFile::remove(temp);
         ThrowWrite(shown, why);
     }
-    RenameIntoPlace(NativePath(temp), NativePath(target), target, shown);
+    RenameIntoPlace(NativePath(temp), NativePath(target), target, shown, put);
 }
 #else
 QString ErrnoText() {
@@ -292,7 +291,7 @@ void PutInPlace(const QString& target, const QString& shown, const QByteArray& d
             ThrowWrite(shown, why);
         }
     }
-    RenameIntoPlace(temp.constData(), native.constData(), target, shown);
+    RenameIntoPlace(temp.constData(), native.constData(), target, shown, put);
 }
 #endif
 

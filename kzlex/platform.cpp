@@ -5,6 +5,12 @@
 #include <atomic>
 #include <utility>
 
+#ifdef Q_OS_WIN
+#include <QString>
+#include <io.h>
+#include <windows.h>
+#endif
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
@@ -246,6 +252,58 @@ void adviseLargePages(void*, qsizetype) {}
 
 #endif
 
+#ifdef Q_OS_WIN
+
+namespace {
+// A path that Windows takes past 260 characters: absolute ones get the \\?\ prefix, which
+// turns off the length limit (and the parsing of "/", so the separators are made native).
+std::wstring longPath(const std::filesystem::path& path) {
+    std::wstring text = std::filesystem::absolute(path).wstring();
+    for (wchar_t& c : text)
+        if (c == L'/')
+            c = L'\\';
+    if (text.size() < MAX_PATH - 12 || text.rfind(LR"(\\)", 0) == 0)
+        return text;
+    return LR"(\\?\)" + text;
+}
+} // namespace
+
+QString moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, bool replace) {
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(longPath(from).c_str(), longPath(to).c_str(), flags))
+        return {};
+    return qt_error_string(int(GetLastError()));
+}
+
+bool flushToDisk(int fd) {
+    return _commit(fd) == 0;
+}
+
+bool processGone(qint64 pid) {
+    if (pid <= 0 || pid > 0xFFFFFFFF)
+        return false;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        return GetLastError() == ERROR_INVALID_PARAMETER; // no process has that number
+    DWORD code = 0;
+    const bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    CloseHandle(process);
+    return ended;
+}
+
+// Windows raises no signal for a closed pipe or a size limit: the write fails.
+void reportWriteSignalsAsErrors() {}
+
+#else
+
+QString moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, bool) {
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    return ec ? QString::fromLocal8Bit(ec.message()) : QString();
+}
+
+#endif
+
 #ifdef Q_OS_UNIX
 
 bool flushToDisk(int fd) {
@@ -263,7 +321,7 @@ void reportWriteSignalsAsErrors() {
     std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG
 }
 
-#else
+#elif !defined(Q_OS_WIN)
 
 bool flushToDisk(int) {
     return true;

@@ -6,6 +6,9 @@
 // Elsewhere, or where the file system refuses, the callers go the portable way.
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
+
+#include <filesystem>
 
 namespace Platform {
 
@@ -62,6 +65,12 @@ enum class OpenRead {
 // looked at before it is opened, so that a device is not opened at all, and opened without
 // waiting, so that a FIFO put there meanwhile does not block; what was opened is looked at again.
 OpenRead openRegular(const QByteArray& nativeName, int& fd);
+
+// Gives the complete file `from` the name `to`, in the same folder. With `replace`, what has
+// that name is replaced, and on Windows the move reaches the disk before this returns; without
+// it, Windows refuses a name that is taken (elsewhere a link at the name is replaced, as the
+// callers want). Returns an empty text, or the system's reason for a failure.
+QString moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, bool replace);
 
 // Sends the contents written through the descriptor `fd` to the disk; false when that failed.
 bool flushToDisk(int fd);
