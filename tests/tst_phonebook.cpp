@@ -330,7 +330,9 @@ private slots:
     // Every corpus file: no crash, every card counted and closed.
     void corpus_data() {
         QTest::addColumn<QString>("path");
-        for (const QString& f : corpusFiles())
+        const QStringList files = corpusFiles();
+        QVERIFY2(!files.isEmpty(), "no corpus files in " CORVANTA_CORPUS);
+        for (const QString& f : files)
             QTest::newRow(qPrintable(QDir(QStringLiteral(CORVANTA_CORPUS)).relativeFilePath(f))) << f;
     }
     void corpus() {

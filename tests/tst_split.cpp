@@ -407,7 +407,7 @@ private slots:
     void corpus_data() {
         QTest::addColumn<QString>("path");
         const QStringList files = corpusFiles();
-        QVERIFY(!files.isEmpty());
+        QVERIFY2(!files.isEmpty(), "no corpus files in " CORVANTA_CORPUS);
         for (const QString& f : files)
             QTest::newRow(qPrintable(QDir(QStringLiteral(CORVANTA_CORPUS)).relativeFilePath(f))) << f;
     }
