@@ -157,18 +157,27 @@ private:
         if (!PhotoProp.isEmpty())
             TSLout.append(PhotoProp);
         TSLout.append(QStringLiteral("END:VCARD"));
-        win.setCompteur(Zeros5(NbVcards) + u'/' + Zeros5(NbPhotos));
+        P.montrerCompteur(qint64(NbVcards), qint64(NbPhotos));
         ETAT = E_HorsCarte;
     }
 
-    // The contact's photo, or else its organisation's logo, copied into the image cache.
+    // The contact's photo, or else its organisation's logo ("logo_" + organisation, in the
+    // logos folder, else in the photos folder), copied into the image cache. A folder that was
+    // not given is not looked in.
     void copierImage(const QString& cible) {
-        PictureFolder& photos = P.photos();
-        if (NomPrenom.isEmpty() || photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
-            NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
-        const QString image = NomPrenom.isEmpty() || NomFichierCourant.isEmpty()
-                                  ? QString()
-                                  : photos.find(NomPrenom + QStringLiteral(".jpg"));
+        if (NomFichierCourant.isEmpty())
+            return;
+        const RunOptions& O = P.options();
+        QString image;
+        if (O.photos && !NomPrenom.isEmpty())
+            image = P.photos().find(NomPrenom + QStringLiteral(".jpg"));
+        if (image.isEmpty() && !MonOrganisation.isEmpty()) {
+            const QString logo = QStringLiteral("logo_") + MonOrganisation + QStringLiteral(".jpg");
+            if (O.logos)
+                image = P.logos().find(logo);
+            if (image.isEmpty() && O.photos)
+                image = P.photos().find(logo);
+        }
         if (image.isEmpty())
             return;
         try {

@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(win.boxes.size(), 0);
         QCOMPARE(win.memo, (QStringList{"H", "A", "B", "C", kDoneFr}));
         QCOMPARE(win.log, QStringList{kDoneFr});
-        QCOMPARE(win.counter, QStringLiteral("4"));
+        QCOMPARE(win.counter, QStringLiteral("4 contacts"));
         QCOMPARE(
             readBytes(saved),
             crlf("BEGIN:VCARD\nN:H;;;;\nEND:VCARD\nBEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\nNOTE:x=0Ay\n"
