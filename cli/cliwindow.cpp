@@ -2,7 +2,9 @@
 
 #include "kzlex/utilities.h"
 
+#include <QScopeGuard>
 #include <algorithm>
+#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -20,7 +22,27 @@ namespace {
 constexpr qint64 CounterIntervalMs = 100;
 } // namespace
 
+namespace {
+// The system's reason for the first write that failed on standard output and on standard error.
+int g_failure[2] = {0, 0};
+int& failureOf(std::FILE* stream) {
+    return g_failure[stream == stdout ? 0 : 1];
+}
+} // namespace
+
+int writeFailure(std::FILE* stream) {
+    return failureOf(stream);
+}
+
 void writeLine(std::FILE* stream, const QString& line) {
+    // A stream that failed (its reader went away) takes no more lines; the run goes on.
+    if (std::ferror(stream))
+        return;
+    // Its reason is kept, to be told at the end.
+    const auto failed = qScopeGuard([stream] {
+        if (std::ferror(stream) && failureOf(stream) == 0)
+            failureOf(stream) = errno;
+    });
     // A run logs a few lines per card, most of them ASCII: those are narrowed into a buffer kept
     // for the next line, without a string made for each.
     static thread_local QByteArray ascii;

@@ -53,5 +53,8 @@ private:
     QElapsedTimer m_sinceDraw;
 };
 
-// Writes text and a line feed as UTF-8.
+// Writes text and a line feed as UTF-8; nothing once a write on `stream` failed.
 void writeLine(std::FILE* stream, const QString& line);
+// The system's reason (errno) for the first line that writeLine could not write on `stream`,
+// standard output or standard error; 0 when none failed.
+int writeFailure(std::FILE* stream);

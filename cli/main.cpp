@@ -1,12 +1,37 @@
 // corvanta-cli: runs one job of the Run button from the command line.
 #include "cli/cliwindow.h"
 #include "cli/options.h"
+#include "kzlex/platform.h"
 #include "kzmain/run.h"
 
 #include <QCoreApplication>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
+namespace {
+
+// The exit status once the streams are flushed: a list or log that could not be written whole
+// (a closed pipe, a file-size limit) is said on standard error while it still takes lines, and
+// ends the run with status 1.
+int finishStreams(int status) {
+    errno = 0;
+    const bool outLost = std::fflush(stdout) != 0 || std::ferror(stdout);
+    const int reason = writeFailure(stdout) != 0 ? writeFailure(stdout) : errno;
+    if (outLost && !std::ferror(stderr))
+        writeLine(stderr, QStringLiteral("corvanta-cli: cannot write to standard output") +
+                              (reason != 0 ? QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(reason))
+                                           : QString()));
+    const bool errLost = std::fflush(stderr) != 0 || std::ferror(stderr);
+    return outLost || errLost ? 1 : status;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // A reader that goes away (`| head`) or a file-size limit makes writes fail: the run goes on
+    // and reports it, rather than ending half-way without a word.
+    Platform::reportWriteSignalsAsErrors();
     QCoreApplication app(argc, argv);
     const CliParse parsed = parseCommandLine(QCoreApplication::arguments().mid(1));
     switch (parsed.kind) {
@@ -38,15 +63,15 @@ int main(int argc, char* argv[]) {
         report = run.exec();
     } catch (const KzError& e) {
         window.printError(e.errorLine());
-        return 1;
+        return finishStreams(1);
     } catch (const std::bad_alloc&) {
         window.printError(QStringLiteral("-> OutOfMemory Err Not enough memory to finish the run"));
-        return 1;
+        return finishStreams(1);
     } catch (const std::exception& e) {
         window.printError(QStringLiteral("-> Error Err ") + QString::fromUtf8(e.what()));
-        return 1;
+        return finishStreams(1);
     }
     window.finishCounter();
     // A run that finished but logged an error line ends with status 1 all the same.
-    return report.succeeded() ? 0 : 1;
+    return finishStreams(report.succeeded() ? 0 : 1);
 }

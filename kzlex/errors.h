@@ -17,6 +17,7 @@ enum class ErrorText : quint16 {
     CannotWrite,          // "%1" file, %2 reason
     ShortWrite,           // "%1" file, %2 bytes written, %3 bytes to write
     LinkToMissingFile,    // "%1" file
+    WriteNotRegularFile,  // "%1" file: a FIFO, a device or a socket has the name
     BadUtf8,              // "%1" file, %2 byte offset, %3 line
     NulCharacter,         // "%1" file, %2 line
     Utf16OddSize,         // "%1" file

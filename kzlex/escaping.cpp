@@ -54,12 +54,9 @@ bool isReferenced(char16_t c) {
     }
 }
 
-// What stands in the document for the character at p[i] (of n): its replacement written at
-// `ref` and its length, with in `used` how many characters it takes (2 for backslash-n, the
-// vCard escape for a line break); 0 when the character stays as it is.
-qsizetype remplacement(const char16_t* p, qsizetype n, qsizetype i, char16_t* ref, qsizetype& used) {
-    used = 1;
-    const char16_t c = p[i];
+// What stands in the document for the character c: its replacement written at `ref` and its
+// length; 0 when the character stays as it is.
+qsizetype remplacement(char16_t c, char16_t* ref) {
     const char16_t* fixe = nullptr;
     switch (c) {
     case u'&':
@@ -79,12 +76,6 @@ qsizetype remplacement(const char16_t* p, qsizetype n, qsizetype i, char16_t* re
         break;
     case 0x2019:
         fixe = u"'";
-        break;
-    case u'\\':
-        if (i + 1 < n && p[i + 1] == u'n') {
-            used = 2;
-            fixe = u"&#10;";
-        }
         break;
     default:
         if (c >= 0x80 && isReferenced(c)) {
@@ -107,14 +98,33 @@ qsizetype remplacement(const char16_t* p, qsizetype n, qsizetype i, char16_t* re
     return k;
 }
 
+// The same for the text at p[i] (of n), with in `used` how many characters it takes. A vCard
+// escape takes two: the backslash goes and the character after it stands for itself (\, \;
+// \: \" \\), but for n and N, which stand for a line break. A last backslash escapes nothing
+// and stays.
+qsizetype remplacement(const char16_t* p, qsizetype n, qsizetype i, char16_t* ref, qsizetype& used) {
+    if (p[i] != u'\\' || i + 1 == n) {
+        used = 1;
+        return remplacement(p[i], ref);
+    }
+    used = 2;
+    char16_t c = p[i + 1];
+    if (c == u'n' || c == u'N')
+        c = u'\n';
+    const qsizetype k = remplacement(c, ref);
+    if (k)
+        return k;
+    ref[0] = c;
+    return 1;
+}
+
 } // namespace
 
-// Equivalent to replacing, in this order: "&", "<", ">", the double quote, the line feed,
-// backslash-n, the referenced characters, then the right single quote. None of the
-// replacement texts holds a character that a later pair searches for, and none can join a
-// neighbour into a new backslash-n, so one pass from left to right gives the same text.
-// A first pass measures the result, so a value that needs nothing is returned as it is and
-// any other is written into one allocation.
+// Read from left to right, each vCard escape resolved as it is met (so \\n is a backslash
+// followed by n), and what remains escaped for XML: "&", "<", ">", the double quote and the line
+// feed as entities, the referenced characters as numeric references, the right single quote as
+// an apostrophe. A first pass measures the result, so a value that needs nothing is returned as
+// it is and any other is written into one allocation.
 QString TraiteLigneContact(const QString& S) {
     if (S.isEmpty())
         return QString();
@@ -142,9 +152,8 @@ QString TraiteLigneContact(const QString& S) {
         outLen += k ? k : 1;
         changed = changed || k;
     }
-    const bool leadingBlank = p[0] == u' ';
     if (!changed)
-        return leadingBlank ? text.mid(1) : text;
+        return p[0] == u' ' ? text.mid(1) : text;
 
     QString out(outLen, Qt::Uninitialized);
     char16_t* o = reinterpret_cast<char16_t*>(out.data());
@@ -156,7 +165,8 @@ QString TraiteLigneContact(const QString& S) {
             *o++ = p[i];
     }
     Q_ASSERT(o == reinterpret_cast<char16_t*>(out.data()) + outLen);
-    if (leadingBlank)
+    // One leading blank goes, an escaped one too.
+    if (out.front() == u' ')
         out.remove(0, 1);
     return out;
 }

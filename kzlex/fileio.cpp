@@ -2,13 +2,14 @@
 #include "kzlex/platform.h"
 #include "kzlex/utilities.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QStandardPaths>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,13 +24,36 @@ QString GetAppConfigDir() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
 
+void OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode) {
+    if (Platform::quickFiles()) {
+        int fd = -1;
+        switch (Platform::openRegular(QFile::encodeName(fileName), fd)) {
+        case Platform::OpenRead::Opened:
+            // Cannot fail for reading; the handle is closed with the file.
+            if (!file.open(fd, mode, QFileDevice::AutoCloseHandle))
+                throw FileReadError(ErrorText::CannotOpen, fileName, file.errorString());
+            return;
+        case Platform::OpenRead::NotRegular:
+            throw FileReadError(ErrorText::NotRegularFile, fileName);
+        case Platform::OpenRead::NotDone:
+            break; // opened below, which tells what is wrong
+        }
+    }
+    // A folder is left to the opening, which names it as such.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        throw FileReadError(ErrorText::NotRegularFile, fileName);
+    file.setFileName(fileName);
+    if (!file.open(mode))
+        throw FileReadError(ErrorText::CannotOpen, fileName, file.errorString());
+}
+
 QByteArray ReadWholeFile(const QString& fileName) {
     // A device or a pipe would never end or block: refuse it rather than read it.
     if (!QFileInfo(fileName).isFile())
         throw FileReadError(ErrorText::NotRegularFile, fileName);
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileReadError(ErrorText::CannotOpen, fileName, file.errorString());
+    QFile file;
+    OpenRegularFile(file, fileName, QIODevice::ReadOnly);
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw FileReadError(ErrorText::CannotRead, fileName, file.errorString());
@@ -103,149 +127,278 @@ struct WriteFailure {
     throw FileWriteError(ErrorText::CannotWrite, fileName, why.reason);
 }
 
-// Writes all of `data`; on a short write, the reason (a short count sets no error).
-bool WriteAll(QFileDevice& file, const QByteArray& data, WriteFailure& why) {
-    const qint64 done = file.write(data);
-    if (done == data.size() && file.flush())
+// Called with the target's name just before a temporary file is renamed into place.
+std::atomic<void (*)(const QString&)> g_renameHook{nullptr};
+
+// A temporary file has a short name in the target's folder: ".corvanta-", the number of the
+// process that writes it, "-", six random hex digits and ".tmp" (the target's own name may
+// already be as long as names go). The process number tells a later run whether the file is
+// left over from a run that was killed.
+const char kTempStart[] = ".corvanta-";
+const char kTempEnd[] = ".tmp";
+
+QByteArray TemporaryTail() {
+    return QByteArray::number(QCoreApplication::applicationPid()) + '-' +
+           QByteArray::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16) + kTempEnd;
+}
+
+// The process number of a temporary file's name; 0 when the name is not one of ours.
+template <typename Char> qint64 TemporaryOwner(const Char* name, qsizetype size) {
+    constexpr qsizetype start = sizeof kTempStart - 1, end = sizeof kTempEnd - 1;
+    auto is = [&](qsizetype at, const char* text, qsizetype n) {
+        for (qsizetype i = 0; i < n; ++i)
+            if (name[at + i] != Char(text[i]))
+                return false;
         return true;
-    if (file.error() != QFileDevice::NoError)
-        why.reason = file.errorString();
-    else
-        why = {QString(), qMax<qint64>(done, 0), data.size()};
-    return false;
-}
-
-// Replaces an existing file: QSaveFile writes a temporary file, syncs it and renames it over
-// the old one. Unbuffered, so that a short write shows in write()'s count at once.
-void ReplaceFile(const QString& fileName, const QByteArray& data) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw FileWriteError(ErrorText::CannotCreate, fileName, file.errorString());
-    WriteFailure why;
-    if (!WriteAll(file, data, why)) {
-        file.cancelWriting();
-        ThrowWrite(fileName, why);
+    };
+    if (size < start + 3 + end || !is(0, kTempStart, start) || !is(size - end, kTempEnd, end))
+        return 0;
+    qsizetype at = start;
+    qint64 pid = 0;
+    for (; at < size - end && name[at] >= Char('0') && name[at] <= Char('9') && at - start < 10; ++at)
+        pid = pid * 10 + (name[at] - Char('0'));
+    if (at == start || at >= size - end || name[at] != Char('-') || ++at == size - end)
+        return 0;
+    for (; at < size - end; ++at) {
+        const Char c = name[at];
+        if (!((c >= Char('0') && c <= Char('9')) || (c >= Char('a') && c <= Char('f'))))
+            return 0;
     }
-    if (!file.commit())
-        ThrowWrite(fileName, {file.errorString()});
+    return pid;
 }
 
-// A temporary file has a short name in the target's folder, ".corvanta-" and six random hex
-// digits: the target's own name may already be as long as names go.
+// What a temporary file is for.
+enum class Put {
+    New,    // a name that nothing has (or a link that the file replaces): not synced
+    Replace // an existing file: synced before the rename, so that a crash leaves the old one
+};
+
+// The permissions of the file replaced, given to the new one before any byte is written.
+using Permissions = std::optional<std::filesystem::perms>;
+
+void KeepPermissions(const std::filesystem::path& temp, const Permissions& permissions) {
+    std::error_code ec; // a file system without permissions keeps its own
+    if (permissions)
+        std::filesystem::permissions(temp, *permissions, std::filesystem::perm_options::replace, ec);
+}
+
+// The rename that puts the complete temporary file in place of `target` (it replaces a link
+// there, never what the link names); the temporary file goes when it fails.
+void RenameIntoPlace(const std::filesystem::path& temp, const std::filesystem::path& target, const QString& targetName,
+                     const QString& shown) {
+    if (void (*hook)(const QString&) = g_renameHook.load(std::memory_order_relaxed))
+        hook(targetName);
+    std::error_code ec;
+    std::filesystem::rename(temp, target, ec);
+    if (!ec)
+        return;
+    const QString reason = QString::fromLocal8Bit(ec.message());
+    std::filesystem::remove(temp, ec);
+    ThrowWrite(shown, {reason});
+}
 
 #ifdef Q_OS_WIN
-QString TemporaryName(const QString& folder) {
-    return folder + QStringLiteral("/.corvanta-") +
-           QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16) + QStringLiteral(".tmp");
-}
-
-// Creates a new file: nothing can be lost, so the temporary file is renamed into place
-// without the sync that makes a run of many thousand new files wait for the disk.
-void CreateFile(const QString& fileName, const QByteArray& data) {
-    const QString folder = QFileInfo(fileName).absolutePath();
+// Writes `data` to a new temporary file beside `target`, then renames it to `target`. Errors
+// name `shown`, the path the caller was given.
+void PutInPlace(const QString& target, const QString& shown, const QByteArray& data, Put put,
+                const Permissions& permissions) {
+    const QString prefix = QFileInfo(target).absolutePath() + u'/' + QLatin1String(kTempStart);
     QFile file;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString temp = TemporaryName(folder);
+        const QString temp = prefix + QString::fromLatin1(TemporaryTail());
         file.setFileName(temp);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             break;
         if (!QFileInfo::exists(temp) && !QFileInfo(temp).isSymLink())
-            throw FileWriteError(ErrorText::CannotCreate, fileName, file.errorString());
+            throw FileWriteError(ErrorText::CannotCreate, shown, file.errorString());
     }
     if (!file.isOpen())
-        throw FileWriteError(ErrorText::NoFreeTemporaryName, fileName);
+        throw FileWriteError(ErrorText::NoFreeTemporaryName, shown);
     const QString temp = file.fileName();
+    KeepPermissions(NativePath(temp), permissions);
     WriteFailure why;
-    const bool written = WriteAll(file, data, why);
-    file.close();
-    if (written && file.error() != QFileDevice::NoError) {
+    const qint64 done = file.write(data);
+    if (done != data.size() || !file.flush())
+        why = file.error() != QFileDevice::NoError ? WriteFailure{file.errorString()}
+                                                   : WriteFailure{QString(), qMax<qint64>(done, 0), data.size()};
+    if (why.isEmpty() && put == Put::Replace && !Platform::flushToDisk(file.handle()))
         why.reason = file.errorString();
-    } else if (written) {
-        std::error_code ec;
-        std::filesystem::rename(NativePath(temp), NativePath(fileName), ec);
-        if (!ec)
-            return;
-        why.reason = QString::fromLocal8Bit(ec.message());
+    file.close();
+    if (why.isEmpty() && file.error() != QFileDevice::NoError)
+        why.reason = file.errorString();
+    if (!why.isEmpty()) {
+        QFile::remove(temp);
+        ThrowWrite(shown, why);
     }
-    QFile::remove(temp);
-    ThrowWrite(fileName, why);
+    RenameIntoPlace(NativePath(temp), NativePath(target), target, shown);
 }
 #else
 QString ErrnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// Creates a new file: nothing can be lost, so the temporary file is renamed into place
-// without the sync that makes a run of many thousand new files wait for the disk. The C
-// library's exclusive create, unbuffered write and rename take one system call each, which
-// counts when a run writes a file per card. The name's file-system form is made once, and the
-// temporary name from it.
-void CreateFile(const QString& fileName, const QByteArray& data) {
-    const QByteArray native = QFile::encodeName(fileName);
+// Writes `data` to a new temporary file beside `target`, then renames it to `target`: a new
+// file goes without the sync that makes a run of many thousand new files wait for the disk.
+// Where the system has unnamed files, the temporary file gets its name only once it is
+// complete; otherwise the C library's exclusive create, unbuffered write and rename take one
+// system call each. The temporary name is made from the name's file-system form. Errors name
+// `shown`, the path the caller was given.
+void PutInPlace(const QString& target, const QString& shown, const QByteArray& data, Put put,
+                const Permissions& permissions) {
+    const QByteArray native = QFile::encodeName(target);
     const qsizetype slash = native.lastIndexOf('/');
     // The folder part as it stands; a bare name is in the current folder.
-    const QByteArray prefix = (slash < 0 ? QByteArray(".") : native.left(qMax<qsizetype>(slash, 1))) + "/.corvanta-";
+    const QByteArray prefix =
+        (slash < 0 ? QByteArray(".") : native.left(qMax<qsizetype>(slash, 1))) + '/' + kTempStart;
     QByteArray temp;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        temp = prefix + QByteArray::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16) + ".tmp";
-        file = std::fopen(temp.constData(), "wbx"); // "x": fails when the name exists
-        if (!file && errno != EEXIST)
-            throw FileWriteError(ErrorText::CannotCreate, fileName, ErrnoText());
+    bool made = false;
+    if (Platform::quickFiles()) {
+        for (int attempt = 0; attempt < 100 && !made; ++attempt) {
+            temp = prefix + TemporaryTail();
+            const Platform::NewFile result = Platform::createComplete(temp, data, put == Put::Replace);
+            if (result == Platform::NewFile::NotDone)
+                break;
+            made = result == Platform::NewFile::Created;
+        }
+        if (made)
+            KeepPermissions(temp.constData(), permissions);
     }
-    if (!file)
-        throw FileWriteError(ErrorText::NoFreeTemporaryName, fileName);
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    WriteFailure why;
-    errno = 0;
-    const size_t size = size_t(data.size());
-    const size_t done = size == 0 ? 0 : std::fwrite(data.constData(), 1, size, file);
-    if (done != size && errno != 0)
-        why.reason = ErrnoText();
-    else if (done != size)
-        why = {QString(), qint64(done), qint64(size)};
-    if (std::fclose(file) != 0 && why.isEmpty())
-        why.reason = ErrnoText();
-    if (why.isEmpty()) {
-        if (std::rename(temp.constData(), native.constData()) == 0)
-            return;
-        why.reason = ErrnoText();
+    if (!made) {
+        std::FILE* file = nullptr;
+        for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+            temp = prefix + TemporaryTail();
+            file = std::fopen(temp.constData(), "wbx"); // "x": fails when the name exists
+            if (!file && errno != EEXIST)
+                throw FileWriteError(ErrorText::CannotCreate, shown, ErrnoText());
+        }
+        if (!file)
+            throw FileWriteError(ErrorText::NoFreeTemporaryName, shown);
+        KeepPermissions(temp.constData(), permissions);
+        std::setvbuf(file, nullptr, _IONBF, 0);
+        WriteFailure why;
+        errno = 0;
+        const size_t size = size_t(data.size());
+        const size_t done = size == 0 ? 0 : std::fwrite(data.constData(), 1, size, file);
+        if (done != size && errno != 0)
+            why.reason = ErrnoText();
+        else if (done != size)
+            why = {QString(), qint64(done), qint64(size)};
+        if (why.isEmpty() && put == Put::Replace && !Platform::flushToDisk(fileno(file)))
+            why.reason = ErrnoText();
+        if (std::fclose(file) != 0 && why.isEmpty())
+            why.reason = ErrnoText();
+        if (!why.isEmpty()) {
+            std::remove(temp.constData());
+            ThrowWrite(shown, why);
+        }
     }
-    std::remove(temp.constData());
-    ThrowWrite(fileName, why);
+    RenameIntoPlace(temp.constData(), native.constData(), target, shown);
 }
 #endif
 
+// The text Qt's save file gives for a folder where a file is to be written.
+QString FolderInTheWay() {
+    return QCoreApplication::translate("QSaveFile", "Filename refers to a directory");
+}
+
+// The folder part of a path, as it stands ("" for a bare name: the current folder).
+QString FolderOf(const QString& path) {
+    const QString p = QDir::fromNativeSeparators(path);
+    return p.left(qMax<qsizetype>(p.lastIndexOf(u'/'), p.startsWith(u'/') ? 1 : 0));
+}
+
 } // namespace
 
-// A file that exists (or a link to one) is replaced with a synced QSaveFile; QSaveFile writes
-// through a link, so the link stays and the file it names gets the new text. A link to a
-// missing file is refused: writing through it would create a file somewhere else.
-void WriteFileAtomic(const QString& fileName, const QByteArray& data) {
+void SetRenameHook(void (*hook)(const QString& fileName)) {
+    g_renameHook.store(hook, std::memory_order_relaxed);
+}
+
+void RemoveLeftoverTemporaries(const QString& folder) {
+    namespace fs = std::filesystem;
+    const qint64 self = QCoreApplication::applicationPid();
+    std::error_code ec;
+    for (fs::directory_iterator it(NativePath(folder.isEmpty() ? QStringLiteral(".") : folder), ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const fs::path::string_type& path = it->path().native();
+        const auto* name = path.data() + path.find_last_of(fs::path::preferred_separator) + 1;
+        const qint64 owner = TemporaryOwner(name, path.data() + path.size() - name);
+        // Only a plain file whose process has ended: a run that still writes keeps its own.
+        std::error_code kind;
+        if (owner > 0 && owner != self && it->symlink_status(kind).type() == fs::file_type::regular &&
+            Platform::processGone(owner)) {
+            std::error_code removed;
+            fs::remove(it->path(), removed);
+        }
+    }
+}
+
+// The name itself first, without following a link (a run of new files pays one look per file).
+// A name the run made is never written through a link: the link is replaced. A path the user
+// chose may be a link to a regular file: that file is replaced, beside itself, and the link
+// stays. Anything else than a regular file (a folder, a FIFO, a device, a socket) is an error,
+// and nothing is replaced.
+void WriteFileAtomic(const QString& fileName, const QByteArray& data, WriteTarget target) {
+    namespace fs = std::filesystem;
+    const bool chosen = target == WriteTarget::UserChosen;
+    // A path the user chose is written once per run: its folder is freed of what killed runs
+    // left there. The folders of a run's own names are cleared by the run.
+    if (chosen)
+        RemoveLeftoverTemporaries(FolderOf(fileName));
     // A new file made complete in one step where the system can. A taken name, or any failure,
     // goes the way below, which replaces what is there or reports what is wrong. Large
     // contents are not written twice for a taken name: the name is looked at first.
     constexpr qsizetype kLookFirst = qsizetype(1) << 20;
     std::error_code ec;
-    const std::filesystem::path native = NativePath(fileName);
-    std::optional<std::filesystem::file_status> status;
+    const fs::path native = NativePath(fileName);
+    std::optional<fs::file_status> status;
     if (Platform::quickFiles()) {
         if (data.size() >= kLookFirst)
-            status = std::filesystem::symlink_status(native, ec);
-        if ((!status || status->type() == std::filesystem::file_type::not_found) &&
+            status = fs::symlink_status(native, ec);
+        if ((!status || status->type() == fs::file_type::not_found) &&
             Platform::createComplete(QFile::encodeName(fileName), data) == Platform::NewFile::Created)
             return;
     }
-    // One look at the name, without following a link (a run of new files pays it per file).
     if (!status)
-        status = std::filesystem::symlink_status(native, ec);
-    if (status->type() == std::filesystem::file_type::not_found) {
-        CreateFile(fileName, data);
+        status = fs::symlink_status(native, ec);
+    switch (status->type()) {
+    case fs::file_type::none: // it could not be looked at: creating the file says why
+    case fs::file_type::not_found:
+        PutInPlace(fileName, fileName, data, Put::New, std::nullopt);
+        return;
+    case fs::file_type::regular:
+        PutInPlace(fileName, fileName, data, Put::Replace, status->permissions());
+        return;
+    case fs::file_type::directory:
+        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+    case fs::file_type::symlink:
+        break;
+    default:
+        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+    }
+    if (!chosen) {
+        PutInPlace(fileName, fileName, data, Put::New, std::nullopt);
         return;
     }
-    if (std::filesystem::is_symlink(*status) && !std::filesystem::exists(native, ec))
-        throw FileWriteError(ErrorText::LinkToMissingFile, fileName);
-    ReplaceFile(fileName, data);
+    // Writing through a link to a missing file would create a file somewhere else.
+    const fs::path linked = fs::canonical(native, ec);
+    if (ec) {
+        std::error_code looked;
+        if (!fs::exists(native, looked) && !looked)
+            throw FileWriteError(ErrorText::LinkToMissingFile, fileName);
+        throw FileWriteError(ErrorText::CannotCreate, fileName, QString::fromLocal8Bit(ec.message()));
+    }
+    const fs::file_status linkedStatus = fs::status(linked, ec);
+    if (fs::is_directory(linkedStatus))
+        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+    if (!fs::is_regular_file(linkedStatus))
+        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+#ifdef Q_OS_WIN
+    const QString resolved = QString::fromStdWString(linked.native());
+#else
+    const QString resolved = QFile::decodeName(QByteArray::fromStdString(linked.native()));
+#endif
+    RemoveLeftoverTemporaries(FolderOf(resolved));
+    PutInPlace(resolved, fileName, data, Put::Replace, linkedStatus.permissions());
 }
 
 // An empty folder stands for the current folder, so the name is returned alone.

@@ -100,7 +100,8 @@ void FileWriter::perform(Job& job) {
         try {
             if (fromText)
                 job.data = job.text.toUtf8();
-            WriteFileAtomic(job.fileName, job.data);
+            // The run names its files itself: a link at a name is replaced, not written through.
+            WriteFileAtomic(job.fileName, job.data, WriteTarget::RunNamed);
             ++m_written;
         } catch (...) {
             m_failures.give(std::current_exception());

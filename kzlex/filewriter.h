@@ -30,7 +30,8 @@ public:
     // The files written so far (after waitAll(): every file written).
     qint64 written() const { return m_written; }
 
-    // Queues a file, written as WriteFileAtomic does; waits while too many files wait already.
+    // Queues a file, written as WriteFileAtomic does for a name the run made; waits while too
+    // many files wait already.
     void write(const QString& fileName, QByteArray data);
     // Queues a file of text, encoded as UTF-8 on the writing thread.
     void writeUtf8(const QString& fileName, QString text);

@@ -167,15 +167,14 @@ constexpr qsizetype kBlock = qsizetype(4) << 20;
 // An input file open for reading, a block at a time.
 class BlockReader {
 public:
-    explicit BlockReader(const QString& fileName) : m_file(fileName) {
+    explicit BlockReader(const QString& fileName) : m_name(fileName) {
         // Unbuffered: the blocks go straight from the file into the caller's buffer.
-        if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            throw FileReadError(ErrorText::CannotOpen, fileName, m_file.errorString());
+        OpenRegularFile(m_file, fileName, QIODevice::ReadOnly | QIODevice::Unbuffered);
         m_size = m_file.size();
     }
     qint64 size() const { return m_size; }
 
-    QString fileName() const { return m_file.fileName(); }
+    const QString& fileName() const { return m_name; }
 
     // Appends the next block to buf; true at the end of the file: nothing read, or a read cut
     // short at the file's known size (a read cut short before it, as some file systems do,
@@ -188,7 +187,7 @@ public:
         buf.resize(had + want);
         const qint64 got = m_file.read(buf.data() + had, want);
         if (got < 0 || m_file.error() != QFileDevice::NoError)
-            throw FileReadError(ErrorText::CannotRead, m_file.fileName(), m_file.errorString());
+            throw FileReadError(ErrorText::CannotRead, m_name, m_file.errorString());
         buf.resize(had + got);
         return got == 0 || (got < want && m_size > 0 && m_file.pos() >= m_size);
     }
@@ -196,10 +195,11 @@ public:
     // Reads again from `offset`.
     void seek(qint64 offset) {
         if (!m_file.seek(offset))
-            throw FileReadError(ErrorText::CannotRead, m_file.fileName(), m_file.errorString());
+            throw FileReadError(ErrorText::CannotRead, m_name, m_file.errorString());
     }
 
 private:
+    QString m_name;
     QFile m_file;
     qint64 m_size = 0;
 };
@@ -214,6 +214,8 @@ std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 li
             return bytes;
         case Platform::SmallFile::TooLarge:
             return std::nullopt;
+        case Platform::SmallFile::NotRegular:
+            throw FileReadError(ErrorText::NotRegularFile, fileName);
         case Platform::SmallFile::NotDone:
             break; // read below, which tells what is wrong
         }
@@ -697,5 +699,5 @@ void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const 
 }
 
 void LineList::SaveToFile(const QString& fileName) const {
-    WriteFileAtomic(fileName, toBytes());
+    WriteFileAtomic(fileName, toBytes(), WriteTarget::UserChosen);
 }

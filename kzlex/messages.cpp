@@ -95,6 +95,7 @@ constexpr Message kErrorTexts[] = {
      u"Cannot write \"%1\": only %2 of %3 bytes were written"},
     {u"Impossible d'écrire \"%1\" : c'est un lien vers un fichier absent",
      u"Cannot write \"%1\": it is a link to a missing file"},
+    {u"Impossible d'écrire \"%1\" : ce n'est pas un fichier ordinaire", u"Cannot write \"%1\": not a regular file"},
     {u"Le fichier \"%1\" est marqué comme UTF-8 mais l'octet à la position %2 (ligne %3) n'est pas de l'UTF-8 "
      u"valide",
      u"The file \"%1\" is marked as UTF-8 but the byte at offset %2 (line %3) is not valid UTF-8"},

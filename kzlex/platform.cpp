@@ -5,8 +5,9 @@
 #include <atomic>
 #include <utility>
 
-#ifdef Q_OS_LINUX
+#ifdef Q_OS_UNIX
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -52,8 +53,8 @@ bool writeAll(int fd, const char* p, qsizetype n) {
 } // namespace
 
 // Four system calls: an unnamed file opened in the folder (O_TMPFILE), one write, a link that
-// gives it its name and fails when the name is taken, and the close.
-NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
+// gives it its name and fails when the name is taken, and the close (and a sync when durable).
+NewFile createComplete(const QByteArray& nativeName, QByteArrayView data, bool durable) {
     const qsizetype slash = nativeName.lastIndexOf('/');
     // The folder part as it stands; a bare name is in the current folder.
     const QByteArray folder = slash < 0 ? QByteArray(".") : nativeName.left(qMax<qsizetype>(slash, 1));
@@ -77,7 +78,8 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
             name = nativeName.constData() + slash + 1;
         }
     }
-    const int fd = ::openat(at, where, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // A file that is to replace another is its owner's alone until it is given the old one's rights.
+    const int fd = ::openat(at, where, O_TMPFILE | O_WRONLY | O_CLOEXEC, durable ? 0600 : 0666);
     if (fd < 0 && at != AT_FDCWD) {
         // The kept folder may be gone: its path is looked up again for the next file.
         ::close(t_kept->fd);
@@ -92,7 +94,7 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
         return NewFile::NotDone;
     }
     NewFile result = NewFile::NotDone;
-    if (writeAll(fd, data.data(), data.size())) {
+    if (writeAll(fd, data.data(), data.size()) && (!durable || ::fsync(fd) == 0)) {
         int linked = -1;
         // The descriptor itself, where the kernel lets this process link it (newer kernels, or
         // the right to read any folder); otherwise its name under /proc, a longer look-up.
@@ -117,33 +119,68 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data) {
     return result;
 }
 
-SmallFile readSmall(const QByteArray& nativeName, qint64 limit, QByteArray& bytes) {
-    const int fd = ::open(nativeName.constData(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+// Opens `name` for reading when it is a regular file once links are followed, `status` then
+// telling its size. It is looked at before it is opened, so that a device is not opened at
+// all; it is opened without waiting, should a FIFO have taken its place since, and what was
+// opened is looked at again. A folder is left to the portable way, which reports it as it
+// always has.
+OpenRead openStatus(const char* name, int& fd, struct stat& status) {
+    fd = -1;
+    if (::stat(name, &status) != 0 || S_ISDIR(status.st_mode))
+        return OpenRead::NotDone;
+    if (!S_ISREG(status.st_mode))
+        return OpenRead::NotRegular;
+    fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return SmallFile::NotDone;
-    SmallFile result = SmallFile::NotDone;
+        return OpenRead::NotDone;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
+        return OpenRead::Opened;
+    const bool other = !S_ISDIR(status.st_mode);
+    ::close(fd);
+    fd = -1;
+    return other ? OpenRead::NotRegular : OpenRead::NotDone;
+}
+
+} // namespace
+
+SmallFile readSmall(const QByteArray& nativeName, qint64 limit, QByteArray& bytes) {
+    int fd = -1;
     struct stat status;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        if (status.st_size > limit) {
-            result = SmallFile::TooLarge;
+    switch (openStatus(nativeName.constData(), fd, status)) {
+    case OpenRead::Opened:
+        break;
+    case OpenRead::NotRegular:
+        return SmallFile::NotRegular;
+    case OpenRead::NotDone:
+        return SmallFile::NotDone;
+    }
+    SmallFile result = SmallFile::NotDone;
+    if (status.st_size > limit) {
+        result = SmallFile::TooLarge;
+    } else {
+        // One byte more than the file holds: a read that fills it tells a file that grew.
+        const qsizetype size = qsizetype(status.st_size);
+        bytes.resize(size + 1);
+        ssize_t got;
+        do
+            got = ::read(fd, bytes.data(), size_t(size) + 1);
+        while (got < 0 && errno == EINTR);
+        if (got == size) {
+            bytes.truncate(size);
+            result = SmallFile::Read;
         } else {
-            // One byte more than the file holds: a read that fills it tells a file that grew.
-            const qsizetype size = qsizetype(status.st_size);
-            bytes.resize(size + 1);
-            ssize_t got;
-            do
-                got = ::read(fd, bytes.data(), size_t(size) + 1);
-            while (got < 0 && errno == EINTR);
-            if (got == size) {
-                bytes.truncate(size);
-                result = SmallFile::Read;
-            } else {
-                bytes = QByteArray();
-            }
+            bytes = QByteArray();
         }
     }
     ::close(fd);
     return result;
+}
+
+OpenRead openRegular(const QByteArray& nativeName, int& fd) {
+    struct stat status;
+    return openStatus(nativeName.constData(), fd, status);
 }
 
 KeptFolder::KeptFolder() {
@@ -183,7 +220,7 @@ void adviseLargePages(void* data, qsizetype size) {
 
 #else
 
-NewFile createComplete(const QByteArray&, QByteArrayView) {
+NewFile createComplete(const QByteArray&, QByteArrayView, bool) {
     return NewFile::NotDone;
 }
 
@@ -194,6 +231,11 @@ SmallFile readSmall(const QByteArray&, qint64, QByteArray&) {
     return SmallFile::NotDone;
 }
 
+OpenRead openRegular(const QByteArray&, int& fd) {
+    fd = -1;
+    return OpenRead::NotDone;
+}
+
 void setQuickFiles(bool) {}
 
 bool quickFiles() {
@@ -201,6 +243,37 @@ bool quickFiles() {
 }
 
 void adviseLargePages(void*, qsizetype) {}
+
+#endif
+
+#ifdef Q_OS_UNIX
+
+bool flushToDisk(int fd) {
+    return ::fsync(fd) == 0;
+}
+
+bool processGone(qint64 pid) {
+    // Signal 0 is no signal: only whether the process exists is checked. One of another user
+    // exists too (EPERM).
+    return pid > 0 && pid == qint64(pid_t(pid)) && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+void reportWriteSignalsAsErrors() {
+    std::signal(SIGPIPE, SIG_IGN); // the write fails with EPIPE
+    std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG
+}
+
+#else
+
+bool flushToDisk(int) {
+    return true;
+}
+
+bool processGone(qint64) {
+    return false;
+}
+
+void reportWriteSignalsAsErrors() {}
 
 #endif
 

@@ -1,8 +1,9 @@
 #pragma once
 // What the system offers beyond the portable calls, where it offers it: a new file whose name
 // appears only once its contents are complete, made in fewer system calls than a temporary
-// name and a rename, and large memory pages for a large buffer. Elsewhere, or where the file
-// system refuses, the callers go the portable way.
+// name and a rename; a file opened for reading only once it is known to be a regular file;
+// a write that fails rather than a signal that kills; large memory pages for a large buffer.
+// Elsewhere, or where the file system refuses, the callers go the portable way.
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -16,8 +17,11 @@ enum class NewFile {
 };
 
 // Creates the file `nativeName` (the name as the file system spells it) holding `data`: the
-// name appears with the whole contents or not at all, and never replaces what has it already.
-NewFile createComplete(const QByteArray& nativeName, QByteArrayView data);
+// name appears with the whole contents or not at all, and never replaces what has it already
+// (a link there is not followed). `durable`, for a file that is to replace another: the
+// contents reach the disk before the name appears, and only the owner may read it (the caller
+// then gives it the rights of the file it replaces).
+NewFile createComplete(const QByteArray& nativeName, QByteArrayView data, bool durable = false);
 
 // While one lives, createComplete on its thread keeps the last folder it wrote into open and
 // makes the files there from it, without looking the folder's path up twice per file: a run
@@ -36,15 +40,39 @@ private:
 
 // What readSmall did.
 enum class SmallFile {
-    Read,     // `bytes` holds the whole file
-    TooLarge, // a regular file of more than the limit: nothing read
-    NotDone   // not done, for whatever reason (no regular file, an error, a file that changed
-              // while it was read): the caller goes the portable way, which says what is wrong
+    Read,       // `bytes` holds the whole file
+    TooLarge,   // a regular file of more than the limit: nothing read
+    NotRegular, // a FIFO, a device or a socket (links followed): never opened, or not read
+    NotDone     // not done, for whatever reason (a folder, an error, a file that changed while
+                // it was read): the caller goes the portable way, which says what is wrong
 };
 
-// Reads the regular file `nativeName` whole, when it holds `limit` bytes at most: four system
-// calls (open, status, one read, close) where the portable way makes six.
+// Reads the regular file `nativeName` whole, when it holds `limit` bytes at most: five system
+// calls (status, open, status of what was opened, one read, close).
 SmallFile readSmall(const QByteArray& nativeName, qint64 limit, QByteArray& bytes);
+
+// What openRegular did.
+enum class OpenRead {
+    Opened,     // `fd` is open for reading on a regular file; the caller closes it
+    NotRegular, // a FIFO, a device or a socket (links followed): never opened, or closed at once
+    NotDone     // not done (missing, a folder, no rights...): the portable way says what is wrong
+};
+
+// Opens `nativeName` for reading when it is a regular file once links are followed. It is
+// looked at before it is opened, so that a device is not opened at all, and opened without
+// waiting, so that a FIFO put there meanwhile does not block; what was opened is looked at again.
+OpenRead openRegular(const QByteArray& nativeName, int& fd);
+
+// Sends the contents written through the descriptor `fd` to the disk; false when that failed.
+bool flushToDisk(int fd);
+
+// Whether no process of the number `pid` runs on this system any more (false when it cannot
+// be told: a file of a process that may still run is left alone).
+bool processGone(qint64 pid);
+
+// A write to a closed pipe, or past the file-size limit, fails with an error the program
+// reports, rather than raising a signal that ends the process without a word.
+void reportWriteSignalsAsErrors();
 
 // Whether WriteFileAtomic and LineList::readWhole try createComplete and readSmall first (on by
 // default). Off, every file goes the portable way: the tests run both.

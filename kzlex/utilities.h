@@ -2,6 +2,7 @@
 // Small services shared by the window, the driver and the conversions.
 #include "kzlex/linelist.h"
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <filesystem>
@@ -112,11 +113,36 @@ bool EncodeFile(const QString& FileName, QByteArray& S);
 // continuation line starts with `continuation` (a blank for vCard, empty for .contact).
 void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& T, const QString& continuation);
 
+// Opens `file` on `fileName` for reading when it is a regular file once links are followed: a
+// FIFO, a device or a socket is refused (FileReadError) before anything is read, and a FIFO is
+// never waited on. Throws FileReadError when it cannot be opened.
+void OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode);
+
+// Whose choice the name of a file to write is.
+enum class WriteTarget {
+    RunNamed,  // a name that the run made (a card's file, a picture of the image cache): a link
+               // at that name is replaced by the file, and what it names is left alone
+    UserChosen // a path that the user chose (an output file, the settings file): a link to a
+               // regular file is followed, that file is replaced and the link stays
+};
+
 // Writes bytes to a file whole or not at all, through a temporary file in the same folder
 // renamed into place: synced when it replaces an existing file, not synced when the file is
 // new. Every short write or failed close throws FileWriteError (naming the file) and leaves
-// the old file as it was and no temporary file behind. A link to a missing file is refused.
-void WriteFileAtomic(const QString& fileName, const QByteArray& data);
+// the old file as it was and no temporary file behind. A folder, a FIFO, a device or a socket
+// at the name (or, for a chosen path, at the end of its link) is an error and stays as it is,
+// and so is a chosen path that is a link to a missing file. Writing a chosen path first removes
+// what killed runs left in its folder.
+void WriteFileAtomic(const QString& fileName, const QByteArray& data,
+                     WriteTarget target = WriteTarget::UserChosen);
+
+// Removes the temporary files that runs which were killed left in `folder` (those of processes
+// that no longer run). A run calls it once for a folder it writes its own names into.
+void RemoveLeftoverTemporaries(const QString& folder);
+
+// For the tests: called with the file's name just before a temporary file is renamed into its
+// place (null: nothing).
+void SetRenameHook(void (*hook)(const QString& fileName));
 
 // The name as the file system spells it (a QString may hold what UTF-8 cannot encode).
 std::filesystem::path NativePath(const QString& name);

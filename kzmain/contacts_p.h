@@ -51,6 +51,8 @@ private:
     void TraiteAutre();
     void TraitementPhoto(const QString& TYPEPHOTO, const QString& BUFFER);
     void RecherchePhoto(bool coche, PictureFolder& dossier, const QString& nom, bool dejaFaite, const QString& type);
+    // The next component of a structured value (N, ADR), cut at the next ";".
+    QString composante(QString* brute = nullptr);
     // The parameter text (upper case) when the lexer does not stand on ":", then the rest of the line.
     bool lireParametres(QString& S);
     void logSyntaxe(quint16 No);

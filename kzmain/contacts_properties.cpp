@@ -109,6 +109,15 @@ QString echappeBalises(QStringView s) {
     return out;
 }
 
+// Whether the text ends in a backslash that escapes nothing: an odd run of them (an even run
+// is escaped backslashes).
+bool finitParBarre(QStringView texte) {
+    qsizetype barres = 0;
+    while (barres < texte.size() && texte.at(texte.size() - 1 - barres) == u'\\')
+        ++barres;
+    return barres % 2;
+}
+
 // The value after the first colon of the line (the whole line when it has no colon); false
 // when the line ends at that colon.
 bool valeurApresDeuxPoints(const QString& ligne, QString& valeur) {
@@ -134,6 +143,17 @@ bool ContactConversion::lireParametres(QString& S) {
     return true;
 }
 
+QString ContactConversion::composante(QString* brute) {
+    QString texte = IDENTSEP(LEX, QLatin1Char(';'));
+    if (brute)
+        *brute = texte;
+    // Components are cut at every ";", a protected one too: "Dupont\;Martin" leaves "Dupont\",
+    // whose last backslash escaped the ";" that became the cut. It is not written.
+    if (LEX.T == CARACTERE && LEX.CH == u';' && finitParBarre(texte))
+        texte.chop(1);
+    return texte;
+}
+
 void ContactConversion::TraiteNom() {
     const qsizetype deuxPoints = LEX.BUFFER.indexOf(QLatin1Char(':'));
     if (deuxPoints < 0) {
@@ -142,12 +162,14 @@ void ContactConversion::TraiteNom() {
     }
     // The record keeps its character; the next field read steps over the colon.
     LEX.INDEX = deuxPoints + 1;
-    const QString MonNom = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MonPrenom = IDENTSEP(LEX, QLatin1Char(';'));
-    NomPrenom = NettoieNom(MonNom + QLatin1Char(' ') + MonPrenom);
-    const QString MonPrenomAdditionnel = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MonTitre = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MonSuffix = IDENTSEP(LEX, QLatin1Char(';'));
+    // The card's name is made of the components as they stand.
+    QString nom, prenom;
+    const QString MonNom = composante(&nom);
+    const QString MonPrenom = composante(&prenom);
+    NomPrenom = NettoieNom(nom + QLatin1Char(' ') + prenom);
+    const QString MonPrenomAdditionnel = composante();
+    const QString MonTitre = composante();
+    const QString MonSuffix = composante();
     if (MonNom.isEmpty() && MonPrenom.isEmpty() && MonPrenomAdditionnel.isEmpty() && MonTitre.isEmpty() &&
         MonSuffix.isEmpty())
         return;
@@ -159,7 +181,9 @@ void ContactConversion::TraiteNom() {
         ajouteItem(ItemNom, d, {u"<c:Prefix>", TraiteLigneContact(MonTitre), u"</c:Prefix>"});
     if (!MonPrenom.isEmpty() && !MonNom.isEmpty())
         ajouteItem(ItemNom, d,
-                   {u"<c:FormattedName>", TraiteLigneContact(MonPrenom + QStringLiteral(", ") + MonNom),
+                   {u"<c:FormattedName>",
+                    // A given name that ends in a lone backslash keeps it, as its own element does.
+                    TraiteLigneContact(MonPrenom + QStringView(finitParBarre(MonPrenom) ? u"\\, " : u", ") + MonNom),
                     u"</c:FormattedName>"});
     if (!MonNom.isEmpty())
         ajouteItem(ItemNom, d, {u"<c:FamilyName>", TraiteLigneContact(MonNom), u"</c:FamilyName>"});
@@ -237,13 +261,13 @@ void ContactConversion::TraiteAdr() {
         else if (contient(S, u"HOME"))
             ATTRIBUT = QStringLiteral("Personal");
     }
-    const QString MaPo = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MonAdresseEtendue = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MaRue = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MaVille = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MaRegion = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MonCode = IDENTSEP(LEX, QLatin1Char(';'));
-    const QString MonPays = IDENTSEP(LEX, QLatin1Char(';'));
+    const QString MaPo = composante();
+    const QString MonAdresseEtendue = composante();
+    const QString MaRue = composante();
+    const QString MaVille = composante();
+    const QString MaRegion = composante();
+    const QString MonCode = composante();
+    const QString MonPays = composante();
     // Written in this order, which is not the vCard order.
     const std::array<std::pair<QStringView, const QString*>, 7> parties = {{
         {u"Country", &MonPays},

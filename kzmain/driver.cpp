@@ -269,6 +269,7 @@ void Run::RunSingleFile() {
     if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !checkNonVide(!texte.isEmpty()))
         return;
     debutTravail();
+    RemoveLeftoverTemporaries(O.NomRepSortie);
     if (m_win.showsProgress())
         debutAvancement(texte.lineCountEstimate());
     guarded([&] {
@@ -302,6 +303,7 @@ void Run::RunPhoneBook() {
             !checkNonVide(!TSLIn.isEmpty()))
             return;
         debutTravail();
+        RemoveLeftoverTemporaries(NomRepImageCache);
         if (m_win.showsProgress())
             debutAvancement(TSLIn.size());
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });
@@ -406,7 +408,7 @@ std::optional<QString> Run::ChooseOutput(const QString& initialDir, const QStrin
 void Run::WriteOutput(LineList& TSLOut, const QString& chosen, bool merge, const QByteArray* encoded) {
     const bool written = guarded([&] {
         if (encoded) {
-            WriteFileAtomic(chosen, *encoded);
+            WriteFileAtomic(chosen, *encoded, WriteTarget::UserChosen);
             return;
         }
         if (merge && O.myPhoneOut)

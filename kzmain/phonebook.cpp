@@ -154,6 +154,8 @@ private:
         const QFileInfo cache(NomRepImageCache + NomFichierCourant);
         if (nomSur && !cache.exists() && !cache.isSymLink())
             copierImage(cache.filePath());
+        else if (nomSur && PhotoProp.isEmpty() && cache.isFile() && !cache.isSymLink())
+            marquerCopieFaite(cache);
         if (!PhotoProp.isEmpty())
             TSLout.append(PhotoProp);
         TSLout.append(QStringLiteral("END:VCARD"));
@@ -162,11 +164,11 @@ private:
     }
 
     // The contact's photo, or else its organisation's logo ("logo_" + organisation, in the
-    // logos folder, else in the photos folder), copied into the image cache. A folder that was
-    // not given is not looked in.
-    void copierImage(const QString& cible) {
+    // logos folder, else in the photos folder): the path of the picture file, or the empty text.
+    // A folder that was not given is not looked in.
+    QString imageChoisie() {
         if (NomFichierCourant.isEmpty())
-            return;
+            return QString();
         const RunOptions& O = P.options();
         QString image;
         if (O.photos && !NomPrenom.isEmpty())
@@ -178,16 +180,43 @@ private:
             if (image.isEmpty() && O.photos)
                 image = P.photos().find(logo);
         }
+        return image;
+    }
+
+    // The card is marked for the picture of the image cache.
+    void marquer() {
+        if (!FlagEdited)
+            TSLout.append(QStringLiteral("FLAG:EDITED"));
+        PhotoProp = QStringLiteral("X-PHOTOPROPS:1,JPEG");
+    }
+
+    // The picture copied into the image cache.
+    void copierImage(const QString& cible) {
+        const QString image = imageChoisie();
         if (image.isEmpty())
             return;
         try {
-            WriteFileAtomic(cible, ReadWholeFile(image));
+            WriteFileAtomic(cible, ReadWholeFile(image), WriteTarget::RunNamed);
             ++NbPhotos;
-            if (!FlagEdited)
-                TSLout.append(QStringLiteral("FLAG:EDITED"));
-            PhotoProp = QStringLiteral("X-PHOTOPROPS:1,JPEG");
+            marquer();
         } catch (const KzError& e) {
             P.LogError(e);
+        }
+    }
+
+    // A card without picture properties whose cache file holds exactly the picture it would
+    // get: a run copied it and was stopped before the phone book was saved. The card is marked
+    // as that copy would have marked it; nothing is copied. Any other cache file is the
+    // contact's own picture, left as it is.
+    void marquerCopieFaite(const QFileInfo& cache) {
+        const QString image = imageChoisie();
+        if (image.isEmpty() || QFileInfo(image).size() != cache.size())
+            return;
+        try {
+            if (ReadWholeFile(image) == ReadWholeFile(cache.filePath()))
+                marquer();
+        } catch (const KzError&) {
+            // A picture that cannot be read now marks nothing.
         }
     }
 

@@ -267,6 +267,30 @@ private slots:
         QTest::newRow("euro as its code point")
             << QByteArray("NOTE:5 \xE2\x82\xAC") << "Notes" << L{QStringLiteral("\n5 €\n")} << "00001.contact";
         QTest::newRow("slash in name") << QByteArray("N:A/B;C") << "FamilyName" << L{"A/B"} << "00001 A B C.contact";
+        // vCard escapes are undone in every written value; the file name is made as before.
+        QTest::newRow("escaped web address") << QByteArray("item1.URL:http\\://www.example1.com") << "Value"
+                                             << L{"http://www.example1.com"} << "00001.contact";
+        QTest::newRow("escapes in company and title")
+            << QByteArray("ORG:ABC\\, Inc.\\;Sales\nTITLE:Director\\, R&D") << "Position"
+            << L{"ABC, Inc.;SalesDirector, R&DBusiness"} << "00001 ABC , Inc. ;Sales.contact";
+        QTest::newRow("escapes in a note, left to right")
+            << QByteArray("NOTE:say \\\"hi\\\"\\nC:\\\\new\\N\\\\\\n") << "Notes"
+            << L{"\nsay \"hi\"\nC:\\new\n\\\n\n   "} << "00001.contact";
+        QTest::newRow("escapes in names")
+            << QByteArray("N:Doe\\, Jr;John;Richter\\,James;Mr\\.;Sr\\\\") << "Name"
+            << L{"Mr.John, Doe, JrDoe, JrRichter,JamesJohnSr\\"} << "00001 Doe , Jr John.contact";
+        QTest::newRow("escapes in an address")
+            << QByteArray("ADR:;;Street 5\\,\\nFloor 2;New York;;;") << "PhysicalAddress"
+            << L{"New YorkStreet 5,\nFloor 2Other"} << "00001.contact";
+        // Components are cut at every ";": the backslash that protected one is not written.
+        QTest::newRow("protected semicolon in a name")
+            << QByteArray("N:Dupont\\;Martin;Jean\\\\;Paul\\") << "Name" << L{"Paul\\Martin, DupontDupontJean\\Martin"}
+            << "00001 Dupont  Martin.contact";
+        QTest::newRow("protected semicolon in an address")
+            << QByteArray("ADR:;;Rue 1\\;Bat B;Lyon;;;") << "PhysicalAddress" << L{"Bat BRue 1LyonOther"}
+            << "00001.contact";
+        QTest::newRow("component of a lone backslash")
+            << QByteArray("N:\\;Jean") << "Name" << L{"Jean"} << "00001 Jean.contact";
     }
     void entries() {
         QFETCH(QByteArray, body);

@@ -22,8 +22,8 @@ const char16_t kReferenced[] = {0x20AC, 0x0192, 0x2026, 0x02C6, 0x2030, 0x0160, 
                                 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF, 0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4,
                                 0x00F5, 0x00F6, 0x00F7, 0x00F8, 0x00F9, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF};
 
-// The escaping written the slow, literal way: drop the forbidden characters one by one,
-// then every replacement over the whole text, in list order.
+// The escaping written the slow, literal way: drop the forbidden characters one by one, undo
+// the vCard escapes, then every replacement over the whole text, in list order.
 QString reference(const QString& s) {
     if (s.isEmpty())
         return s;
@@ -40,12 +40,23 @@ QString reference(const QString& s) {
             continue;
         t.append(QChar(c));
     }
+    // vCard escapes, from left to right: a backslash and the character after it give that
+    // character, a line feed for n and N.
+    QString u;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        if (t[i] == u'\\' && i + 1 < t.size()) {
+            ++i;
+            u.append(t[i] == u'n' || t[i] == u'N' ? QChar(u'\n') : t[i]);
+        } else {
+            u.append(t[i]);
+        }
+    }
+    t = u;
     t.replace("&", "&amp;");
     t.replace("<", "&lt;");
     t.replace(">", "&gt;");
     t.replace("\"", "&quot;");
     t.replace("\n", "&#10;");
-    t.replace("\\n", "&#10;");
     for (char16_t c : kReferenced)
         t.replace(QChar(c), QString("&#%1;").arg(int(c)));
     t.replace(QChar(0x2019), "'");
@@ -99,23 +110,43 @@ void TestEscaping::escape_data() {
                                       << "line1&#10;line2";
     QTest::newRow("real line feed") << "line1\nline2"
                                     << "line1&#10;line2";
-    QTest::newRow("backslash capital N") << "a\\Nb"
-                                         << "a\\Nb";
-    QTest::newRow("vCard comma and semicolon escapes") << "a\\,b\\;c"
-                                                       << "a\\,b\\;c";
+    QTest::newRow("vCard line break, capital N") << "a\\Nb"
+                                                 << "a&#10;b";
+    // A backslash and the character after it give that character.
+    QTest::newRow("vCard comma, semicolon, colon") << "a\\,b\\;c\\:d"
+                                                   << "a,b;c:d";
+    QTest::newRow("web address") << "http\\://www.example1.com"
+                                 << "http://www.example1.com";
+    QTest::newRow("escaped double quote") << "say \\\"hi\\\""
+                                          << "say &quot;hi&quot;";
+    QTest::newRow("escaped backslash") << "C:\\\\Temp"
+                                       << "C:\\Temp";
+    QTest::newRow("other escaped letter") << "a\\tb"
+                                          << "atb";
+    QTest::newRow("escaped markup and references") << QString("\\<\\&\\\u00e9\\\u2019") << "&lt;&amp;&#233;'";
     QTest::newRow("backslash-n anywhere") << "C:\\new"
                                           << "C:&#10;ew";
+    // Read from left to right: an escaped backslash then a plain n.
     QTest::newRow("double backslash then n") << "a\\\\nb"
-                                             << "a\\&#10;b";
+                                             << "a\\nb";
+    QTest::newRow("three backslashes then n") << "a\\\\\\nb"
+                                              << "a\\&#10;b";
     QTest::newRow("backslash at end") << "a\\"
                                       << "a\\";
+    QTest::newRow("escaped backslash at end") << "a\\\\"
+                                              << "a\\";
+    QTest::newRow("backslash alone") << "\\"
+                                     << "\\";
     QTest::newRow("backslash before line feed") << "a\\\nb"
-                                                << "a\\&#10;b";
+                                                << "a&#10;b";
+    QTest::newRow("escaped utf8 letter") << asUtf8Bytes(QString("\\\u00e9t\u00e9")) << "&#233;t&#233;";
     QTest::newRow("tab and CR kept") << "a\tb\rc"
                                      << "a\tb\rc";
     QTest::newRow("right single quote") << QString("It\u2019s") << "It's";
     QTest::newRow("one leading blank dropped") << " Doe"
                                                << "Doe";
+    QTest::newRow("escaped leading blank dropped") << "\\ Doe"
+                                                   << "Doe";
     QTest::newRow("second leading blank kept") << "  Doe"
                                                << " Doe";
     QTest::newRow("trailing blank kept") << "Doe "
@@ -210,8 +241,10 @@ void TestEscaping::wellFormedForHostileValues_data() {
                               << "ab";
     QTest::newRow("non-characters") << QString("\ufffe\uffffz") << "z";
     QTest::newRow("lone surrogates") << QString(QChar(0xdc00)) + "x" + QChar(0xd800) << "x";
-    QTest::newRow("line breaks") << "a\\nb\nc"
-                                 << "a\nb\nc";
+    QTest::newRow("line breaks") << "a\\nb\nc\\Nd"
+                                 << "a\nb\nc\nd";
+    QTest::newRow("escaped markup") << "\\</v\\>\\&\\"
+                                    << "</v>&\\";
     QTest::newRow("utf8 mixed") << asUtf8Bytes(QString("\u20ac<\u00e9>")) << QString("\u20ac<\u00e9>");
     QTest::newRow("cp1252 C1 range") << QString("\u0081\u008d\u0090") << QString("\u0081\u008d\u0090");
 }

@@ -86,6 +86,27 @@ private slots:
         QCOMPARE(r.win.counter, QStringLiteral("4 contacts, 1 photo"));
     }
 
+    // A cache file that holds exactly the picture a card without picture properties would get
+    // was copied by a run stopped before it saved the phone book: the card is marked for it,
+    // nothing is copied. A different picture, or a card with its own X-PHOTOPROPS, stays as is.
+    void picturesOfAStoppedRun() {
+        BookRun r;
+        r.photo(QStringLiteral("Dupont Jean.jpg"), kJpeg);
+        r.photo(QStringLiteral("logo_Acme.jpg"), "acme");
+        r.photo(QStringLiteral("Martin Paul.jpg"), "paul");
+        QVERIFY(writeBytes(r.cache + QStringLiteral("12.dat"), kJpeg));
+        QVERIFY(writeBytes(r.cache + QStringLiteral("13.dat"), "pau"));
+        QVERIFY(writeBytes(r.cache + QStringLiteral("14.dat"), "acme"));
+        r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nEND:VCARD\n"
+              "BEGIN:VCARD\nN:Martin;Paul;;;\nX-IRMC-LUID:13\nEND:VCARD\n"
+              "BEGIN:VCARD\nORG:Acme\nX-IRMC-LUID:14\nX-PHOTOPROPS:0\nEND:VCARD\n");
+        COMPARE_BYTES(r.bytes(), crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nFLAG:EDITED\nX-PHOTOPROPS:1,JPEG\n"
+                                      "END:VCARD\nBEGIN:VCARD\nN:Martin;Paul;;;\nX-IRMC-LUID:13\nEND:VCARD\n"
+                                      "BEGIN:VCARD\nORG:Acme\nX-IRMC-LUID:14\nX-PHOTOPROPS:0\nEND:VCARD\n"));
+        QCOMPARE(readBytes(r.cache + QStringLiteral("13.dat")), QByteArray("pau"));
+        QCOMPARE(r.win.counter, QStringLiteral("3 contacts, 0 photo"));
+    }
+
     // Photos are looked for in the photos folder, logos in the logos folder and then in the
     // photos folder, in any letter case; the window's photo and logo options play no part.
     void lookUps_data() {

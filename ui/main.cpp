@@ -1,9 +1,12 @@
 // Corvanta: converts vCard contact files. Starts the main window.
+#include "kzlex/platform.h"
 #include "ui/principal.h"
 #include "ui/style.h"
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // A file-size limit or a closed pipe makes a write fail with an error the log shows.
+    Platform::reportWriteSignalsAsErrors();
     QApplication app(argc, argv);
     ApplyVisualStyle(app);
     // The application title; applicationDisplayName() follows it. Setting a display name

@@ -26,7 +26,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -759,15 +758,16 @@ void F_Principal::B_SaveLogClick() {
     if (!path)
         return;
     // Every line, the hidden notices too, in UTF-8; the old file stays until the new one is whole.
-    QSaveFile file(*path);
-    bool ok = file.open(QIODevice::WriteOnly);
+    QByteArray text;
     for (const QString& line : M_Log->lines()) {
-        if (!ok)
-            break;
-        ok = file.write(line.toUtf8()) >= 0 && file.write("\n", 1) == 1;
+        text += line.toUtf8();
+        text += '\n';
     }
-    if (!ok || !file.commit())
-        messageBox(Mess(m_p.Langue, MsgLogImpossible).arg(file.errorString()), MsgKind::Error);
+    try {
+        WriteFileAtomic(*path, text, WriteTarget::UserChosen);
+    } catch (const KzError& e) {
+        messageBox(Mess(m_p.Langue, MsgLogImpossible).arg(e.message(m_p.Langue)), MsgKind::Error);
+    }
 }
 
 void F_Principal::L_SitewebClick() {

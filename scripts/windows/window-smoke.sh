@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Starts corvanta.exe under Wine on a virtual display, waits for its window, takes a
+# screenshot and closes it. Fails when no window shows within a minute.
+# Usage: window-smoke.sh CORVANTA_EXE SHOT_PNG
+set -euo pipefail
+exe=$(realpath "$1") shot=$(realpath -m "$2")
+here="$(cd "$(dirname "$0")" && pwd)"
+inner=$(mktemp)
+trap 'rm -f "$inner"' EXIT
+cat > "$inner" <<INNER
+set -u
+"$here/wine-run.sh" "$exe" &
+pid=\$!
+for i in \$(seq 1 60); do
+    if xwininfo -root -tree 2>/dev/null | grep -q '"Corvanta'; then
+        sleep 3
+        import -window root "$shot"
+        echo "The window is up after \$i s: $shot"
+        kill \$pid 2>/dev/null
+        "$here/wine-run.sh" wineserver -k 2>/dev/null
+        exit 0
+    fi
+    sleep 1
+done
+echo "No Corvanta window within 60 s" >&2
+kill \$pid 2>/dev/null
+"$here/wine-run.sh" wineserver -k 2>/dev/null
+exit 1
+INNER
+xvfb-run -a -s "-screen 0 1280x900x24" bash "$inner"
