@@ -140,6 +140,10 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data,
 // that no longer run). A run calls it once for a folder it writes its own names into.
 void RemoveLeftoverTemporaries(const QString& folder);
 
+// Why no new file can be made in `folder` ("" when one can): a temporary file is made there and
+// removed at once. Rights alone do not tell (an administrator, a read-only file system).
+QString NewFileRefusal(const QString& folder);
+
 // For the tests: called with the file's name just before a temporary file is renamed into its
 // place (null: nothing).
 void SetRenameHook(void (*hook)(const QString& fileName));

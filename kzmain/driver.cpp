@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <filesystem>
 #include <new>
@@ -23,13 +22,6 @@ bool isFile(const QString& path) {
 }
 bool isDir(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
-}
-
-// Why no new file can be made in `folder` ("" when one can): a file is made there and removed
-// at once. Rights alone do not tell (an administrator, a read-only file system).
-QString refusNouveauFichier(const QString& folder) {
-    QTemporaryFile essai(JoinPath(folder, QStringLiteral(".corvanta-check-XXXXXX")));
-    return essai.open() ? QString() : essai.errorString();
 }
 
 // Whether two paths name the same existing file.
@@ -145,7 +137,7 @@ bool Run::checkRepSortie() {
     if (!check(!isFile(O.NomRepSortie), Mess(O.Langue, MsgRepSortieFichier).arg(O.NomRepSortie), F::OutputFolder) ||
         !check(isDir(O.NomRepSortie), MsgRepSortieAbsent, F::OutputFolder))
         return false;
-    const QString refus = refusNouveauFichier(O.NomRepSortie);
+    const QString refus = NewFileRefusal(O.NomRepSortie);
     return check(refus.isEmpty(), Mess(O.Langue, MsgRepSortieNonInscriptible).arg(O.NomRepSortie, refus),
                  F::OutputFolder);
 }
