@@ -3,9 +3,9 @@
 #   bash fuzz/run.sh BUILD_DIR SECONDS_PER_TARGET [TARGET...]
 # Each target first replays its saved regression inputs (tests/data/fuzz-regressions/TARGET),
 # then fuzzes for the given time, two targets at a time, starting from the vCard files of
-# tests/data and of the shared corpus (copied into BUILD_DIR/fuzz-work at run time; the
-# corpus grown there is kept for the next run). Any crash, time-out or leak fails the run;
-# the input that caused it is left in BUILD_DIR/fuzz-work/TARGET/.
+# tests/data, the corpus of real exports included (copied into BUILD_DIR/fuzz-work at run
+# time; the corpus grown there is kept for the next run). Any crash, time-out or leak fails the
+# run; the input that caused it is left in BUILD_DIR/fuzz-work/TARGET/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:?build folder}" && pwd) # absolute: the conversion targets change their current folder
@@ -23,10 +23,8 @@ mkdir -p "$work"
 
 # Seed inputs: whole files for the file-level targets, one line per input for the others.
 vcf_files() {
-    for dir in tests/data ../shared/corpus; do
-        [ -d "$dir" ] && find "$dir" -type f \( -iname '*.vcf' -o -iname '*.dat' \) -size -512k \
-            -not -path '*/fuzz-regressions/*'
-    done
+    find tests/data -type f \( -iname '*.vcf' -o -iname '*.dat' \) -size -512k \
+        -not -path '*/fuzz-regressions/*'
 }
 # A seed's name: its path with "/" as "_", so that files of the same name in two folders differ.
 seed_name() { printf '%s' "${1//\//_}"; }

@@ -331,6 +331,21 @@ void RemoveLeftoverTemporaries(const QString& folder) {
     }
 }
 
+QString NewFileRefusal(const QString& folder) {
+    // Named as the run's temporary files are, so that one left by a killed run is cleared too.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QFile probe(JoinPath(folder, QLatin1String(kTempStart) + QString::fromLatin1(TemporaryTail())));
+        if (probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            probe.close();
+            probe.remove();
+            return QString();
+        }
+        if (!QFileInfo::exists(probe.fileName()))
+            return probe.errorString();
+    }
+    return QString(); // only names that are taken: the writes will say what is wrong
+}
+
 // The name itself first, without following a link (a run of new files pays one look per file).
 // A name the run made is never written through a link: the link is replaced. A path the user
 // chose may be a link to a regular file: that file is replaced, beside itself, and the link

@@ -36,7 +36,8 @@ constexpr Message kMessages[23] = {
     {u"Erreur non répertoriée", u"Error unknown"},
 };
 
-// Messages 101 onwards: the window's newer buttons, its run summary and the log's saving.
+// Messages 101 onwards: the window's newer buttons, its run summary, the log's saving, the counter,
+// the checks that name their path and the notices of a run without a picture folder.
 constexpr Message kWindowMessages[] = {
     {u"Arrêter", u"Stop"},
     {u"Ouvrir le dossier de sortie", u"Open output folder"},
@@ -54,6 +55,17 @@ constexpr Message kWindowMessages[] = {
     {u"Rien n'a été enregistré : %1", u"Nothing saved: %1"},
     {u"Texte (*.txt)|*.txt|Tous (*.*)|*.*", u"Text (*.txt)|*.txt|All (*.*)|*.*"},
     {u"Impossible d'enregistrer le journal : %1", u"Cannot save the log: %1"},
+    {u"Fichier vide : \"%1\"", u"Empty file: \"%1\""},
+    {u"Le répertoire de sortie \"%1\" est un fichier", u"The output directory \"%1\" is a file"},
+    {u"Impossible de créer un fichier dans le répertoire de sortie \"%1\" : %2",
+     u"Cannot create a file in the output directory \"%1\": %2"},
+    {u"--> Pas de répertoire photo choisi : aucune photo ajoutée", u"--> No photos directory chosen: no photos added"},
+    {u"--> Pas de répertoire logo choisi : aucun logo ajouté", u"--> No logos directory chosen: no logos added"},
+    {u"%1 photo", u"%1 photo"},
+    {u"%1 photos", u"%1 photos"},
+    {u"Aucun programme n'a pu ouvrir le dossier \"%1\"", u"No program could open the folder \"%1\""},
+    {u"--> \"%1\" n'a pas été remplacé : la liste est incomplète",
+     u"--> \"%1\" was not replaced: the list is incomplete"},
 };
 constexpr quint16 kFirstWindowMessage = 101;
 constexpr quint16 kWindowMessageCount = sizeof(kWindowMessages) / sizeof(kWindowMessages[0]);

@@ -48,6 +48,15 @@ enum MessageNo : quint16 {
     MsgResumeNonEnregistre = 114,
     MsgFiltreTexte = 115,
     MsgLogImpossible = 116,
+    MsgFichierVideNomme = 117,         // "Empty file: "%1""
+    MsgRepSortieFichier = 118,         // the output folder "%1" is a file
+    MsgRepSortieNonInscriptible = 119, // no new file can be made in the output folder "%1": %2
+    MsgSansPhotos = 120,               // notice: no photos folder chosen
+    MsgSansLogos = 121,                // notice: no logos folder chosen
+    MsgPhoto = 122,                    // "%1 photo": one (French: none or one)
+    MsgPhotos = 123,                   // "%1 photos"
+    MsgOuvrirImpossible = 124,         // nothing could open the folder "%1"
+    MsgCarnetNonRemplace = 125,        // the phone book "%1" kept: the list is incomplete
 };
 // The two-language message catalogue: French only when Langue is exactly "FR".
 QString Mess(const QString& Langue, quint16 No);
@@ -130,6 +139,10 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data,
 // Removes the temporary files that runs which were killed left in `folder` (those of processes
 // that no longer run). A run calls it once for a folder it writes its own names into.
 void RemoveLeftoverTemporaries(const QString& folder);
+
+// Why no new file can be made in `folder` ("" when one can): a temporary file is made there and
+// removed at once. Rights alone do not tell (an administrator, a read-only file system).
+QString NewFileRefusal(const QString& folder);
 
 // For the tests: called with the file's name just before a temporary file is renamed into its
 // place (null: nothing).

@@ -258,7 +258,7 @@ void ContactConversion::finCarte() {
     QString compteur = QString::number(NoEnr);
     if (compteur.size() < 5)
         compteur.prepend(QString(5 - compteur.size(), QLatin1Char('0')));
-    win.setCompteur(compteur);
+    P.montrerCompteur(qint64(NoEnr));
 
     if (NomPrenom.isEmpty())
         NomPrenom = MonOrganisation;

@@ -24,6 +24,25 @@ bool isDir(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
+// Whether two paths name the same existing file.
+bool memeFichier(const QString& a, const QString& b) {
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+// The options as a run uses them: a picture folder left empty means no pictures of that kind.
+// The phone book reads no option box: its folders are used when they are given.
+RunOptions dossiersUtilises(RunOptions o) {
+    if (o.action == Action::PhoneBook) {
+        o.photos = !o.NomRepPhotos.isEmpty();
+        o.logos = !o.NomRepLogos.isEmpty();
+    } else {
+        o.photos = o.photos && !o.NomRepPhotos.isEmpty();
+        o.logos = o.logos && !o.NomRepLogos.isEmpty();
+    }
+    return o;
+}
+
 // A name from the folder listing, in the file system's own form.
 template <typename Char> QString entryName(const Char* name, qsizetype size) {
     if constexpr (sizeof(Char) == 1)
@@ -78,8 +97,7 @@ template <typename Work> bool Run::guarded(Work&& work) {
         work();
         return true;
     } catch (const RunStopped& e) {
-        LogError(e);
-        m_report.outcome = RunReport::Outcome::Stopped;
+        LogStop(e);
     } catch (const KzError& e) {
         LogError(e);
         m_report.outcome = RunReport::Outcome::Error;
@@ -94,12 +112,68 @@ template <typename Work> bool Run::guarded(Work&& work) {
 }
 
 bool Run::check(bool ok, quint16 No, RunReport::Field field, MsgKind kind) {
+    return check(ok, Mess(O.Langue, No), field, kind);
+}
+
+bool Run::check(bool ok, const QString& message, RunReport::Field field, MsgKind kind) {
     if (ok)
         return true;
-    m_win.messageBox(Mess(O.Langue, No), kind);
+    m_win.messageBox(message, kind);
     m_report.outcome = RunReport::Outcome::CheckFailed;
     m_report.checkField = field;
     return false;
+}
+
+// A stop is no error: one line says so, and the run's report says it stopped.
+void Run::LogStop(const RunStopped& e) {
+    m_win.appendLog(QStringLiteral("--> ") + e.message(O.Langue));
+    m_report.outcome = RunReport::Outcome::Stopped;
+}
+
+// The output folder of the contacts and split actions: a folder (a file there says so) in
+// which a new file can be made.
+bool Run::checkRepSortie() {
+    using F = RunReport::Field;
+    if (!check(!isFile(O.NomRepSortie), Mess(O.Langue, MsgRepSortieFichier).arg(O.NomRepSortie), F::OutputFolder) ||
+        !check(isDir(O.NomRepSortie), MsgRepSortieAbsent, F::OutputFolder))
+        return false;
+    const QString refus = NewFileRefusal(O.NomRepSortie);
+    return check(refus.isEmpty(), Mess(O.Langue, MsgRepSortieNonInscriptible).arg(O.NomRepSortie, refus),
+                 F::OutputFolder);
+}
+
+// A photos or logos folder, when one is used, must exist.
+bool Run::checkDossiersImages() {
+    using F = RunReport::Field;
+    return check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent, F::PhotosFolder) &&
+           check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent, F::LogosFolder);
+}
+
+bool Run::checkNonVide(bool nonVide) {
+    return check(nonVide, Mess(O.Langue, MsgFichierVideNomme).arg(O.NomFichierEntree), RunReport::Field::InputFile);
+}
+
+// Starts the work: the outputs emptied, then a notice for each kind of picture that no folder
+// provides although it was asked for.
+void Run::debutTravail() {
+    ClearOutputs();
+    if (m_sansPhotos)
+        m_win.appendLog(Mess(O.Langue, MsgSansPhotos));
+    if (m_sansLogos)
+        m_win.appendLog(Mess(O.Langue, MsgSansLogos));
+}
+
+QString Run::compte(qint64 n, quint16 one, quint16 many) const {
+    return Compte(O.Langue, n, one, many);
+}
+
+void Run::montrerCompteur(qint64 cartes) {
+    m_win.setCompteur(compte(cartes, MsgContact, MsgContacts));
+}
+
+void Run::montrerCompteur(qint64 cartes, qint64 images) {
+    m_win.setCompteur(compte(cartes, MsgContact, MsgContacts) + QStringLiteral(", ") +
+                      compte(images, MsgPhoto, MsgPhotos));
 }
 
 // The window is told of the share done about every two hundredth of the input.
@@ -125,8 +199,19 @@ void Run::arret() {
 }
 
 Run::Run(const RunOptions& options, WindowInterface& window)
-    : O(options), m_win(window), m_ids(options.seed.value_or(ElementIds::clockSeed())), m_photos(options.NomRepPhotos),
-      m_logos(options.NomRepLogos) {}
+    : O(dossiersUtilises(options)), m_win(window), m_ids(options.seed.value_or(ElementIds::clockSeed())),
+      m_photos(options.NomRepPhotos), m_logos(options.NomRepLogos) {
+    const bool phoneBook = O.action == Action::PhoneBook;
+    m_sansPhotos = (options.photos || phoneBook) && options.NomRepPhotos.isEmpty();
+    // The phone book looks for logos in the photos folder too.
+    m_sansLogos = (options.logos || phoneBook) && options.NomRepLogos.isEmpty() && !(phoneBook && O.photos);
+}
+
+QString Compte(const QString& Langue, qint64 n, quint16 one, quint16 many) {
+    // French takes the singular for 0 and 1.
+    const bool singular = Langue == QLatin1String("FR") ? n <= 1 : n == 1;
+    return Mess(Langue, singular ? one : many).arg(n);
+}
 
 RunReport Run::exec() {
     m_report = RunReport();
@@ -159,8 +244,7 @@ bool Run::ReadInput(const std::function<void()>& read) {
         read();
         return true;
     } catch (const RunStopped& e) {
-        LogError(e);
-        m_report.outcome = RunReport::Outcome::Stopped;
+        LogStop(e);
         return false;
     } catch (...) {
         m_report.outcome = RunReport::Outcome::Error;
@@ -169,18 +253,14 @@ bool Run::ReadInput(const std::function<void()>& read) {
 }
 
 void Run::RunSingleFile() {
-    using F = RunReport::Field;
-    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, F::InputFile) ||
-        !check(isDir(O.NomRepSortie), MsgRepSortieAbsent, F::OutputFolder) ||
-        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent, F::PhotosFolder) ||
-        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent, F::LogosFolder))
+    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) || !checkRepSortie() ||
+        !checkDossiersImages())
         return;
 
     InputText texte;
-    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) ||
-        !check(!texte.isEmpty(), MsgFichierVide, F::InputFile))
+    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !checkNonVide(!texte.isEmpty()))
         return;
-    ClearOutputs();
+    debutTravail();
     RemoveLeftoverTemporaries(O.NomRepSortie);
     if (m_win.showsProgress())
         debutAvancement(texte.lineCountEstimate());
@@ -194,46 +274,60 @@ void Run::RunSingleFile() {
 }
 
 void Run::RunPhoneBook() {
-    using F = RunReport::Field;
-    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, F::InputFile))
+    // The output file is chosen before anything is read or written: a cancel leaves no trace.
+    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) ||
+        !checkDossiersImages())
+        return;
+    const std::optional<QString> sortie = ChooseOutput(folderPart(O.NomFichierEntree), O.NomFichierEntree,
+                                                       QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*"), QString());
+    if (!sortie)
         return;
     const QString NomRepImageCache = folderPart(O.NomFichierEntree) + QStringLiteral("ImageCache/");
     if (!isDir(NomRepImageCache))
         QDir().mkdir(NomRepImageCache);
-    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, F::InputFile, MsgKind::Information) ||
-        !check(isDir(O.NomRepPhotos), MsgRepPhotosAbsent, F::PhotosFolder) ||
-        !check(isDir(O.NomRepLogos), MsgRepLogosAbsent, F::LogosFolder))
+    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, RunReport::Field::InputFile, MsgKind::Information))
         return;
 
     LineList TSLOut;
     {
         LineList TSLIn;
         if (!ReadInput([&] { TSLIn.LoadFromFile(O.NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress()); }) ||
-            !check(!TSLIn.isEmpty(), MsgFichierVide, F::InputFile))
+            !checkNonVide(!TSLIn.isEmpty()))
             return;
-        ClearOutputs();
+        debutTravail();
         RemoveLeftoverTemporaries(NomRepImageCache);
         if (m_win.showsProgress())
             debutAvancement(TSLIn.size());
         guarded([&] { TraitementMyPhonePhoto(TSLIn, TSLOut, NomRepImageCache); });
         finAvancement();
     }
-    // A partial list is still offered for saving, but not when the window is closing.
-    if (!TSLOut.isEmpty() && m_report.outcome != RunReport::Outcome::Stopped)
-        SaveOutput(TSLOut, folderPart(O.NomFichierEntree), O.NomFichierEntree,
-                   QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*"), QString(), false);
+    // A stopped run writes no list. A list cut short by an error is still written, but never
+    // over the phone book it was read from: that would lose the cards not reached.
+    if (TSLOut.isEmpty() || m_report.outcome == RunReport::Outcome::Stopped)
+        return;
+    if (m_report.outcome == RunReport::Outcome::Error && memeFichier(*sortie, O.NomFichierEntree)) {
+        m_win.appendLog(Mess(O.Langue, MsgCarnetNonRemplace).arg(*sortie));
+        return;
+    }
+    WriteOutput(TSLOut, *sortie, false);
 }
 
 void Run::RunMerge() {
     // A folder that can be listed; the process's current folder stays where it is.
     using F = RunReport::Field;
     if (!check(isDir(O.NomRepEntree) && QDir(O.NomRepEntree).isReadable(), MsgRepEntreeAbsent, F::InputFolder) ||
-        !check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent, F::PhotosFolder) ||
-        !check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent, F::LogosFolder))
+        !checkDossiersImages())
         return;
     QStringList entries = vcfEntries(O.NomRepEntree);
     if (!check(!entries.isEmpty(), MsgPasDeVcf, F::InputFolder))
         return;
+    // The output file is chosen before any file is read.
+    const std::optional<QString> sortie =
+        ChooseOutput(O.NomRepSortie, O.NomFichierSortie,
+                     QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), QStringLiteral("vcf"));
+    if (!sortie)
+        return;
+    debutTravail();
     if (m_win.showsProgress())
         debutAvancement(entries.size());
     for (QString& entry : entries)
@@ -260,7 +354,7 @@ void Run::RunMerge() {
             }
             ++NoEnr;
             m_report.cards = qint64(NoEnr);
-            m_win.setCompteur(QString::number(NoEnr));
+            montrerCompteur(qint64(NoEnr));
             avancer(qint64(NoEnr));
         }
         const QString done = Mess(O.Langue, MsgConversionTerminee);
@@ -269,16 +363,13 @@ void Run::RunMerge() {
     });
     finAvancement();
     if (read)
-        SaveOutput(TSLOut, O.NomRepSortie, O.NomFichierSortie,
-                   QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), QStringLiteral("vcf"), true,
-                   parFichier ? &fusion : nullptr);
+        WriteOutput(TSLOut, *sortie, true, parFichier ? &fusion : nullptr);
 }
 
 // Asks for the output file (message 19 before replacing an existing file; No reopens the dialog
-// on the declined path) and writes the list (or its encoded text). The old file is replaced
-// only once the new one is complete, so a failed write leaves it intact.
-void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName, const QString& filter,
-                     const QString& defaultSuffix, bool merge, const QByteArray* encoded) {
+// on the declined path). Nothing when the user cancels: the run then ends as declined.
+std::optional<QString> Run::ChooseOutput(const QString& initialDir, const QString& initialName, const QString& filter,
+                                         const QString& defaultSuffix) {
     QString dir = initialDir;
     QString name = initialName;
     QString chosen;
@@ -297,11 +388,16 @@ void Run::SaveOutput(LineList& TSLOut, const QString& initialDir, const QString&
         chosen = path.value_or(QString());
     }
     if (ButtonSelect != MsgResult::Yes) {
-        if (m_report.outcome == RunReport::Outcome::Done)
-            m_report.outcome = RunReport::Outcome::SaveDeclined;
-        return;
+        m_report.outcome = RunReport::Outcome::SaveDeclined;
+        return std::nullopt;
     }
     m_report.savedFile = chosen;
+    return chosen;
+}
+
+// Writes the list (or its encoded text) to the file chosen. The old file is replaced only once
+// the new one is complete, so a failed write leaves it intact.
+void Run::WriteOutput(LineList& TSLOut, const QString& chosen, bool merge, const QByteArray* encoded) {
     const bool written = guarded([&] {
         if (encoded) {
             WriteFileAtomic(chosen, *encoded, WriteTarget::UserChosen);

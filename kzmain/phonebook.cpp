@@ -159,18 +159,28 @@ private:
         if (!PhotoProp.isEmpty())
             TSLout.append(PhotoProp);
         TSLout.append(QStringLiteral("END:VCARD"));
-        win.setCompteur(Zeros5(NbVcards) + u'/' + Zeros5(NbPhotos));
+        P.montrerCompteur(qint64(NbVcards), qint64(NbPhotos));
         ETAT = E_HorsCarte;
     }
 
-    // The contact's photo, or else its organisation's logo: the path of the picture file, or
-    // the empty text.
+    // The contact's photo, or else its organisation's logo ("logo_" + organisation, in the
+    // logos folder, else in the photos folder): the path of the picture file, or the empty text.
+    // A folder that was not given is not looked in.
     QString imageChoisie() {
-        PictureFolder& photos = P.photos();
-        if (NomPrenom.isEmpty() || photos.find(NomPrenom + QStringLiteral(".jpg")).isEmpty())
-            NomPrenom = MonOrganisation.isEmpty() ? QString() : QStringLiteral("logo_") + MonOrganisation;
-        return NomPrenom.isEmpty() || NomFichierCourant.isEmpty() ? QString()
-                                                                  : photos.find(NomPrenom + QStringLiteral(".jpg"));
+        if (NomFichierCourant.isEmpty())
+            return QString();
+        const RunOptions& O = P.options();
+        QString image;
+        if (O.photos && !NomPrenom.isEmpty())
+            image = P.photos().find(NomPrenom + QStringLiteral(".jpg"));
+        if (image.isEmpty() && !MonOrganisation.isEmpty()) {
+            const QString logo = QStringLiteral("logo_") + MonOrganisation + QStringLiteral(".jpg");
+            if (O.logos)
+                image = P.logos().find(logo);
+            if (image.isEmpty() && O.photos)
+                image = P.photos().find(logo);
+        }
+        return image;
     }
 
     // The card is marked for the picture of the image cache.

@@ -64,28 +64,20 @@ void TF_Principal::B_goClick() {
         m_outputFolder = m_report.savedFile.isEmpty() ? options.NomRepSortie : QFileInfo(m_report.savedFile).path();
 }
 
-namespace {
-
-// "%1 thing" or "%1 things" by the language's rule: French takes the singular for 0 and 1.
-QString counted(const QString& Langue, qint64 n, quint16 one, quint16 many) {
-    const bool singular = Langue == QLatin1String("FR") ? n <= 1 : n == 1;
-    return Mess(Langue, singular ? one : many).arg(n);
-}
-
-} // namespace
-
 QString RunSummary(const RunReport& report, const QString& Langue) {
     using O = RunReport::Outcome;
     if (report.outcome == O::CheckFailed)
         return QString();
     const qint64 errors = report.errorLines.size();
-    const QString counts = counted(Langue, report.cards, MsgContact, MsgContacts) + QStringLiteral(", ") +
-                           counted(Langue, report.filesWritten, MsgFichierEcrit, MsgFichiersEcrits) +
-                           QStringLiteral(", ") +
-                           (errors == 0 ? Mess(Langue, MsgAucuneErreur) : counted(Langue, errors, MsgErreur, MsgErreurs));
+    const QString written = Compte(Langue, report.cards, MsgContact, MsgContacts) + QStringLiteral(", ") +
+                            Compte(Langue, report.filesWritten, MsgFichierEcrit, MsgFichiersEcrits);
+    // A stop is the user's choice, not an error: its line says what was written.
+    if (report.outcome == O::Stopped)
+        return Mess(Langue, MsgResumeArret).arg(written);
+    const QString counts =
+        written + QStringLiteral(", ") +
+        (errors == 0 ? Mess(Langue, MsgAucuneErreur) : Compte(Langue, errors, MsgErreur, MsgErreurs));
     switch (report.outcome) {
-    case O::Stopped:
-        return Mess(Langue, MsgResumeArret).arg(counts);
     case O::Error:
         return Mess(Langue, MsgResumeErreur).arg(counts);
     case O::SaveDeclined:

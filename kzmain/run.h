@@ -80,6 +80,9 @@ public:
     void EcrirePhoto(const QString& Prefixe, const QByteArray& Sin, LineList& T);
     // Logs the processed-files list's end and the log's: message 8.
     void finConversion();
+    // The counter: the cards done so far, and for the phone book the pictures copied.
+    void montrerCompteur(qint64 cartes);
+    void montrerCompteur(qint64 cartes, qint64 images);
 
 private:
     void TraitementSVCFToMVCF(InputLines& TSLin);
@@ -90,7 +93,17 @@ private:
 
     // The Run's steps (driver.cpp).
     template <typename Work> bool guarded(Work&& work);
+    // A check: when it fails, its message box is shown and the run ends there.
     bool check(bool ok, quint16 No, RunReport::Field field, MsgKind kind = MsgKind::Warning);
+    bool check(bool ok, const QString& message, RunReport::Field field, MsgKind kind = MsgKind::Warning);
+    bool checkRepSortie();
+    bool checkDossiersImages();
+    // The input file has lines ("Empty file" with its name otherwise).
+    bool checkNonVide(bool nonVide);
+    void LogStop(const RunStopped& e);
+    // Once the checks and the questions are done: the outputs emptied, the notices logged.
+    void debutTravail();
+    QString compte(qint64 n, quint16 one, quint16 many) const;
     // Progress: `total` input lines (or files) from now on; the window told of the share done.
     void debutAvancement(qint64 total);
     // `fait` lines (or files) done: the window is told when a further share is done.
@@ -106,9 +119,11 @@ private:
     void RunSingleFile();
     void RunMerge();
     void RunPhoneBook();
+    // The save dialog and the overwrite question, before the work: the file chosen, or nothing.
+    std::optional<QString> ChooseOutput(const QString& initialDir, const QString& initialName, const QString& filter,
+                                        const QString& defaultSuffix);
     // `encoded`, when given, is the list's text already encoded: it is written instead.
-    void SaveOutput(LineList& TSLOut, const QString& initialDir, const QString& initialName, const QString& filter,
-                    const QString& defaultSuffix, bool merge, const QByteArray* encoded = nullptr);
+    void WriteOutput(LineList& TSLOut, const QString& chosen, bool merge, const QByteArray* encoded = nullptr);
 
     const RunOptions O;
     WindowInterface& m_win;
@@ -122,4 +137,10 @@ private:
     ElementIds m_ids;
     PictureFolder m_photos;
     PictureFolder m_logos;
+    // Pictures of that kind were asked for, but no folder was given: the run says so.
+    bool m_sansPhotos = false;
+    bool m_sansLogos = false;
 };
+
+// "%1 thing" or "%1 things" (messages `one` and `many`) by the language's rule.
+QString Compte(const QString& Langue, qint64 n, quint16 one, quint16 many);

@@ -3,6 +3,7 @@
 #include "kzmain/kzmain.h"
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 
@@ -26,6 +27,12 @@ QString Reste(const LECTYPE& LEX) {
 
 QString VraiFaux(bool on) {
     return on ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+// The user's documents folder; the home folder where there is none.
+QString DossierDocuments() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 } // namespace
@@ -56,6 +63,10 @@ void TF_Principal::LireLigneConfig(const QString& line) {
         m_win.setChecked(Ctrl::C_MyphoneOut, IDENTPATERN(LEX, u"TRUE"));
     } else if (Cle(LEX, u"TAGX")) {
         m_win.setChecked(Ctrl::C_TagX, IDENTPATERN(LEX, u"TRUE"));
+    } else if (Cle(LEX, u"TAGSYNC")) {
+        m_win.setChecked(Ctrl::C_TagSync, IDENTPATERN(LEX, u"TRUE"));
+    } else if (Cle(LEX, u"TAGLABEL")) {
+        m_win.setChecked(Ctrl::C_TagLabel, IDENTPATERN(LEX, u"TRUE"));
     } else if (Cle(LEX, u"FICHIERENTREE")) {
         NomFichierEntree = Reste(LEX);
     } else if (Cle(LEX, u"FICHIERSORTIE")) {
@@ -80,14 +91,14 @@ bool TF_Principal::FormCreate() {
         return false;
     }
 
-    NomRepSortie = NomRepCour;
+    // Output goes where the user keeps documents, not into the hidden settings folder.
+    NomRepSortie = DossierDocuments();
     NomFichierEntree.clear();
     NomRepPhotos.clear();
     NomFichierSortie.clear();
     NomRepEntree.clear();
     NomRepLogos.clear();
     Langue = QStringLiteral("FR");
-    // X-SYNC and X-ABLabel treatment are not stored: both start checked every time.
     for (Ctrl c : {Ctrl::C_Photo, Ctrl::C_Logos, Ctrl::C_TagX, Ctrl::C_TagSync, Ctrl::C_TagLabel})
         m_win.setChecked(c, true);
     m_win.setChecked(Ctrl::C_MyPhoneIn, false);
@@ -153,7 +164,9 @@ void TF_Principal::FormClose() {
            << QStringLiteral("InclureLogo=") + VraiFaux(m_win.isChecked(Ctrl::C_Logos))
            << QStringLiteral("TagX=") + VraiFaux(m_win.isChecked(Ctrl::C_TagX))
            << QStringLiteral("MyPhoneIn=") + VraiFaux(m_win.isChecked(Ctrl::C_MyPhoneIn))
-           << QStringLiteral("MyPhoneOut=") + VraiFaux(m_win.isChecked(Ctrl::C_MyphoneOut));
+           << QStringLiteral("MyPhoneOut=") + VraiFaux(m_win.isChecked(Ctrl::C_MyphoneOut))
+           << QStringLiteral("TagSync=") + VraiFaux(m_win.isChecked(Ctrl::C_TagSync))
+           << QStringLiteral("TagLabel=") + VraiFaux(m_win.isChecked(Ctrl::C_TagLabel));
 
     // UTF-8 with its mark, so that folder names outside Windows-1252 survive a restart.
     config.setEncoding(TextEncoding::Utf8);

@@ -196,7 +196,7 @@ private:
         }
         carte.TSLOut.append(QStringLiteral("END:VCARD"));
         ++NoEnr;
-        win.setCompteur(Zeros5(NoEnr));
+        P.montrerCompteur(qint64(NoEnr));
 
         if (carte.NomPrenom.isEmpty())
             carte.NomPrenom = carte.MonOrganisation;

@@ -18,6 +18,7 @@ public:
     };
     struct SaveRequest {
         QString initialDir, initialName, filter, defaultSuffix;
+        int eventsBefore; // processEvents calls made before the dialog: 0 when nothing was read yet
     };
 
     FakeWindow() { selectAction(Ctrl::R_SVCFToMVCF); }
@@ -55,6 +56,8 @@ public:
     bool showsProgress() const override { return showProgress; }
     void setProgress(qint64 done, qint64 total) override { progress.append({done, total}); }
     std::function<void()> onProcessEvents;
+    // Called when the save dialog opens, before it answers.
+    std::function<void()> onSaveDialog;
 
     void selectAction(Ctrl radio) {
         for (Ctrl r : {Ctrl::R_SVCFToContacts, Ctrl::R_SVCFToMVCF, Ctrl::R_MVCFToSVCF, Ctrl::R_MyPhonePhoto})
@@ -88,7 +91,9 @@ public:
     }
     std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
                                       const QString& filter, const QString& defaultSuffix) override {
-        saveRequests.append({initialDir, initialName, filter, defaultSuffix});
+        saveRequests.append({initialDir, initialName, filter, defaultSuffix, processEventsCalls});
+        if (onSaveDialog)
+            onSaveDialog();
         if (!saveAnswers.isEmpty())
             return saveAnswers.dequeue();
         return std::nullopt;

@@ -148,14 +148,19 @@ private slots:
         QTest::newRow("empty file, fr") << QStringList{QStringLiteral("split"), QStringLiteral("empty.vcf"),
                                                        QStringLiteral("out"), QStringLiteral("--lang"),
                                                        QStringLiteral("fr")}
-                                        << QByteArray("Fichier vide\n");
+                                        << QByteArray("Fichier vide : \"{dir}/empty.vcf\"\n");
         QTest::newRow("phonebook: input missing")
             << QStringList{QStringLiteral("phonebook"), QStringLiteral("none.dat"), QStringLiteral("new.dat"),
                            QStringLiteral("--photos"), QStringLiteral("photos")}
             << QByteArray("The input file does'nt exist\n");
-        QTest::newRow("phonebook without photos")
-            << QStringList{QStringLiteral("phonebook"), QStringLiteral("Phonebook.dat"), QStringLiteral("new.dat")}
+        QTest::newRow("phonebook: photos missing")
+            << QStringList{QStringLiteral("phonebook"), QStringLiteral("Phonebook.dat"), QStringLiteral("new.dat"),
+                           QStringLiteral("--photos"), QStringLiteral("nothere")}
             << QByteArray("The photos directory does'nt exist\n");
+        QTest::newRow("phonebook: output exists, no --force")
+            << QStringList{QStringLiteral("phonebook"), QStringLiteral("Phonebook.dat"),
+                           QStringLiteral("Phonebook.dat"), QStringLiteral("--photos"), QStringLiteral("photos")}
+            << QByteArray("File already exists. Overwrite ?\n");
         QTest::newRow("merge: no VCF") << QStringList{QStringLiteral("merge"), QStringLiteral("photos"),
                                                       QStringLiteral("m.vcf")}
                                        << QByteArray("No VCF file to process\n");
@@ -166,16 +171,27 @@ private slots:
     void checkFailure() {
         QFETCH(QStringList, args);
         QFETCH(QByteArray, message);
+        message.replace("{dir}", QFile::encodeName(m_tmp->path()));
         const QStringList before = listing(m_tmp->path());
+        const QByteArray book = readFile(path(QStringLiteral("Phonebook.dat")));
         const Result r = run(args);
         QCOMPARE(r.exit, 1);
         QCOMPARE(r.err, message);
         QVERIFY(r.out.isEmpty());
-        // The phone book's ImageCache folder is made before the folders are checked.
-        QStringList after = listing(m_tmp->path());
-        after.removeOne(QStringLiteral("ImageCache"));
-        QCOMPARE(after, before);
+        // Nothing read or written: not even the phone book's ImageCache folder.
+        QCOMPARE(listing(m_tmp->path()), before);
         QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
+        QCOMPARE(readFile(path(QStringLiteral("Phonebook.dat"))), book);
+    }
+
+    // A phone book without --photos: no picture, and the log says so; the phone book is written.
+    void phoneBookWithoutPictures() {
+        const Result r = run({QStringLiteral("phonebook"), QStringLiteral("Phonebook.dat"), QStringLiteral("new.dat")});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.err, QByteArray("--> No photos directory chosen: no photos added\n"
+                                   "--> No logos directory chosen: no logos added\n--> Conversion done\n"));
+        QVERIFY(readFile(path(QStringLiteral("new.dat"))).startsWith("BEGIN:VCARD\r\n"));
+        QVERIFY(listing(path(QStringLiteral("ImageCache"))).isEmpty());
     }
 
     // A seed and SOURCE_DATE_EPOCH make .contact files reproducible; a seed is taken modulo 2^32

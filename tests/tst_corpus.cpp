@@ -560,9 +560,32 @@ class TestCorpus : public QObject {
     Q_OBJECT
 
 private slots:
+    // The corpus folder holds the files its README lists, with their sources' licences: a file
+    // left out of the repository, or added without its line, fails here.
+    void corpusMatchesItsList() {
+        const QDir corpus(QStringLiteral(CORVANTA_CORPUS));
+        QStringList found;
+        for (const QString& f : corpusFiles())
+            found << corpus.relativeFilePath(f);
+        QStringList listed;
+        for (const QByteArray& line : readBytes(corpus.filePath(QStringLiteral("README.md"))).split('\n')) {
+            const QList<QByteArray> cells = line.split('|');
+            if (cells.size() > 2 && cells[1].trimmed().toLower().endsWith(".vcf"))
+                listed << QString::fromUtf8(cells[1].trimmed());
+        }
+        listed.sort();
+        QVERIFY2(!found.isEmpty(), "no corpus files in " CORVANTA_CORPUS);
+        QCOMPARE(found, listed);
+        for (const QString& source : corpus.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QStringList licences = QDir(corpus.filePath(source)).entryList({QStringLiteral("LICENSE*")}, QDir::Files);
+            QVERIFY2(!licences.isEmpty(), qPrintable(source + QStringLiteral(": no licence file")));
+        }
+    }
+
     void cardsReachTheirDocuments_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
+        QVERIFY2(!corpusFiles().isEmpty(), "no corpus files in " CORVANTA_CORPUS);
         for (const auto& [path, name] : corpusRows())
             QTest::newRow(qPrintable(name)) << path << name;
     }

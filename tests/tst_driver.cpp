@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <stdexcept>
 
@@ -135,15 +137,15 @@ private slots:
         QTest::newRow("contacts: input is a folder (12)") << c << out << out << "" << ph << lo << true << true << en << QStringLiteral("The input file does'nt exist") << false;
         QTest::newRow("split: input text empty (12)") << s << "" << out << "" << ph << lo << true << true << en << QStringLiteral("The input file does'nt exist") << false;
         QTest::newRow("contacts: output folder missing (11)") << c << in << no << "" << ph << lo << true << true << en << QStringLiteral("The output directory does'nt exist") << false;
-        QTest::newRow("split: output is a file (11)") << s << in << in << "" << ph << lo << true << true << fr << QStringLiteral("Le répertoire de sortie n'existe pas") << false;
+        QTest::newRow("split: output is a file (11)") << s << in << in << "" << ph << lo << true << true << fr << QStringLiteral("Le répertoire de sortie \"{out}\" est un fichier") << false;
+        QTest::newRow("contacts: output is a file, English (11)") << c << in << in << "" << ph << lo << true << true << en << QStringLiteral("The output directory \"{out}\" is a file") << false;
         QTest::newRow("contacts: photos missing, checked (10)") << c << in << out << "" << no << no << true << true << fr << QStringLiteral("Le répertoire photo n'existe pas") << false;
         QTest::newRow("split: photos unchecked, logos missing (21)") << s << in << out << "" << no << no << false << true << en << QStringLiteral("The logos directory does'nt exist") << false;
-        QTest::newRow("contacts: zero-byte input (9)") << c << "zero.vcf" << out << "" << no << no << false << false << fr << QStringLiteral("Fichier vide") << false;
+        QTest::newRow("contacts: zero-byte input (9)") << c << "zero.vcf" << out << "" << no << no << false << false << fr << QStringLiteral("Fichier vide : \"{in}\"") << false;
+        QTest::newRow("split: zero-byte input, English (9)") << s << "zero.vcf" << out << "" << "" << "" << true << true << en << QStringLiteral("Empty file: \"{in}\"") << false;
         QTest::newRow("phonebook: missing (12)") << p << "pb/none.dat" << "" << "" << ph << lo << false << false << en << QStringLiteral("The input file does'nt exist") << false;
-        QTest::newRow("phonebook: ImageCache not creatable (22)") << p << "pbbad/Phonebook.dat" << "" << "" << ph << lo << false << false << fr << QStringLiteral("Impossible de créer le répoertoire ImageCache") << true;
         QTest::newRow("phonebook: photos missing, unchecked (10)") << p << pb << "" << "" << no << lo << false << false << en << QStringLiteral("The photos directory does'nt exist") << false;
-        QTest::newRow("phonebook: logos missing, unchecked (21)") << p << pb << "" << "" << ph << "" << false << false << fr << QStringLiteral("Le répertoire logo n'existe pas") << false;
-        QTest::newRow("phonebook: empty (9)") << p << "pb/Empty.dat" << "" << "" << ph << lo << false << false << en << QStringLiteral("Empty file") << false;
+        QTest::newRow("phonebook: logos missing, unchecked (21)") << p << pb << "" << "" << ph << no << false << false << fr << QStringLiteral("Le répertoire logo n'existe pas") << false;
         QTest::newRow("merge: input folder text empty (17)") << m << "" << out << "" << ph << lo << true << true << en << QStringLiteral("The input directory does'nt exist") << false;
         QTest::newRow("merge: input folder missing (17)") << m << "" << out << no << ph << lo << true << true << fr << QStringLiteral("Le répertoire d'entrée n'existe pas") << false;
         QTest::newRow("merge: photos missing, checked (10)") << m << "" << out << "out" << no << lo << true << true << en << QStringLiteral("The photos directory does'nt exist") << false;
@@ -165,6 +167,7 @@ private slots:
         QFETCH(QString, langue);
         QFETCH(QString, text);
         QFETCH(bool, information);
+        text.replace(QLatin1String("{in}"), path(input)).replace(QLatin1String("{out}"), path(outdir));
 
         const Ctrl radio = action == QLatin1String("contacts") ? Ctrl::R_SVCFToContacts
                            : action == QLatin1String("split")  ? Ctrl::R_SVCFToMVCF
@@ -196,9 +199,9 @@ private slots:
         using F = RunReport::Field;
         const QString tag = QString::fromLatin1(QTest::currentDataTag());
         const int no = tag.mid(tag.lastIndexOf(u'(') + 1).chopped(1).toInt();
-        const QHash<int, F> fields{{12, F::InputFile},  {9, F::InputFile},    {22, F::InputFile},
-                                   {11, F::OutputFolder}, {17, F::InputFolder}, {18, F::InputFolder},
-                                   {10, F::PhotosFolder}, {21, F::LogosFolder}};
+        const QHash<int, F> fields{{12, F::InputFile},   {9, F::InputFile},    {11, F::OutputFolder},
+                                   {17, F::InputFolder}, {18, F::InputFolder}, {10, F::PhotosFolder},
+                                   {21, F::LogosFolder}};
         QVERIFY2(fields.contains(no), qPrintable(tag));
         QCOMPARE(m_main->lastReport().checkField, fields.value(no));
         QVERIFY(!m_main->isRunning());
@@ -223,6 +226,134 @@ private slots:
         QVERIFY(!m_win->log.contains(QStringLiteral("old log")));
         QCOMPARE(m_win->memo.value(m_win->memo.size() - 1), Mess(QStringLiteral("EN"), 8));
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
+    }
+
+    // The phone book's checks after the save dialog: the ImageCache folder, made only once the
+    // output file is chosen, and an empty phone book. Nothing is written, the outputs stay.
+    void phoneBookChecksAfterTheDialog_data() {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("information");
+        QTest::newRow("ImageCache not creatable (22)")
+            << "pbbad/Phonebook.dat" << QStringLiteral("Impossible de créer le répoertoire ImageCache") << true;
+        QTest::newRow("empty phone book (9)") << "pb/Empty.dat" << QStringLiteral("Fichier vide : \"{in}\"") << false;
+    }
+    void phoneBookChecksAfterTheDialog() {
+        QFETCH(QString, book);
+        QFETCH(QString, text);
+        QFETCH(bool, information);
+        m_win->selectAction(Ctrl::R_MyPhonePhoto);
+        m_win->edits[Ctrl::E_InputFiles] = path(book);
+        m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
+        m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
+        m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved.dat")));
+        m_main->Langue = QStringLiteral("FR");
+        fillOutputs();
+        m_main->B_goClick();
+        QCOMPARE(m_win->saveRequests.size(), 1);
+        QCOMPARE(m_win->boxes.size(), 1);
+        QCOMPARE(m_win->boxes[0].text, text.replace(QLatin1String("{in}"), path(book)));
+        QCOMPARE(m_win->boxes[0].kind, information ? MsgKind::Information : MsgKind::Warning);
+        QVERIFY(outputsUntouched());
+        QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::CheckFailed);
+        QCOMPARE(m_main->lastReport().checkField, RunReport::Field::InputFile);
+    }
+
+    // A photos or logos box checked while its field is empty: no pictures of that kind, one
+    // notice in the run's language, and the run goes on. The phone book reads no box: an empty
+    // field is no folder.
+    void emptyPictureFolders_data() {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("photos");
+        QTest::addColumn<QString>("logos");
+        QTest::addColumn<QString>("langue");
+        QTest::addColumn<QStringList>("notices");
+        const QString both = QStringLiteral("--> Pas de répertoire photo choisi : aucune photo ajoutée|"
+                                            "--> Pas de répertoire logo choisi : aucun logo ajouté");
+        QTest::newRow("split, both empty") << int(Action::Split) << ""
+                                           << ""
+                                           << "FR" << both.split(u'|');
+        QTest::newRow("contacts, logos empty, English")
+            << int(Action::Contacts) << "photos"
+            << ""
+            << "EN" << QStringList{QStringLiteral("--> No logos directory chosen: no logos added")};
+        QTest::newRow("merge, photos empty")
+            << int(Action::Merge) << ""
+            << "logos"
+            << "EN" << QStringList{QStringLiteral("--> No photos directory chosen: no photos added")};
+        QTest::newRow("phone book, both empty") << int(Action::PhoneBook) << ""
+                                                << ""
+                                                << "FR" << both.split(u'|');
+        // Its logos are looked for in the photos folder too.
+        QTest::newRow("phone book, logos empty") << int(Action::PhoneBook) << "photos"
+                                                 << ""
+                                                 << "FR" << QStringList{};
+    }
+    void emptyPictureFolders() {
+        QFETCH(int, action);
+        QFETCH(QString, photos);
+        QFETCH(QString, logos);
+        QFETCH(QString, langue);
+        QFETCH(QStringList, notices);
+        makeMergeInput();
+        const Ctrl radio = Action(action) == Action::Contacts ? Ctrl::R_SVCFToContacts
+                           : Action(action) == Action::Split  ? Ctrl::R_SVCFToMVCF
+                           : Action(action) == Action::Merge  ? Ctrl::R_MVCFToSVCF
+                                                              : Ctrl::R_MyPhonePhoto;
+        setMerge(QStringLiteral("in"));
+        m_win->selectAction(radio);
+        m_win->checks[Ctrl::C_Photo] = true;
+        m_win->checks[Ctrl::C_Logos] = true;
+        m_win->edits[Ctrl::E_InputFiles] =
+            path(radio == Ctrl::R_MyPhonePhoto ? QStringLiteral("pb/Phonebook.dat") : QStringLiteral("in.vcf"));
+        m_win->edits[Ctrl::E_RepPhotos] = path(photos);
+        m_win->edits[Ctrl::E_RepLogos] = path(logos);
+        m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved")));
+        m_main->Langue = langue;
+        fillOutputs();
+        m_main->B_goClick();
+        QVERIFY(m_win->boxes.isEmpty());
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
+        QVERIFY(m_main->lastReport().errorLines.isEmpty());
+        // The notices open the run's log.
+        QCOMPARE(m_win->log.mid(0, notices.size()), notices);
+        QCOMPARE(m_win->log.size(), notices.size() + 1);
+        QCOMPARE(m_win->log.last(), Mess(langue, MsgConversionTerminee));
+    }
+
+    // An output folder that cannot take a new file fails its check before anything is written,
+    // with its own message naming it; the window is pointed at the field.
+    void outputFolderThatCannotTakeAFile() {
+        QString folder = path(QStringLiteral("readonly"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
+        if (QTemporaryFile(folder + QStringLiteral("/XXXXXX")).open()) {
+            // Rights do not stop an administrator: a folder of the system that takes no file.
+            folder = QStringLiteral("/proc/self");
+            if (!QFileInfo(folder).isDir() || QTemporaryFile(folder + QStringLiteral("/XXXXXX")).open())
+                QSKIP("no folder here refuses new files");
+        }
+        m_win->selectAction(Ctrl::R_SVCFToContacts);
+        m_win->checks[Ctrl::C_Photo] = false;
+        m_win->checks[Ctrl::C_Logos] = false;
+        m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("in.vcf"));
+        m_win->edits[Ctrl::E_RepDest] = folder;
+        m_main->Langue = QStringLiteral("EN");
+        fillOutputs();
+        m_main->B_goClick();
+        QCOMPARE(m_win->boxes.size(), 1);
+        const QString prefix = QStringLiteral("Cannot create a file in the output directory \"%1\": ").arg(folder);
+        QVERIFY2(m_win->boxes[0].text.startsWith(prefix) && m_win->boxes[0].text.size() > prefix.size(),
+                 qPrintable(m_win->boxes[0].text));
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::CheckFailed);
+        QCOMPARE(m_main->lastReport().checkField, RunReport::Field::OutputFolder);
+        QVERIFY(outputsUntouched());
+        if (folder.startsWith(m_tmp->path()))
+            QVERIFY(listing(folder).isEmpty());
     }
 
     // A contacts or split input that cannot be read leaves B_goClick as its KzError, before
@@ -331,6 +462,7 @@ private slots:
             m_win->saveAnswers.enqueue(p.isEmpty() ? std::nullopt : std::optional<QString>(path(p)));
         for (int a : answers)
             m_win->boxAnswers.enqueue(MsgResult(a));
+        fillOutputs();
 
         m_main->B_goClick();
 
@@ -349,15 +481,22 @@ private slots:
             QCOMPARE(b.kind, MsgKind::Warning);
             QCOMPARE(b.question, true);
         }
-        const QString done = Mess(QStringLiteral("EN"), 8);
-        QCOMPARE(m_win->memo.last(), done);
-        QCOMPARE(m_win->log.last(), done);
-        QCOMPARE(m_win->counter, QStringLiteral("2"));
+        // The file is chosen before any input is read.
+        for (const FakeWindow::SaveRequest& r : m_win->saveRequests)
+            QCOMPARE(r.eventsBefore, 0);
 
         if (written.isEmpty()) {
+            // Nothing read, nothing written, the outputs as they were.
+            QVERIFY(outputsUntouched());
+            QCOMPARE(m_win->processEventsCalls, 0);
             QCOMPARE(m_main->NomFichierSortie, QStringLiteral("previous.vcf"));
             QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::SaveDeclined);
         } else {
+            // The outputs start afresh.
+            const QString done = Mess(QStringLiteral("EN"), 8);
+            QCOMPARE(m_win->memo, (QStringList{"Alpha Jean", "Beta Jean", done}));
+            QCOMPARE(m_win->log, QStringList{done});
+            QCOMPARE(m_win->counter, QStringLiteral("2 contacts"));
             QCOMPARE(m_main->NomFichierSortie, path(written));
             QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
             const QByteArray out = readFile(path(written));
@@ -443,10 +582,10 @@ private slots:
         fillOutputs();
         m_main->B_goClick();
 
-        // The merge keeps the earlier lines.
-        QCOMPARE(m_win->memo.first(), QStringLiteral("old memo"));
-        QCOMPARE(m_win->log.first(), QStringLiteral("old log"));
-        QCOMPARE(m_win->counter, QStringLiteral("6"));
+        // The merge starts with empty outputs, as every run does.
+        QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
+        QCOMPARE(m_win->log, QStringList{Mess(QStringLiteral("EN"), MsgConversionTerminee)});
+        QCOMPARE(m_win->counter, QStringLiteral("6 contacts"));
         const QByteArray out = readFile(path(QStringLiteral("out/all.vcf")));
         const QStringList order{QStringLiteral(".hidden.vcf"), QStringLiteral("A.VCF"), QStringLiteral("a.vcf"),
                                 QStringLiteral("b.vcf"),       QStringLiteral("C.Vcf"), QStringLiteral("É.vcf")};
@@ -481,9 +620,9 @@ private slots:
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/merged.vcf")));
         m_main->B_goClick();
 
-        QVERIFY(m_win->saveRequests.isEmpty());
+        QCOMPARE(m_win->saveRequests.size(), 1);
         QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
-        QCOMPARE(m_win->counter, QStringLiteral("1"));
+        QCOMPARE(m_win->counter, QStringLiteral("1 contact"));
         QCOMPARE(m_win->log.size(), 1);
         QVERIFY2(m_win->log[0].startsWith(QStringLiteral("-> FileReadError Err ")) &&
                      m_win->log[0].contains(QStringLiteral("b.vcf")),
@@ -495,11 +634,12 @@ private slots:
     void mergeOnlyFolderMatches() {
         QVERIFY(QDir(m_tmp->path()).mkpath(QStringLiteral("in/x.vcf")));
         setMerge(QStringLiteral("in"));
+        m_win->saveAnswers.enqueue(path(QStringLiteral("out/merged.vcf")));
         m_main->B_goClick();
         QVERIFY(m_win->boxes.isEmpty());
         QCOMPARE(m_win->log.size(), 1);
         QVERIFY(m_win->log[0].startsWith(QStringLiteral("-> FileReadError Err ")));
-        QVERIFY(m_win->saveRequests.isEmpty());
+        QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
     }
 
     // The phone book: ImageCache made beside it, the phone book itself proposed, message 19 on
@@ -515,9 +655,12 @@ private slots:
         m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("nothere")); // not looked at
         m_win->saveAnswers.enqueue(pb);
         m_win->boxAnswers.enqueue(MsgResult::Yes);
+        bool cacheAtDialog = true;
+        m_win->onSaveDialog = [&] { cacheAtDialog = QFileInfo::exists(path(QStringLiteral("pb/ImageCache"))); };
         fillOutputs();
         m_main->B_goClick();
 
+        QVERIFY(!cacheAtDialog);
         QVERIFY(QFileInfo(path(QStringLiteral("pb/ImageCache"))).isDir());
         QCOMPARE(m_win->saveRequests.size(), 1);
         QCOMPARE(m_win->saveRequests[0].initialDir, path(QStringLiteral("pb")) + QLatin1Char('/'));
@@ -553,6 +696,51 @@ private slots:
         QVERIFY(readFile(saved).startsWith("BEGIN:VCARD\r\n"));
         QCOMPARE(m_main->NomFichierSortie, saved);
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
+
+        // Chosen to replace the phone book itself, the list cut short is not written over it.
+        const QString pb = path(QStringLiteral("pb/Phonebook.dat"));
+        const QByteArray before = readFile(pb);
+        calls = 0;
+        m_win->saveAnswers.enqueue(pb);
+        m_win->boxAnswers.enqueue(MsgResult::Yes);
+        m_main->B_goClick();
+        QCOMPARE(readFile(pb), before);
+        QCOMPARE(m_win->log,
+                 (QStringList{"-> FileReadError Err disk gone",
+                              QStringLiteral("--> \"%1\" was not replaced: the list is incomplete").arg(pb)}));
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
+        QCOMPARE(m_main->lastReport().filesWritten, 0);
+    }
+
+    // The phone book's output file comes first: a cancelled dialog or a declined overwrite
+    // leaves no ImageCache folder, no picture and no other trace.
+    void phoneBookCancelLeavesNothing_data() {
+        QTest::addColumn<bool>("overwrite");
+        QTest::newRow("dialog dismissed") << false;
+        QTest::newRow("overwrite declined") << true;
+    }
+    void phoneBookCancelLeavesNothing() {
+        QFETCH(bool, overwrite);
+        m_win->selectAction(Ctrl::R_MyPhonePhoto);
+        const QString pb = path(QStringLiteral("pb/Phonebook.dat"));
+        writeFile(pb, "BEGIN:VCARD\r\nN:Dupont;Jean;;;\r\nX-IRMC-LUID:12\r\nEND:VCARD\r\n");
+        writeFile(path(QStringLiteral("photos/Dupont Jean.jpg")), "photo");
+        m_win->edits[Ctrl::E_InputFiles] = pb;
+        m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
+        m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
+        if (overwrite) {
+            m_win->saveAnswers.enqueue(pb);
+            m_win->boxAnswers.enqueue(MsgResult::Cancel);
+        }
+        fillOutputs();
+        m_main->B_goClick();
+        QCOMPARE(m_win->saveRequests.size(), 1);
+        QCOMPARE(m_win->boxes.size(), overwrite ? 1 : 0);
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("pb/ImageCache"))));
+        QCOMPARE(listing(path(QStringLiteral("pb"))), (QStringList{"Empty.dat", "Phonebook.dat"}));
+        QVERIFY(outputsUntouched());
+        QCOMPARE(m_win->processEventsCalls, 0);
+        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::SaveDeclined);
     }
 
     // A run stops at the next line when asked; the phone book's partial list is then not offered.
@@ -576,16 +764,20 @@ private slots:
                 if (++calls == 2)
                     m_main->requestStop();
             };
+            m_win->saveRequests.clear();
             m_main->B_goClick();
             QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
-            QVERIFY(m_win->log.last().startsWith(QStringLiteral("-> RunStopped Err ")));
-            QVERIFY(m_win->saveRequests.isEmpty());
+            // A stop is no error.
+            QCOMPARE(m_win->log.last(), QStringLiteral("--> Run stopped: the window is closing"));
+            QVERIFY(m_main->lastReport().errorLines.isEmpty());
+            QCOMPARE(m_win->saveRequests.size(), radio == Ctrl::R_SVCFToMVCF ? 0 : 1);
             QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
             QVERIFY(!m_main->isRunning());
             QDir::setCurrent(m_startDir);
         }
         // The next run starts afresh.
         m_win->onProcessEvents = nullptr;
+        m_win->saveAnswers.enqueue(path(QStringLiteral("out/stopped.vcf")));
         m_main->B_goClick();
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
         QVERIFY(QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
@@ -607,10 +799,11 @@ private slots:
         };
         m_main->B_goClick();
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
-        QCOMPARE(m_win->log.last(), QStringLiteral("-> RunStopped Err Run stopped by the user"));
+        QCOMPARE(m_win->log.last(), QStringLiteral("--> Run stopped by the user"));
         QCOMPARE(m_main->lastReport().filesWritten, 1);
+        QVERIFY(m_main->lastReport().errorLines.isEmpty());
         QCOMPARE(RunSummary(m_main->lastReport(), QStringLiteral("EN")),
-                 QStringLiteral("Stopped: 1 contact, 1 file written, 1 error"));
+                 QStringLiteral("Stopped: 1 contact, 1 file written"));
     }
 
     // The line that sums up a run, in both languages: French takes the singular for 0 and 1.
@@ -628,7 +821,7 @@ private slots:
         QTest::newRow("EN none") << "EN" << int(O::Done) << qint64(0) << qint64(0) << 2 << "0 contacts, 0 files written, 2 errors";
         QTest::newRow("FR done") << "FR" << int(O::Done) << qint64(6) << qint64(6) << 0 << QStringLiteral("6 contacts, 6 fichiers écrits, aucune erreur");
         QTest::newRow("FR none") << "FR" << int(O::Done) << qint64(0) << qint64(0) << 1 << QStringLiteral("0 contact, 0 fichier écrit, 1 erreur");
-        QTest::newRow("FR stopped") << "FR" << int(O::Stopped) << qint64(2) << qint64(2) << 1 << QStringLiteral("Arrêté : 2 contacts, 2 fichiers écrits, 1 erreur");
+        QTest::newRow("FR stopped: no error count") << "FR" << int(O::Stopped) << qint64(2) << qint64(2) << 1 << QStringLiteral("Arrêté : 2 contacts, 2 fichiers écrits");
         QTest::newRow("EN not saved") << "EN" << int(O::SaveDeclined) << qint64(3) << qint64(0) << 0 << "Nothing saved: 3 contacts, 0 files written, no errors";
         QTest::newRow("EN error") << "EN" << int(O::Error) << qint64(3) << qint64(2) << 1 << "Ended by an error: 3 contacts, 2 files written, 1 error";
         QTest::newRow("check failed") << "EN" << int(O::CheckFailed) << qint64(0) << qint64(0) << 0 << "";
@@ -720,7 +913,7 @@ private slots:
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
         QCOMPARE(m_win->log.size(), 2);
         QCOMPARE(m_win->log.first(), QStringLiteral("old log"));
-        QVERIFY(m_win->log.last().startsWith(QStringLiteral("-> RunStopped Err ")));
+        QCOMPARE(m_win->log.last(), QStringLiteral("--> Run stopped: the window is closing"));
         QCOMPARE(m_win->memo, QStringList{QStringLiteral("old memo")});
         QVERIFY(QDir(path(QStringLiteral("out"))).isEmpty());
         QVERIFY(!m_main->isRunning());

@@ -6,6 +6,7 @@
 #include <optional>
 #include "kzmain/kzmain.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 using namespace helpers;
@@ -21,6 +22,7 @@ struct BookRun : TestRun {
 
     BookRun() {
         win.selectAction(Ctrl::R_MyPhonePhoto);
+        opt.action = Action::PhoneBook;
         book = tmp.filePath(QStringLiteral("book"));
         cache = book + QStringLiteral("/ImageCache/");
         photos = tmp.filePath(QStringLiteral("photos"));
@@ -63,7 +65,7 @@ private slots:
         QCOMPARE(readBytes(r.cache + QStringLiteral("12.dat")), kJpeg);
         QCOMPARE(readBytes(r.cache + QStringLiteral("00AB.dat")), QByteArray("acme"));
         QCOMPARE(readBytes(r.cache + QStringLiteral("13.dat")), QByteArray("paul"));
-        QCOMPARE(r.win.counter, QStringLiteral("00004/00003"));
+        QCOMPARE(r.win.counter, QStringLiteral("4 contacts, 3 photos"));
         QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "Acme", "Martin Paul", "Sans Luid", kDoneFr}));
         QCOMPARE(r.win.log, QStringList{kDoneFr});
     }
@@ -81,7 +83,7 @@ private slots:
         r.run(readBytes(dataPath(QStringLiteral("phonebook/Phonebook.dat"))));
         COMPARE_BYTES(r.bytes(), crlf(readBytes(dataPath(QStringLiteral("phonebook/Phonebook.cached.expected.dat")))));
         QCOMPARE(readBytes(r.cache + QStringLiteral("12.dat")), QByteArray("old 12"));
-        QCOMPARE(r.win.counter, QStringLiteral("00004/00001"));
+        QCOMPARE(r.win.counter, QStringLiteral("4 contacts, 1 photo"));
     }
 
     // A cache file that holds exactly the picture a card without picture properties would get
@@ -102,11 +104,11 @@ private slots:
                                       "END:VCARD\nBEGIN:VCARD\nN:Martin;Paul;;;\nX-IRMC-LUID:13\nEND:VCARD\n"
                                       "BEGIN:VCARD\nORG:Acme\nX-IRMC-LUID:14\nX-PHOTOPROPS:0\nEND:VCARD\n"));
         QCOMPARE(readBytes(r.cache + QStringLiteral("13.dat")), QByteArray("pau"));
-        QCOMPARE(r.win.counter, QStringLiteral("00003/00000"));
+        QCOMPARE(r.win.counter, QStringLiteral("3 contacts, 0 photo"));
     }
 
-    // The photos are looked for in the photos folder only, in any letter case; the window's
-    // photo and logo options play no part.
+    // Photos are looked for in the photos folder, logos in the logos folder and then in the
+    // photos folder, in any letter case; the window's photo and logo options play no part.
     void lookUps_data() {
         QTest::addColumn<QString>("photoFile");
         QTest::addColumn<QString>("logoFolderFile");
@@ -119,8 +121,14 @@ private slots:
                                                << "" << both << QByteArray("photos/DUPONT jean.JPG");
         QTest::newRow("logo when no photo") << "logo_acme.jpg"
                                             << "" << both << QByteArray("photos/logo_acme.jpg");
-        QTest::newRow("logos folder not looked at") << ""
-                                                    << "logo_Acme.jpg" << both << QByteArray();
+        QTest::newRow("logo from the logos folder") << ""
+                                                    << "logo_Acme.jpg" << both << QByteArray("logos/logo_Acme.jpg");
+        QTest::newRow("logos folder before the photos folder")
+            << "logo_acme.jpg"
+            << "logo_Acme.jpg" << both << QByteArray("logos/logo_Acme.jpg");
+        QTest::newRow("photo before the logos folder")
+            << "Dupont Jean.jpg"
+            << "logo_Acme.jpg" << both << QByteArray("photos/Dupont Jean.jpg");
         QTest::newRow("organisation without logo prefix") << "Acme.jpg"
                                                           << "" << both << QByteArray();
         QTest::newRow("no X-IRMC-LUID line")
@@ -139,19 +147,35 @@ private slots:
             if (!photoFile.isEmpty())
                 r.photo(photoFile, photoFile.toUtf8());
             if (!logoFolderFile.isEmpty())
-                QVERIFY(writeBytes(r.logos + u'/' + logoFolderFile, "logo"));
+                QVERIFY(writeBytes(r.logos + u'/' + logoFolderFile, logoFolderFile.toUtf8()));
             r.run(card);
             if (copied.isEmpty()) {
                 QCOMPARE(r.cached(), QStringList{});
                 QVERIFY(!r.bytes().contains("FLAG:EDITED"));
-                QCOMPARE(r.win.counter, QStringLiteral("00001/00000"));
+                QCOMPARE(r.win.counter, QStringLiteral("1 contact, 0 photo"));
             } else {
                 QCOMPARE(r.cached(), QStringList{"12.dat"});
                 QCOMPARE(readBytes(r.cache + QStringLiteral("12.dat")), copied.mid(copied.indexOf('/') + 1));
                 QVERIFY(r.bytes().endsWith("\r\nFLAG:EDITED\r\nX-PHOTOPROPS:1,JPEG\r\nEND:VCARD\r\n"));
-                QCOMPARE(r.win.counter, QStringLiteral("00001/00001"));
+                QCOMPARE(r.win.counter, QStringLiteral("1 contact, 1 photo"));
             }
         }
+    }
+
+    // A folder left empty is none: pictures beside the program's current folder are not taken.
+    void emptyFoldersAreNone() {
+        QTemporaryDir here;
+        const QString cwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(here.path()));
+        const auto back = qScopeGuard([&] { QDir::setCurrent(cwd); });
+        for (const char* name : {"Dupont Jean.jpg", "logo_Acme.jpg"})
+            QVERIFY(writeBytes(here.filePath(QLatin1String(name)), "here"));
+        BookRun r;
+        r.opt.NomRepPhotos.clear();
+        r.opt.NomRepLogos.clear();
+        r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nX-IRMC-LUID:12\nEND:VCARD\n");
+        QCOMPARE(r.cached(), QStringList{});
+        QCOMPARE(r.win.counter, QStringLiteral("1 contact, 0 photo"));
     }
 
     // The cache file's name: the X-IRMC-LUID line upper-cased, without its keyword, untrimmed.
@@ -195,12 +219,13 @@ private slots:
         QTest::addColumn<QString>("counter");
         QTest::newRow("begin inside a card is a plain line")
             << QByteArray("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\n")
-            << QByteArray("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\n") << "00001/00000";
+            << QByteArray("BEGIN:VCARD\nN:A;;;;\nBEGIN:VCARD\nN:B;;;;\nEND:VCARD\n") << "1 contact, 0 photo";
         QTest::newRow("open card at the end keeps its lines")
             << QByteArray("x\nBEGIN:VCARD\nN:A;;;;\nEND:VCARD\n\nBEGIN:VCARD\nN:B;;;;\n")
-            << QByteArray("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\n") << "00001/00000";
-        QTest::newRow("end lines in any form") << QByteArray("begin : vcard  \nTEL:1\n  end:vcard\n")
-                                               << QByteArray("begin : vcard\nTEL:1\nEND:VCARD\n") << "00001/00000";
+            << QByteArray("BEGIN:VCARD\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nN:B;;;;\n") << "1 contact, 0 photo";
+        QTest::newRow("end lines in any form")
+            << QByteArray("begin : vcard  \nTEL:1\n  end:vcard\n") << QByteArray("begin : vcard\nTEL:1\nEND:VCARD\n")
+            << "1 contact, 0 photo";
     }
     void structure() {
         QFETCH(QByteArray, input);
@@ -233,7 +258,7 @@ private slots:
             in += "BEGIN:VCARD\nN:" + name + ";;;\nX-IRMC-LUID:" + QByteArray::number(i) + "\nEND:VCARD\n";
         }
         r.run(in);
-        QCOMPARE(r.win.counter, QStringLiteral("00012/00003"));
+        QCOMPARE(r.win.counter, QStringLiteral("12 contacts, 3 photos"));
         QCOMPARE(r.cached(), (QStringList{"12.dat", "4.dat", "8.dat"}));
         QCOMPARE(r.bytes().count("FLAG:EDITED"), 3);
     }
@@ -271,7 +296,7 @@ private slots:
         const QString line = r.win.log.at(0);
         QVERIFY2(line.startsWith(QStringLiteral("-> FileNameError Err ")), qPrintable(line));
         QVERIFY2(line.contains(u'"' + shown + u'"'), qPrintable(line));
-        QCOMPARE(r.win.counter, QStringLiteral("00001/00000"));
+        QCOMPARE(r.win.counter, QStringLiteral("1 contact, 0 photo"));
     }
 
     // A link in the image cache counts as an existing picture, even a dangling one: the copy
@@ -303,7 +328,7 @@ private slots:
         QCOMPARE(readBytes(notAFolder), QByteArray("old"));
         QCOMPARE(r.win.log.size(), 2);
         QVERIFY2(r.win.log.at(0).startsWith(QStringLiteral("-> FileWriteError Err ")), qPrintable(r.win.log.at(0)));
-        QCOMPARE(r.win.counter, QStringLiteral("00001/00000"));
+        QCOMPARE(r.win.counter, QStringLiteral("1 contact, 0 photo"));
     }
 
     // A picture that exists but cannot be read is logged the same way.
@@ -345,13 +370,15 @@ private slots:
         const QByteArray saved = readBytes(book);
         QVERIFY(saved.startsWith("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Dupont;Jean;;;\r\nX-IRMC-LUID:12\r\nTEL;CELL:0601\r\n"
                                  "FLAG:EDITED\r\nX-PHOTOPROPS:1,JPEG\r\nEND:VCARD\r\n"));
-        QCOMPARE(win.counter, QStringLiteral("00004/00001"));
+        QCOMPARE(win.counter, QStringLiteral("4 contacts, 1 photo"));
     }
 
     // Every corpus file: no crash, every card counted and closed.
     void corpus_data() {
         QTest::addColumn<QString>("path");
-        for (const QString& f : corpusFiles())
+        const QStringList files = corpusFiles();
+        QVERIFY2(!files.isEmpty(), "no corpus files in " CORVANTA_CORPUS);
+        for (const QString& f : files)
             QTest::newRow(qPrintable(QDir(QStringLiteral(CORVANTA_CORPUS)).relativeFilePath(f))) << f;
     }
     void corpus() {
@@ -361,7 +388,8 @@ private slots:
         in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
         r.run().TraitementMyPhonePhoto(in, r.out, r.cache);
         const int cards = countCards(path);
-        QCOMPARE(r.win.counter, QStringLiteral("%1/00000").arg(cards, 5, 10, QLatin1Char('0')));
+        QCOMPARE(r.win.counter,
+                 Compte(QStringLiteral("FR"), cards, MsgContact, MsgContacts) + QStringLiteral(", 0 photo"));
         QCOMPARE(r.out.count(QStringLiteral("END:VCARD")), cards);
         QCOMPARE(r.win.log, QStringList{kDoneFr});
     }

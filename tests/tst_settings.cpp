@@ -74,12 +74,22 @@ class TestSettings : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString m_folder; // the settings folder, ending in "/"
+    QString m_folder;    // the settings folder, ending in "/"
+    QString m_documents; // the user's documents folder, in a home folder of the test's own
+
+    // Whether the documents folder follows HOME here (the test may then remove it).
+    bool ownDocuments() const { return m_documents.startsWith(m_dir.path() + u'/'); }
 
 private slots:
     void init() {
         QVERIFY(m_dir.isValid());
         qputenv("APPDATA", QFile::encodeName(m_dir.path()));
+        // A home of the test's own, with its documents folder where the platform puts it.
+        qputenv("HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("home"))));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("home/.config"))));
+        m_documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (ownDocuments())
+            QVERIFY(QDir().mkpath(m_documents));
         m_folder = m_dir.path() + QStringLiteral("/Corvanta/");
         QDir(m_folder).removeRecursively();
     }
@@ -88,7 +98,7 @@ private slots:
         QTest::addColumn<QByteArray>("file"); // empty: no file at all
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("no file: French, split, output box = settings folder")
+        QTest::newRow("no file: French, split, output box = documents folder")
             << QByteArray()
             << QStringList{"Langue=FR",   "combo=0",        "action=split",   "photo=1",      "logos=1",
                            "tagx=1",      "tagsync=1",      "taglabel=1",     "in=0",         "out=0",
@@ -139,6 +149,10 @@ private slots:
         QTest::newRow("invalid UTF-8 after a mark: one error line, defaults stand")
             << QByteArray("\xEF\xBB\xBFLang=EN\r\nRepEntree=/\xC3(\r\n")
             << QStringList{"Langue=FR", "RepEntree=", "log=-> EncodingError Err *"};
+        QTest::newRow("X-SYNC and X-ABLabel boxes stored")
+            << QByteArray("TagSync=False\r\ntaglabel = false\r\n") << QStringList{"tagsync=0", "taglabel=0"};
+        QTest::newRow("X-SYNC and X-ABLabel boxes stored checked")
+            << QByteArray("TagSync=True\r\nTagLabel=TRUE\r\n") << QStringList{"tagsync=1", "taglabel=1"};
         QTest::newRow("garbage lines are ignored")
             << QByteArray("\r\n=\r\n;;;\r\nTagX\r\n   \r\n") << QStringList{"tagx=1", "action=split", "log="};
     }
@@ -151,7 +165,7 @@ private slots:
             writeAll(m_folder + QStringLiteral("Config.txt"), file);
         }
         FakeWindow w;
-        // Not stored: checked at every start whatever the window held.
+        // Checked at every start unless the file says otherwise, whatever the window held.
         w.checks[Ctrl::C_TagSync] = false;
         w.checks[Ctrl::C_TagLabel] = false;
         TF_Principal p(w);
@@ -166,7 +180,7 @@ private slots:
             const QString key = e.left(eq);
             QString want = e.mid(eq + 1);
             QVERIFY2(state.contains(key), qPrintable(key));
-            want.replace(QLatin1Char('@'), m_folder);
+            want.replace(QLatin1Char('@'), m_documents);
             if (want.endsWith(QLatin1Char('*')))
                 QVERIFY2(state[key].startsWith(want.chopped(1)), qPrintable(key + QStringLiteral(": ") + state[key]));
             else
@@ -241,7 +255,7 @@ private slots:
                                     "FichierEntree=/in/carnet.vcf\r\n"
                                     "FichierSortie=/out/tous.vcf\r\n"
                                     "RepSortie=" +
-                                    m_folder.toUtf8() +
+                                    m_documents.toUtf8() +
                                     "\r\n"
                                     "RepEntree=/in\r\n"
                                     "RepPhotos=/\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\r\n"
@@ -252,12 +266,14 @@ private slots:
                                     "InclureLogo=False\r\n"
                                     "TagX=True\r\n"
                                     "MyPhoneIn=False\r\n"
-                                    "MyPhoneOut=True\r\n";
+                                    "MyPhoneOut=True\r\n"
+                                    "TagSync=False\r\n"
+                                    "TagLabel=True\r\n";
         const QByteArray bytes = readAll(m_folder + QStringLiteral("Config.txt"));
         QCOMPARE(bytes, expected);
-        QCOMPARE(bytes.count("\r\n"), 13);
+        QCOMPARE(bytes.count("\r\n"), 15);
 
-        // The next start gets it all back; X-SYNC comes back checked.
+        // The next start gets it all back, the X-SYNC box too.
         FakeWindow w2;
         TF_Principal p2(w2);
         QVERIFY(p2.FormCreate());
@@ -273,7 +289,27 @@ private slots:
         QVERIFY(!w2.isChecked(Ctrl::C_Logos));
         QVERIFY(!w2.isEnabled(Ctrl::E_RepLogos));
         QVERIFY(w2.isChecked(Ctrl::C_MyphoneOut));
-        QVERIFY(w2.isChecked(Ctrl::C_TagSync));
+        QVERIFY(!w2.isChecked(Ctrl::C_TagSync));
+        QVERIFY(w2.isChecked(Ctrl::C_TagLabel));
+    }
+
+    // Without a documents folder, the output folder is the home folder; a file that names no
+    // output folder leaves the documents folder.
+    void outputFolderOnAFirstStart() {
+        if (!ownDocuments())
+            QSKIP("the platform's documents folder does not follow HOME here");
+        QVERIFY(QDir(m_documents).removeRecursively());
+        FakeWindow w;
+        TF_Principal p(w);
+        QVERIFY(p.FormCreate());
+        QCOMPARE(p.NomRepSortie, QDir::homePath());
+        QVERIFY(QDir().mkpath(m_documents));
+        writeAll(m_folder + QStringLiteral("Config.txt"), "Lang=EN\r\n");
+        FakeWindow w2;
+        TF_Principal p2(w2);
+        QVERIFY(p2.FormCreate());
+        QCOMPARE(p2.NomRepSortie, m_documents);
+        QCOMPARE(w2.editText(Ctrl::E_RepDest), m_documents);
     }
 
     void roundTripOfEveryAction_data() {

@@ -17,8 +17,10 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -96,6 +98,12 @@ private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         qputenv("APPDATA", QFile::encodeName(m_dir.path()));
+        // A home of the test's own: the window's first output folder is its documents folder.
+        qputenv("HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("home"))));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("home/.config"))));
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (documents.startsWith(m_dir.path() + u'/'))
+            QVERIFY(QDir().mkpath(documents));
         QVERIFY(ApplyVisualStyle(*qApp));
         QVERIFY(!qApp->styleSheet().isEmpty());
     }
@@ -146,11 +154,12 @@ private slots:
         QCOMPARE(w.findChild<QTabWidget*>(QStringLiteral("PageLog"))->currentIndex(), 0);
         QCOMPARE(w.findChild<QTabWidget*>(QStringLiteral("PageLog"))->tabText(1), QStringLiteral("Options"));
         QVERIFY(w.findChild<QLabel*>(QStringLiteral("L_Siteweb"))->text().contains(QLatin1String(kSiteWeb)));
-        // Start state: split, the output folder box on the settings folder.
+        // Start state: split, the output folder box on the documents folder.
         QVERIFY(w.isChecked(Ctrl::R_SVCFToMVCF));
         QVERIFY(!w.isEnabled(Ctrl::E_RepEntree));
-        QCOMPARE(w.editText(Ctrl::E_RepDest), m_dir.filePath(QStringLiteral("Corvanta/")));
-        QCOMPARE(w.findChild<QCheckBox*>(QStringLiteral("C_TagSync"))->text(),
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(w.editText(Ctrl::E_RepDest), QFileInfo(documents).isDir() ? documents : QDir::homePath());
+        QCOMPARE(shown(w.findChild<QCheckBox*>(QStringLiteral("C_TagSync"))),
                  QStringLiteral("Supprimer les tags X-SYNC"));
     }
 
@@ -161,15 +170,15 @@ private slots:
         auto* go = w.findChild<QPushButton*>(QStringLiteral("B_go"));
         auto* photo = w.findChild<QCheckBox*>(QStringLiteral("C_Photo"));
         QCOMPARE(shown(go), QStringLiteral("Convertir"));
-        QCOMPARE(photo->text(), QStringLiteral("Inclure photos"));
+        QCOMPARE(shown(photo), QStringLiteral("Inclure photos"));
         combo->setCurrentIndex(1);
         emit combo->activated(1);
         QCOMPARE(w.principal().Langue, QStringLiteral("EN"));
         QCOMPARE(shown(go), QStringLiteral("Run"));
-        QCOMPARE(photo->text(), QStringLiteral("Include photos"));
+        QCOMPARE(shown(photo), QStringLiteral("Include photos"));
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Fichierstraites"))->text(), QStringLiteral("FILES PROCESSED"));
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Log"))->text(), QStringLiteral("LOG"));
-        QCOMPARE(w.findChild<QWidget*>(QStringLiteral("R_MyPhonePhoto"))->property("text").toString(),
+        QCOMPARE(shown(w.findChild<QRadioButton*>(QStringLiteral("R_MyPhonePhoto"))),
                  QStringLiteral("Ajout photos/logos à fichier Phonebook.dat"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Conversion Corvanta version 1.50"));
         combo->setCurrentIndex(0);
@@ -200,7 +209,7 @@ private slots:
         QVERIFY2(memo.contains(QStringLiteral("Nom2")), qPrintable(memo));
         QVERIFY2(memo.endsWith(Mess(QStringLiteral("FR"), 8)), qPrintable(memo));
         QVERIFY2(log.contains(Mess(QStringLiteral("FR"), 8)), qPrintable(log));
-        QCOMPARE(w.compteur().toInt(), 3);
+        QCOMPARE(w.compteur(), QStringLiteral("3 contacts"));
         QCOMPARE(vcfCount(out), 3);
         QVERIFY(w.isEnabled(Ctrl::B_go));
     }
@@ -263,20 +272,39 @@ private slots:
         QVERIFY(!before[Ctrl::b_repphotos]); // photos unchecked: the row is off before and after
         QVERIFY(before[Ctrl::C_Photo]);
 
+        // The path fields can be read but not changed.
+        const QList<Ctrl> paths{Ctrl::E_InputFiles, Ctrl::E_RepDest, Ctrl::E_RepEntree, Ctrl::E_RepPhotos,
+                                Ctrl::E_RepLogos};
+        auto readOnly = [&] {
+            QStringList on;
+            for (Ctrl c : paths)
+                if (static_cast<QLineEdit*>(w.control(c))->isReadOnly())
+                    on << QString::number(int(c));
+            return on;
+        };
+        QVERIFY(readOnly().isEmpty());
         int calls = 0;
-        QStringList enabledDuringRun;
+        QStringList enabledDuringRun, readOnlyDuringRun;
         bool cancelEnabled = false;
+        QString typed;
         w.onProcessEvents = [&] {
             if (calls++ == 0) {
                 for (Ctrl c : guarded)
                     if (w.isEnabled(c))
                         enabledDuringRun << QString::number(int(c));
                 cancelEnabled = w.isEnabled(Ctrl::B_Cancel);
+                readOnlyDuringRun = readOnly();
+                auto* field = static_cast<QLineEdit*>(w.control(Ctrl::E_RepDest));
+                QTest::keyClicks(field, QStringLiteral("xyz"));
+                typed = field->text();
             }
         };
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
         QVERIFY(calls > 300);
         QVERIFY2(enabledDuringRun.isEmpty(), qPrintable(enabledDuringRun.join(',')));
+        QCOMPARE(readOnlyDuringRun.size(), paths.size());
+        QCOMPARE(typed, out);
+        QVERIFY(readOnly().isEmpty());
         QVERIFY(cancelEnabled);
         for (Ctrl c : guarded)
             QCOMPARE(w.isEnabled(c), before[c]);
@@ -298,8 +326,8 @@ private slots:
         QVERIFY(!w.isVisible());
         QVERIFY(!w.principal().isRunning());
         QVERIFY(vcfCount(out) < 2000);
-        QVERIFY2(w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText().contains(QLatin1String("RunStopped")),
-                 qPrintable(w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText()));
+        const QString log = w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText();
+        QVERIFY2(log.endsWith(QStringLiteral("--> Traitement arrêté : la fenêtre se ferme")), qPrintable(log));
         // Settings written once the run had returned, with the paths the run read.
         QFile f(config);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -370,7 +398,7 @@ private slots:
         QVERIFY(QFileInfo(target + QStringLiteral(".vcf")).isFile());
         QVERIFY(!QFileInfo::exists(target));
         QCOMPARE(w.principal().NomFichierSortie, target + QStringLiteral(".vcf"));
-        QCOMPARE(w.compteur(), QStringLiteral("2"));
+        QCOMPARE(w.compteur(), QStringLiteral("2 contacts"));
     }
 
     void folderPickerFromTheWindow() {
@@ -668,6 +696,69 @@ private slots:
         QCOMPARE(list->role(), QAccessible::List);
         QCOMPARE(list->childCount(), 2);
         QCOMPARE(list->child(1)->text(QAccessible::Name), QStringLiteral("second line"));
+    }
+
+    // Every button, radio button and check box has an Alt letter, and no two controls that are
+    // shown together share one: the lower area with the Log page, and with the Options page, in
+    // both languages.
+    void altLettersAreUniqueOnEachPage() {
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* tabs = w.findChild<QTabWidget*>(QStringLiteral("PageLog"));
+        auto* combo = w.findChild<QComboBox*>(QStringLiteral("ComboLangue"));
+        for (int language : {0, 1}) {
+            combo->setCurrentIndex(language);
+            emit combo->activated(language);
+            for (int page : {0, 1}) {
+                tabs->setCurrentIndex(page);
+                QHash<QChar, QString> taken;
+                auto take = [&](const QString& name, const QString& text) {
+                    const QKeySequence key = QKeySequence::mnemonic(text);
+                    QVERIFY2(!key.isEmpty(), qPrintable(name + QStringLiteral(": no Alt letter in ") + text));
+                    const QChar letter = key.toString().back().toUpper();
+                    QVERIFY2(!taken.contains(letter),
+                             qPrintable(QStringLiteral("Alt+%1: %2 and %3 (page %4, language %5)")
+                                            .arg(letter)
+                                            .arg(taken.value(letter), name)
+                                            .arg(page)
+                                            .arg(language)));
+                    taken.insert(letter, name);
+                };
+                for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
+                    if (b->isVisibleTo(&w) && !b->objectName().isEmpty())
+                        take(b->objectName(), b->text());
+                for (QLabel* l : w.findChildren<QLabel*>())
+                    if (l->isVisibleTo(&w) && l->buddy() && l->text().contains(u'&'))
+                        take(l->objectName(), l->text());
+                if (QTest::currentTestFailed())
+                    return;
+            }
+        }
+    }
+
+    // "Open output folder" says so when nothing can open the folder.
+    void openOutputFolderWithoutAFileManager() {
+        const QString out = outDir("open-out");
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        prepareSplit(w, writeCards(m_dir.filePath(QStringLiteral("open.vcf")), 1), out);
+        w.B_goClick();
+        auto* open = w.findChild<QPushButton*>(QStringLiteral("B_OuvrirSortie"));
+        QVERIFY(open->isEnabled());
+        // The offscreen platform opens nothing, like a desktop without a file manager.
+        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+            QSKIP("needs the offscreen platform");
+        QString text;
+        answerNextDialog<QMessageBox>(this, [&](QMessageBox* box) {
+            text = box->text();
+            box->accept();
+        });
+        QTest::mouseClick(open, Qt::LeftButton);
+        QCOMPARE(text,
+                 QStringLiteral("Aucun programme n'a pu ouvrir le dossier \"%1\"").arg(QDir::toNativeSeparators(out)));
     }
 
     void folderPickerIsCentredOnTheWorkArea() {

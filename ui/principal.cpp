@@ -60,6 +60,10 @@ const Ctrl kRunGuarded[] = {Ctrl::B_go,           Ctrl::R_SVCFToContacts, Ctrl::
                             Ctrl::ComboLangue,    Ctrl::B_InputFile,      Ctrl::b_repdest,    Ctrl::B_RepEntree,
                             Ctrl::b_repphotos,    Ctrl::B_RepLogos};
 
+// The path fields: read-only while a run is under way.
+const Ctrl kPathFields[] = {Ctrl::E_InputFiles, Ctrl::E_RepDest, Ctrl::E_RepEntree, Ctrl::E_RepPhotos,
+                            Ctrl::E_RepLogos};
+
 // Captions with the letter that Alt reaches them by; the captions themselves stay as given.
 const std::pair<const char16_t*, const char16_t*> kMnemonics[] = {
     {u"Convertir", u"&Convertir"},
@@ -86,6 +90,28 @@ const std::pair<const char16_t*, const char16_t*> kMnemonics[] = {
     {u"Save log...", u"Save lo&g..."},
     {u"Erreurs seulement", u"E&rreurs seulement"},
     {u"Errors only", u"&Errors only"},
+    // The actions, then the option boxes: each letter is free on the page that shows the box,
+    // the lower area (always shown) included.
+    {u"Convertir fichier VCF unique en .contacts", u"Convertir fichier VCF unique en .co&ntacts"},
+    {u"Conv. single VCF file into .contacts", u"Conv. single VCF file into .co&ntacts"},
+    {u"Convertir fichier VCF unique en multiples VCF", u"Convertir fichier VCF unique en &multiples VCF"},
+    {u"Conv. single VCF file into multiple VCF", u"Conv. single VCF file into &multiple VCF"},
+    {u"Convertir fichier VCF mutiples en unique VCF", u"Convertir fichier VCF mutiples en &unique VCF"},
+    {u"Conv. multiple VCF files into one VCF", u"Conv. multiple VCF &files into one VCF"},
+    {u"Ajout photos/logos à fichier Phonebook.dat", u"Ajout photos/logos à fichier Phoneboo&k.dat"},
+    {u"Inclure photos", u"Inclure p&hotos"},
+    {u"Include photos", u"Include p&hotos"},
+    {u"Inclure Logos", u"&Inclure Logos"},
+    {u"Include Logos", u"Incl&ude Logos"},
+    {u"VCF : supprimer les tags X-...", u"&VCF : supprimer les tags X-..."},
+    {u"VCF: Delete line with tags X-...", u"&VCF: Delete line with tags X-..."},
+    {u"Supprimer les tags X-SYNC", u"Supprimer les tags X-S&YNC"},
+    {u"Entree = MyPhoneExplorer", u"Ent&ree = MyPhoneExplorer"},
+    {u"Input = MyPhoneExplorer", u"Input = MyPhone&Explorer"},
+    {u"Sortie = MyphoneExplorer", u"Sortie = MyphoneE&xplorer"},
+    {u"Output = MyPhoneExplorer", u"Output = MyPhoneE&xplorer"},
+    {u"VCF : Traiter les X-ABLabel", u"VCF : Traiter les X-A&BLabel"},
+    {u"VCF: Process X-ABLabel", u"VCF: Process X-A&BLabel"},
 };
 
 QString withMnemonic(const QString& caption) {
@@ -185,7 +211,7 @@ void F_Principal::build() {
 void F_Principal::buildRunExtras(QWidget* Panel2) {
     P_Avancement = new QProgressBar(Panel2);
     P_Avancement->setObjectName(QStringLiteral("P_Avancement"));
-    P_Avancement->setGeometry(368, 160, 142, 24);
+    P_Avancement->setGeometry(368, 192, 142, 28);
     P_Avancement->setRange(0, 1000);
     P_Avancement->setValue(0);
     P_Avancement->setTextVisible(true);
@@ -287,7 +313,8 @@ QWidget* F_Principal::buildOptionsPage() {
         box->setGeometry(16, y, 290, 22);
         y += 28;
     }
-    static_cast<QCheckBox*>(control(Ctrl::C_TagSync))->setText(QStringLiteral("Supprimer les tags X-SYNC"));
+    static_cast<QCheckBox*>(control(Ctrl::C_TagSync))
+        ->setText(withMnemonic(QStringLiteral("Supprimer les tags X-SYNC")));
     return TabSheet2;
 }
 
@@ -310,7 +337,7 @@ void F_Principal::buildActionsAndRun(QWidget* Panel2, const QFont& base) {
         y += 24;
     }
     static_cast<QRadioButton*>(control(Ctrl::R_MyPhonePhoto))
-        ->setText(QStringLiteral("Ajout photos/logos à fichier Phonebook.dat"));
+        ->setText(withMnemonic(QStringLiteral("Ajout photos/logos à fichier Phonebook.dat")));
 
     auto* B_go = new QPushButton(Panel2);
     name(B_go, Ctrl::B_go, "B_go");
@@ -326,12 +353,14 @@ void F_Principal::buildActionsAndRun(QWidget* Panel2, const QFont& base) {
     auto* L_Compteur = new QLabel(Panel2);
     name(L_Compteur, Ctrl::L_Compteur, "L_Compteur");
     L_Compteur->setGeometry(518, 140, 91, 18);
+    L_Compteur->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     M_Compteur = new QLineEdit(Panel2);
     name(M_Compteur, Ctrl::M_Compteur, "M_Compteur");
     M_Compteur->setReadOnly(true);
     M_Compteur->setFocusPolicy(Qt::NoFocus);
     M_Compteur->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    M_Compteur->setGeometry(518, 160, 91, 24);
+    // Wide enough for the phone book's "12345 contacts, 12345 photos".
+    M_Compteur->setGeometry(368, 160, 241, 24);
     L_Compteur->setBuddy(M_Compteur);
 
     const QString site = QString::fromLatin1(kSiteWeb);
@@ -709,9 +738,11 @@ void F_Principal::B_StopClick() {
 
 void F_Principal::B_OpenOutputClick() {
     const QString folder = m_p.lastOutputFolder();
-    // No file manager is the platform's to report, as for the site link.
-    if (!folder.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    if (folder.isEmpty())
+        return;
+    // Without a file manager nothing would happen at all: say so.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        messageBox(Mess(m_p.Langue, MsgOuvrirImpossible).arg(QDir::toNativeSeparators(folder)), MsgKind::Warning);
 }
 
 void F_Principal::B_SaveLogClick() {
@@ -773,6 +804,9 @@ void F_Principal::setRunGuard(bool on) {
         m_enabledBeforeRun.clear();
         B_EnregistrerLog->setEnabled(true);
     }
+    // The path fields stay readable, but cannot be changed under the run.
+    for (Ctrl c : kPathFields)
+        static_cast<QLineEdit*>(control(c))->setReadOnly(on);
 }
 
 void F_Principal::guarded(const std::function<void()>& handler) {
