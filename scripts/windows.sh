@@ -16,7 +16,7 @@ build=$out/build
 echo "== Windows build ($build)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/scripts/windows/toolchain-mingw64.cmake" \
-    -DCMAKE_PREFIX_PATH="$kit" -DQT_HOST_PATH=/usr \
+    -DCMAKE_PREFIX_PATH="$kit" -DCORVANTA_QT_KIT="$kit" -DQT_HOST_PATH=/usr \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/windows/wine-run.sh" \
     -DCORVANTA_BUILD_BENCH=OFF -DCORVANTA_TESTS="$(cat scripts/windows/tests.txt | tr '\n' ';')"
 cmake --build "$build" -j "$(nproc)"

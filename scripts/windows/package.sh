@@ -8,7 +8,7 @@ app=$out/Corvanta
 echo "== Portable program ($app)"
 rm -rf "$app"
 mkdir -p "$app/platforms" "$app/styles" "$app/translations" "$app/licenses"
-cp "$build/ui/corvanta.exe" "$build/cli/corvanta-cli.exe" "$app/"
+cp "$build/corvanta.exe" "$build/corvanta-cli.exe" "$app/"
 for dll in Qt6Core Qt6Gui Qt6Widgets; do
     cp "$kit/bin/$dll.dll" "$app/"
 done
@@ -22,7 +22,7 @@ cp "$kit/../qt-work/qtbase-everywhere-src-6.4.2/LICENSES/"{LGPL-3.0-only,GPL-3.0
     "$app/licenses/" 2>/dev/null || true
 # Qt finds its plugins and translations beside the program.
 printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nTranslations = translations\r\n' > "$app/qt.conf"
-x86_64-w64-mingw32-strip "$app"/*.exe
+x86_64-w64-mingw32-strip --strip-unneeded "$app"/*.exe "$app"/*.dll "$app"/platforms/*.dll "$app"/styles/*.dll
 
 echo "== Installer"
 installer=$out/Corvanta-Setup-$version.exe
