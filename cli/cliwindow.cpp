@@ -1,4 +1,5 @@
 #include "cli/cliwindow.h"
+#include "cli/console.h"
 
 #include "kzlex/utilities.h"
 
@@ -43,6 +44,8 @@ void writeLine(std::FILE* stream, const QString& line) {
         if (std::ferror(stream) && failureOf(stream) == 0)
             failureOf(stream) = errno;
     });
+    if (Console::write(stream, line) && Console::write(stream, u"\n"))
+        return;
     // A run logs a few lines per card, most of them ASCII: those are narrowed into a buffer kept
     // for the next line, without a string made for each.
     static thread_local QByteArray ascii;
@@ -150,9 +153,11 @@ void CliWindow::setCompteur(const QString& text) {
 }
 
 void CliWindow::drawCounter() {
-    const QByteArray bytes = m_counter.toUtf8();
     std::fputs("\r\033[K", stderr);
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    if (!Console::write(stderr, m_counter)) {
+        const QByteArray bytes = m_counter.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    }
     std::fflush(stderr);
     m_counterShown = true;
     m_sinceDraw.start();

@@ -24,6 +24,9 @@ HANDLE consoleOf(std::FILE* stream) {
 } // namespace
 
 void Console::setUp() {
+    // The C library may buffer standard error when it is no console: its lines would then
+    // fall behind those of standard output on a shared pipe.
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
     for (std::FILE* stream : {stdout, stderr}) {
         _setmode(_fileno(stream), _O_BINARY);
         const HANDLE console = findConsole(stream);

@@ -1,5 +1,6 @@
 // corvanta-cli: runs one job of the Run button from the command line.
 #include "cli/cliwindow.h"
+#include "cli/console.h"
 #include "cli/options.h"
 #include "kzlex/platform.h"
 #include "kzmain/run.h"
@@ -32,11 +33,13 @@ int main(int argc, char* argv[]) {
     // A reader that goes away (`| head`) or a file-size limit makes writes fail: the run goes on
     // and reports it, rather than ending half-way without a word.
     Platform::reportWriteSignalsAsErrors();
+    Console::setUp();
     QCoreApplication app(argc, argv);
     const CliParse parsed = parseCommandLine(QCoreApplication::arguments().mid(1));
     switch (parsed.kind) {
     case CliParse::Kind::Help:
-        std::fputs(usageText().toUtf8().constData(), stdout);
+        if (!Console::write(stdout, usageText()))
+            std::fputs(usageText().toUtf8().constData(), stdout);
         return 0;
     case CliParse::Kind::Version:
         writeLine(stdout, QStringLiteral("corvanta-cli " CORVANTA_VERSION));

@@ -279,6 +279,41 @@ bool flushToDisk(int fd) {
     return _commit(fd) == 0;
 }
 
+unsigned codePageFor(QStringView name) {
+    static const struct {
+        const char* name;
+        unsigned codePage;
+    } kCodePages[] = {
+        {"iso-8859-2", 28592},   {"iso-8859-3", 28593},   {"iso-8859-4", 28594},   {"iso-8859-5", 28595},
+        {"iso-8859-6", 28596},   {"iso-8859-7", 28597},   {"iso-8859-8", 28598},   {"iso-8859-9", 28599},
+        {"iso-8859-13", 28603},  {"iso-8859-15", 28605},  {"windows-1250", 1250},  {"windows-1251", 1251},
+        {"windows-1252", 1252},  {"windows-1253", 1253},  {"windows-1254", 1254},  {"windows-1255", 1255},
+        {"windows-1256", 1256},  {"windows-1257", 1257},  {"windows-1258", 1258},  {"cp1250", 1250},
+        {"cp1251", 1251},        {"cp1252", 1252},        {"koi8-r", 20866},       {"koi8-u", 21866},
+        {"shift_jis", 932},      {"sjis", 932},           {"x-sjis", 932},         {"ms_kanji", 932},
+        {"windows-31j", 932},    {"euc-jp", 20932},       {"iso-2022-jp", 50220},  {"gb2312", 936},
+        {"gbk", 936},            {"cp936", 936},          {"gb18030", 54936},      {"big5", 950},
+        {"euc-kr", 949},         {"ks_c_5601-1987", 949}, {"ibm850", 850},         {"cp850", 850},
+        {"ibm437", 437},         {"cp437", 437},          {"ibm866", 866},         {"cp866", 866},
+        {"macintosh", 10000},    {"tis-620", 874},        {"windows-874", 874},
+    };
+    const QByteArray key = name.toLatin1().toLower();
+    for (const auto& entry : kCodePages)
+        if (key == entry.name)
+            return IsValidCodePage(entry.codePage) ? entry.codePage : 0;
+    return 0;
+}
+
+QString decodeCodePage(unsigned codePage, QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return {};
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    QString text(size, Qt::Uninitialized);
+    MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), reinterpret_cast<wchar_t*>(text.data()),
+                        size);
+    return text;
+}
+
 bool processGone(qint64 pid) {
     if (pid <= 0 || pid > 0xFFFFFFFF)
         return false;
@@ -295,6 +330,14 @@ bool processGone(qint64 pid) {
 void reportWriteSignalsAsErrors() {}
 
 #else
+
+unsigned codePageFor(QStringView) {
+    return 0;
+}
+
+QString decodeCodePage(unsigned, QByteArrayView bytes) {
+    return QString::fromLatin1(bytes);
+}
 
 QString moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, bool) {
     std::error_code ec;

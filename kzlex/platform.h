@@ -72,6 +72,13 @@ OpenRead openRegular(const QByteArray& nativeName, int& fd);
 // callers want). Returns an empty text, or the system's reason for a failure.
 QString moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to, bool replace);
 
+// The Windows code page of a character set name that Qt's own converters do not know there
+// (Qt for Windows comes without ICU, which knows them elsewhere): 0 on other systems, and for
+// a name with no code page.
+unsigned codePageFor(QStringView name);
+// `bytes` read in the Windows code page `codePage`.
+QString decodeCodePage(unsigned codePage, QByteArrayView bytes);
+
 // Sends the contents written through the descriptor `fd` to the disk; false when that failed.
 bool flushToDisk(int fd);
 

@@ -1,4 +1,5 @@
 #include "kzlex/propertyline.h"
+#include "kzlex/platform.h"
 
 #include "kzlex/cp1252.h"
 #include "kzlex/text.h"
@@ -138,8 +139,15 @@ using Decoders = std::unordered_map<std::string, std::unique_ptr<QStringDecoder>
 constexpr size_t kMostDecoders = 64;
 
 Decoders& threadDecoders() {
+#ifdef Q_OS_WIN
+    // MinGW runs the destructors of thread_local objects after the thread's heap state is
+    // gone, which breaks the heap: each thread's map lives on with the program.
+    thread_local Decoders* decoders = new Decoders;
+    return *decoders;
+#else
     thread_local Decoders decoders;
     return decoders;
+#endif
 }
 
 } // namespace
@@ -173,10 +181,12 @@ bool ValueDecoder::decode(QString& text, qsizetype from) {
         return false;
     const bool qp = findAscii(params, "QUOTED-PRINTABLE") >= 0;
     QStringDecoder* charset = nullptr;
+    unsigned codePage = 0; // a name that only the system knows
     if (m_charsets)
         if (const QStringView name = charsetName(params); !name.isEmpty())
-            charset = decoderFor(name);
-    if (!qp && !charset)
+            if (!(charset = decoderFor(name)))
+                codePage = Platform::codePageFor(name);
+    if (!qp && !charset && !codePage)
         return false;
 
     const QStringView value = line.sliced(colon + 1);
@@ -196,6 +206,8 @@ bool ValueDecoder::decode(QString& text, qsizetype from) {
         charset->resetState();
         const QString text = charset->decode(bytes);
         bytes = text.toUtf8();
+    } else if (codePage) {
+        bytes = Platform::decodeCodePage(codePage, bytes).toUtf8();
     }
     text.truncate(from + colon + 1);
     text.append(Cp1252::decode(bytes));
