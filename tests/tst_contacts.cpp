@@ -704,6 +704,10 @@ private slots:
         for (const QString& f : fields.mid(1))
             lines.append(f + note);
         lines.append("END:VCARD");
+#ifdef Q_OS_WIN
+        if (QTest::currentDataTag() == QLatin1String("lone surrogates"))
+            QSKIP("Wine refuses a file name that holds a lone surrogate");
+#endif
         r.runLines(lines);
         const QString name = r.files().value(0);
         QCOMPARE(r.logLines(), QStringList());

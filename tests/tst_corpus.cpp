@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStringDecoder>
+#include "kzlex/platform.h"
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -192,6 +193,8 @@ QString decodeValue(const Property& p, bool charsetIgnored) {
             const QString text = decoder.decode(bytes);
             if (!decoder.hasError())
                 return text;
+        } else if (const unsigned codePage = Platform::codePageFor(QString::fromLatin1(charset))) {
+            return Platform::decodeCodePage(codePage, bytes); // Qt without ICU
         }
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -199,7 +202,11 @@ QString decodeValue(const Property& p, bool charsetIgnored) {
     if (!utf8.hasError())
         return text;
     QStringDecoder cp1252("windows-1252");
-    return cp1252.isValid() ? QString(cp1252.decode(bytes)) : QString::fromLatin1(bytes);
+    if (cp1252.isValid())
+        return cp1252.decode(bytes);
+    if (const unsigned codePage = Platform::codePageFor(u"windows-1252"))
+        return Platform::decodeCodePage(codePage, bytes);
+    return QString::fromLatin1(bytes);
 }
 
 // The text that a vCard value stands for, read from left to right: a backslash and the

@@ -396,6 +396,8 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.path();
         writeBytes(dir.filePath(QStringLiteral("Dupont Jean.jpg")), "x");
+        if (QFileInfo::exists(dir.filePath(QStringLiteral("DUPONT JEAN.JPG"))))
+            QSKIP("The file system ignores letter case: names that differ only in case are one file");
         writeBytes(dir.filePath(QStringLiteral("martin paul.JPG")), "x");
         writeBytes(dir.filePath(QStringLiteral("MARTIN PAUL.jpg")), "x");
         writeBytes(dir.filePath(QStringLiteral("\u00C9lise.jpg")), "x");
