@@ -26,27 +26,6 @@ constexpr QStringView RootTag = u"<c:contact c:Version=\"1\" xmlns:c=\"http://sc
 
 } // namespace
 
-// The output file's name: the text trimmed at its end, then the suffix. A name too long for
-// the file systems (255 bytes) is shortened so that the card is still written.
-QString nomDeFichier(const QString& texte, const QString& suffixe) {
-    constexpr qsizetype MaxOctets = 255;
-    qsizetype octets = suffixe.toUtf8().size();
-    qsizetype fin = 0;
-    while (fin < texte.size()) {
-        const char32_t c = texte.at(fin).unicode();
-        const bool paire = QChar::isHighSurrogate(c) && fin + 1 < texte.size() && texte.at(fin + 1).isLowSurrogate();
-        const qsizetype n = paire ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-        if (octets + n > MaxOctets)
-            break;
-        octets += n;
-        fin += paire ? 2 : 1;
-    }
-    QString nom = texte.left(fin);
-    while (!nom.isEmpty() && nom.back().unicode() <= 0x20)
-        nom.chop(1);
-    return nom + suffixe;
-}
-
 QString TabIndent(int Indent) {
     return Indent > 0 ? QString(Indent, QLatin1Char(' ')) : QString();
 }
@@ -264,7 +243,11 @@ void ContactConversion::finCarte() {
         NomPrenom = MonOrganisation;
     const QString suffixe =
         (BPhotoUser || BPhotoLogo) ? QStringLiteral(" (PHOTO).contact") : QStringLiteral(".contact");
-    NomFichierCourant = JoinPath(O.NomRepSortie, nomDeFichier(compteur + QLatin1Char(' ') + NomPrenom, suffixe));
+    // The name trimmed at its end ("00004.contact" without a name); shortened when too long.
+    QString nom = compteur + QLatin1Char(' ') + NomPrenom;
+    while (nom.back().unicode() <= 0x20)
+        nom.chop(1);
+    NomFichierCourant = JoinPath(O.NomRepSortie, FitFileName(nom, suffixe));
 
     // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
     // the writing thread whole (not shared), and the next card starts a buffer of the same size,

@@ -17,8 +17,6 @@ struct TListeItems {
 };
 using TListeTab = std::array<TListeItems, ItemCount>;
 
-// The output file's name from the counter and the contact's name, and its suffix.
-QString nomDeFichier(const QString& texte, const QString& suffixe);
 // `Indent` blanks; the empty text for 0 or less.
 QString TabIndent(int Indent);
 

@@ -125,7 +125,7 @@ void Run::arret() {
 }
 
 Run::Run(const RunOptions& options, WindowInterface& window)
-    : O(options), m_win(window), m_ids(options.seed.value_or(ElementIds::clockSeed())), m_photos(options.NomRepPhotos),
+    : O(options), m_shown(window), m_win(m_shown), m_ids(options.seed.value_or(ElementIds::clockSeed())), m_photos(options.NomRepPhotos),
       m_logos(options.NomRepLogos) {}
 
 RunReport Run::exec() {

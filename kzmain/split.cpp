@@ -200,11 +200,12 @@ private:
 
         if (carte.NomPrenom.isEmpty())
             carte.NomPrenom = carte.MonOrganisation;
-        // "00003 Dupont Jean (PHOTO).VCF"; a card without name or organisation keeps the blank: "00004 .VCF".
-        const QString NomFichierCourant =
-            JoinPath(O.NomRepSortie, Zeros5(NoEnr) + u' ' + carte.NomPrenom +
-                                         (carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO)") : QString()) +
-                                         QStringLiteral(".VCF"));
+        // "00003 Dupont Jean (PHOTO).VCF"; a card without name or organisation keeps the blank:
+        // "00004 .VCF". A name too long for the file system is shortened.
+        const QString NomFichierCourant = JoinPath(
+            O.NomRepSortie, FitFileName(Zeros5(NoEnr) + u' ' + carte.NomPrenom,
+                                        carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO).VCF")
+                                                                           : QStringLiteral(".VCF")));
         if (O.myPhoneOut)
             PostTraitementMyPhone(carte.TSLOut);
         carte.TSLOut.appendBytes(carte.octets, 0, carte.TSLOut.size());
