@@ -348,6 +348,8 @@ namespace {
 
 qint64 streamFrom = InputText::kStreamFrom;
 qsizetype streamBlock = InputText::kStreamBlock;
+// A streamed text keeps the room of this many blocks at most between lines.
+constexpr qsizetype kKeptRoom = 8;
 
 } // namespace
 
@@ -503,7 +505,11 @@ void InputText::rewind() {
     m_stream->file.seek(m_stream->textStart);
     m_stream->eof = false;
     m_stream->linesTaken = 0;
-    m_bytes.truncate(0);
+    // The check may have held a long line whole: its room goes, not only its bytes.
+    if (m_bytes.capacity() > kKeptRoom * streamBlock)
+        m_bytes = QByteArray();
+    else
+        m_bytes.truncate(0);
     m_begin = m_next = m_cut = 0;
 }
 
@@ -514,8 +520,13 @@ bool InputText::refill() {
             return false;
         // The bytes of a line not whole yet go to the front, and the next block after them.
         const qsizetype rest = m_bytes.size() - m_next;
-        std::memmove(m_bytes.data(), m_bytes.constData() + m_next, size_t(rest));
-        m_bytes.truncate(rest);
+        if (m_bytes.capacity() > kKeptRoom * streamBlock && rest < streamBlock) {
+            // A long line is done with: its room goes back, so that it is not held to the end.
+            m_bytes = QByteArray(m_bytes.constData() + m_next, rest);
+        } else {
+            std::memmove(m_bytes.data(), m_bytes.constData() + m_next, size_t(rest));
+            m_bytes.truncate(rest);
+        }
         m_next = 0;
         s.eof = s.file.readBlock(m_bytes, streamBlock);
         const char* b = m_bytes.constData();
@@ -565,6 +576,13 @@ qsizetype InputText::lineCountEstimate() const {
 }
 
 bool InputText::nextBytes(QByteArrayView& line) {
+    // Once a long line is taken (its view is let go with this call), the few bytes after it
+    // move to a buffer of their own: its room is not held while the lines after it are read.
+    if (m_stream && m_bytes.capacity() > kKeptRoom * streamBlock && m_bytes.size() - m_next < streamBlock) {
+        m_bytes = QByteArray(m_bytes.constData() + m_next, m_bytes.size() - m_next);
+        m_cut -= m_next;
+        m_next = 0;
+    }
     if (m_next >= m_cut && !(m_stream && refill()))
         return false;
     const char* base = m_bytes.constData();

@@ -8,6 +8,7 @@
 #include "kzlex/unfoldahead.h"
 
 #include <QScopeGuard>
+#include <QStringEncoder>
 #include <algorithm>
 
 namespace {
@@ -215,12 +216,46 @@ void ContactConversion::ConvertContactFin() {
     ajouteItem(ItemPosition, INDENT + 6, u"</c:LabelCollection>");
     ajouteItem(ItemPosition, INDENT + 3, u"</c:Position>");
     ajouteItem(ItemPosition, INDENT, u"</c:PositionCollection>");
+    qsizetype total = TSLOut.size();
+    for (const TListeItems& item : ListeItems)
+        total += item.B ? item.L.size() : 0;
+    if (total >= kDocumentEnParties) {
+        documentEnParties();
+        return;
+    }
     for (TListeItems& item : ListeItems) {
         if (item.B)
             TSLOut.append(item.L);
         item.L.truncate(0);
     }
     ajoute(TSLOut, 0, u"</c:contact>");
+    INDENT = 0;
+}
+
+void ContactConversion::documentEnParties() {
+    // Each part is encoded after the last and let go at once: a picture or a note of hundreds of
+    // megabytes is never held twice in UTF-16. The room asked for is only what UTF-8 may take;
+    // the memory is used as it is written.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    qsizetype total = TSLOut.size() + 16;
+    for (const TListeItems& item : ListeItems)
+        total += item.L.size();
+    documentUtf8 = QByteArray();
+    documentUtf8.reserve(utf8.requiredSpace(total));
+    auto encode = [&](QString& part) {
+        const qsizetype avant = documentUtf8.size();
+        documentUtf8.resize(avant + utf8.requiredSpace(part.size()));
+        const char* fin = utf8.appendToBuffer(documentUtf8.data() + avant, part);
+        documentUtf8.truncate(fin - documentUtf8.constData());
+        part = QString();
+    };
+    encode(TSLOut);
+    for (TListeItems& item : ListeItems) {
+        if (item.B)
+            encode(item.L);
+        item.L = QString();
+    }
+    documentUtf8.append("</c:contact>\r\n");
     INDENT = 0;
 }
 
@@ -252,7 +287,12 @@ void ContactConversion::finCarte() {
     // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
     // the writing thread whole (not shared), and the next card starts a buffer of the same size,
     // one that the writing thread is done with when there is one.
-    TSLOut = writer.writeUtf8Reusing(NomFichierCourant, std::move(TSLOut));
+    if (!documentUtf8.isNull()) {
+        writer.writeReusing(NomFichierCourant, std::exchange(documentUtf8, QByteArray()));
+        TSLOut = QString();
+    } else {
+        TSLOut = writer.writeUtf8Reusing(NomFichierCourant, std::move(TSLOut));
+    }
     win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
     viderCarte();
 }

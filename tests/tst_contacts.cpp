@@ -655,6 +655,29 @@ private slots:
         QVERIFY(!r.only().contains(u"<c:Photo"));
     }
 
+    // A card of tens of megabytes (a long note, long picture data) is written as UTF-8 a part at
+    // a time: the same bytes as any other card.
+    void largeDocument() {
+        const QByteArray note(9 << 20, 'x');
+        QByteArray photo;
+        for (int i = 0; photo.size() < (9 << 20); ++i)
+            photo += "QUJD" + QByteArray::number(i % 10) + "ZZZ";
+        const QByteArray body = "N:Dupont;Jean\nORG:\xCE\xA9\nNOTE:@\nPHOTO;ENCODING=b:#\nNICKNAME:\xC3\xA9";
+        ContactRun large, small;
+        large.run(card(QByteArray(body).replace("@", note).replace("#", photo)));
+        small.run(card(body));
+        QCOMPARE(large.files(), small.files());
+        const QString name = small.files().value(0);
+        QByteArray expected = small.file(name);
+        QString lines;
+        for (qsizetype i = 0; i < photo.size(); i += 78)
+            lines += QString::fromLatin1(photo.mid(i, 78)) + QStringLiteral("\r\n");
+        expected.replace("\r\n@\r\n", "\r\n" + note + "\r\n");
+        expected.replace("\r\n#===\r\n", "\r\n" + lines.toLatin1());
+        QVERIFY(large.file(name) == expected);
+        QCOMPARE(large.logLines(), small.logLines());
+    }
+
     // Names too long for a file name are shortened to 255 bytes, and the cards after them written.
     void longNames() {
         ContactRun r;
