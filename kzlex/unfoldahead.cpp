@@ -117,10 +117,12 @@ bool UnfoldAhead::next(QString& line, qsizetype& number) {
     const size_t k = m_current.taken++;
     const qsizetype debut = k == 0 ? 0 : m_current.ends[k - 1];
     number = m_current.numbers[k];
-    if (m_current.ends.size() == 1 && m_current.ends[0] == m_current.text.size() &&
-        m_current.text.size() > kBatchChars) {
-        // A long line alone in its batch is handed over, not copied.
+    if (k + 1 == m_current.ends.size() && m_current.ends[k] == m_current.text.size() &&
+        m_current.text.size() - debut > kBatchChars) {
+        // A long line at the end of its batch (a line joined from many folded ones) is handed
+        // over, not copied: the lines before it are taken off its front in place.
         line = std::exchange(m_current.text, QString());
+        line.remove(0, debut);
         return true;
     }
     // The room of a long line is not kept for the short ones after it.
