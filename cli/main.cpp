@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
     try {
         report = run.exec();
     } catch (const KzError& e) {
-        window.printError(e.errorLine());
+        window.printError(ShownLine(e.errorLine()));
         return finishStreams(1);
     } catch (const std::bad_alloc&) {
         window.printError(QStringLiteral("-> OutOfMemory Err Not enough memory to finish the run"));

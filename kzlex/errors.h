@@ -26,6 +26,7 @@ enum class ErrorText : quint16 {
     CardEndedByNext,      // "%1" file, %2 card, %3 its first line, %4 the next card's first line
     CardWithoutEnd,       // %1 file, %2 card, %3 its first line (the contacts action's merged card)
     LuidNotFileName,      // "%1" value, "%2" picture folder
+    PictureTooLarge,      // "%1" file, %2 its bytes
     NoCard,               // "%1" file
     NotEnoughMemory,      //
     StoppedWindowClosing, //

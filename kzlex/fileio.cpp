@@ -65,7 +65,7 @@ bool EncodeFile(const QString& FileName, QByteArray& S) {
     const QFileInfo info(FileName);
     if (!info.exists() || info.isDir())
         return false;
-    const QByteArray data = ReadWholeFile(FileName);
+    const QByteArray data = ReadPicture(FileName);
     if (data.isEmpty())
         return false;
 

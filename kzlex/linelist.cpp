@@ -234,11 +234,14 @@ std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 li
 namespace {
 
 // The end of the whole lines of [b, e): after the last break whose kind is known, so not after a
-// CR that the next block may go on with LF or CR LF. At the end of the file, everything.
-const char* wholeLinesEnd(const char* b, const char* e, bool eof) {
+// CR that the next block may go on with LF or CR LF. At the end of the file, everything. Only
+// [from, e) is searched: the caller knows that the bytes before `from` end no line (the part of
+// a long line read so far), so a line of many blocks is not searched again at every block.
+const char* wholeLinesEnd(const char* b, const char* e, bool eof, const char* from = nullptr) {
     if (eof)
         return e;
-    for (const char* p = e; p > b;) {
+    const char* stop = from && from > b ? from : b;
+    for (const char* p = e; p > stop;) {
         --p;
         if (*p == '\n' || (*p == '\r' && p + 1 < e && p[1] != '\r'))
             return p + 1;
@@ -350,6 +353,8 @@ namespace {
 
 qint64 streamFrom = InputText::kStreamFrom;
 qsizetype streamBlock = InputText::kStreamBlock;
+// A streamed text keeps the room of this many blocks at most between lines.
+constexpr qsizetype kKeptRoom = 8;
 
 } // namespace
 
@@ -432,10 +437,11 @@ void InputText::stream(std::unique_ptr<Stream> s, const Progress& progress) {
     s->empty = buf.size() <= s->textStart;
     qsizetype start = s->textStart;
     qsizetype blocks = 0;
+    qsizetype searched = 0; // bytes at the front known to end no line
     for (;;) {
         const char* b = buf.constData() + start;
         const char* e = buf.constData() + buf.size();
-        const char* cut = wholeLinesEnd(b, e, eof);
+        const char* cut = wholeLinesEnd(b, e, eof, b + searched);
         const QByteArrayView chunk(b, cut - b);
         if (findChar(b, cut, '\0') < cut || (marked && Utf8::firstInvalid(chunk) >= 0))
             return whole();
@@ -452,9 +458,12 @@ void InputText::stream(std::unique_ptr<Stream> s, const Progress& progress) {
         if (progress)
             progress();
         const qsizetype rest = e - cut;
-        std::memmove(buf.data(), cut, size_t(rest));
+        if (cut != buf.constData())
+            std::memmove(buf.data(), cut, size_t(rest));
         buf.truncate(rest);
         start = 0;
+        // A CR at the end may still end a line with what comes next.
+        searched = qMax<qsizetype>(rest - 1, 0);
         eof = s->file.readBlock(buf, block);
     }
     m_bytes = std::move(buf);
@@ -505,7 +514,11 @@ void InputText::rewind() {
     m_stream->file.seek(m_stream->textStart);
     m_stream->eof = false;
     m_stream->linesTaken = 0;
-    m_bytes.truncate(0);
+    // The check may have held a long line whole: its room goes, not only its bytes.
+    if (m_bytes.capacity() > kKeptRoom * streamBlock)
+        m_bytes = QByteArray();
+    else
+        m_bytes.truncate(0);
     m_begin = m_next = m_cut = 0;
 }
 
@@ -516,8 +529,14 @@ bool InputText::refill() {
             return false;
         // The bytes of a line not whole yet go to the front, and the next block after them.
         const qsizetype rest = m_bytes.size() - m_next;
-        std::memmove(m_bytes.data(), m_bytes.constData() + m_next, size_t(rest));
-        m_bytes.truncate(rest);
+        if (m_bytes.capacity() > kKeptRoom * streamBlock && rest < streamBlock) {
+            // A long line is done with: its room goes back, so that it is not held to the end.
+            m_bytes = QByteArray(m_bytes.constData() + m_next, rest);
+        } else {
+            if (m_next > 0)
+                std::memmove(m_bytes.data(), m_bytes.constData() + m_next, size_t(rest));
+            m_bytes.truncate(rest);
+        }
         m_next = 0;
         s.eof = s.file.readBlock(m_bytes, streamBlock);
         const char* b = m_bytes.constData();
@@ -525,7 +544,7 @@ bool InputText::refill() {
         // The file was checked whole; one changed since is not read further.
         if (const char* nul = findChar(b + rest, e, '\0'); nul < e)
             throwNul(s.file.fileName(), s.linesTaken + lineNumberAt(b, nul));
-        m_cut = wholeLinesEnd(b, e, s.eof) - b;
+        m_cut = wholeLinesEnd(b, e, s.eof, b + qMax<qsizetype>(rest - 1, 0)) - b;
     }
     return true;
 }
@@ -567,6 +586,13 @@ qsizetype InputText::lineCountEstimate() const {
 }
 
 bool InputText::nextBytes(QByteArrayView& line) {
+    // Once a long line is taken (its view is let go with this call), the few bytes after it
+    // move to a buffer of their own: its room is not held while the lines after it are read.
+    if (m_stream && m_bytes.capacity() > kKeptRoom * streamBlock && m_bytes.size() - m_next < streamBlock) {
+        m_bytes = QByteArray(m_bytes.constData() + m_next, m_bytes.size() - m_next);
+        m_cut -= m_next;
+        m_next = 0;
+    }
     if (m_next >= m_cut && !(m_stream && refill()))
         return false;
     const char* base = m_bytes.constData();

@@ -117,6 +117,8 @@ constexpr Message kErrorTexts[] = {
      u"%1: card %2, which begins at line %3, has no END:VCARD line"},
     {u"La valeur X-IRMC-LUID \"%1\" n'est pas un simple nom de fichier : aucune image copiée dans \"%2\"",
      u"The X-IRMC-LUID value \"%1\" is not a plain file name: no picture copied into \"%2\""},
+    {u"L'image \"%1\" fait %2 octets, plus que les 16 Mo permis pour une image : elle n'a pas été reprise",
+     u"The picture \"%1\" holds %2 bytes, more than the 16 MB a picture may have: it was left out"},
     {u"\"%1\" ne contient aucune ligne BEGIN:VCARD : ce n'est pas un fichier vCard, et aucune fiche n'a été écrite",
      u"\"%1\" holds no BEGIN:VCARD line: it is not a vCard file, and no card was written"},
     {u"Mémoire insuffisante pour terminer le traitement", u"Not enough memory to finish the run"},

@@ -42,9 +42,15 @@ bool UnfoldAhead::fill(Batch& batch) {
             ++m_lu;
     };
     while (m_reste && batch.ends.size() < kBatchLines && batch.text.size() < kBatchChars) {
+        // A long line starts a batch of its own, so that it is handed on without a copy.
+        if (!batch.ends.empty() && m_suivante.size() > kBatchChars)
+            break;
         const qsizetype numero = m_lu;
         const qsizetype debut = batch.text.size();
-        batch.text.append(m_suivante);
+        if (debut == 0 && m_suivante.size() > kBatchChars)
+            batch.text.swap(m_suivante); // a long line is not copied: it becomes the batch
+        else
+            batch.text.append(m_suivante);
         suivante();
         while (m_reste) {
             if (PropertyLine::joinsSoftly(QStringView(batch.text).sliced(debut), m_suivante)) {
@@ -110,8 +116,19 @@ bool UnfoldAhead::next(QString& line, qsizetype& number) {
     }
     const size_t k = m_current.taken++;
     const qsizetype debut = k == 0 ? 0 : m_current.ends[k - 1];
+    number = m_current.numbers[k];
+    if (k + 1 == m_current.ends.size() && m_current.ends[k] == m_current.text.size() &&
+        m_current.text.size() - debut > kBatchChars) {
+        // A long line at the end of its batch (a line joined from many folded ones) is handed
+        // over, not copied: the lines before it are taken off its front in place.
+        line = std::exchange(m_current.text, QString());
+        line.remove(0, debut);
+        return true;
+    }
+    // The room of a long line is not kept for the short ones after it.
+    if (line.capacity() > 4 * kBatchChars)
+        line = QString();
     line.resize(0);
     line.append(QStringView(m_current.text).sliced(debut, m_current.ends[k] - debut));
-    number = m_current.numbers[k];
     return true;
 }

@@ -86,11 +86,19 @@ private:
     quint32 m_state;
 };
 
-// Replaces the nine characters forbidden in file names, and the control characters, by blanks,
-// then trims.
+// Replaces the nine characters forbidden in file names, the control characters (C0, DEL, C1),
+// the bidirectional controls and the line and paragraph separators by blanks, then trims.
 QString filtreinterdits(const QString& nom);
-// The name rule for output file names, picture look-ups and the processed-files list.
+// The name rule for output file names, picture look-ups and the processed-files list: the
+// forbidden characters go from the name as finally decoded.
 QString NettoieNom(const QString& text);
+// `name` followed by `suffix`, as one file name that a file system takes: when the whole is
+// longer than 255 bytes of UTF-8, `name` is cut at a character boundary (a surrogate pair is
+// never split) so that it fits, and the blanks left at the cut go.
+QString FitFileName(const QString& name, const QString& suffix);
+// The line as a list or log shows it: every control character but the tab (U+0000 to U+001F,
+// U+007F to U+009F) is a blank, so the line stays one line with nothing for a terminal to obey.
+QString ShownLine(const QString& line);
 // Length of the run of characters from `lowest` to U+007F that starts the text (sixteen at a
 // time: photo data runs to tens of thousands of them).
 qsizetype asciiRunLength(QStringView text, char16_t lowest = 0);
@@ -105,8 +113,14 @@ QString GetAppConfigDir();
 // The bytes of a regular file (a picture); throws FileReadError when it is no regular file or
 // cannot be read.
 QByteArray ReadWholeFile(const QString& fileName);
-// Reads a whole file as MIME base64 (76-character lines separated by CR LF). False when no
-// file exists there or it is empty; throws FileReadError when it exists but cannot be read.
+// The largest picture file that a run embeds or copies: 16 MB.
+constexpr qint64 kPictureMaxBytes = qint64(16) << 20;
+// The bytes of a picture file, as ReadWholeFile reads them; throws FileReadError without
+// reading it when its status gives more than kPictureMaxBytes.
+QByteArray ReadPicture(const QString& fileName);
+// Reads a whole picture file as MIME base64 (76-character lines separated by CR LF). False when
+// no file exists there or it is empty; throws FileReadError when it exists but cannot be read
+// or is larger than kPictureMaxBytes.
 bool EncodeFile(const QString& FileName, QByteArray& S);
 
 // Writes base64 data after a property head, folded into lines of 78 characters; each

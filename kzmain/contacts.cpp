@@ -8,6 +8,7 @@
 #include "kzlex/unfoldahead.h"
 
 #include <QScopeGuard>
+#include <QStringEncoder>
 #include <algorithm>
 
 namespace {
@@ -25,27 +26,6 @@ constexpr QStringView RootTag = u"<c:contact c:Version=\"1\" xmlns:c=\"http://sc
                                 u"xmlns:MSP2P=\"http://schemas.microsoft.com/Contact/Extended/MSP2P\">";
 
 } // namespace
-
-// The output file's name: the text trimmed at its end, then the suffix. A name too long for
-// the file systems (255 bytes) is shortened so that the card is still written.
-QString nomDeFichier(const QString& texte, const QString& suffixe) {
-    constexpr qsizetype MaxOctets = 255;
-    qsizetype octets = suffixe.toUtf8().size();
-    qsizetype fin = 0;
-    while (fin < texte.size()) {
-        const char32_t c = texte.at(fin).unicode();
-        const bool paire = QChar::isHighSurrogate(c) && fin + 1 < texte.size() && texte.at(fin + 1).isLowSurrogate();
-        const qsizetype n = paire ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-        if (octets + n > MaxOctets)
-            break;
-        octets += n;
-        fin += paire ? 2 : 1;
-    }
-    QString nom = texte.left(fin);
-    while (!nom.isEmpty() && nom.back().unicode() <= 0x20)
-        nom.chop(1);
-    return nom + suffixe;
-}
 
 QString TabIndent(int Indent) {
     return Indent > 0 ? QString(Indent, QLatin1Char(' ')) : QString();
@@ -236,12 +216,46 @@ void ContactConversion::ConvertContactFin() {
     ajouteItem(ItemPosition, INDENT + 6, u"</c:LabelCollection>");
     ajouteItem(ItemPosition, INDENT + 3, u"</c:Position>");
     ajouteItem(ItemPosition, INDENT, u"</c:PositionCollection>");
+    qsizetype total = TSLOut.size();
+    for (const TListeItems& item : ListeItems)
+        total += item.B ? item.L.size() : 0;
+    if (total >= kDocumentEnParties) {
+        documentEnParties();
+        return;
+    }
     for (TListeItems& item : ListeItems) {
         if (item.B)
             TSLOut.append(item.L);
         item.L.truncate(0);
     }
     ajoute(TSLOut, 0, u"</c:contact>");
+    INDENT = 0;
+}
+
+void ContactConversion::documentEnParties() {
+    // Each part is encoded after the last and let go at once: a picture or a note of hundreds of
+    // megabytes is never held twice in UTF-16. The room asked for is only what UTF-8 may take;
+    // the memory is used as it is written.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    qsizetype total = TSLOut.size() + 16;
+    for (const TListeItems& item : ListeItems)
+        total += item.L.size();
+    documentUtf8 = QByteArray();
+    documentUtf8.reserve(utf8.requiredSpace(total));
+    auto encode = [&](QString& part) {
+        const qsizetype avant = documentUtf8.size();
+        documentUtf8.resize(avant + utf8.requiredSpace(part.size()));
+        const char* fin = utf8.appendToBuffer(documentUtf8.data() + avant, part);
+        documentUtf8.truncate(fin - documentUtf8.constData());
+        part = QString();
+    };
+    encode(TSLOut);
+    for (TListeItems& item : ListeItems) {
+        if (item.B)
+            encode(item.L);
+        item.L = QString();
+    }
+    documentUtf8.append("</c:contact>\r\n");
     INDENT = 0;
 }
 
@@ -264,12 +278,21 @@ void ContactConversion::finCarte() {
         NomPrenom = MonOrganisation;
     const QString suffixe =
         (BPhotoUser || BPhotoLogo) ? QStringLiteral(" (PHOTO).contact") : QStringLiteral(".contact");
-    NomFichierCourant = JoinPath(O.NomRepSortie, nomDeFichier(compteur + QLatin1Char(' ') + NomPrenom, suffixe));
+    // The name trimmed at its end ("00004.contact" without a name); shortened when too long.
+    QString nom = compteur + QLatin1Char(' ') + NomPrenom;
+    while (nom.back().unicode() <= 0x20)
+        nom.chop(1);
+    NomFichierCourant = JoinPath(O.NomRepSortie, FitFileName(nom, suffixe));
 
     // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
     // the writing thread whole (not shared), and the next card starts a buffer of the same size,
     // one that the writing thread is done with when there is one.
-    TSLOut = writer.writeUtf8Reusing(NomFichierCourant, std::move(TSLOut));
+    if (!documentUtf8.isNull()) {
+        writer.writeReusing(NomFichierCourant, std::exchange(documentUtf8, QByteArray()));
+        TSLOut = QString();
+    } else {
+        TSLOut = writer.writeUtf8Reusing(NomFichierCourant, std::move(TSLOut));
+    }
     win.appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
     viderCarte();
 }

@@ -17,8 +17,6 @@ struct TListeItems {
 };
 using TListeTab = std::array<TListeItems, ItemCount>;
 
-// The output file's name from the counter and the contact's name, and its suffix.
-QString nomDeFichier(const QString& texte, const QString& suffixe);
 // `Indent` blanks; the empty text for 0 or less.
 QString TabIndent(int Indent);
 
@@ -34,6 +32,8 @@ private:
     void finCarte();
     void ConvertContactInit();
     void ConvertContactFin();
+    // The end of a large document: written as UTF-8 into documentUtf8, a part at a time.
+    void documentEnParties();
     void viderCarte();
     QString ligneDateCreation();
 
@@ -83,6 +83,9 @@ private:
 
     QString TSLOut;
     TListeTab ListeItems;
+    // A large card's document, made as UTF-8 a part at a time (documentEnParties); null otherwise.
+    QByteArray documentUtf8;
+    static constexpr qsizetype kDocumentEnParties = qsizetype(8) << 20; // characters
     int INDENT = 0;
     qint64 NoEnr = 0;
     QString NomPrenom;

@@ -5,6 +5,7 @@
 #include "kzmain/contacts_p.h"
 
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -119,12 +120,19 @@ bool finitParBarre(QStringView texte) {
 }
 
 // The value after the first colon of the line (the whole line when it has no colon); false
-// when the line ends at that colon.
-bool valeurApresDeuxPoints(const QString& ligne, QString& valeur) {
+// when the line ends at that colon. A long line (a note of megabytes) gives its storage to the
+// value, cut in place, rather than being copied: the line is not read again after its value.
+bool valeurApresDeuxPoints(QString& ligne, QString& valeur) {
+    constexpr qsizetype kLongue = qsizetype(1) << 20;
     const qsizetype J1 = ligne.indexOf(QLatin1Char(':')) + 1;
     if (ligne.size() <= J1)
         return false;
-    valeur = ligne.mid(J1);
+    if (ligne.size() < kLongue) {
+        valeur = ligne.mid(J1);
+        return true;
+    }
+    valeur = std::exchange(ligne, QString());
+    valeur.remove(0, J1);
     return true;
 }
 

@@ -199,8 +199,9 @@ void Run::arret() {
 }
 
 Run::Run(const RunOptions& options, WindowInterface& window)
-    : O(dossiersUtilises(options)), m_win(window), m_ids(options.seed.value_or(ElementIds::clockSeed())),
-      m_photos(options.NomRepPhotos), m_logos(options.NomRepLogos) {
+    : O(dossiersUtilises(options)), m_shown(window), m_win(m_shown),
+      m_ids(options.seed.value_or(ElementIds::clockSeed())), m_photos(options.NomRepPhotos),
+      m_logos(options.NomRepLogos) {
     const bool phoneBook = O.action == Action::PhoneBook;
     m_sansPhotos = (options.photos || phoneBook) && options.NomRepPhotos.isEmpty();
     // The phone book looks for logos in the photos folder too.

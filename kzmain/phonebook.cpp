@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QScopeGuard>
 
+#include <algorithm>
+
 namespace {
 
 // The line upper-cased character by character (é becomes É). A line held as the UTF-8 bytes of
@@ -37,10 +39,13 @@ QString MajusculesUnicode(const QString& ligne) {
     return S;
 }
 
-// Only a plain name may become a file of the image cache: nothing that leaves the folder.
+// Only a plain name may become a file of the image cache: nothing that leaves the folder, and no
+// control character (C0, DEL, C1), neither in the name as held nor in its UTF-8 reading.
 bool NomSimple(const QString& nom) {
+    auto controle = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); };
     return !nom.isEmpty() && !nom.contains(u'/') && !nom.contains(u'\\') && nom != QLatin1String(".") &&
-           nom != QLatin1String("..");
+           nom != QLatin1String("..") && std::ranges::none_of(nom, controle) &&
+           std::ranges::none_of(ReDecodeUtf8(nom), controle);
 }
 
 } // namespace
@@ -196,7 +201,7 @@ private:
         if (image.isEmpty())
             return;
         try {
-            WriteFileAtomic(cible, ReadWholeFile(image), WriteTarget::RunNamed);
+            WriteFileAtomic(cible, ReadPicture(image), WriteTarget::RunNamed);
             ++NbPhotos;
             marquer();
         } catch (const KzError& e) {

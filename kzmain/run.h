@@ -126,6 +126,8 @@ private:
     void WriteOutput(LineList& TSLOut, const QString& chosen, bool merge, const QByteArray* encoded = nullptr);
 
     const RunOptions O;
+    // The window given, reached through m_win: its list and log lines are shown on one line.
+    ShownLinesWindow m_shown;
     WindowInterface& m_win;
     RunReport m_report;
     std::atomic<bool> m_stopRequested{false};

@@ -116,7 +116,7 @@ bool TF_Principal::FormCreate() {
                 LireLigneConfig(line);
         }
     } catch (const KzError& e) {
-        m_win.appendLog(e.errorLine(Langue));
+        m_win.appendLog(ShownLine(e.errorLine(Langue)));
     }
     config.clear();
 
@@ -173,6 +173,6 @@ void TF_Principal::FormClose() {
     try {
         config.SaveToFile(NomRepCour + QStringLiteral("Config.txt"));
     } catch (const KzError& e) {
-        m_win.appendLog(e.errorLine(Langue));
+        m_win.appendLog(ShownLine(e.errorLine(Langue)));
     }
 }

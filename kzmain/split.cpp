@@ -74,7 +74,8 @@ private:
     // no pass changes, that no soft line break may continue and whose first word is none of
     // those looked at (BEGIN outside a card; BEGIN, END, N, ORG, PHOTO, LOGO, X inside) is
     // dropped outside a card, or kept as the bytes it was read from: the same bytes.
-    // So is a vendor line inside a card, dropped or kept as the option says.
+    // So is a vendor line inside a card, dropped or kept as the option says, and a picture line,
+    // which marks the card.
     bool lireLigne() {
         for (;; ++I) {
             const QByteArrayView* brut = O.myPhoneOut ? nullptr : TSLin.peekPlain();
@@ -82,10 +83,16 @@ private:
                 const bool autre = ETAT == E_HorsCarte
                                        ? !premierMotParmi(*brut, {"BEGIN"})
                                        : !premierMotParmi(*brut, {"BEGIN", "END", "N", "ORG", "PHOTO", "LOGO", "X"});
-                if (autre || (ETAT == E_DansCarte && PropertyLine::isVendorLine(*brut))) {
+                // A picture line is only marked: its data, often the card's longest line, is
+                // kept as its bytes, never decoded.
+                const bool photo = !autre && ETAT == E_DansCarte && premierMotParmi(*brut, {"PHOTO"});
+                const bool logo = !autre && ETAT == E_DansCarte && premierMotParmi(*brut, {"LOGO"});
+                carte.PhotoUser = carte.PhotoUser || photo;
+                carte.PhotoLogo = carte.PhotoLogo || logo;
+                if (autre || photo || logo || (ETAT == E_DansCarte && PropertyLine::isVendorLine(*brut))) {
                     P.LaisserEvenements(I + 1);
                     TSLin.skip();
-                    if (ETAT == E_DansCarte && (autre || !O.dropX))
+                    if (ETAT == E_DansCarte && (autre || photo || logo || !O.dropX))
                         if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
                             LineList::appendEncodedLine(carte.octets, garde);
                     continue;
@@ -200,11 +207,12 @@ private:
 
         if (carte.NomPrenom.isEmpty())
             carte.NomPrenom = carte.MonOrganisation;
-        // "00003 Dupont Jean (PHOTO).VCF"; a card without name or organisation keeps the blank: "00004 .VCF".
-        const QString NomFichierCourant =
-            JoinPath(O.NomRepSortie, Zeros5(NoEnr) + u' ' + carte.NomPrenom +
-                                         (carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO)") : QString()) +
-                                         QStringLiteral(".VCF"));
+        // "00003 Dupont Jean (PHOTO).VCF"; a card without name or organisation keeps the blank:
+        // "00004 .VCF". A name too long for the file system is shortened.
+        const QString NomFichierCourant = JoinPath(
+            O.NomRepSortie, FitFileName(Zeros5(NoEnr) + u' ' + carte.NomPrenom,
+                                        carte.PhotoUser || carte.PhotoLogo ? QStringLiteral(" (PHOTO).VCF")
+                                                                           : QStringLiteral(".VCF")));
         if (O.myPhoneOut)
             PostTraitementMyPhone(carte.TSLOut);
         carte.TSLOut.appendBytes(carte.octets, 0, carte.TSLOut.size());

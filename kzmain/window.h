@@ -2,6 +2,8 @@
 // What a run shows and asks: the processed-files list, the log, the counter, message boxes, the
 // save question, and letting pending events run. The Qt window, the command line and the
 // tests' fake each implement it.
+#include "kzlex/utilities.h"
+
 #include <QString>
 #include <optional>
 
@@ -43,4 +45,33 @@ public:
 
     // Lets pending window events run; the conversions call it once per line, so it must be cheap.
     virtual void processEvents() = 0;
+};
+
+// The window as a run reaches it: every list and log line leaves as ShownLine makes it (one
+// line, no control character), whatever it echoes; the rest goes through as it is.
+class ShownLinesWindow : public WindowInterface {
+public:
+    explicit ShownLinesWindow(WindowInterface& window) : m_window(window) {}
+
+    void messageBox(const QString& text, MsgKind kind) override { m_window.messageBox(text, kind); }
+    std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName, const QString& filter,
+                                      const QString& defaultSuffix) override {
+        return m_window.saveDialog(initialDir, initialName, filter, defaultSuffix);
+    }
+    MsgResult askOverwrite(const QString& path, const QString& question) override {
+        return m_window.askOverwrite(path, question);
+    }
+    void clearCompteur() override { m_window.clearCompteur(); }
+    void clearMemo() override { m_window.clearMemo(); }
+    void clearLog() override { m_window.clearLog(); }
+    void appendMemo(const QString& line) override { m_window.appendMemo(ShownLine(line)); }
+    void appendLog(const QString& line) override { m_window.appendLog(ShownLine(line)); }
+    void appendLogNotice(const QString& line) override { m_window.appendLogNotice(ShownLine(line)); }
+    void setCompteur(const QString& text) override { m_window.setCompteur(text); }
+    bool showsProgress() const override { return m_window.showsProgress(); }
+    void setProgress(qint64 done, qint64 total) override { m_window.setProgress(done, total); }
+    void processEvents() override { m_window.processEvents(); }
+
+private:
+    WindowInterface& m_window;
 };

@@ -418,6 +418,15 @@ private slots:
         QTest::newRow("outside a card") << QByteArray("BEGIN:VCARD\nEND:VCARD\nREV:1\nTEL:\n")
                                         << L{"--> Tag Unknown (2)", "REV:1", "--> Syntax error in TEL : TEL:"};
         QTest::newRow("trailing blanks trimmed") << card("REV:1  \t") << L{"--> Tag Unknown (1)", "REV:1"};
+        // An echoed line holds nothing for a terminal to obey, and stays one line.
+        QTest::newRow("escape sequences shown as blanks")
+            << card("NICKNAME:a\x1B[2J\x1B]0;x\x07" "b\tc\x7F" "d")
+            << L{"--> Tag Unknown (1)", "NICKNAME:a [2J ]0;x b\tc d"};
+        QTest::newRow("C1 control in UTF-8 shown as a blank")
+            << card("NICKNAME:a\xC2\x9B" "2Jb") << L{"--> Tag Unknown (1)", "NICKNAME:a 2Jb"};
+        QTest::newRow("quoted-printable line end stays on one line")
+            << card("NICKNAME;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab=0Ac")
+            << L{"--> Tag Unknown (1)", "NICKNAME;ENCODING=QUOTED-PRINTABLE:a  b c"};
     }
     void logged() {
         QFETCH(QByteArray, input);
@@ -652,6 +661,58 @@ private slots:
 #else
         QSKIP("needs a FIFO");
 #endif
+    }
+
+    // A picture of more than 16 MB is left out with one log line, from its size alone.
+    void folderPictureTooLarge() {
+        ContactRun r;
+        r.opt.photos = true;
+        const QString photo = r.photos + QStringLiteral("/Dupont Jean.jpg");
+        QFile sparse(photo);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(200) << 20));
+        sparse.close();
+        r.run(card("N:Dupont;Jean\nTEL:1"));
+        QCOMPARE(r.files(), QStringList{"00001 Dupont Jean.contact"});
+        QCOMPARE(r.logLines(), QStringList{"-> FileReadError Erreur The picture \"" + photo +
+                                           "\" holds 209715200 bytes, more than the 16 MB a picture may have: "
+                                           "it was left out"});
+        QVERIFY(!r.only().contains(u"<c:Photo"));
+    }
+
+    // A card of tens of megabytes (a long note, long picture data) is written as UTF-8 a part at
+    // a time: the same bytes as any other card.
+    void largeDocument() {
+        const QByteArray note(9 << 20, 'x');
+        QByteArray photo;
+        for (int i = 0; photo.size() < (9 << 20); ++i)
+            photo += "QUJD" + QByteArray::number(i % 10) + "ZZZ";
+        const QByteArray body = "N:Dupont;Jean\nORG:\xCE\xA9\nNOTE:@\nPHOTO;ENCODING=b:#\nNICKNAME:\xC3\xA9";
+        ContactRun large, small;
+        large.run(card(QByteArray(body).replace("@", note).replace("#", photo)));
+        small.run(card(body));
+        QCOMPARE(large.files(), small.files());
+        const QString name = small.files().value(0);
+        QByteArray expected = small.file(name);
+        QString lines;
+        for (qsizetype i = 0; i < photo.size(); i += 78)
+            lines += QString::fromLatin1(photo.mid(i, 78)) + QStringLiteral("\r\n");
+        expected.replace("\r\n@\r\n", "\r\n" + note + "\r\n");
+        expected.replace("\r\n#===\r\n", "\r\n" + lines.toLatin1());
+        QVERIFY(large.file(name) == expected);
+        QCOMPARE(large.logLines(), small.logLines());
+    }
+
+    // Names too long for a file name are shortened to 255 bytes, and the cards after them written.
+    void longNames() {
+        ContactRun r;
+        QByteArray cjk;
+        for (int i = 0; i < 90; ++i)
+            cjk += "\xE4\xB8\xAD";
+        r.run(card("N:" + QByteArray(300, 'a')) + card("N:" + cjk + "\nPHOTO:AAAA") +
+              card("N:" + QByteArray(238, 'a') + "\xF0\x9F\x98\x80") + card("N:B"));
+        QCOMPARE(r.files(), (QStringList{"00001 " + QString(241, u'a') + ".contact",
+                                         "00002 " + QString(77, QChar(0x4E2D)) + " (PHOTO).contact",
+                                         "00003 " + QString(238, u'a') + ".contact", "00004 B.contact"}));
     }
 
     void writeFailure() {

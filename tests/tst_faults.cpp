@@ -271,6 +271,18 @@ private slots:
         QTest::newRow("hostile names, split")
             << "split" << hostile << 0 << done
             << QStringList{"00001 .. .. etc passwd.VCF", "00002 ...VCF", "00003 server share C.VCF", "00004 .VCF"};
+        // One name too long for a file name does not stop the run: it is shortened.
+        const QByteArray longName = "BEGIN:VCARD\r\nN:" + QByteArray(300, 'a') +
+                                    ";;;;\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:B;;;;\r\nEND:VCARD\r\n";
+        QTest::newRow("300-letter name, split")
+            << "split" << longName << 0 << done << QStringList{"00001 " + QString(245, u'a') + ".VCF", "00002 B.VCF"};
+        QTest::newRow("300-letter name, contacts")
+            << "contacts" << longName << 0 << done
+            << QStringList{"00001 " + QString(241, u'a') + ".contact", "00002 B.contact"};
+        // Nothing reaches the terminal for it to obey.
+        QTest::newRow("escape sequence in an unknown line, contacts")
+            << "contacts" << QByteArray("BEGIN:VCARD\r\nN:Doe;John;;;\r\nNICKNAME:a\x1B[31mb\x1B]0;x\x07\r\nEND:VCARD\r\n")
+            << 0 << "--> Tag Unknown (1)\nNICKNAME:a [31mb ]0;x\n" + done << QStringList{"00001 Doe John.contact"};
         QTest::newRow("hostile names, contacts") << "contacts" << hostile << 0 << done
                                                  << QStringList{"00001 .. .. etc passwd.contact", "00002 ...contact",
                                                                 "00003 server share C.contact", "00004.contact"};

@@ -278,6 +278,11 @@ private slots:
         QTest::newRow("backslashes up") << QByteArray("..\\..\\x") << QByteArray("..\\..\\X") << "..\\..\\X";
         QTest::newRow("UTF-8, shown decoded")
             << QByteArray("../\xC3\xA9") << QByteArray("../\xC3\x89") << QStringLiteral("../\u00C9");
+        // A control character makes no file name; the log shows it as a blank.
+        QTest::newRow("control character") << QByteArray("x\x01y") << QByteArray("X\x01Y") << "X Y";
+        QTest::newRow("tab at the end") << QByteArray("12\t") << QByteArray("12\t") << "12\t";
+        QTest::newRow("C1 control in UTF-8")
+            << QByteArray("a\xC2\x85") << QByteArray("A\xC2\x85") << QStringLiteral("A ");
     }
     void hostileNames() {
         QFETCH(QByteArray, value);
@@ -343,6 +348,23 @@ private slots:
 #else
         QSKIP("needs /dev/zero");
 #endif
+    }
+
+    // A picture of more than 16 MB is not copied: one log line, and the card is not marked.
+    void pictureTooLarge() {
+        BookRun r;
+        r.opt.Langue = QStringLiteral("EN");
+        const QString photo = r.photos + QStringLiteral("/Dupont Jean.jpg");
+        QFile sparse(photo);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(200) << 20));
+        sparse.close();
+        r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nEND:VCARD\n");
+        QCOMPARE(r.cached(), QStringList{});
+        QCOMPARE(r.bytes(), crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nEND:VCARD\n"));
+        QCOMPARE(r.win.log, (QStringList{"-> FileReadError Err The picture \"" + photo +
+                                             "\" holds 209715200 bytes, more than the 16 MB a picture may have: "
+                                             "it was left out",
+                                         "--> Conversion done"}));
     }
 
     // Through the Run button: ImageCache created beside the phone book, the phone book itself

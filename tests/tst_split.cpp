@@ -122,6 +122,24 @@ private slots:
         QTest::newRow("UTF-8 name") << QByteArray("BEGIN:VCARD\nN:Dupr\xC3\xA9;\xC3\x89lodie\nEND:VCARD\n")
                                     << QStringList{QStringLiteral("00001 Dupré Élodie.VCF")}
                                     << QStringList{QStringLiteral("Dupré Élodie")};
+        // Names too long for a file name are shortened to 255 bytes, and the cards after them written.
+        const QByteArray next("BEGIN:VCARD\nN:B;;;;\nEND:VCARD\n");
+        QTest::newRow("300 letters") << "BEGIN:VCARD\nN:" + QByteArray(300, 'a') + ";;;;\nEND:VCARD\n" + next
+                                     << QStringList{"00001 " + QString(245, u'a') + ".VCF", "00002 B.VCF"}
+                                     << QStringList{QString(300, u'a'), "B"};
+        QByteArray cjk;
+        for (int i = 0; i < 90; ++i)
+            cjk += "\xE4\xB8\xAD";
+        QTest::newRow("90 CJK characters") << "BEGIN:VCARD\nN:" + cjk + ";;;;\nEND:VCARD\n" + next
+                                           << QStringList{"00001 " + QString(81, QChar(0x4E2D)) + ".VCF", "00002 B.VCF"}
+                                           << QStringList{QString(90, QChar(0x4E2D)), "B"};
+        QTest::newRow("emoji at the cut")
+            << "BEGIN:VCARD\nN:" + QByteArray(243, 'a') + "\xF0\x9F\x98\x80;b;;;\nEND:VCARD\n" + next
+            << QStringList{"00001 " + QString(243, u'a') + ".VCF", "00002 B.VCF"}
+            << QStringList{QString(243, u'a') + QStringLiteral("\U0001F600 b"), "B"};
+        QTest::newRow("right-to-left override")
+            << QByteArray("BEGIN:VCARD\nN:rlo\xE2\x80\xAE" "FDP.exe;a\xC2\x85" "b\xE2\x80\xA8" "c;;;\nEND:VCARD\n")
+            << QStringList{"00001 rlo FDP.exe a b c.VCF"} << QStringList{"rlo FDP.exe a b c"};
     }
     void namesAndNumbers() {
         QFETCH(QByteArray, input);
@@ -251,6 +269,25 @@ private slots:
 #else
         QSKIP("needs /dev/null");
 #endif
+    }
+
+    // A picture of more than 16 MB is left out with one log line; the card is written without it.
+    void pictureTooLarge() {
+        SplitRun r;
+        r.opt.Langue = QStringLiteral("EN");
+        const QString photo = r.photos + QStringLiteral("/Dupont Jean.jpg");
+        QFile sparse(photo);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(200) << 20));
+        sparse.close();
+        QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_Acme.jpg"), "logo"));
+        r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\n");
+        QCOMPARE(r.files(), QStringList{"00001 Dupont Jean (PHOTO).VCF"});
+        QCOMPARE(r.file(r.files().at(0)), crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\n"
+                                               "LOGO;ENCODING=BASE64;TYPE=JPEG:bG9nbw==\nEND:VCARD\n"));
+        QCOMPARE(r.win.log, (QStringList{"-> FileReadError Err The picture \"" + photo +
+                                             "\" holds 209715200 bytes, more than the 16 MB a picture may have: "
+                                             "it was left out",
+                                         "--> Conversion done"}));
     }
 
     // A card that runs into the next one is ended there: each file holds one card, and the

@@ -63,8 +63,9 @@ private slots:
                 raw << QString();
                 break;
             case 2:
-                // Now and then long picture data: batches are also cut by size.
-                raw << QStringLiteral("PHOTO:") + QString(rng.bounded(25) == 0 ? rng.bounded(20000, 90000) : 70, u'A');
+                // Now and then long picture data: batches are also cut by size, and a line longer
+                // than a batch goes on alone.
+                raw << QStringLiteral("PHOTO:") + QString(rng.bounded(25) == 0 ? rng.bounded(20000, 300000) : 70, u'A');
                 break;
             case 3:
                 raw << QStringLiteral("  two blanks");

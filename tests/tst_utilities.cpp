@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -180,6 +181,23 @@ private slots:
             << QStringLiteral("\u0141\u00F3d\u017A");
         QTest::newRow("nbsp is not trimmed")
             << QStringLiteral("\u00A0x") << QStringLiteral("\u00A0x") << QStringLiteral("\u00A0x");
+        // A name that reads as something else: a right-to-left override makes "rlo<U+202E>FDP.exe"
+        // show as "rloexe.PDF".
+        QTest::newRow("right-to-left override")
+            << QStringLiteral("rlo\u202EFDP.exe") << QStringLiteral("rlo FDP.exe") << QStringLiteral("rlo FDP.exe");
+        QTest::newRow("C1 controls, line and paragraph separators")
+            << QStringLiteral("\u0085a\u0080b\u009Fc\u2028d\u2029") << QStringLiteral("a b c d")
+            << QStringLiteral("a b c d");
+        QTest::newRow("every bidirectional control")
+            << QStringLiteral("\u200Ea\u200Fb\u202Ac\u202Bd\u202Ce\u202Df\u2066g\u2067h\u2068i\u2069")
+            << QStringLiteral("a b c d e f g h i") << QStringLiteral("a b c d e f g h i");
+        QTest::newRow("neighbours of the bidirectional controls kept")
+            << QStringLiteral("a\u200Db\u2027c\u202Fd\u2065e\u206A") << QStringLiteral("a\u200Db\u2027c\u202Fd\u2065e\u206A")
+            << QStringLiteral("a\u200Db\u2027c\u202Fd\u2065e\u206A");
+        // In UTF-8 bytes these are two and three characters that no rule looks at: they go once decoded.
+        QTest::newRow("controls as UTF-8 bytes go once decoded")
+            << asCp1252Bytes("a\xC2\x85" "b\xE2\x80\xAE" "c\xE2\x80\xA8")
+            << asCp1252Bytes("a\xC2\x85" "b\xE2\x80\xAE" "c\xE2\x80\xA8") << QStringLiteral("a b c");
     }
     void names() {
         QFETCH(QString, text);
@@ -187,6 +205,61 @@ private slots:
         QFETCH(QString, cleaned);
         QCOMPARE(filtreinterdits(text), filtered);
         QCOMPARE(NettoieNom(text), cleaned);
+    }
+
+    // A name too long for a file system is cut at a character boundary so that the name and its
+    // suffix take 255 bytes of UTF-8 at most.
+    void fitFileName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("fitted");
+        const QString a300(300, u'a');
+        QTest::newRow("short name as it is") << QStringLiteral("00004 ") << QStringLiteral(".VCF")
+                                             << QStringLiteral("00004 .VCF");
+        QTest::newRow("exactly 255 bytes") << QString(251, u'a') << QStringLiteral(".VCF")
+                                           << QString(251, u'a') + QStringLiteral(".VCF");
+        QTest::newRow("300 letters") << QStringLiteral("00001 ") + a300 << QStringLiteral(" (PHOTO).VCF")
+                                     << QStringLiteral("00001 ") + QString(237, u'a') + QStringLiteral(" (PHOTO).VCF");
+        // 90 characters of three bytes: 80 of them fit beside "00001 " and ".contact".
+        QTest::newRow("CJK") << QStringLiteral("00001 ") + QString(90, QChar(0x4E2D)) << QStringLiteral(".contact")
+                             << QStringLiteral("00001 ") + QString(80, QChar(0x4E2D)) + QStringLiteral(".contact");
+        QTest::newRow("two-byte letters") << QString(200, QChar(0xE9)) << QStringLiteral(".VCF")
+                                          << QString(125, QChar(0xE9)) + QStringLiteral(".VCF");
+        // The emoji's four bytes would end one past the limit: it goes whole, never half a pair.
+        QTest::newRow("emoji at the cut") << QString(248, u'a') + QStringLiteral("\U0001F600b") << QStringLiteral(".VCF")
+                                          << QString(248, u'a') + QStringLiteral(".VCF");
+        QTest::newRow("emoji that fits") << QString(247, u'a') + QStringLiteral("\U0001F600b") << QStringLiteral(".VCF")
+                                         << QString(247, u'a') + QStringLiteral("\U0001F600.VCF");
+        QTest::newRow("blanks at the cut go") << QString(249, u'a') + QStringLiteral("  bc") << QStringLiteral(".VCF")
+                                              << QString(249, u'a') + QStringLiteral(".VCF");
+    }
+    void fitFileName() {
+        QFETCH(QString, name);
+        QFETCH(QString, suffix);
+        QFETCH(QString, fitted);
+        const QString got = FitFileName(name, suffix);
+        QCOMPARE(got, fitted);
+        QVERIFY(got.toUtf8().size() <= 255);
+        QVERIFY(QString::fromUtf8(got.toUtf8()) == got); // no half of a pair left
+    }
+
+    // A list or log line holds nothing for a terminal to obey: controls but the tab are blanks.
+    void shownLine_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << QStringLiteral("NICKNAME:Jo") << QStringLiteral("NICKNAME:Jo");
+        QTest::newRow("escape sequence") << QStringLiteral("a\x1B[31mb\x1B]0;title\x07")
+                                         << QStringLiteral("a [31mb ]0;title ");
+        QTest::newRow("line ends") << QStringLiteral("a\r\nb\nc\rd") << QStringLiteral("a  b c d");
+        QTest::newRow("tab kept, DEL and C1 blanked")
+            << QStringLiteral("a\tb\x7F" "c\u0085d\u009Be\u00A0f")
+            << QStringLiteral("a\tb c d e\u00A0f");
+        QTest::newRow("NUL and backspace") << QString::fromUtf16(u"a\0b\bc", 5) << QStringLiteral("a b c");
+    }
+    void shownLine() {
+        QFETCH(QString, line);
+        QFETCH(QString, shown);
+        QCOMPARE(ShownLine(line), shown);
     }
 
     // The run is found the same wherever it ends, inside or at the edge of a block of sixteen.
@@ -260,6 +333,35 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         s = "junk";
         QVERIFY(!EncodeFile(folder, s));
+        QVERIFY(s.isEmpty());
+    }
+
+    // A picture of more than 16 MB is refused from its size alone: a sparse file of 200 MB is
+    // never read. 16 MB itself is read.
+    void pictureSize() {
+        const QString limit = m_dir.filePath(QStringLiteral("limit.jpg"));
+        const QString sparse = m_dir.filePath(QStringLiteral("sparse.jpg"));
+        for (const auto& [path, size] : {std::pair{limit, kPictureMaxBytes}, std::pair{sparse, qint64(200) << 20}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(size));
+        }
+        QCOMPARE(ReadPicture(limit).size(), kPictureMaxBytes);
+        QFile::resize(limit, kPictureMaxBytes + 1);
+        QByteArray s("junk");
+        for (const QString& path : {limit, sparse}) {
+            try {
+                EncodeFile(path, s);
+                QFAIL("no error");
+            } catch (const FileReadError& e) {
+                const qint64 size = QFileInfo(path).size();
+                QCOMPARE(e.message(), QStringLiteral("The picture \"%1\" holds %2 bytes, more than the 16 MB a "
+                                                     "picture may have: it was left out")
+                                          .arg(path)
+                                          .arg(size));
+            }
+            QVERIFY_THROWS_EXCEPTION(FileReadError, ReadPicture(path));
+        }
         QVERIFY(s.isEmpty());
     }
 
