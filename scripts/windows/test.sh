@@ -11,6 +11,9 @@ status=0
 
 echo "== Wine prefix ($WINEPREFIX)"
 "$wine_run" wineboot --init > /dev/null 2>&1 || true
+# One Wine server for every test program and run, not one started for each.
+"$wine_run" wineserver -p 2>/dev/null || true
+trap '"$wine_run" wineserver -k 2>/dev/null || true' EXIT
 
 echo "== Test programs under Wine"
 ctest --test-dir "$build" --output-on-failure || status=1

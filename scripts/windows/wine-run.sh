@@ -15,4 +15,9 @@ gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.
 export WINEPATH="$(winpath "$kit/bin");$(winpath "$gcc_dlls");$(winpath /usr/x86_64-w64-mingw32/lib)"
 export QT_PLUGIN_PATH="$(winpath "$kit/plugins")"
 mkdir -p "$WINEPREFIX"
+# "wine-run.sh wineserver -k" and the like reach the prefix's server.
+if [ "${1-}" = wineserver ]; then
+    shift
+    exec wineserver "$@"
+fi
 exec wine "$@"
