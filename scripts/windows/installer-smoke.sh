@@ -6,7 +6,8 @@ set -euo pipefail
 installer=$(realpath "$1")
 here="$(cd "$(dirname "$0")" && pwd)"
 run() { "$here/wine-run.sh" "$@"; }
-prefix="${WINEPREFIX:?}"
+export WINEPREFIX="${WINEPREFIX:-$(cd "$here/../.." && pwd)/build/windows/wine}"
+prefix=$WINEPREFIX
 # The per-user programs folder of the Wine user.
 dir=$(ls -d "$prefix"/drive_c/users/*/AppData/Local 2>/dev/null | grep -v /Public/ | head -1)/Programs/Corvanta
 run "$installer" /S
