@@ -26,8 +26,13 @@ vcf_files() {
     find tests/data -type f \( -iname '*.vcf' -o -iname '*.dat' \) -size -512k \
         -not -path '*/fuzz-regressions/*'
 }
-# A seed's name: its path with "/" as "_", so that files of the same name in two folders differ.
-seed_name() { printf '%s' "${1//\//_}"; }
+# A seed's name: its path with "/" as "_", so that files of the same name in two folders differ;
+# a long one is cut and told apart by a checksum (some cases hold file names of 255 bytes).
+seed_name() {
+    local n=${1//\//_}
+    [ ${#n} -gt 60 ] && n="${n:0:40}_$(printf '%s' "$1" | cksum | cut -d' ' -f1)"
+    printf '%s' "$n"
+}
 seed() {
     local target=$1 dir=$2
     mkdir -p "$dir"
