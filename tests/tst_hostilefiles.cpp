@@ -150,7 +150,7 @@ void killAtRename(const QString& fileName) {
 
 } // namespace
 
-class TestSpecialFiles : public QObject {
+class TestHostileFiles : public QObject {
     Q_OBJECT
 
     // A row for each file way: the quick one where the system has it, and the portable one.
@@ -238,7 +238,7 @@ private slots:
 
     // A FIFO, a device or a socket where a file is to be read is refused before anything is
     // read: nothing waits on the FIFO, nothing reads /dev/zero for ever.
-    void readRefusesSpecialFiles_data() {
+    void readRefusesNonRegularFiles_data() {
         QTest::addColumn<bool>("quick");
         QTest::addColumn<QString>("what"); // "FIFO", "link to FIFO", "link to /dev/zero", "socket"
         QTest::addColumn<QString>("reader");
@@ -249,7 +249,7 @@ private slots:
                         << QString::fromLatin1(what) << QString::fromLatin1(reader);
         });
     }
-    void readRefusesSpecialFiles() {
+    void readRefusesNonRegularFiles() {
         fileWay();
         QFETCH(QString, what);
         QFETCH(QString, reader);
@@ -535,5 +535,5 @@ private slots:
 #endif
 };
 
-QTEST_GUILESS_MAIN(TestSpecialFiles)
-#include "tst_specialfiles.moc"
+QTEST_GUILESS_MAIN(TestHostileFiles)
+#include "tst_hostilefiles.moc"
