@@ -218,7 +218,8 @@ private:
         if (image.isEmpty() || QFileInfo(image).size() != cache.size())
             return;
         try {
-            if (ReadWholeFile(image) == ReadWholeFile(cache.filePath()))
+            // Sizes are equal, so a picture too large to copy is never read here either.
+            if (ReadPicture(image) == ReadWholeFile(cache.filePath()))
                 marquer();
         } catch (const KzError&) {
             // A picture that cannot be read now marks nothing.
