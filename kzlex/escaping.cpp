@@ -4,6 +4,8 @@
 #include "kzlex/utilities.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 #include <iterator>
 
 namespace {
@@ -169,4 +171,41 @@ QString TraiteLigneContact(const QString& S) {
     if (out.front() == u' ')
         out.remove(0, 1);
     return out;
+}
+
+void TraiteLigneContact(QString S, const std::function<void(QStringView)>& out) {
+    const QString text = withoutXmlForbidden(ReDecodeUtf8(std::exchange(S, QString())));
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    constexpr qsizetype kBloc = qsizetype(1) << 16;
+    const auto bloc = std::make_unique<char16_t[]>(kBloc + 8); // room for one more replacement
+    qsizetype k = 0;
+    bool premier = true;
+    auto vider = [&](bool fin) {
+        // A high surrogate waits for its pair in the next block.
+        const qsizetype garde = !fin && k > 0 && QChar::isHighSurrogate(bloc[k - 1]) ? 1 : 0;
+        QStringView vue(bloc.get(), k - garde);
+        // One leading blank goes, an escaped one too.
+        if (premier && !vue.isEmpty()) {
+            if (vue.front() == u' ')
+                vue = vue.sliced(1);
+            premier = false;
+        }
+        if (!vue.isEmpty())
+            out(vue);
+        if (garde)
+            bloc[0] = bloc[k - 1];
+        k = garde;
+    };
+    qsizetype used = 1;
+    for (qsizetype i = 0; i < n; i += used) {
+        const qsizetype r = remplacement(p, n, i, bloc.get() + k, used);
+        if (r)
+            k += r;
+        else
+            bloc[k++] = p[i];
+        if (k >= kBloc)
+            vider(false);
+    }
+    vider(true);
 }

@@ -1,5 +1,6 @@
 #include "kzlex/errors.h"
 #include "kzlex/platform.h"
+#include "kzlex/streamedfile.h"
 #include "kzlex/utilities.h"
 
 #include <QCoreApplication>
@@ -422,4 +423,101 @@ QString JoinPath(const QString& folder, const QString& name) {
     if (folder.endsWith(u'/') || folder.endsWith(u'\\'))
         return folder + name;
     return folder + u'/' + name;
+}
+
+StreamedFile::StreamedFile(const QString& folder) {
+    const QString prefix = JoinPath(folder, QLatin1String(kTempStart));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString temp = prefix + QString::fromLatin1(TemporaryTail());
+        m_file.setFileName(temp);
+        // A new name only: a link or a file there is never written through.
+        if (m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly))
+            return;
+        if (!QFileInfo::exists(temp) && !QFileInfo(temp).isSymLink()) {
+            fail(m_file.errorString());
+            return;
+        }
+    }
+    fail(QString());
+}
+
+StreamedFile::~StreamedFile() {
+    if (m_file.isOpen())
+        m_file.close();
+    if (!m_placed && !m_file.fileName().isEmpty())
+        QFile::remove(m_file.fileName());
+}
+
+void StreamedFile::fail(const QString& reason) {
+    if (m_failure.isNull())
+        m_failure = reason.isNull() ? QStringLiteral("") : reason;
+}
+
+void StreamedFile::append(QByteArrayView bytes) {
+    if (!m_failure.isNull() || bytes.isEmpty())
+        return;
+    if (m_file.write(bytes.data(), bytes.size()) != bytes.size())
+        fail(m_file.errorString());
+}
+
+void StreamedFile::append(QStringView text) {
+    if (m_failure.isNull() && !text.isEmpty())
+        append(QByteArrayView(text.toUtf8()));
+}
+
+void StreamedFile::appendFrom(StreamedFile& other) {
+    if (!other.m_failure.isNull())
+        fail(other.m_failure);
+    if (!m_failure.isNull())
+        return;
+    if (!other.m_file.flush() || !other.m_file.seek(0)) {
+        fail(other.m_file.errorString());
+        return;
+    }
+    QByteArray block(qsizetype(1) << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = other.m_file.read(block.data(), block.size());
+        if (n < 0)
+            fail(other.m_file.errorString());
+        if (n <= 0 || !m_failure.isNull())
+            return;
+        append(QByteArrayView(block.constData(), n));
+    }
+}
+
+void StreamedFile::placeAs(const QString& fileName) {
+    namespace fs = std::filesystem;
+    if (m_failure.isNull() && !m_file.flush())
+        fail(m_file.errorString());
+    if (!m_failure.isNull()) {
+        if (m_failure.isEmpty() && !m_file.isOpen())
+            throw FileWriteError(ErrorText::NoFreeTemporaryName, fileName);
+        throw FileWriteError(m_file.isOpen() ? ErrorText::CannotWrite : ErrorText::CannotCreate, fileName,
+                             m_failure);
+    }
+    std::error_code ec;
+    const fs::path native = NativePath(fileName);
+    const fs::file_status status = fs::symlink_status(native, ec);
+    Put put = Put::New;
+    switch (status.type()) {
+    case fs::file_type::none:
+    case fs::file_type::not_found:
+    case fs::file_type::symlink: // the link is replaced, what it names is left alone
+        break;
+    case fs::file_type::regular:
+        put = Put::Replace;
+        KeepPermissions(NativePath(m_file.fileName()), status.permissions());
+        if (!Platform::flushToDisk(m_file.handle()))
+            throw FileWriteError(ErrorText::CannotWrite, fileName, m_file.errorString());
+        break;
+    case fs::file_type::directory:
+        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+    default:
+        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+    }
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        throw FileWriteError(ErrorText::CannotWrite, fileName, m_file.errorString());
+    m_placed = true; // the rename removes the temporary file when it fails
+    RenameIntoPlace(NativePath(m_file.fileName()), native, fileName, fileName, put);
 }

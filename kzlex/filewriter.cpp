@@ -44,11 +44,15 @@ FileWriter::~FileWriter() {
 }
 
 void FileWriter::write(const QString& fileName, QByteArray data) {
-    queue(Job{fileName, std::move(data), QString()});
+    queue(Job{fileName, std::move(data), QString(), nullptr});
 }
 
 void FileWriter::writeUtf8(const QString& fileName, QString text) {
-    queue(Job{fileName, QByteArray(), std::move(text)});
+    queue(Job{fileName, QByteArray(), std::move(text), nullptr});
+}
+
+void FileWriter::place(const QString& fileName, std::unique_ptr<StreamedFile> file) {
+    queue(Job{fileName, QByteArray(), QString(), std::move(file)});
 }
 
 void FileWriter::queue(Job job) {
@@ -101,7 +105,10 @@ void FileWriter::perform(Job& job) {
             if (fromText)
                 job.data = job.text.toUtf8();
             // The run names its files itself: a link at a name is replaced, not written through.
-            WriteFileAtomic(job.fileName, job.data, WriteTarget::RunNamed);
+            if (job.streamed)
+                job.streamed->placeAs(job.fileName);
+            else
+                WriteFileAtomic(job.fileName, job.data, WriteTarget::RunNamed);
             ++m_written;
         } catch (...) {
             m_failures.give(std::current_exception());

@@ -1,6 +1,7 @@
 #pragma once
 // Writes files on a thread of its own, in the order given, so that a conversion prepares the
 // next card while the file system stores the last one.
+#include "kzlex/streamedfile.h"
 #include "kzlex/workqueue.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <exception>
+#include <memory>
 #include <vector>
 
 class FileWriter {
@@ -45,6 +47,8 @@ public:
     // contents: a spare one, with room for as much as this one.
     QByteArray writeReusing(const QString& fileName, QByteArray data);
     QString writeUtf8Reusing(const QString& fileName, QString text);
+    // Queues the putting in place of a file already written under a temporary name.
+    void place(const QString& fileName, std::unique_ptr<StreamedFile> file);
     // Waits until every queued file is written (or dropped).
     void waitAll();
     // The errors of the writes that failed since the last call, in order (each a FileWriteError,
@@ -56,6 +60,7 @@ private:
         QString fileName;
         QByteArray data;
         QString text; // encoded as UTF-8 into data before the write, when not null
+        std::shared_ptr<StreamedFile> streamed; // put in place instead, when given
     };
     void queue(Job job);
     // The writing thread's work: writes the jobs queued until the end.

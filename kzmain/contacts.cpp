@@ -8,7 +8,7 @@
 #include "kzlex/unfoldahead.h"
 
 #include <QScopeGuard>
-#include <QStringEncoder>
+#include <QVarLengthArray>
 #include <algorithm>
 
 namespace {
@@ -45,22 +45,67 @@ void Run::TraitementSVCFToContact(InputText& texte) {
 
 ContactConversion::ContactConversion(Run& run) : P(run), O(run.options()), win(run.window()) {}
 
-void ContactConversion::ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces) {
+void ContactConversion::ajoute(QString& buffer, int indent, const QStringView* debut, const QStringView* fin) {
     // One growth of the buffer for the whole line, then the characters written in place.
-    const qsizetype debut = buffer.size();
+    const qsizetype avant = buffer.size();
     const qsizetype blancs = qMax(indent, 0);
-    qsizetype total = debut + blancs + 2;
-    for (QStringView piece : pieces)
-        total += piece.size();
+    qsizetype total = avant + blancs + 2;
+    for (const QStringView* piece = debut; piece != fin; ++piece)
+        total += piece->size();
     if (total > buffer.capacity())
         buffer.reserve(qMax(total, 2 * buffer.capacity()));
     buffer.resize(total);
-    char16_t* out = reinterpret_cast<char16_t*>(buffer.data()) + debut;
+    char16_t* out = reinterpret_cast<char16_t*>(buffer.data()) + avant;
     out = std::fill_n(out, blancs, u' ');
-    for (QStringView piece : pieces)
-        out = std::copy_n(piece.utf16(), piece.size(), out);
+    for (const QStringView* piece = debut; piece != fin; ++piece)
+        out = std::copy_n(piece->utf16(), piece->size(), out);
     out[0] = u'\r';
     out[1] = u'\n';
+}
+
+void ContactConversion::ajouteValeur(int t, int indent, std::initializer_list<QStringView> avant, QString valeur,
+                                     std::initializer_list<QStringView> apres) {
+    constexpr qsizetype kGrande = qsizetype(1) << 18;
+    QVarLengthArray<QStringView, 8> pieces(avant.begin(), avant.end());
+    if (valeur.size() < kGrande) {
+        const QString texte = TraiteLigneContact(valeur);
+        pieces.append(texte);
+        for (QStringView piece : apres)
+            pieces.append(piece);
+        ajoute(tampon(t), indent, pieces.cbegin(), pieces.cend());
+        return;
+    }
+    QString& buffer = tampon(t);
+    buffer.append(TabIndent(indent));
+    for (QStringView piece : avant)
+        buffer.append(piece);
+    TraiteLigneContact(std::move(valeur), [&](QStringView bloc) {
+        buffer.append(bloc);
+        if (buffer.size() >= kDebordement)
+            deborder();
+    });
+    for (QStringView piece : apres)
+        buffer.append(piece);
+    buffer.append(u"\r\n");
+}
+
+void ContactConversion::deborder() {
+    deborde = true;
+    for (int i = 0; i <= ItemCount; ++i) {
+        QString& buffer = tampon(i);
+        if (buffer.isEmpty())
+            continue;
+        std::unique_ptr<StreamedFile>& fichier = debordes[i];
+        if (!fichier)
+            fichier = std::make_unique<StreamedFile>(O.NomRepSortie);
+        // A high surrogate stays for its pair, which the next block brings.
+        const bool garde = QChar::isHighSurrogate(buffer.back().unicode());
+        const QChar dernier = buffer.back();
+        fichier->append(QStringView(buffer).chopped(garde ? 1 : 0));
+        buffer.truncate(0);
+        if (garde)
+            buffer.append(dernier);
+    }
 }
 
 void ContactConversion::run(InputLines& TSLin) {
@@ -83,6 +128,11 @@ void ContactConversion::run(InputLines& TSLin) {
         ligneCourante = numero;
         DEBUTANALYSE(LEX);
         dispatch();
+        qsizetype taille = TSLOut.size();
+        for (const TListeItems& item : ListeItems)
+            taille += item.L.size();
+        if (taille >= kDebordement)
+            deborder();
     }
     // A last card without its end line is not written; say so rather than lose it silently.
     if (carteOuverte)
@@ -157,6 +207,10 @@ void ContactConversion::viderCarte() {
     BPhotoUser = false;
     BPhotoLogo = false;
     INDENT = 0;
+    for (std::unique_ptr<StreamedFile>& fichier : debordes)
+        fichier.reset();
+    documentComplet.reset();
+    deborde = false;
 }
 
 QString ContactConversion::ligneDateCreation() {
@@ -219,8 +273,8 @@ void ContactConversion::ConvertContactFin() {
     qsizetype total = TSLOut.size();
     for (const TListeItems& item : ListeItems)
         total += item.B ? item.L.size() : 0;
-    if (total >= kDocumentEnParties) {
-        documentEnParties();
+    if (deborde || total >= kDebordement) {
+        documentDeborde();
         return;
     }
     for (TListeItems& item : ListeItems) {
@@ -232,30 +286,24 @@ void ContactConversion::ConvertContactFin() {
     INDENT = 0;
 }
 
-void ContactConversion::documentEnParties() {
-    // Each part is encoded after the last and let go at once: a picture or a note of hundreds of
-    // megabytes is never held twice in UTF-16. The room asked for is only what UTF-8 may take;
-    // the memory is used as it is written.
-    QStringEncoder utf8(QStringEncoder::Utf8);
-    qsizetype total = TSLOut.size() + 16;
-    for (const TListeItems& item : ListeItems)
-        total += item.L.size();
-    documentUtf8 = QByteArray();
-    documentUtf8.reserve(utf8.requiredSpace(total));
-    auto encode = [&](QString& part) {
-        const qsizetype avant = documentUtf8.size();
-        documentUtf8.resize(avant + utf8.requiredSpace(part.size()));
-        const char* fin = utf8.appendToBuffer(documentUtf8.data() + avant, part);
-        documentUtf8.truncate(fin - documentUtf8.constData());
-        part = QString();
-    };
-    encode(TSLOut);
-    for (TListeItems& item : ListeItems) {
+void ContactConversion::documentDeborde() {
+    // The document's own file gets, in order, the rest of its buffer, then each collection of
+    // the card: what went to the collection's file, then what is still in memory.
+    deborder();
+    std::unique_ptr<StreamedFile>& document = debordes[TamponDocument];
+    if (!document)
+        document = std::make_unique<StreamedFile>(O.NomRepSortie);
+    for (int i = 0; i < ItemCount; ++i) {
+        TListeItems& item = ListeItems[i];
+        if (item.B && debordes[i])
+            document->appendFrom(*debordes[i]);
         if (item.B)
-            encode(item.L);
-        item.L = QString();
+            document->append(QStringView(item.L));
+        debordes[i].reset();
+        item.L.truncate(0);
     }
-    documentUtf8.append("</c:contact>\r\n");
+    document->append(QByteArrayView("</c:contact>\r\n"));
+    documentComplet = std::move(document);
     INDENT = 0;
 }
 
@@ -287,9 +335,8 @@ void ContactConversion::finCarte() {
     // The document is real Unicode text: written as UTF-8, as its declaration says. It goes to
     // the writing thread whole (not shared), and the next card starts a buffer of the same size,
     // one that the writing thread is done with when there is one.
-    if (!documentUtf8.isNull()) {
-        writer.writeReusing(NomFichierCourant, std::exchange(documentUtf8, QByteArray()));
-        TSLOut = QString();
+    if (documentComplet) {
+        writer.place(NomFichierCourant, std::move(documentComplet));
     } else {
         TSLOut = writer.writeUtf8Reusing(NomFichierCourant, std::move(TSLOut));
     }

@@ -5,9 +5,12 @@
 #include "kzmain/runwriter.h"
 #include <array>
 #include <initializer_list>
+#include <memory>
 
 // The collections of a contact document, in the order in which they are written.
 enum TItems { ItemNom, ItemTel, ItemDate, ItemAdrPhy, ItemPhoto, ItemPosition, ItemURL, ItemEmail, ItemCount };
+// The document's own buffer (its head and notes), after the eight collections' buffers.
+constexpr int TamponDocument = ItemCount;
 
 // One collection's buffer: finished lines (each ending in CR LF) and whether the current card
 // put an entry into it.
@@ -32,8 +35,12 @@ private:
     void finCarte();
     void ConvertContactInit();
     void ConvertContactFin();
-    // The end of a large document: written as UTF-8 into documentUtf8, a part at a time.
-    void documentEnParties();
+    // A large card: past kDebordement characters in all, every buffer goes as UTF-8 to a file
+    // of its own in the output folder (deborder), and the document is put together there from
+    // them (documentDeborde), so no card is ever held whole in memory.
+    void deborder();
+    void documentDeborde();
+    QString& tampon(int i) { return i == TamponDocument ? TSLOut : ListeItems[i].L; }
     void viderCarte();
     QString ligneDateCreation();
 
@@ -64,7 +71,14 @@ private:
     static void ajoute(QString& buffer, int indent, const QString& text) { ajoute(buffer, indent, QStringView(text)); }
     void ajouteItem(TItems item, int indent, const QString& text) { ajoute(ListeItems[item].L, indent, text); }
     // The same for a line in pieces, written one after the other without a text made first.
-    static void ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces);
+    static void ajoute(QString& buffer, int indent, std::initializer_list<QStringView> pieces) {
+        ajoute(buffer, indent, pieces.begin(), pieces.end());
+    }
+    static void ajoute(QString& buffer, int indent, const QStringView* debut, const QStringView* fin);
+    // A line of a value escaped for XML between `avant` and `apres`, into buffer `t`: a value of
+    // megabytes is escaped and written a block at a time.
+    void ajouteValeur(int t, int indent, std::initializer_list<QStringView> avant, QString valeur,
+                      std::initializer_list<QStringView> apres);
     void ajouteItem(TItems item, int indent, std::initializer_list<QStringView> pieces) {
         ajoute(ListeItems[item].L, indent, pieces);
     }
@@ -83,9 +97,12 @@ private:
 
     QString TSLOut;
     TListeTab ListeItems;
-    // A large card's document, made as UTF-8 a part at a time (documentEnParties); null otherwise.
-    QByteArray documentUtf8;
-    static constexpr qsizetype kDocumentEnParties = qsizetype(8) << 20; // characters
+    // A large card's buffers gone to files (TamponDocument's becomes the document), and its
+    // complete document waiting for its name; null for the usual card.
+    std::array<std::unique_ptr<StreamedFile>, ItemCount + 1> debordes;
+    std::unique_ptr<StreamedFile> documentComplet;
+    bool deborde = false;
+    static constexpr qsizetype kDebordement = qsizetype(1) << 20; // characters
     int INDENT = 0;
     qint64 NoEnr = 0;
     QString NomPrenom;

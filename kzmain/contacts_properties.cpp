@@ -74,7 +74,7 @@ bool donneesUriData(QStringView valeur, QStringView& donnees) {
 
 // The text without the characters from U+0000 to U+0020: blanks, tabs and line ends that folded
 // picture data carries (Apple exports fold it with two blanks).
-QString sansBlancs(const QString& s) {
+QString sansBlancs(QStringView s) {
     QString out(s.size(), Qt::Uninitialized);
     char16_t* d = reinterpret_cast<char16_t*>(out.data());
     qsizetype k = 0;
@@ -186,21 +186,20 @@ void ContactConversion::TraiteNom() {
     const int d = INDENT + 6;
     ajouteItem(ItemNom, INDENT + 3, {u"<c:Name c:ElementID=\"", nouvelId(), u"\">"});
     if (!MonTitre.isEmpty())
-        ajouteItem(ItemNom, d, {u"<c:Prefix>", TraiteLigneContact(MonTitre), u"</c:Prefix>"});
+        ajouteValeur(ItemNom, d, {u"<c:Prefix>"}, MonTitre, {u"</c:Prefix>"});
     if (!MonPrenom.isEmpty() && !MonNom.isEmpty())
-        ajouteItem(ItemNom, d,
-                   {u"<c:FormattedName>",
-                    // A given name that ends in a lone backslash keeps it, as its own element does.
-                    TraiteLigneContact(MonPrenom + QStringView(finitParBarre(MonPrenom) ? u"\\, " : u", ") + MonNom),
-                    u"</c:FormattedName>"});
+        ajouteValeur(ItemNom, d, {u"<c:FormattedName>"},
+                     // A given name that ends in a lone backslash keeps it, as its own element does.
+                     MonPrenom + QStringView(finitParBarre(MonPrenom) ? u"\\, " : u", ") + MonNom,
+                     {u"</c:FormattedName>"});
     if (!MonNom.isEmpty())
-        ajouteItem(ItemNom, d, {u"<c:FamilyName>", TraiteLigneContact(MonNom), u"</c:FamilyName>"});
+        ajouteValeur(ItemNom, d, {u"<c:FamilyName>"}, MonNom, {u"</c:FamilyName>"});
     if (!MonPrenomAdditionnel.isEmpty())
-        ajouteItem(ItemNom, d, {u"<c:MiddleName>", TraiteLigneContact(MonPrenomAdditionnel), u"</c:MiddleName>"});
+        ajouteValeur(ItemNom, d, {u"<c:MiddleName>"}, MonPrenomAdditionnel, {u"</c:MiddleName>"});
     if (!MonPrenom.isEmpty())
-        ajouteItem(ItemNom, d, {u"<c:GivenName>", TraiteLigneContact(MonPrenom), u"</c:GivenName>"});
+        ajouteValeur(ItemNom, d, {u"<c:GivenName>"}, MonPrenom, {u"</c:GivenName>"});
     if (!MonSuffix.isEmpty())
-        ajouteItem(ItemNom, d, {u"<c:Suffix>", TraiteLigneContact(MonSuffix), u"</c:Suffix>"});
+        ajouteValeur(ItemNom, d, {u"<c:Suffix>"}, MonSuffix, {u"</c:Suffix>"});
     ajouteItem(ItemNom, INDENT + 3, u"</c:Name>");
 }
 
@@ -251,7 +250,7 @@ void ContactConversion::TraiteTel() {
     }
     ListeItems[ItemTel].B = true;
     ajouteItem(ItemTel, INDENT + 3, {u"<c:PhoneNumber c:ElementID=\"", nouvelId(), u"\">"});
-    ajouteItem(ItemTel, INDENT + 6, {u"<c:Number>", TraiteLigneContact(MonTel), u"</c:Number>"});
+    ajouteValeur(ItemTel, INDENT + 6, {u"<c:Number>"}, MonTel, {u"</c:Number>"});
     ajouteItem(ItemTel, INDENT + 6, u"<c:LabelCollection>");
     for (const QString* label : {&TelType, &ATTRIBUT, &TelLoc})
         if (!label->isEmpty())
@@ -297,8 +296,7 @@ void ContactConversion::TraiteAdr() {
     ajouteItem(ItemAdrPhy, INDENT + 3, {u"<c:PhysicalAddress c:ElementID=\"", nouvelId(), u"\">"});
     for (const auto& [balise, valeur] : parties)
         if (!valeur->isEmpty())
-            ajouteItem(ItemAdrPhy, INDENT + 6,
-                       {u"<c:", balise, u">", TraiteLigneContact(*valeur), u"</c:", balise, u">"});
+            ajouteValeur(ItemAdrPhy, INDENT + 6, {u"<c:", balise, u">"}, *valeur, {u"</c:", balise, u">"});
     ajouteItem(ItemAdrPhy, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemAdrPhy, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
     ajouteItem(ItemAdrPhy, INDENT + 6, u"</c:LabelCollection>");
@@ -325,7 +323,7 @@ void ContactConversion::TraiteEmail() {
     ListeItems[ItemEmail].B = true;
     ajouteItem(ItemEmail, INDENT + 3, {u"<c:EmailAddress c:ElementID=\"", nouvelId(), u"\">"});
     ajouteItem(ItemEmail, INDENT + 6, u"<c:Type>SMTP</c:Type>");
-    ajouteItem(ItemEmail, INDENT + 6, {u"<c:Address>", TraiteLigneContact(MonEmail), u"</c:Address>"});
+    ajouteValeur(ItemEmail, INDENT + 6, {u"<c:Address>"}, MonEmail, {u"</c:Address>"});
     if (!ATTRIBUT.isEmpty()) {
         ajouteItem(ItemEmail, INDENT + 6, u"<c:LabelCollection>");
         ajouteItem(ItemEmail, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
@@ -351,7 +349,7 @@ void ContactConversion::TraiteUrl() {
     }
     ListeItems[ItemURL].B = true;
     ajouteItem(ItemURL, INDENT + 3, {u"<c:Url c:ElementID=\"", nouvelId(), u"\">"});
-    ajouteItem(ItemURL, INDENT + 6, {u"<c:Value>", TraiteLigneContact(MonUrl), u"</c:Value>"});
+    ajouteValeur(ItemURL, INDENT + 6, {u"<c:Value>"}, MonUrl, {u"</c:Value>"});
     ajouteItem(ItemURL, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemURL, INDENT + 9, {u"<c:Label>", ATTRIBUT, u"</c:Label>"});
     ajouteItem(ItemURL, INDENT + 6, u"</c:LabelCollection>");
@@ -364,7 +362,7 @@ void ContactConversion::TraiteNote() {
         return;
     // Notes go straight into the document, each in its own element, text on a line of its own.
     ajoute(TSLOut, INDENT, u"<c:Notes>");
-    ajoute(TSLOut, 0, TraiteLigneContact(valeur));
+    ajouteValeur(TamponDocument, 0, {}, std::move(valeur), {});
     ajoute(TSLOut, INDENT, u"</c:Notes>");
 }
 
@@ -373,7 +371,7 @@ void ContactConversion::TraiteTitre() {
     if (!valeurApresDeuxPoints(LEX.BUFFER, valeur))
         return;
     ListeItems[ItemPosition].B = true;
-    ajouteItem(ItemPosition, INDENT + 6, {u"<c:JobTitle>", TraiteLigneContact(valeur), u"</c:JobTitle>"});
+    ajouteValeur(ItemPosition, INDENT + 6, {u"<c:JobTitle>"}, valeur, {u"</c:JobTitle>"});
 }
 
 void ContactConversion::TraiteOrg() {
@@ -383,7 +381,7 @@ void ContactConversion::TraiteOrg() {
     ListeItems[ItemPosition].B = true;
     // The whole value, organisational units and their semicolons included.
     MonOrganisation = NettoieNom(valeur);
-    ajouteItem(ItemPosition, INDENT + 6, {u"<c:Company>", TraiteLigneContact(valeur), u"</c:Company>"});
+    ajouteValeur(ItemPosition, INDENT + 6, {u"<c:Company>"}, valeur, {u"</c:Company>"});
 }
 
 void ContactConversion::TraiteAnniversaire() {
@@ -392,7 +390,7 @@ void ContactConversion::TraiteAnniversaire() {
         return;
     ListeItems[ItemDate].B = true;
     ajouteItem(ItemDate, INDENT + 3, {u"<c:Date c:ElementID=\"", nouvelId(), u"\">"});
-    ajouteItem(ItemDate, INDENT + 6, {u"<c:Value>", TraiteLigneContact(valeur), u"</c:Value>"});
+    ajouteValeur(ItemDate, INDENT + 6, {u"<c:Value>"}, valeur, {u"</c:Value>"});
     ajouteItem(ItemDate, INDENT + 6, u"<c:LabelCollection>");
     ajouteItem(ItemDate, INDENT + 9, u"<c:Label>Birthday</c:Label>");
     ajouteItem(ItemDate, INDENT + 6, u"</c:LabelCollection>");
@@ -443,12 +441,14 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
         // a line. Plain data, as base64 mostly is, is cut from the line as it stands.
         QString D;
         const bool simple = donneesSimples(brute);
+        // ASCII loses nothing but blanks and controls, taken from the line without a copy of it.
         if (!simple)
-            D = sansBlancs(withoutXmlForbidden(ReDecodeUtf8(brute.toString())));
+            D = asciiRunLength(brute) == brute.size() ? sansBlancs(brute)
+                                                      : sansBlancs(withoutXmlForbidden(ReDecodeUtf8(brute.toString())));
         const QStringView donnees = simple ? brute : QStringView(D);
         const bool brut = simple || (!D.contains(u'&') && !D.contains(u'<') && !D.contains(u'>'));
         QString& L = ListeItems[ItemPhoto].L;
-        L.reserve(L.size() + donnees.size() + donnees.size() / 78 * 2 + 6);
+        L.reserve(L.size() + qMin(donnees.size() + donnees.size() / 78 * 2 + 6, kDebordement + 80));
         auto lignes = [&](QStringView texte) {
             for (qsizetype i = 0; i < texte.size(); i += 78) {
                 const QStringView morceau = texte.mid(i, 78);
@@ -456,6 +456,8 @@ void ContactConversion::TraitementPhoto(const QString& TYPEPHOTO, const QString&
                     ajoute(L, 0, morceau);
                 else
                     ajoute(L, 0, echappeBalises(morceau));
+                if (L.size() >= kDebordement)
+                    deborder();
             }
         };
         // The padding goes to the last line: only that part is copied.

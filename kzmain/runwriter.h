@@ -33,6 +33,12 @@ public:
         return m_writer.writeUtf8Reusing(fileName, std::move(text));
     }
 
+    // Queues the putting in place of a file written under a temporary name.
+    void place(const QString& fileName, std::unique_ptr<StreamedFile> file) {
+        report();
+        m_writer.place(fileName, std::move(file));
+    }
+
     // Waits for every file; reports what failed.
     void finish() {
         m_writer.waitAll();

@@ -702,6 +702,60 @@ private slots:
         QCOMPARE(large.logLines(), small.logLines());
     }
 
+    // Values of megabytes are escaped a block at a time and the card's document is put together
+    // in the output folder: the same bytes as the value escaped whole, nothing left beside it,
+    // and a link at the card's name replaced rather than written through.
+    void largeValues_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("placeholder");
+        // Entities, escapes and a character outside the BMP, whose pairs fall on every kind of
+        // block boundary; a leading blank that goes.
+        QByteArray value = " ";
+        for (int i = 0; value.size() < (3 << 20); ++i)
+            value += "a<b&c\"d\\ne\\\\f\xF0\x9F\x98\x80" + QByteArray(i % 7, 'g');
+        QTest::newRow("note") << "NOTE:" + value << QByteArray("\r\n@\r\n");
+        QTest::newRow("street") << "ADR;TYPE=HOME:;;" + value.mid(1) + ";Paris" << QByteArray(">@<");
+        QTest::newRow("title") << "TITLE:" + value.mid(1) << QByteArray(">@<");
+        // Nothing but pairs after one letter: every block ends inside a pair.
+        QByteArray pairs = "x";
+        for (int i = 0; i < (1 << 20); ++i)
+            pairs += "\xF0\x9F\x98\x80";
+        QTest::newRow("pairs") << "NOTE:" + pairs << QByteArray("\r\n@\r\n");
+    }
+    void largeValues() {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, placeholder);
+        const QByteArray value = line.startsWith("ADR") ? line.mid(line.indexOf(";;") + 2).chopped(6)
+                                                         : line.mid(line.indexOf(':') + 1);
+        const QByteArray small = QByteArray(line).replace(value, "@");
+        ContactRun big, reference;
+        const QString name = QStringLiteral("00001 Dupont Jean.contact");
+#ifdef Q_OS_UNIX
+        const QString victim = big.tmp.filePath(QStringLiteral("victim"));
+        QVERIFY(writeBytes(victim, "kept"));
+        QVERIFY(QFile::link(victim, big.out + u'/' + name));
+#endif
+        big.run(card("N:Dupont;Jean\n" + line));
+        reference.run(card("N:Dupont;Jean\n" + small));
+        QCOMPARE(big.files(), QStringList{name});
+        QVERIFY(!QFileInfo(big.out + u'/' + name).isSymLink());
+#ifdef Q_OS_UNIX
+        QCOMPARE(readBytes(victim), QByteArray("kept"));
+#endif
+        QByteArray expected = reference.file(name);
+        QVERIFY(expected.contains(placeholder));
+        const QByteArray escaped = TraiteLigneContact(QString::fromUtf8(value)).toUtf8();
+        QVERIFY(escaped.size() > (3 << 20));
+        expected.replace(placeholder, QByteArray(placeholder).replace("@", escaped));
+        const QByteArray got = big.file(name);
+        qsizetype at = 0;
+        while (at < qMin(got.size(), expected.size()) && got[at] == expected[at])
+            ++at;
+        QVERIFY2(got == expected, qPrintable(QStringLiteral("first difference at byte %1 of %2 (expected %3)")
+                                                 .arg(at).arg(got.size()).arg(expected.size())));
+        QCOMPARE(big.logLines(), reference.logLines());
+    }
+
     // Names too long for a file name are shortened to 255 bytes, and the cards after them written.
     void longNames() {
         ContactRun r;
@@ -718,11 +772,14 @@ private slots:
     void writeFailure() {
         ContactRun r;
         r.opt.NomRepSortie = r.tmp.filePath(QStringLiteral("missing"));
-        r.run(card("N:Dupont;Jean") + card("N:Martin;Paul"));
-        QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "Martin Paul", kDoneEn}));
-        QCOMPARE(r.win.counter, QStringLiteral("2 contacts"));
-        QCOMPARE(r.logLines().size(), 2);
-        QVERIFY2(r.logLines().first().startsWith(u"-> FileWriteError Err "), qPrintable(r.logLines().first()));
+        // The last card is large enough to be put together in the folder.
+        r.run(card("N:Dupont;Jean") + card("N:Martin;Paul") + card("N:Big;Note\nNOTE:" + QByteArray(3 << 20, '<')));
+        QCOMPARE(r.win.memo, (QStringList{"Dupont Jean", "Martin Paul", "Big Note", kDoneEn}));
+        QCOMPARE(r.win.counter, QStringLiteral("3 contacts"));
+        QCOMPARE(r.logLines().size(), 3);
+        for (const QString& line : r.logLines())
+            QVERIFY2(line.startsWith(u"-> FileWriteError Err "), qPrintable(line));
+        QVERIFY2(r.logLines().last().contains(u"00003 Big Note.contact"), qPrintable(r.logLines().last()));
     }
 
     // Every document parses, whatever the values hold, and says what the card said.
