@@ -296,6 +296,37 @@ QString NewFileRefusal(const QString& folder) {
     return QString(); // only names that are taken: the writes will say what is wrong
 }
 
+namespace {
+
+// Writes a chosen path that is a link: the regular file it leads to is replaced, beside itself.
+// Writing through a link to a missing file would create a file somewhere else.
+void WriteThroughLink(const QString& fileName, const std::filesystem::path& native, const QByteArray& data,
+                      FileAccess access) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path linked = fs::canonical(native, ec);
+    if (ec) {
+        std::error_code looked;
+        if (!fs::exists(native, looked) && !looked)
+            throw FileWriteError(ErrorText::LinkToMissingFile, fileName);
+        throw FileWriteError(ErrorText::CannotCreate, fileName, QString::fromLocal8Bit(ec.message()));
+    }
+    const fs::file_status linkedStatus = fs::status(linked, ec);
+    if (fs::is_directory(linkedStatus))
+        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+    if (!fs::is_regular_file(linkedStatus))
+        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+#ifdef Q_OS_WIN
+    const QString resolved = QString::fromStdWString(linked.native());
+#else
+    const QString resolved = QFile::decodeName(QByteArray::fromStdString(linked.native()));
+#endif
+    RemoveLeftoverTemporaries(FolderOf(resolved));
+    PutInPlace(resolved, fileName, data, Put::Replace, linkedStatus.permissions(), access);
+}
+
+} // namespace
+
 // The name itself first, without following a link (a run of new files pays one look per file).
 // A name the run made is never written through a link: the link is replaced. A path the user
 // chose may be a link to a regular file: that file is replaced, beside itself, and the link
@@ -343,26 +374,7 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data, WriteTarge
         PutInPlace(fileName, fileName, data, Put::New, std::nullopt, access);
         return;
     }
-    // Writing through a link to a missing file would create a file somewhere else.
-    const fs::path linked = fs::canonical(native, ec);
-    if (ec) {
-        std::error_code looked;
-        if (!fs::exists(native, looked) && !looked)
-            throw FileWriteError(ErrorText::LinkToMissingFile, fileName);
-        throw FileWriteError(ErrorText::CannotCreate, fileName, QString::fromLocal8Bit(ec.message()));
-    }
-    const fs::file_status linkedStatus = fs::status(linked, ec);
-    if (fs::is_directory(linkedStatus))
-        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
-    if (!fs::is_regular_file(linkedStatus))
-        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
-#ifdef Q_OS_WIN
-    const QString resolved = QString::fromStdWString(linked.native());
-#else
-    const QString resolved = QFile::decodeName(QByteArray::fromStdString(linked.native()));
-#endif
-    RemoveLeftoverTemporaries(FolderOf(resolved));
-    PutInPlace(resolved, fileName, data, Put::Replace, linkedStatus.permissions(), access);
+    WriteThroughLink(fileName, native, data, access);
 }
 
 // An empty folder stands for the current folder, so the name is returned alone.
