@@ -5,7 +5,6 @@
 // Usage: bench_window split|contacts INPUT OUTDIR [--seed N] [--no-probes]
 // --no-probes leaves out the liveness probes, to check that they do not cost the run its time.
 // The settings go into a temporary folder (APPDATA), never into the user's own.
-#include "kzlex/utilities.h"
 #include "ui/principal.h"
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "cli/cliwindow.h"
 #include "cli/console.h"
 
-#include "kzlex/utilities.h"
+#include "kzlex/text.h"
 
 #include <QScopeGuard>
 #include <algorithm>

@@ -2,7 +2,7 @@
 // inside an element of a UTF-8 document must parse as well-formed XML, hold no character
 // that XML 1.0 forbids, and start with at most the one blank the rule keeps.
 #include "fuzz_util.h"
-#include "kzlex/escaping.h"
+#include "kzmain/contactxml.h"
 #include <QXmlStreamReader>
 
 namespace {

@@ -60,10 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Read as input text, a line at a time: the lines of the list form, or its error. Read a
     // few bytes at a time, as a large file is: the same lines, or the same error.
-    auto readText = [&](QStringList& lines, QString& error) {
+    auto readText = [&](QStringList& lines, QString& error, const InputText::Reading& reading = {}) {
         try {
             InputText text;
-            text.load(path);
+            text.load(path, {}, reading);
             QString line;
             while (text.next(line))
                 lines << line;
@@ -74,9 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QStringList textLines, streamed;
     QString textError, streamedError;
     readText(textLines, textError);
-    InputText::setStreaming(0, 1 + qsizetype(size % 5));
-    readText(streamed, streamedError);
-    InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock);
+    readText(streamed, streamedError, InputText::Reading{FileAccess::Quick, 0, 1 + qsizetype(size % 5)});
     FUZZ_CHECK(streamed == textLines && streamedError == textError);
 
     for (auto form : {LineList::LoadForm::Plain, LineList::LoadForm::Utf8Bytes}) {

@@ -2,7 +2,8 @@
 // be usable as one file name inside a folder (no separator, none of the forbidden
 // characters, no blank or control character at either end), and the rule must settle.
 #include "fuzz_util.h"
-#include "kzlex/utilities.h"
+#include "kzlex/names.h"
+#include "kzlex/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Input files holding a NUL character are refused when read, so no name carries one.

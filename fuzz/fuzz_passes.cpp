@@ -6,7 +6,6 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/inputlines.h"
 #include "kzlex/passes.h"
-#include "kzlex/utilities.h"
 
 namespace {
 // The passes that the bits 1, 2 and 4 choose, in the order the conversions run them.

@@ -1,14 +1,14 @@
+#include "kzlex/fileio.h"
+
 #include "kzlex/errors.h"
 #include "kzlex/platform.h"
 #include "kzlex/streamedfile.h"
-#include "kzlex/utilities.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 
 #include <atomic>
 #include <cerrno>
@@ -18,15 +18,8 @@
 #include <optional>
 #include <system_error>
 
-QString GetAppConfigDir() {
-    const QString appData = qEnvironmentVariable("APPDATA");
-    if (!appData.isEmpty())
-        return appData;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-}
-
-void OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode) {
-    if (Platform::quickFiles()) {
+void OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode mode, FileAccess access) {
+    if (access == FileAccess::Quick) {
         int fd = -1;
         switch (Platform::openRegular(QFile::encodeName(fileName), fd)) {
         case Platform::OpenRead::Opened:
@@ -49,59 +42,16 @@ void OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode m
         throw FileReadError(ErrorText::CannotOpen, fileName, file.errorString());
 }
 
-QByteArray ReadWholeFile(const QString& fileName) {
+QByteArray ReadWholeFile(const QString& fileName, FileAccess access) {
     // A device or a pipe would never end or block: refuse it rather than read it.
     if (!QFileInfo(fileName).isFile())
         throw FileReadError(ErrorText::NotRegularFile, fileName);
     QFile file;
-    OpenRegularFile(file, fileName, QIODevice::ReadOnly);
+    OpenRegularFile(file, fileName, QIODevice::ReadOnly, access);
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw FileReadError(ErrorText::CannotRead, fileName, file.errorString());
     return data;
-}
-
-bool EncodeFile(const QString& FileName, QByteArray& S) {
-    S.clear();
-    const QFileInfo info(FileName);
-    if (!info.exists() || info.isDir())
-        return false;
-    const QByteArray data = ReadPicture(FileName);
-    if (data.isEmpty())
-        return false;
-
-    // MIME form: lines of 76 characters separated by CR LF.
-    const QByteArray b64 = data.toBase64();
-    constexpr qsizetype kLine = 76;
-    S.reserve(b64.size() + (b64.size() / kLine) * 2);
-    for (qsizetype i = 0; i < b64.size(); i += kLine) {
-        if (i > 0)
-            S += "\r\n";
-        S += QByteArrayView(b64).sliced(i, qMin(kLine, b64.size() - i));
-    }
-    return true;
-}
-
-void EcrirePhotoLignes(const QString& Prefixe, const QByteArray& Sin, LineList& T, const QString& continuation) {
-    // Every blank and line end goes, not only the CR LF pairs of the MIME form.
-    QByteArray data;
-    data.reserve(Sin.size() + 3);
-    for (char c : Sin)
-        if (uchar(c) > 0x20)
-            data += c;
-    if (data.isEmpty())
-        return;
-    while (data.size() % 4 != 0)
-        data += '=';
-    const QString S = Prefixe + QString::fromLatin1(data);
-    constexpr qsizetype kLine = 78;
-    if (S.size() < kLine) {
-        T.append(S);
-        return;
-    }
-    T.append(S.left(kLine));
-    for (qsizetype at = kLine; at < S.size(); at += kLine)
-        T.append(continuation + S.mid(at, kLine));
 }
 
 std::filesystem::path NativePath(const QString& name) {
@@ -201,7 +151,7 @@ void RenameIntoPlace(const std::filesystem::path& temp, const std::filesystem::p
 // Writes `data` to a new temporary file beside `target`, then renames it to `target`. Errors
 // name `shown`, the path the caller was given.
 void PutInPlace(const QString& target, const QString& shown, const QByteArray& data, Put put,
-                const Permissions& permissions) {
+                const Permissions& permissions, FileAccess) {
     const QString prefix = QFileInfo(target).absolutePath() + u'/' + QLatin1String(kTempStart);
     QFile file;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -244,7 +194,7 @@ QString ErrnoText() {
 // system call each. The temporary name is made from the name's file-system form. Errors name
 // `shown`, the path the caller was given.
 void PutInPlace(const QString& target, const QString& shown, const QByteArray& data, Put put,
-                const Permissions& permissions) {
+                const Permissions& permissions, FileAccess access) {
     const QByteArray native = QFile::encodeName(target);
     const qsizetype slash = native.lastIndexOf('/');
     // The folder part as it stands; a bare name is in the current folder.
@@ -252,7 +202,7 @@ void PutInPlace(const QString& target, const QString& shown, const QByteArray& d
         (slash < 0 ? QByteArray(".") : native.left(qMax<qsizetype>(slash, 1))) + '/' + kTempStart;
     QByteArray temp;
     bool made = false;
-    if (Platform::quickFiles()) {
+    if (access == FileAccess::Quick) {
         for (int attempt = 0; attempt < 100 && !made; ++attempt) {
             temp = prefix + TemporaryTail();
             const Platform::NewFile result = Platform::createComplete(temp, data, put == Put::Replace);
@@ -347,54 +297,14 @@ QString NewFileRefusal(const QString& folder) {
     return QString(); // only names that are taken: the writes will say what is wrong
 }
 
-// The name itself first, without following a link (a run of new files pays one look per file).
-// A name the run made is never written through a link: the link is replaced. A path the user
-// chose may be a link to a regular file: that file is replaced, beside itself, and the link
-// stays. Anything else than a regular file (a folder, a FIFO, a device, a socket) is an error,
-// and nothing is replaced.
-void WriteFileAtomic(const QString& fileName, const QByteArray& data, WriteTarget target) {
+namespace {
+
+// Writes a chosen path that is a link: the regular file it leads to is replaced, beside itself.
+// Writing through a link to a missing file would create a file somewhere else.
+void WriteThroughLink(const QString& fileName, const std::filesystem::path& native, const QByteArray& data,
+                      FileAccess access) {
     namespace fs = std::filesystem;
-    const bool chosen = target == WriteTarget::UserChosen;
-    // A path the user chose is written once per run: its folder is freed of what killed runs
-    // left there. The folders of a run's own names are cleared by the run.
-    if (chosen)
-        RemoveLeftoverTemporaries(FolderOf(fileName));
-    // A new file made complete in one step where the system can. A taken name, or any failure,
-    // goes the way below, which replaces what is there or reports what is wrong. Large
-    // contents are not written twice for a taken name: the name is looked at first.
-    constexpr qsizetype kLookFirst = qsizetype(1) << 20;
     std::error_code ec;
-    const fs::path native = NativePath(fileName);
-    std::optional<fs::file_status> status;
-    if (Platform::quickFiles()) {
-        if (data.size() >= kLookFirst)
-            status = fs::symlink_status(native, ec);
-        if ((!status || status->type() == fs::file_type::not_found) &&
-            Platform::createComplete(QFile::encodeName(fileName), data) == Platform::NewFile::Created)
-            return;
-    }
-    if (!status)
-        status = fs::symlink_status(native, ec);
-    switch (status->type()) {
-    case fs::file_type::none: // it could not be looked at: creating the file says why
-    case fs::file_type::not_found:
-        PutInPlace(fileName, fileName, data, Put::New, std::nullopt);
-        return;
-    case fs::file_type::regular:
-        PutInPlace(fileName, fileName, data, Put::Replace, status->permissions());
-        return;
-    case fs::file_type::directory:
-        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
-    case fs::file_type::symlink:
-        break;
-    default:
-        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
-    }
-    if (!chosen) {
-        PutInPlace(fileName, fileName, data, Put::New, std::nullopt);
-        return;
-    }
-    // Writing through a link to a missing file would create a file somewhere else.
     const fs::path linked = fs::canonical(native, ec);
     if (ec) {
         std::error_code looked;
@@ -413,7 +323,59 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data, WriteTarge
     const QString resolved = QFile::decodeName(QByteArray::fromStdString(linked.native()));
 #endif
     RemoveLeftoverTemporaries(FolderOf(resolved));
-    PutInPlace(resolved, fileName, data, Put::Replace, linkedStatus.permissions());
+    PutInPlace(resolved, fileName, data, Put::Replace, linkedStatus.permissions(), access);
+}
+
+} // namespace
+
+// The name itself first, without following a link (a run of new files pays one look per file).
+// A name the run made is never written through a link: the link is replaced. A path the user
+// chose may be a link to a regular file: that file is replaced, beside itself, and the link
+// stays. Anything else than a regular file (a folder, a FIFO, a device, a socket) is an error,
+// and nothing is replaced.
+void WriteFileAtomic(const QString& fileName, const QByteArray& data, WriteTarget target, FileAccess access) {
+    namespace fs = std::filesystem;
+    const bool chosen = target == WriteTarget::UserChosen;
+    // A path the user chose is written once per run: its folder is freed of what killed runs
+    // left there. The folders of a run's own names are cleared by the run.
+    if (chosen)
+        RemoveLeftoverTemporaries(FolderOf(fileName));
+    // A new file made complete in one step where the system can. A taken name, or any failure,
+    // goes the way below, which replaces what is there or reports what is wrong. Large
+    // contents are not written twice for a taken name: the name is looked at first.
+    constexpr qsizetype kLookFirst = qsizetype(1) << 20;
+    std::error_code ec;
+    const fs::path native = NativePath(fileName);
+    std::optional<fs::file_status> status;
+    if (access == FileAccess::Quick) {
+        if (data.size() >= kLookFirst)
+            status = fs::symlink_status(native, ec);
+        if ((!status || status->type() == fs::file_type::not_found) &&
+            Platform::createComplete(QFile::encodeName(fileName), data) == Platform::NewFile::Created)
+            return;
+    }
+    if (!status)
+        status = fs::symlink_status(native, ec);
+    switch (status->type()) {
+    case fs::file_type::none: // it could not be looked at: creating the file says why
+    case fs::file_type::not_found:
+        PutInPlace(fileName, fileName, data, Put::New, std::nullopt, access);
+        return;
+    case fs::file_type::regular:
+        PutInPlace(fileName, fileName, data, Put::Replace, status->permissions(), access);
+        return;
+    case fs::file_type::directory:
+        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+    case fs::file_type::symlink:
+        break;
+    default:
+        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+    }
+    if (!chosen) {
+        PutInPlace(fileName, fileName, data, Put::New, std::nullopt, access);
+        return;
+    }
+    WriteThroughLink(fileName, native, data, access);
 }
 
 // An empty folder stands for the current folder, so the name is returned alone.

@@ -1,7 +1,6 @@
 #include "kzlex/filewriter.h"
 
 #include "kzlex/platform.h"
-#include "kzlex/utilities.h"
 
 namespace {
 // Files waiting at most: enough to keep the thread busy, few enough that little memory waits
@@ -34,8 +33,8 @@ template <typename Buffer> Buffer withRoom(Buffer spare, qsizetype size) {
 
 } // namespace
 
-FileWriter::FileWriter(OnFailure onFailure, Threading threading)
-    : m_onFailure(onFailure), m_queue({kMaxWaiting, kResumeAt, kWakeAt}) {
+FileWriter::FileWriter(OnFailure onFailure, Threading threading, FileAccess access, FaultHook fault)
+    : m_onFailure(onFailure), m_access(access), m_fault(std::move(fault)), m_queue({kMaxWaiting, kResumeAt, kWakeAt}) {
     m_queue.start(threading, [this] { run(); });
 }
 
@@ -94,8 +93,11 @@ void FileWriter::run() {
     // The run's files go into one folder, for as long as the thread writes.
     const Platform::KeptFolder folder;
     Job job;
-    while (m_queue.pop(job))
+    while (m_queue.pop(job)) {
         perform(job);
+        if (m_fault)
+            m_fault();
+    }
 }
 
 void FileWriter::perform(Job& job) {
@@ -108,7 +110,7 @@ void FileWriter::perform(Job& job) {
             if (job.streamed)
                 job.streamed->placeAs(job.fileName);
             else
-                WriteFileAtomic(job.fileName, job.data, WriteTarget::RunNamed);
+                WriteFileAtomic(job.fileName, job.data, WriteTarget::RunNamed, m_access);
             ++m_written;
         } catch (...) {
             m_failures.give(std::current_exception());

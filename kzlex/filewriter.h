@@ -1,6 +1,7 @@
 #pragma once
 // Writes files on a thread of its own, in the order given, so that a conversion prepares the
 // next card while the file system stores the last one.
+#include "kzlex/fileio.h"
 #include "kzlex/streamedfile.h"
 #include "kzlex/workqueue.h"
 
@@ -21,7 +22,9 @@ public:
     };
 
     // With Threading::Caller, or when no thread can be started, each file is written when queued.
-    explicit FileWriter(OnFailure onFailure = OnFailure::Continue, Threading threading = Threading::Own);
+    // Files are written with `access`. `fault` is called by the writing thread after each file.
+    explicit FileWriter(OnFailure onFailure = OnFailure::Continue, Threading threading = Threading::Own,
+                        FileAccess access = FileAccess::Quick, FaultHook fault = {});
     // Writes what is still waiting, then ends the thread. Call waitAll() and takeFailures()
     // before: a failure not taken by then is not reported.
     ~FileWriter();
@@ -49,7 +52,8 @@ public:
     QString writeUtf8Reusing(const QString& fileName, QString text);
     // Queues the putting in place of a file already written under a temporary name.
     void place(const QString& fileName, std::unique_ptr<StreamedFile> file);
-    // Waits until every queued file is written (or dropped).
+    // Waits until every queued file is written (or dropped). This, write() and the calls that
+    // queue a file throw what ended the writing thread (memory), if anything did.
     void waitAll();
     // The errors of the writes that failed since the last call, in order (each a FileWriteError,
     // or std::bad_alloc); rethrow one to see it.
@@ -69,6 +73,8 @@ private:
     void perform(Job& job);
 
     const OnFailure m_onFailure;
+    const FileAccess m_access;
+    const FaultHook m_fault;
     std::atomic<qint64> m_written{0};
     bool m_failed = false; // a write failed: with Drop, later files are not written
     Handback<std::exception_ptr> m_failures;

@@ -1,7 +1,6 @@
 #include "kzlex/inputlines.h"
 
 #include "kzlex/cp1252.h"
-#include "kzlex/utilities.h"
 
 #include <utility>
 

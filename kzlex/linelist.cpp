@@ -5,7 +5,7 @@
 #include "kzlex/parallel.h"
 #include "kzlex/platform.h"
 #include "kzlex/utf8.h"
-#include "kzlex/utilities.h"
+#include "kzlex/fileio.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -167,9 +167,9 @@ constexpr qsizetype kBlock = qsizetype(4) << 20;
 // An input file open for reading, a block at a time.
 class BlockReader {
 public:
-    explicit BlockReader(const QString& fileName) : m_name(fileName) {
+    BlockReader(const QString& fileName, FileAccess access) : m_name(fileName) {
         // Unbuffered: the blocks go straight from the file into the caller's buffer.
-        OpenRegularFile(m_file, fileName, QIODevice::ReadOnly | QIODevice::Unbuffered);
+        OpenRegularFile(m_file, fileName, QIODevice::ReadOnly | QIODevice::Unbuffered, access);
         m_size = m_file.size();
     }
     qint64 size() const { return m_size; }
@@ -206,8 +206,8 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 limit) {
-    if (Platform::quickFiles()) {
+std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 limit, FileAccess access) {
+    if (access == FileAccess::Quick) {
         QByteArray bytes;
         switch (Platform::readSmall(QFile::encodeName(fileName), limit, bytes)) {
         case Platform::SmallFile::Read:
@@ -220,7 +220,7 @@ std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 li
             break; // read below, which tells what is wrong
         }
     }
-    BlockReader file(fileName);
+    BlockReader file(fileName, access);
     if (file.size() > limit)
         return std::nullopt;
     QByteArray bytes;
@@ -291,8 +291,8 @@ void LineList::loadUtf16(const QString& fileName, QByteArray all, LoadForm form)
     m_marked = true;
 }
 
-void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress) {
-    BlockReader file(fileName);
+void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progress& progress, FileAccess access) {
+    BlockReader file(fileName, access);
     const qint64 fileSize = file.size();
     QByteArray buf;
     bool eof = file.readBlock(buf);
@@ -351,15 +351,13 @@ void LineList::LoadFromFile(const QString& fileName, LoadForm form, const Progre
 
 namespace {
 
-qint64 streamFrom = InputText::kStreamFrom;
-qsizetype streamBlock = InputText::kStreamBlock;
 // A streamed text keeps the room of this many blocks at most between lines.
 constexpr qsizetype kKeptRoom = 8;
 
 } // namespace
 
 struct InputText::Stream {
-    explicit Stream(const QString& fileName) : file(fileName) {}
+    Stream(const QString& fileName, FileAccess access) : file(fileName, access) {}
     BlockReader file;
     bool eof = false;
     bool empty = false;      // the file holds no line
@@ -378,9 +376,8 @@ InputText::~InputText() = default;
 InputText::InputText(InputText&&) noexcept = default;
 InputText& InputText::operator=(InputText&&) noexcept = default;
 
-void InputText::setStreaming(qint64 fromSize, qsizetype block) {
-    streamFrom = fromSize;
-    streamBlock = qMax<qsizetype>(block, 1);
+qsizetype InputText::keptRoom() const {
+    return kKeptRoom * m_block;
 }
 
 bool InputText::isEmpty() const {
@@ -388,9 +385,14 @@ bool InputText::isEmpty() const {
 }
 
 void InputText::load(const QString& fileName, const Progress& progress) {
+    load(fileName, progress, Reading());
+}
+
+void InputText::load(const QString& fileName, const Progress& progress, const Reading& reading) {
     m_stream.reset();
-    auto s = std::make_unique<Stream>(fileName);
-    if (s->file.size() >= streamFrom)
+    m_block = qMax<qsizetype>(reading.block, 1);
+    auto s = std::make_unique<Stream>(fileName, reading.access);
+    if (s->file.size() >= reading.streamFrom)
         return stream(std::move(s), progress);
     BlockReader& file = s->file;
     QByteArray bytes;
@@ -416,7 +418,7 @@ void InputText::load(const QString& fileName, const Progress& progress) {
 
 void InputText::stream(std::unique_ptr<Stream> s, const Progress& progress) {
     const QString fileName = s->file.fileName();
-    const qsizetype block = streamBlock;
+    const qsizetype block = m_block;
     QByteArray buf;
     bool eof = s->file.readBlock(buf, block);
     // A UTF-16 file is decoded whole; a fault met by the check is told as for a file held whole,
@@ -515,7 +517,7 @@ void InputText::rewind() {
     m_stream->eof = false;
     m_stream->linesTaken = 0;
     // The check may have held a long line whole: its room goes, not only its bytes.
-    if (m_bytes.capacity() > kKeptRoom * streamBlock)
+    if (m_bytes.capacity() > keptRoom())
         m_bytes = QByteArray();
     else
         m_bytes.truncate(0);
@@ -529,7 +531,7 @@ bool InputText::refill() {
             return false;
         // The bytes of a line not whole yet go to the front, and the next block after them.
         const qsizetype rest = m_bytes.size() - m_next;
-        if (m_bytes.capacity() > kKeptRoom * streamBlock && rest < streamBlock) {
+        if (m_bytes.capacity() > keptRoom() && rest < m_block) {
             // A long line is done with: its room goes back, so that it is not held to the end.
             m_bytes = QByteArray(m_bytes.constData() + m_next, rest);
         } else {
@@ -538,7 +540,7 @@ bool InputText::refill() {
             m_bytes.truncate(rest);
         }
         m_next = 0;
-        s.eof = s.file.readBlock(m_bytes, streamBlock);
+        s.eof = s.file.readBlock(m_bytes, m_block);
         const char* b = m_bytes.constData();
         const char* e = b + m_bytes.size();
         // The file was checked whole; one changed since is not read further.
@@ -588,7 +590,7 @@ qsizetype InputText::lineCountEstimate() const {
 bool InputText::nextBytes(QByteArrayView& line) {
     // Once a long line is taken (its view is let go with this call), the few bytes after it
     // move to a buffer of their own: its room is not held while the lines after it are read.
-    if (m_stream && m_bytes.capacity() > kKeptRoom * streamBlock && m_bytes.size() - m_next < streamBlock) {
+    if (m_stream && m_bytes.capacity() > keptRoom() && m_bytes.size() - m_next < m_block) {
         m_bytes = QByteArray(m_bytes.constData() + m_next, m_bytes.size() - m_next);
         m_cut -= m_next;
         m_next = 0;

@@ -1,6 +1,8 @@
 #pragma once
 // An ordered list of UTF-16 lines, read from a file and written to a file in one piece; and an
 // input file held as bytes, its lines decoded one at a time.
+#include "kzlex/fileio.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -34,10 +36,12 @@ public:
     // Reads the whole file; throws FileReadError (cannot open/read, NUL character) or
     // EncodingError (marked UTF-8 that is not valid UTF-8). The list is unchanged on failure.
     // `progress` is called after each block of the file.
-    void LoadFromFile(const QString& fileName, LoadForm form = LoadForm::Plain, const Progress& progress = {});
+    void LoadFromFile(const QString& fileName, LoadForm form = LoadForm::Plain, const Progress& progress = {},
+                      FileAccess access = FileAccess::Quick);
     // The bytes of a file of at most `limit` bytes, read whole; nothing when it is larger.
     // Throws FileReadError as LoadFromFile does (InputText::loadBytes takes them on).
-    static std::optional<QByteArray> readWhole(const QString& fileName, qint64 limit);
+    static std::optional<QByteArray> readWhole(const QString& fileName, qint64 limit,
+                                               FileAccess access = FileAccess::Quick);
     // Writes every line followed by CR LF, in the encoding read (with its mark) or in
     // Windows-1252 for a list built in memory; replaces the file only once the new one is
     // complete. Throws FileWriteError.
@@ -77,6 +81,17 @@ private:
 // a first pass checks it, then it is read again a block at a time as its lines are taken.
 class InputText {
 public:
+    static constexpr qint64 kStreamFrom = qint64(4) << 20;
+    static constexpr qsizetype kStreamBlock = qsizetype(1) << 20;
+    // How load() reads a file.
+    struct Reading {
+        FileAccess access = FileAccess::Quick;
+        // Files of `streamFrom` bytes or more are read `block` bytes at a time as their lines are
+        // taken, after a first pass that checks them (tests lower both).
+        qint64 streamFrom = kStreamFrom;
+        qsizetype block = kStreamBlock;
+    };
+
     InputText();
     ~InputText();
     InputText(InputText&&) noexcept;
@@ -85,6 +100,7 @@ public:
     // Reads and checks the file; throws what LoadFromFile throws. `progress` is called between
     // blocks of the file.
     void load(const QString& fileName, const Progress& progress = {});
+    void load(const QString& fileName, const Progress& progress, const Reading& reading);
     // The same for the bytes of a file already read (`fileName` names it in the errors).
     void loadBytes(const QString& fileName, QByteArray bytes);
     // True when the file holds no line.
@@ -104,12 +120,6 @@ public:
     // Whether the file was read through a byte-order mark (UTF-8 or UTF-16).
     bool readThroughMark() const { return m_marked; }
 
-    // Files of `fromSize` bytes or more are read `block` bytes at a time as their lines are
-    // taken, after a first pass that checks them (tests lower both).
-    static void setStreaming(qint64 fromSize, qsizetype block);
-    static constexpr qint64 kStreamFrom = qint64(4) << 20;
-    static constexpr qsizetype kStreamBlock = qsizetype(1) << 20;
-
 private:
     struct Stream;
     // Takes the bytes of a file; `nulFree`: they were searched for a NUL character already.
@@ -117,6 +127,8 @@ private:
     // Reads a file a block at a time as its lines are taken, once a pass over it found nothing
     // wrong; held whole when that pass finds a fault (its error is then the same).
     void stream(std::unique_ptr<Stream> s, const Progress& progress);
+    // The room kept between the lines of a streamed text.
+    qsizetype keptRoom() const;
     // Makes the next line of a streamed file ready; false at its end.
     bool refill();
 
@@ -126,4 +138,5 @@ private:
     qsizetype m_next = 0;   // first byte of the next line
     qsizetype m_cut = 0;    // end of the bytes that hold whole lines
     std::unique_ptr<Stream> m_stream; // a file read a block at a time
+    qsizetype m_block = kStreamBlock; // the bytes read at a time when streamed
 };

@@ -1,5 +1,5 @@
 #include "kzlex/errors.h"
-#include "kzlex/utilities.h"
+#include "kzlex/messages.h"
 #include <iterator>
 
 namespace {

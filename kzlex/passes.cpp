@@ -308,3 +308,30 @@ void PostTraitementMyPhone(LineList& T) {
     }
     T.swap(out);
 }
+
+void ElimineXSyncLigne(QString& line) {
+    // Look at each semicolon only: a photo line holds none and is scanned once.
+    const QStringView v(line);
+    qsizetype at = v.indexOf(u';');
+    while (at >= 0 && !v.sliced(at + 1).startsWith(u"X-SYNC"))
+        at = v.indexOf(u';', at + 1);
+    if (at < 0)
+        return;
+    qsizetype stop = line.indexOf(QLatin1Char(';'), at + 1);
+    if (stop < 0)
+        stop = line.indexOf(QLatin1Char(':'), at + 1);
+    if (stop >= 0)
+        line.remove(at, stop - at);
+}
+
+void ElimineXSync(LineList& T, const Progress& progress) {
+    QString* lines = T.data();
+    inTwoParts(T.size(), T.size() / 2, [&](qsizetype begin, qsizetype end, bool calling) {
+        qsizetype counted = 0;
+        for (qsizetype i = begin; i < end; ++i) {
+            if (calling)
+                tickProgress(progress, counted);
+            ElimineXSyncLigne(lines[i]);
+        }
+    });
+}

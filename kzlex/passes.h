@@ -10,6 +10,11 @@
 void PreTraitementGoogle(LineList& T, const Progress& progress = {});
 void PreTraitementMyPhone(LineList& T, const Progress& progress = {});
 void PostTraitementMyPhone(LineList& T);
+// Removes the first ";X-SYNC..." parameter of every line.
+void ElimineXSync(LineList& T, const Progress& progress = {});
+// The same for one line.
+void ElimineXSyncLigne(QString& line);
+
 
 // Google's label groups ("item1." of "item1.X-ABLabel:Work"). Their prefixes are collected from
 // every label line of the input first, in the order first met; the pass then empties each label

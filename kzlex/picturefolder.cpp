@@ -1,7 +1,6 @@
 #include "kzlex/picturefolder.h"
 
-#include "kzlex/errors.h"
-#include "kzlex/utilities.h"
+#include "kzlex/fileio.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,12 +29,4 @@ void PictureFolder::list() {
         if (best.isNull() || entry < best)
             best = entry;
     }
-}
-
-QByteArray ReadPicture(const QString& fileName) {
-    // The size from the file's status: a picture of hundreds of megabytes is never read.
-    const qint64 size = QFileInfo(fileName).size();
-    if (size > kPictureMaxBytes)
-        throw FileReadError(ErrorText::PictureTooLarge, fileName, size);
-    return ReadWholeFile(fileName);
 }

@@ -27,7 +27,6 @@ namespace Platform {
 
 namespace {
 
-std::atomic<bool> g_quickFiles{true};
 // linkat refused to link a descriptor by itself: the /proc name is used from then on.
 std::atomic<bool> g_emptyPathRefused{false};
 
@@ -204,14 +203,6 @@ KeptFolder::~KeptFolder() {
     delete std::exchange(t_kept, nullptr);
 }
 
-void setQuickFiles(bool on) {
-    g_quickFiles.store(on, std::memory_order_relaxed);
-}
-
-bool quickFiles() {
-    return g_quickFiles.load(std::memory_order_relaxed);
-}
-
 void adviseLargePages(void* data, qsizetype size) {
     // The advice covers every small page that the buffer touches: a large buffer is a mapping
     // of its own, and advice on part of it would cut it in two, which the C library's realloc
@@ -240,12 +231,6 @@ SmallFile readSmall(const QByteArray&, qint64, QByteArray&) {
 OpenRead openRegular(const QByteArray&, int& fd) {
     fd = -1;
     return OpenRead::NotDone;
-}
-
-void setQuickFiles(bool) {}
-
-bool quickFiles() {
-    return false;
 }
 
 void adviseLargePages(void*, qsizetype) {}

@@ -90,11 +90,6 @@ bool processGone(qint64 pid);
 // reports, rather than raising a signal that ends the process without a word.
 void reportWriteSignalsAsErrors();
 
-// Whether WriteFileAtomic and LineList::readWhole try createComplete and readSmall first (on by
-// default). Off, every file goes the portable way: the tests run both.
-void setQuickFiles(bool on);
-bool quickFiles();
-
 // Asks that the memory of a buffer of kLargePagesFrom bytes or more be backed by large pages: a
 // buffer of tens of megabytes filled once and read through costs far less in page faults and
 // address look-ups. Only a hint: nothing changes where it is not heard.

@@ -15,8 +15,8 @@ constexpr size_t kResumeAt = 16;
 constexpr size_t kBatch = 16;
 } // namespace
 
-ReadAhead::ReadAhead(QStringList fileNames, Threading threading)
-    : m_names(std::move(fileNames)), m_queue({kMost, kResumeAt, kBatch}) {
+ReadAhead::ReadAhead(QStringList fileNames, Threading threading, FileAccess access, FaultHook fault)
+    : m_names(std::move(fileNames)), m_access(access), m_fault(std::move(fault)), m_queue({kMost, kResumeAt, kBatch}) {
     m_queue.start(threading, [this] { run(); });
 }
 
@@ -24,10 +24,10 @@ ReadAhead::~ReadAhead() {
     m_queue.stop();
 }
 
-ReadAhead::Item ReadAhead::read(const QString& name) {
+ReadAhead::Item ReadAhead::read(const QString& name) const {
     Item item;
     try {
-        if (std::optional<QByteArray> bytes = LineList::readWhole(name, kWholeMax)) {
+        if (std::optional<QByteArray> bytes = LineList::readWhole(name, kWholeMax, m_access)) {
             item.size = bytes->size();
             item.text.emplace().loadBytes(name, std::move(*bytes));
         }
@@ -57,7 +57,7 @@ InputText ReadAhead::next() {
     if (item.text)
         return std::move(*item.text);
     InputText text;
-    text.load(name);
+    text.load(name, {}, {m_access});
     return text;
 }
 
@@ -66,6 +66,8 @@ void ReadAhead::run() {
         Item item = read(name);
         const bool failed = bool(item.failure);
         const size_t weight = 1 + size_t(item.size / kWeightBytes);
+        if (m_fault)
+            m_fault();
         if (!m_queue.push(std::move(item), weight) || failed)
             break;
     }

@@ -12,7 +12,10 @@
 class ReadAhead {
 public:
     // With Threading::Caller, or when no thread can be started, next() reads each file itself.
-    explicit ReadAhead(QStringList fileNames, Threading threading = Threading::Own);
+    // Files are read with `access`. `fault` is called by the reading thread before it hands on
+    // each file.
+    explicit ReadAhead(QStringList fileNames, Threading threading = Threading::Own,
+                       FileAccess access = FileAccess::Quick, FaultHook fault = {});
     // Stops reading and ends the thread; files read ahead and not taken are dropped.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -20,7 +23,8 @@ public:
 
     // The text of the next file, in the order given, as InputText::load reads it; throws what
     // reading that file threw. Nothing is read after a file that failed; asking past it, or
-    // past the last file, throws std::out_of_range.
+    // past the last file, throws std::out_of_range. Throws what ended the reading thread, once
+    // the files it read before are taken.
     InputText next();
 
 private:
@@ -30,11 +34,13 @@ private:
         std::exception_ptr failure;
     };
     // A file read, and checked as InputText::loadBytes checks it, as the thread reads it.
-    static Item read(const QString& name);
+    Item read(const QString& name) const;
     // The reading thread's work: reads the files up to the last or a failed one.
     void run();
 
     const QStringList m_names;
+    const FileAccess m_access;
+    const FaultHook m_fault;
     qsizetype m_taken = 0; // files handed out by next()
     bool m_failed = false; // a file could not be read: next() hands out no more
     WorkQueue<Item> m_queue;

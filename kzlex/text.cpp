@@ -1,6 +1,7 @@
 #include "kzlex/text.h"
 
-#include "kzlex/utilities.h"
+#include "kzlex/cp1252.h"
+#include "kzlex/utf8.h"
 
 QString upperAscii(QString s) {
     for (QChar& c : s)
@@ -17,28 +18,29 @@ QString trimControls(const QString& s) {
     return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
 }
 
-QString withoutXmlForbidden(const QString& text) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+qsizetype asciiRunLength(QStringView text, char16_t lowest) {
+    constexpr qsizetype kBlock = 16;
+    const char16_t* p = text.utf16();
     const qsizetype n = text.size();
-    auto dropped = [&](qsizetype i) {
-        const char16_t c = p[i];
-        if (QChar::isHighSurrogate(c))
-            return !(i + 1 < n && QChar::isLowSurrogate(p[i + 1]));
-        if (QChar::isLowSurrogate(c))
-            return !(i > 0 && QChar::isHighSurrogate(p[i - 1]));
-        return isXmlForbidden(c);
-    };
-    // Printable ASCII, the usual text, is settled sixteen characters at a time.
-    qsizetype i = asciiRunLength(text, 0x20);
-    while (i < n && !dropped(i))
+    qsizetype i = 0;
+    // A block at a time, without a branch per character (the compiler vectorises it).
+    for (; i + kBlock <= n; i += kBlock) {
+        bool outside = false;
+        for (qsizetype j = 0; j < kBlock; ++j)
+            outside |= p[i + j] < lowest || p[i + j] >= 0x80;
+        if (outside)
+            break;
+    }
+    while (i < n && p[i] >= lowest && p[i] < 0x80)
         ++i;
-    if (i == n)
+    return i;
+}
+
+QString ReDecodeUtf8(const QString& text) {
+    if (asciiRunLength(text) == text.size())
+        return text; // ASCII reads the same in both encodings
+    QByteArray bytes;
+    if (!Cp1252::encodeExact(text, &bytes) || !Utf8::isValid(bytes))
         return text;
-    QString out;
-    out.reserve(n);
-    out.append(QStringView(text).left(i));
-    for (++i; i < n; ++i)
-        if (!dropped(i))
-            out.append(QChar(p[i]));
-    return out;
+    return QString::fromUtf8(bytes);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Character rules that the toolkit's parts share: ASCII upper-casing, trimming, and what XML 1.0
-// forbids.
+// Character rules that the toolkit's parts share: ASCII upper-casing, trimming, ASCII runs and
+// text that is UTF-8 read as Windows-1252.
 #include <QString>
 
 // `a`-`z` to `A`-`Z`, every other character as it is.
@@ -13,11 +13,9 @@ QString upperAscii(QString s);
 // take the no-break space and keep the other controls).
 QString trimControls(const QString& s);
 
-// Characters that XML 1.0 does not allow anywhere in a document: controls other than tab, LF and
-// CR, U+FFFE and U+FFFF.
-inline bool isXmlForbidden(char16_t c) {
-    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
-}
-// The text without what XML 1.0 forbids: those characters, and surrogate halves that are not
-// part of a pair. Copies only when something goes.
-QString withoutXmlForbidden(const QString& text);
+// Length of the run of characters from `lowest` to U+007F that starts the text (sixteen at a
+// time: photo data runs to tens of thousands of them).
+qsizetype asciiRunLength(QStringView text, char16_t lowest = 0);
+// Re-decodes text held as Windows-1252 characters of UTF-8 bytes, when every character maps
+// exactly to one byte and those bytes are valid UTF-8; otherwise returns the text unchanged.
+QString ReDecodeUtf8(const QString& text);

@@ -15,8 +15,8 @@ constexpr size_t kWakeAt = 1;
 constexpr size_t kMaxSpares = kMaxReady + 2;
 } // namespace
 
-UnfoldAhead::UnfoldAhead(InputLines& lines, LineStep step, Threading threading)
-    : m_lines(lines), m_step(std::move(step)), m_queue({kMaxReady, kResumeAt, kWakeAt}) {
+UnfoldAhead::UnfoldAhead(InputLines& lines, LineStep step, Threading threading, FaultHook fault)
+    : m_lines(lines), m_step(std::move(step)), m_fault(std::move(fault)), m_queue({kMaxReady, kResumeAt, kWakeAt}) {
     m_queue.start(threading, [this] { run(); });
 }
 
@@ -80,6 +80,8 @@ void UnfoldAhead::run() {
         Batch batch = m_spares.take();
         make(batch);
         const bool last = batch.last;
+        if (m_fault)
+            m_fault();
         if (!m_queue.push(std::move(batch)) || last)
             break;
     }
@@ -102,7 +104,10 @@ void UnfoldAhead::nextBatch() {
     }
     if (m_current.text.capacity() > 0)
         m_spares.give(std::move(m_current), kMaxSpares);
-    m_queue.pop(m_current); // there is one: next() asks for none after the last
+    // Empty first: when the reading thread failed, pop() throws and the next call asks again.
+    m_current = Batch();
+    if (!m_queue.pop(m_current)) // there is one: next() asks for none after the last
+        m_current.last = true;
 }
 
 bool UnfoldAhead::next(QString& line, qsizetype& number) {

@@ -17,8 +17,10 @@ public:
     using LineStep = std::function<bool(QString& text, qsizetype from)>;
 
     // Reads `lines` from where they stand; they are not to be used elsewhere until the end. With
-    // Threading::Caller, or when no thread can be started, next() unfolds them itself.
-    explicit UnfoldAhead(InputLines& lines, LineStep step = {}, Threading threading = Threading::Own);
+    // Threading::Caller, or when no thread can be started, next() unfolds them itself. `fault` is
+    // called by the reading thread before it hands on each batch.
+    explicit UnfoldAhead(InputLines& lines, LineStep step = {}, Threading threading = Threading::Own,
+                         FaultHook fault = {});
     // Stops the thread; lines made and not taken are dropped.
     ~UnfoldAhead();
     UnfoldAhead(const UnfoldAhead&) = delete;
@@ -26,7 +28,8 @@ public:
 
     // The next unfolded line into `line` (its storage reused), and in `number` the input line
     // (from 1, as InputLines hands them out) where it begins; false after the last. Throws what
-    // reading the input threw, at its place.
+    // reading the input threw, at its place, and what ended the reading thread after the lines
+    // made before it.
     bool next(QString& line, qsizetype& number);
 
 private:
@@ -50,6 +53,7 @@ private:
 
     InputLines& m_lines;
     LineStep m_step;
+    FaultHook m_fault;
     // The reading side's state: the line read ahead of the one being unfolded.
     QString m_suivante;
     bool m_reste = false;

@@ -2,10 +2,16 @@
 // A bounded queue between the caller's thread and one helper thread that the queue starts, so
 // that input is read or output written beside the conversion. Each side sleeps while it can do
 // nothing and is woken only once the other has made enough room or work for it: a wake-up is a
-// system call, too dear to pay for every item.
+// system call, too dear to pay for every item. What the helper's work throws does not end the
+// process: the caller's next call on the queue throws it.
+#include <QtGlobal>
+
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <exception>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <system_error>
@@ -17,6 +23,10 @@
 // thread can be started (tests ask for it to run that path).
 enum class Threading { Own, Caller };
 
+// Called by a helper's thread once per item, where nothing else catches what it throws: tests
+// throw from it to see that the failure reaches the caller. Empty: nothing is called.
+using FaultHook = std::function<void()>;
+
 template <typename Item> class WorkQueue {
 public:
     // In weights: an item weighs 1 unless push() says otherwise.
@@ -26,18 +36,35 @@ public:
         size_t wakeAt;   // pop() on an empty queue waits for this much (or the end, or drain())
     };
 
-    explicit WorkQueue(Limits limits) : m_limits(limits) {}
+    explicit WorkQueue(Limits limits) : m_limits(usable(limits)) {
+        Q_ASSERT(limits.most >= 1 && limits.wakeAt >= 1 && limits.wakeAt <= limits.most);
+    }
+    // The limits as the queue keeps them: at least 1 item waits, and pop() waits for no more than
+    // can wait (a larger wakeAt would leave both sides asleep).
+    static Limits usable(Limits limits) {
+        limits.most = std::max<size_t>(limits.most, 1);
+        limits.wakeAt = std::clamp<size_t>(limits.wakeAt, 1, limits.most);
+        return limits;
+    }
     ~WorkQueue() { stop(); }
     WorkQueue(const WorkQueue&) = delete;
     WorkQueue& operator=(const WorkQueue&) = delete;
 
     // Runs `work` on the queue's thread. False when `threading` asks for none or no thread can be
-    // started: the caller then does the work itself and leaves the queue unused.
+    // started: the caller then does the work itself and leaves the queue unused. What `work`
+    // throws ends the helper's side: the caller's next push(), pop() or drain() throws it, once
+    // the items made before it are taken.
     template <typename Work> bool start(Threading threading, Work&& work) {
         if (threading == Threading::Caller)
             return false;
         try {
-            m_thread = std::thread(std::forward<Work>(work));
+            m_thread = std::thread([this, work = std::forward<Work>(work)]() mutable {
+                try {
+                    work();
+                } catch (...) {
+                    helperFailed(std::current_exception());
+                }
+            });
         } catch (const std::system_error&) {
             return false;
         }
@@ -47,13 +74,14 @@ public:
     bool threaded() const { return m_thread.joinable(); }
 
     // Adds `item`, waiting while the queue is full; false once it is stopped (the item is dropped).
-    bool push(Item item, size_t weight = 1) {
+    bool push(Item&& item, size_t weight = 1) {
         std::unique_lock lock(m_mutex);
-        if (m_weight >= m_limits.most && !m_stopped) {
+        if (m_weight >= m_limits.most && !m_stopped && !m_failure) {
             m_pushWaiting = true;
-            m_changed.wait(lock, [this] { return m_stopped || m_weight <= m_limits.resumeAt; });
+            m_changed.wait(lock, [this] { return m_stopped || m_failure || m_weight <= m_limits.resumeAt; });
             m_pushWaiting = false;
         }
+        throwFailure();
         if (m_stopped)
             return false;
         m_items.push_back(Entry{std::move(item), weight});
@@ -75,10 +103,13 @@ public:
                 m_changed.notify_all();
             m_popWaiting = true;
             m_changed.wait(lock, [this] {
-                return m_stopped || m_ended || m_weight >= m_limits.wakeAt || (m_draining && !m_items.empty());
+                return m_stopped || m_ended || m_failure || m_weight >= m_limits.wakeAt ||
+                       (m_draining && !m_items.empty());
             });
             m_popWaiting = false;
         }
+        if (m_items.empty())
+            throwFailure();
         if (m_stopped || m_items.empty())
             return false;
         item = std::move(m_items.front().item);
@@ -98,8 +129,9 @@ public:
         m_draining = true;
         if (m_popWaiting && !m_items.empty())
             m_changed.notify_all(); // the few items below wakeAt
-        m_changed.wait(lock, [this] { return m_stopped || (m_items.empty() && !m_busy); });
+        m_changed.wait(lock, [this] { return m_stopped || m_failure || (m_items.empty() && !m_busy); });
         m_draining = false;
+        throwFailure();
     }
 
     // Nothing more is pushed: pop() hands out what waits, then returns false.
@@ -136,6 +168,20 @@ private:
         if (m_thread.joinable())
             m_thread.join();
     }
+    // The helper's work ended with `failure`: both sides wake, and the caller gets it.
+    void helperFailed(std::exception_ptr failure) noexcept {
+        {
+            std::lock_guard lock(m_mutex);
+            m_failure = std::move(failure);
+        }
+        m_changed.notify_all();
+    }
+    // Throws what ended the helper's work (with the lock held), each time the caller asks for
+    // what the helper would have done.
+    void throwFailure() const {
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
 
     const Limits m_limits;
     std::mutex m_mutex;
@@ -148,6 +194,7 @@ private:
     bool m_draining = false; // drain() waits
     bool m_ended = false;
     bool m_stopped = false;
+    std::exception_ptr m_failure; // what ended the helper's work
     std::thread m_thread;
 };
 

@@ -2,6 +2,7 @@
 // The state of one run of the Windows Contacts conversion: the pending document, the eight
 // collection buffers and the values of the current card. Private to contacts*.cpp.
 #include "kzmain/run.h"
+#include "kzmain/contactxml.h"
 #include "kzmain/runwriter.h"
 #include <array>
 #include <initializer_list>

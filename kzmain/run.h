@@ -4,6 +4,7 @@
 // it holds (the identifier generator, the picture folders' listings) lives and dies with it;
 // each conversion owns its per-card state and its lexer record.
 #include "kzlex/kzlex.h"
+#include "kzmain/contactids.h"
 #include "kzmain/runoptions.h"
 #include "kzmain/window.h"
 

@@ -2,7 +2,7 @@
 // What a run shows and asks: the processed-files list, the log, the counter, message boxes, the
 // save question, and letting pending events run. The Qt window, the command line and the
 // tests' fake each implement it.
-#include "kzlex/utilities.h"
+#include "kzlex/shownline.h"
 
 #include <QString>
 #include <optional>

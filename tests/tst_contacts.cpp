@@ -4,6 +4,7 @@
 #include "testrun.h"
 #include <optional>
 #include "kzlex/utf8.h"
+#include "kzmain/contactxml.h"
 #include "kzmain/run.h"
 
 #include <QRegularExpression>

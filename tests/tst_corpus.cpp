@@ -532,12 +532,12 @@ struct ReadingRun : TestRun {
         opt.seed = 7;
         opt.creationTime = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
         win.selectAction(contacts ? Ctrl::R_SVCFToContacts : Ctrl::R_SVCFToMVCF);
+        InputText::Reading reading;
         if (block > 0)
-            InputText::setStreaming(0, block);
-        const auto restore = qScopeGuard([] { InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock); });
+            reading = {FileAccess::Quick, 0, block};
         try {
             InputText text;
-            text.load(input);
+            text.load(input, {}, reading);
             if (contacts)
                 run().TraitementSVCFToContact(text);
             else

@@ -1,6 +1,6 @@
 #include "kzlex/cp1252.h"
-#include "kzlex/escaping.h"
-#include "kzlex/utilities.h"
+#include "kzmain/contactxml.h"
+#include "kzlex/text.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -3,19 +3,21 @@
 // new files made in one step where the system can, and made the portable way.
 #include "kzlex/errors.h"
 #include "kzlex/filewriter.h"
-#include "kzlex/platform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <new>
 #include <optional>
 
 class TestFileWriter : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> m_dir; // a fresh one for each test
+    FileAccess m_access = FileAccess::Quick; // the row's way of making files
 
     QString path(const QString& name) const { return m_dir->filePath(name); }
     QByteArray read(const QString& name) const {
@@ -46,14 +48,13 @@ private slots:
     }
     void init() {
         QFETCH_GLOBAL(bool, quick);
-        Platform::setQuickFiles(quick);
+        m_access = quick ? FileAccess::Quick : FileAccess::Portable;
         m_dir.emplace();
     }
-    void cleanup() { Platform::setQuickFiles(true); }
 
     void writesEveryFileInOrder() {
         QFETCH_GLOBAL(Threading, threading);
-        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access);
         queue(writer, QStringLiteral("all"), 200, -1);
         writer.waitAll();
         QVERIFY(writer.takeFailures().empty());
@@ -67,7 +68,7 @@ private slots:
     // again on the way gets the files meant for it after that.
     void filesFollowTheirFolders() {
         QFETCH_GLOBAL(Threading, threading);
-        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access);
         for (const QString& f : {QStringLiteral("x"), QStringLiteral("y")})
             QVERIFY(QDir().mkpath(path(f)));
         for (int i = 0; i < 6; ++i)
@@ -95,7 +96,7 @@ private slots:
         QFETCH(bool, drop);
         QFETCH(int, written);
         const QString folder = drop ? QStringLiteral("drop") : QStringLiteral("continue");
-        FileWriter writer(drop ? FileWriter::OnFailure::Drop : FileWriter::OnFailure::Continue, threading);
+        FileWriter writer(drop ? FileWriter::OnFailure::Drop : FileWriter::OnFailure::Continue, threading, m_access);
         queue(writer, folder, 50, 10);
         writer.waitAll();
         const std::vector<std::exception_ptr> failures = writer.takeFailures();
@@ -124,7 +125,7 @@ private slots:
         QVERIFY(QFile::link(folder + QStringLiteral("/nowhere.txt"), folder + QStringLiteral("/dangling.txt")));
         names.append(QStringLiteral("dangling.txt"));
 #endif
-        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access);
         for (const QString& name : names)
             writer.write(folder + u'/' + name, "new " + name.toUtf8());
         writer.waitAll();
@@ -153,7 +154,7 @@ private slots:
     void endingWritesWhatWaits() {
         QFETCH_GLOBAL(Threading, threading);
         {
-            FileWriter writer(FileWriter::OnFailure::Continue, threading);
+            FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access);
             queue(writer, QStringLiteral("end"), 100, -1);
         }
         QCOMPARE(QDir(path(QStringLiteral("end"))).entryList(QDir::Files | QDir::Hidden).size(), 100);
@@ -164,7 +165,7 @@ private slots:
     void sparesComeBackEmpty() {
         QFETCH_GLOBAL(Threading, threading);
         QVERIFY(QDir().mkpath(path(QStringLiteral("spares"))));
-        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access);
         QCOMPARE(writer.spareBytes().capacity(), 0);
         QByteArray kept(5000, 'k');
         QString keptText(5000, u'é');
@@ -193,7 +194,7 @@ private slots:
     // and refilling it changes no file still waiting.
     void writeReusing() {
         QFETCH_GLOBAL(Threading, threading);
-        FileWriter writer(FileWriter::OnFailure::Continue, threading);
+        FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access);
         auto byteFill = [](int i) { return char('a' + i % 26); };
         auto textFill = [](int i) { return QChar(u'α' + i % 20); };
         QByteArray bytes;
@@ -214,6 +215,36 @@ private slots:
             QCOMPARE(read(QStringLiteral("%1.bin").arg(i)), QByteArray(3000 + i, byteFill(i)));
             QCOMPARE(read(QStringLiteral("%1.txt").arg(i)), QString(2000 + i, textFill(i)).toUtf8());
         }
+    }
+    // What ends the writing thread (memory running out where nothing else catches it) is thrown
+    // by the caller's next call, never std::terminate, and nobody waits for the thread for ever:
+    // not a writer held back by a full queue, not waitAll(). The files before it are whole.
+    void writingThreadFailure() {
+        QFETCH_GLOBAL(Threading, threading);
+        if (threading == Threading::Caller)
+            QSKIP("no writing thread");
+        std::atomic<int> done{0};
+        FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access, [&] {
+            if (++done == 3)
+                throw std::bad_alloc();
+        });
+        QVERIFY(QDir().mkpath(path(QStringLiteral("out"))));
+        bool thrown = false;
+        int queued = 0;
+        try {
+            // More than the queue holds: a writer that waits for room is woken by the failure.
+            for (; queued < 200; ++queued)
+                writer.write(path(QStringLiteral("out/%1.txt").arg(queued)), QByteArray::number(queued));
+            writer.waitAll();
+        } catch (const std::bad_alloc&) {
+            thrown = true;
+        }
+        QVERIFY(thrown);
+        QVERIFY(queued < 200);
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, writer.waitAll()); // and again, not a wait
+        QCOMPARE(writer.written(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(read(QStringLiteral("out/%1.txt").arg(i)), QByteArray::number(i));
     }
 };
 

@@ -160,17 +160,14 @@ class TestHostileFiles : public QObject {
             addRows([&](const QString& row) -> QTestData& { return QTest::newRow(qPrintable(way + row)) << quick; });
         }
     }
-    // Takes the row's file way.
-    static void fileWay() {
+    // The row's file way.
+    static FileAccess fileWay() {
         QFETCH(bool, quick);
-        Platform::setQuickFiles(quick);
+        return quick ? FileAccess::Quick : FileAccess::Portable;
     }
 
 private slots:
-    void cleanup() {
-        Platform::setQuickFiles(true);
-        SetRenameHook(nullptr);
-    }
+    void cleanup() { SetRenameHook(nullptr); }
 
 #ifdef Q_OS_UNIX
     // What the name holds decides the write. A name the run made is never written through a
@@ -197,7 +194,7 @@ private slots:
         });
     }
     void writeTargets() {
-        fileWay();
+        const FileAccess access = fileWay();
         QFETCH(QString, what);
         QFETCH(bool, chosen);
         QFETCH(QString, outcome);
@@ -215,7 +212,7 @@ private slots:
 
         QString error;
         try {
-            WriteFileAtomic(name, "BEGIN:VCARD\r\n", chosen ? WriteTarget::UserChosen : WriteTarget::RunNamed);
+            WriteFileAtomic(name, "BEGIN:VCARD\r\n", chosen ? WriteTarget::UserChosen : WriteTarget::RunNamed, access);
         } catch (const FileWriteError& e) {
             error = e.message();
         }
@@ -250,7 +247,7 @@ private slots:
         });
     }
     void readRefusesNonRegularFiles() {
-        fileWay();
+        const FileAccess access = fileWay();
         QFETCH(QString, what);
         QFETCH(QString, reader);
         QTemporaryDir tmp;
@@ -268,15 +265,15 @@ private slots:
         try {
             if (reader == QLatin1String("list")) {
                 LineList lines;
-                lines.LoadFromFile(name);
+                lines.LoadFromFile(name, LineList::LoadForm::Plain, {}, access);
             } else if (reader == QLatin1String("input")) {
                 InputText text;
-                text.load(name);
+                text.load(name, {}, {access});
             } else if (reader == QLatin1String("read ahead")) {
-                ReadAhead files({name});
+                ReadAhead files({name}, Threading::Own, access);
                 files.next();
             } else {
-                ReadWholeFile(name);
+                ReadWholeFile(name, access);
             }
             QFAIL("the file was read");
         } catch (const FileReadError& e) {
@@ -363,15 +360,11 @@ private slots:
     // stays; a link to a FIFO, or a FIFO, is a logged error and stays as it was (and is not read
     // when the window opens).
     void settingsFile_data() {
-        QTest::addColumn<bool>("quick");
         QTest::addColumn<QString>("what");
-        bothWays([](auto row) {
-            for (const char* what : {"link to file", "link to FIFO", "FIFO"})
-                row(QString::fromLatin1(what)) << QString::fromLatin1(what);
-        });
+        for (const char* what : {"link to file", "link to FIFO", "FIFO"})
+            QTest::newRow(what) << QString::fromLatin1(what);
     }
     void settingsFile() {
-        fileWay();
         QFETCH(QString, what);
         QTemporaryDir tmp;
         const QString dir = tmp.filePath(QStringLiteral("Corvanta/"));
@@ -455,15 +448,11 @@ private slots:
     // as ours with its process number; the next run into the folder removes it. Files of
     // processes still running, and names that are not ours, stay.
     void killedAtRename_data() {
-        QTest::addColumn<bool>("quick");
         QTest::addColumn<QString>("action");
-        bothWays([](auto row) {
-            row(QStringLiteral("split over older files")) << QStringLiteral("split");
-            row(QStringLiteral("phone book in place")) << QStringLiteral("phonebook");
-        });
+        QTest::newRow("split over older files") << QStringLiteral("split");
+        QTest::newRow("phone book in place") << QStringLiteral("phonebook");
     }
     void killedAtRename() {
-        fileWay();
         QFETCH(QString, action);
         QTemporaryDir tmp;
         const QString out = tmp.filePath(QStringLiteral("out")), photos = tmp.filePath(QStringLiteral("photos"));

@@ -45,11 +45,11 @@ QByteArray utf16(const QString& text, bool bigEndian) {
 // Every line of a file read as input text; with `block`, a file of any size is read that many
 // bytes at a time, as a large one is.
 QStringList inputLines(const QString& file, const Progress& progress = {}, qsizetype block = 0) {
+    InputText::Reading reading;
     if (block > 0)
-        InputText::setStreaming(0, block);
-    const auto restore = qScopeGuard([] { InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock); });
+        reading = {FileAccess::Quick, 0, block};
     InputText text;
-    text.load(file, progress);
+    text.load(file, progress, reading);
     QStringList lines;
     QString line;
     while (text.next(line))
@@ -165,18 +165,17 @@ private slots:
     // is named. Read the quick way where the system has one, and the portable way.
     void readWholeLimits() {
         QFETCH(bool, quick);
-        Platform::setQuickFiles(quick);
-        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
+        const FileAccess access = quick ? FileAccess::Quick : FileAccess::Portable;
         const QString file = path(QStringLiteral("ten.txt"));
         writeBytes(file, "0123456789");
-        QCOMPARE(LineList::readWhole(file, 10), std::optional<QByteArray>("0123456789"));
-        QCOMPARE(LineList::readWhole(file, 9), std::nullopt);
+        QCOMPARE(LineList::readWhole(file, 10, access), std::optional<QByteArray>("0123456789"));
+        QCOMPARE(LineList::readWhole(file, 9, access), std::nullopt);
         const QString empty = path(QStringLiteral("empty.txt"));
         writeBytes(empty, "");
-        QCOMPARE(LineList::readWhole(empty, 10), std::optional<QByteArray>(""));
+        QCOMPARE(LineList::readWhole(empty, 10, access), std::optional<QByteArray>(""));
         for (const QString& bad : {path(QStringLiteral("missing.txt")), m_dir.path()}) {
             try {
-                LineList::readWhole(bad, 10);
+                LineList::readWhole(bad, 10, access);
                 QFAIL("no error raised");
             } catch (const FileReadError& e) {
                 QVERIFY2(e.message().startsWith(QStringLiteral("Cannot open \"%1\": ").arg(bad)),
@@ -400,13 +399,12 @@ private slots:
     // A file read a block at a time: read again from its start, counted for the progress, and
     // a NUL written into it after its check is an error at its line, not a line.
     void streamedText() {
-        InputText::setStreaming(0, 5);
-        const auto restore = qScopeGuard([] { InputText::setStreaming(InputText::kStreamFrom, InputText::kStreamBlock); });
+        const InputText::Reading streamed{FileAccess::Quick, 0, 5};
         const QString file = path(QStringLiteral("streamed.vcf"));
         writeBytes(file, "\xEF\xBB\xBF"
                          "BEGIN:VCARD\r\r\nN:Zo\xC3\xAB\r\nEND:VCARD\r\n");
         InputText text;
-        text.load(file);
+        text.load(file, {}, streamed);
         QVERIFY(!text.isEmpty());
         QVERIFY(text.readThroughMark());
         QVERIFY(qAbs(text.lineCountEstimate() - 3) <= 1); // from a sample of the blocks
@@ -422,12 +420,12 @@ private slots:
         }
 
         writeBytes(file, "\xEF\xBB\xBF");
-        text.load(file);
+        text.load(file, {}, streamed);
         QVERIFY(text.isEmpty());
         QVERIFY(text.atEnd());
 
         writeBytes(file, "A\r\nB\r\nC\r\n");
-        text.load(file);
+        text.load(file, {}, streamed);
         writeBytes(file, QByteArray("A\r\nB\r\n\0\r\n", 8));
         QString line;
         QVERIFY(text.next(line));

@@ -1,7 +1,6 @@
 #include "kzlex/cp1252.h"
 #include "kzlex/inputlines.h"
 #include "kzlex/passes.h"
-#include "kzlex/utilities.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <new>
 #include <stdexcept>
 
 class TestReadAhead : public QObject {
@@ -109,6 +110,24 @@ private slots:
             QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
         }
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.next());
+    }
+
+    // What ends the reading thread where nothing else catches it (memory, as it hands on a
+    // file) is thrown by next() once the files read before it are taken, and again if asked.
+    void readingThreadFailure() {
+        QFETCH_GLOBAL(Threading, threading);
+        if (threading == Threading::Caller)
+            QSKIP("no reading thread");
+        const QStringList names = makeFiles(QStringLiteral("thread"), 40);
+        int read = 0;
+        ReadAhead files(names, threading, FileAccess::Quick, [&read] {
+            if (++read == 11)
+                throw std::bad_alloc();
+        });
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(linesOf(files.next()).first(), QStringLiteral("N:thread%1").arg(i));
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, files.next());
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, files.next());
     }
 
     // Ended after a few files (a stopped run): the thread ends without reading the rest.

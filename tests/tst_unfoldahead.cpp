@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -138,6 +139,61 @@ private slots:
         }
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, ahead.next(line, number));
         QVERIFY(!ahead.next(line, number));
+    }
+
+    // What ends the reading thread where nothing else catches it (memory, as it hands on a
+    // batch) is thrown by next() after the lines made before it, and again if asked: never
+    // std::terminate, never a wait for lines that will not come.
+    void readingThreadFailure() {
+        QFETCH_GLOBAL(Threading, threading);
+        if (threading == Threading::Caller)
+            QSKIP("no reading thread");
+        QStringList raw;
+        for (int i = 0; i < 6000; ++i)
+            raw << QStringLiteral("NOTE:%1").arg(i);
+        InputText text;
+        text.loadBytes(QStringLiteral("in.vcf"), bytesOf(raw));
+        InputLines lines(text, InputLines::Passes{});
+        int batches = 0;
+        UnfoldAhead ahead(lines, {}, threading, [&batches] {
+            if (++batches == 3)
+                throw std::bad_alloc();
+        });
+        QString line;
+        qsizetype number = 0;
+        int taken = 0;
+        try {
+            while (ahead.next(line, number)) {
+                QCOMPARE(line, raw[taken]);
+                ++taken;
+            }
+            QFAIL("no error raised");
+        } catch (const std::bad_alloc&) {
+        }
+        QCOMPARE(taken, 2 * 512); // the two batches handed on before it
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, ahead.next(line, number));
+    }
+
+    // The limits a queue keeps: pop() never waits for more than can wait, so neither side sleeps
+    // for ever.
+    void queueLimits_data() {
+        QTest::addColumn<size_t>("most");
+        QTest::addColumn<size_t>("wakeAt");
+        QTest::addColumn<size_t>("keptMost");
+        QTest::addColumn<size_t>("keptWakeAt");
+        QTest::newRow("as given") << size_t(4) << size_t(2) << size_t(4) << size_t(2);
+        QTest::newRow("wake above capacity") << size_t(4) << size_t(9) << size_t(4) << size_t(4);
+        QTest::newRow("no wake") << size_t(4) << size_t(0) << size_t(4) << size_t(1);
+        QTest::newRow("no room") << size_t(0) << size_t(3) << size_t(1) << size_t(1);
+    }
+    void queueLimits() {
+        QFETCH(size_t, most);
+        QFETCH(size_t, wakeAt);
+        QFETCH(size_t, keptMost);
+        QFETCH(size_t, keptWakeAt);
+        const auto kept = WorkQueue<int>::usable({most, 0, wakeAt});
+        QCOMPARE(kept.most, keptMost);
+        QCOMPARE(kept.wakeAt, keptWakeAt);
     }
 
     // A run that stops after a few lines ends the reading thread, which may be waiting for

@@ -2,7 +2,8 @@
 #include "kzlex/errors.h"
 #include "kzlex/picturefolder.h"
 #include "kzlex/platform.h"
-#include "kzlex/utilities.h"
+#include "kzlex/kzlex.h"
+#include "kzmain/contactids.h"
 
 #include <QDir>
 #include <QFile>
@@ -403,16 +404,15 @@ private slots:
     void writeFileAtomic_data() { bothWays(); }
     void writeFileAtomic() {
         QFETCH(bool, quick);
-        Platform::setQuickFiles(quick);
-        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
+        const FileAccess access = quick ? FileAccess::Quick : FileAccess::Portable;
         const QString file = m_dir.filePath(QStringLiteral("atomic.vcf"));
-        WriteFileAtomic(file, "first");
-        WriteFileAtomic(file, "second");
+        WriteFileAtomic(file, "first", WriteTarget::UserChosen, access);
+        WriteFileAtomic(file, "second", WriteTarget::UserChosen, access);
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("second"));
         try {
-            WriteFileAtomic(m_dir.path(), "x");
+            WriteFileAtomic(m_dir.path(), "x", WriteTarget::UserChosen, access);
             QFAIL("no error raised");
         } catch (const FileWriteError& e) {
             QVERIFY(e.message().contains(m_dir.path()));
@@ -425,21 +425,20 @@ private slots:
     void writeFileAtomicLinks_data() { bothWays(); }
     void writeFileAtomicLinks() {
         QFETCH(bool, quick);
-        Platform::setQuickFiles(quick);
-        const auto restore = qScopeGuard([] { Platform::setQuickFiles(true); });
+        const FileAccess access = quick ? FileAccess::Quick : FileAccess::Portable;
         QTemporaryDir dir;
         const QString real = dir.filePath(QStringLiteral("real.vcf"));
         const QString link = dir.filePath(QStringLiteral("link.vcf"));
         const QString dangling = dir.filePath(QStringLiteral("dangling.vcf"));
-        WriteFileAtomic(real, "old");
+        WriteFileAtomic(real, "old", WriteTarget::UserChosen, access);
         QVERIFY(QFile::link(real, link));
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("missing.vcf")), dangling));
-        WriteFileAtomic(link, "new");
+        WriteFileAtomic(link, "new", WriteTarget::UserChosen, access);
         QVERIFY(QFileInfo(link).isSymLink());
         QFile f(real);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("new"));
-        QVERIFY_THROWS_EXCEPTION(FileWriteError, WriteFileAtomic(dangling, "x"));
+        QVERIFY_THROWS_EXCEPTION(FileWriteError, WriteFileAtomic(dangling, "x", WriteTarget::UserChosen, access));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
                  (QStringList{"dangling.vcf", "link.vcf", "real.vcf"}));
     }
@@ -466,8 +465,7 @@ private slots:
         QFETCH(Platform::NewFile, result);
         QTemporaryDir dir;
         const QString file = dir.filePath(name);
-        if (!Platform::quickFiles() ||
-            Platform::createComplete(QFile::encodeName(dir.filePath(QStringLiteral("probe"))), "") !=
+        if (Platform::createComplete(QFile::encodeName(dir.filePath(QStringLiteral("probe"))), "") !=
                 Platform::NewFile::Created)
             QSKIP("no file made in one step here");
         QVERIFY(QFile::remove(dir.filePath(QStringLiteral("probe"))));

@@ -1,7 +1,6 @@
-#include "kzlex/escaping.h"
+#include "kzmain/contactxml.h"
 
 #include "kzlex/text.h"
-#include "kzlex/utilities.h"
 
 #include <algorithm>
 #include <memory>
@@ -127,6 +126,32 @@ qsizetype remplacement(const char16_t* p, qsizetype n, qsizetype i, char16_t* re
 // feed as entities, the referenced characters as numeric references, the right single quote as
 // an apostrophe. A first pass measures the result, so a value that needs nothing is returned as
 // it is and any other is written into one allocation.
+QString withoutXmlForbidden(const QString& text) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    auto dropped = [&](qsizetype i) {
+        const char16_t c = p[i];
+        if (QChar::isHighSurrogate(c))
+            return !(i + 1 < n && QChar::isLowSurrogate(p[i + 1]));
+        if (QChar::isLowSurrogate(c))
+            return !(i > 0 && QChar::isHighSurrogate(p[i - 1]));
+        return isXmlForbidden(c);
+    };
+    // Printable ASCII, the usual text, is settled sixteen characters at a time.
+    qsizetype i = asciiRunLength(text, 0x20);
+    while (i < n && !dropped(i))
+        ++i;
+    if (i == n)
+        return text;
+    QString out;
+    out.reserve(n);
+    out.append(QStringView(text).left(i));
+    for (++i; i < n; ++i)
+        if (!dropped(i))
+            out.append(QChar(p[i]));
+    return out;
+}
+
 QString TraiteLigneContact(const QString& S) {
     if (S.isEmpty())
         return QString();
