@@ -16,6 +16,9 @@ constexpr unsigned kCallsPerClockRead = 32;
 // is, the window would hold that room for every such line, and the conversion would make itself
 // a new buffer for its next line.
 QString compact(const QString& line) {
+    // A line already no larger than its text (a message, a cleaned name) is kept as it is.
+    if (line.capacity() <= line.size())
+        return line;
     QString kept = line;
     kept.squeeze();
     return kept;
