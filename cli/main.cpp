@@ -1,5 +1,5 @@
 // corvanta-cli: runs one job of the Run button from the command line.
-#include "cli/cliwindow.h"
+#include "cli/clisink.h"
 #include "cli/console.h"
 #include "cli/options.h"
 #include "kzlex/platform.h"
@@ -55,26 +55,27 @@ int main(int argc, char* argv[]) {
     const CliJob& job = parsed.job;
     RunOptions options = runOptions(job);
     options.creationTime = sourceDateEpoch(qgetenv("SOURCE_DATE_EPOCH"));
-    CliWindow window;
-    window.saveAnswer = job.output;
-    window.force = job.force;
-    Run run(options, window);
+    CliSink sink;
+    Run run(options, sink);
 
     // What the window's general error report would show: one error line, exit 1.
     RunReport report;
     try {
         report = run.exec();
     } catch (const KzError& e) {
-        window.printError(ShownLine(e.errorLine()));
+        sink.printError(ShownLine(e.errorLine()));
         return finishStreams(1);
     } catch (const std::bad_alloc&) {
-        window.printError(QStringLiteral("-> OutOfMemory Err Not enough memory to finish the run"));
+        sink.printError(QStringLiteral("-> OutOfMemory Err Not enough memory to finish the run"));
         return finishStreams(1);
     } catch (const std::exception& e) {
-        window.printError(QStringLiteral("-> Error Err ") + QString::fromUtf8(e.what()));
+        sink.printError(QStringLiteral("-> Error Err ") + QString::fromUtf8(e.what()));
         return finishStreams(1);
     }
-    window.finishCounter();
+    // A failed check (an existing OUTFILE without --force among them) is its message alone.
+    if (report.outcome == RunReport::Outcome::CheckFailed)
+        sink.printError(report.checkMessage);
+    sink.finishCounter();
     // A run that finished but logged an error line ends with status 1 all the same.
     return finishStreams(report.succeeded() ? 0 : 1);
 }

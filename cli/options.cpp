@@ -195,19 +195,35 @@ CliParse parseCommandLine(const QStringList& arguments) {
     return p;
 }
 
-RunOptions runOptions(const CliJob& job) {
-    static const Action actions[] = {Action::Contacts, Action::Split, Action::Merge, Action::PhoneBook};
-    RunOptions o;
-    o.action = actions[int(job.action)];
-    if (job.action == CliAction::Merge) {
-        o.NomRepEntree = job.input;
-        // The save dialog starts in the output file's folder; the window answers the output file.
-        o.NomRepSortie = QFileInfo(job.output).absolutePath();
-    } else {
-        o.NomFichierEntree = job.input;
+Action toAction(CliAction action) {
+    switch (action) {
+    case CliAction::Contacts:
+        return Action::Contacts;
+    case CliAction::Split:
+        return Action::Split;
+    case CliAction::Merge:
+        return Action::Merge;
+    case CliAction::PhoneBook:
+        return Action::PhoneBook;
     }
-    if (job.action == CliAction::Contacts || job.action == CliAction::Split)
+    return Action::Contacts;
+}
+
+RunOptions runOptions(const CliJob& job) {
+    RunOptions o;
+    o.action = toAction(job.action);
+    if (job.action == CliAction::Merge)
+        o.NomRepEntree = job.input;
+    else
+        o.NomFichierEntree = job.input;
+    if (job.action == CliAction::Contacts || job.action == CliAction::Split) {
         o.NomRepSortie = job.output;
+    } else {
+        // The merge's and the phone book's file, set up front: an existing one is replaced only
+        // with --force.
+        o.outputFile = job.output;
+        o.overwrite = job.force;
+    }
     o.NomRepPhotos = job.photos;
     o.NomRepLogos = job.logos.isEmpty() && job.action == CliAction::PhoneBook ? job.photos : job.logos;
     o.photos = !job.photos.isEmpty();

@@ -32,6 +32,8 @@ struct CliParse {
 CliParse parseCommandLine(const QStringList& arguments);
 QString usageText();
 
+// The run's action for the command line's.
+Action toAction(CliAction action);
 // The options of the run the job asks for (the creation time aside: see sourceDateEpoch).
 RunOptions runOptions(const CliJob& job);
 

@@ -13,7 +13,7 @@
 // well-formed XML, and the current folder must be where the Run leaves it.
 #include "fakewindow.h"
 #include "fuzz_util.h"
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -173,11 +173,18 @@ inline int run(Action action, const uint8_t* data, size_t size) {
     const auto inBefore = snapshot(inDir);
     const QString cwdBefore = QDir::currentPath();
 
+    // The Run button's work goes on a worker thread, its end comes through the event loop.
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    (void)app;
     TF_Principal p(w);
     p.seed = 1;
     p.Langue = (options & 128) ? QStringLiteral("FR") : QStringLiteral("EN");
     try {
-        p.B_goClick();
+        pressRun(p);
+        p.rethrowRunError();
     } catch (const KzError& e) {
         // Unreadable input: reported by the front end; nothing may have been written.
         FUZZ_CHECK(p.lastReport().outcome == RunReport::Outcome::Error);

@@ -43,7 +43,7 @@ void Run::TraitementSVCFToContact(InputText& texte) {
     conversion.run(lignes);
 }
 
-ContactConversion::ContactConversion(Run& run) : P(run), O(run.options()), win(run.window()) {}
+ContactConversion::ContactConversion(Run& run) : P(run), O(run.options()), win(run.sink()) {}
 
 void ContactConversion::ajoute(QString& buffer, int indent, const QStringView* debut, const QStringView* fin) {
     // One growth of the buffer for the whole line, then the characters written in place.
@@ -124,7 +124,7 @@ void ContactConversion::run(InputLines& TSLin) {
         return true;
     });
     for (qsizetype numero = 0; lignes.next(LEX.BUFFER, numero);) {
-        P.LaisserEvenements(numero);
+        P.VerifierArret(numero);
         ligneCourante = numero;
         DEBUTANALYSE(LEX);
         dispatch();

@@ -94,7 +94,7 @@ private:
     Run& P;
     const RunOptions& O;
     LECTYPE LEX; // the lexer record, reused line by line
-    WindowInterface& win;
+    RunSink& win;
 
     QString TSLOut;
     TListeTab ListeItems;

@@ -1,5 +1,5 @@
 // The Run: checks of the chosen action, reading the input, calling the conversion and, for the
-// merge and the phone book, the save step.
+// merge and the phone book, writing the output file chosen before the work.
 #include "kzmain/run.h"
 
 #include <QDir>
@@ -118,9 +118,10 @@ bool Run::check(bool ok, quint16 No, RunReport::Field field, MsgKind kind) {
 bool Run::check(bool ok, const QString& message, RunReport::Field field, MsgKind kind) {
     if (ok)
         return true;
-    m_win.messageBox(message, kind);
     m_report.outcome = RunReport::Outcome::CheckFailed;
     m_report.checkField = field;
+    m_report.checkMessage = message;
+    m_report.checkKind = kind;
     return false;
 }
 
@@ -198,8 +199,8 @@ void Run::arret() {
     throw RunStopped(m_stopClosing ? ErrorText::StoppedWindowClosing : ErrorText::StoppedByUser);
 }
 
-Run::Run(const RunOptions& options, WindowInterface& window)
-    : O(dossiersUtilises(options)), m_shown(window), m_win(m_shown),
+Run::Run(const RunOptions& options, RunSink& sink)
+    : O(dossiersUtilises(options)), m_shown(sink), m_win(m_shown),
       m_ids(options.seed.value_or(ElementIds::clockSeed())), m_photos(options.NomRepPhotos),
       m_logos(options.NomRepLogos) {
     const bool phoneBook = O.action == Action::PhoneBook;
@@ -214,8 +215,40 @@ QString Compte(const QString& Langue, qint64 n, quint16 one, quint16 many) {
     return Mess(Langue, singular ? one : many).arg(n);
 }
 
+bool Run::checkFields() {
+    if (m_checked)
+        return m_checksPassed;
+    m_checked = true;
+    switch (O.action) {
+    case Action::PhoneBook:
+        m_checksPassed = checkPhoneBook();
+        break;
+    case Action::Merge:
+        m_checksPassed = checkMerge();
+        break;
+    case Action::Contacts:
+    case Action::Split:
+        m_checksPassed = checkSingleFile();
+        break;
+    }
+    return m_checksPassed;
+}
+
+bool Run::checkOutputFile() {
+    if (O.outputFile.isEmpty()) {
+        m_report.outcome = RunReport::Outcome::SaveDeclined;
+        return false;
+    }
+    // An existing file is replaced only when the front end said so (the window's question, the
+    // command line's --force). A folder there is no file: writing it is the error.
+    return check(O.overwrite || !isFile(O.outputFile), MsgEcraser, RunReport::Field::None);
+}
+
 RunReport Run::exec() {
-    m_report = RunReport();
+    if (!checkFields() || (writesOutputFile() && !checkOutputFile()))
+        return m_report;
+    if (writesOutputFile())
+        m_report.savedFile = O.outputFile;
     switch (O.action) {
     case Action::PhoneBook:
         RunPhoneBook();
@@ -237,9 +270,9 @@ void Run::ClearOutputs() {
     m_win.clearLog();
 }
 
-// Reads the input of the contacts, split or phone-book action (`read` does it, letting events
-// run between blocks); false when the run was stopped meanwhile. A read error is not caught
-// here: it leaves B_goClick for the front end to report, before anything was cleared or written.
+// Reads the input of the contacts, split or phone-book action (`read` does it, looking at the stop
+// token between blocks); false when the run was stopped meanwhile. A read error is not caught
+// here: it leaves exec() for the front end to report, before anything was cleared or written.
 bool Run::ReadInput(const std::function<void()>& read) {
     try {
         read();
@@ -253,11 +286,12 @@ bool Run::ReadInput(const std::function<void()>& read) {
     }
 }
 
-void Run::RunSingleFile() {
-    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) || !checkRepSortie() ||
-        !checkDossiersImages())
-        return;
+bool Run::checkSingleFile() {
+    return check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) &&
+           checkRepSortie() && checkDossiersImages();
+}
 
+void Run::RunSingleFile() {
     InputText texte;
     if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !checkNonVide(!texte.isEmpty()))
         return;
@@ -274,15 +308,15 @@ void Run::RunSingleFile() {
     finAvancement();
 }
 
+// The output file is chosen after these checks, before anything is read or written: a cancel
+// leaves no trace.
+bool Run::checkPhoneBook() {
+    return check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) &&
+           checkDossiersImages();
+}
+
 void Run::RunPhoneBook() {
-    // The output file is chosen before anything is read or written: a cancel leaves no trace.
-    if (!check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) ||
-        !checkDossiersImages())
-        return;
-    const std::optional<QString> sortie = ChooseOutput(folderPart(O.NomFichierEntree), O.NomFichierEntree,
-                                                       QStringLiteral("DAT (*.DAT)|*.DAT| ALL (*.*) | *.*"), QString());
-    if (!sortie)
-        return;
+    const QString* sortie = &O.outputFile;
     const QString NomRepImageCache = folderPart(O.NomFichierEntree) + QStringLiteral("ImageCache/");
     if (!isDir(NomRepImageCache))
         QDir().mkdir(NomRepImageCache);
@@ -313,21 +347,21 @@ void Run::RunPhoneBook() {
     WriteOutput(TSLOut, *sortie, false);
 }
 
-void Run::RunMerge() {
-    // A folder that can be listed; the process's current folder stays where it is.
+// A folder that can be listed, holding VCF files; the process's current folder stays where it is.
+// The output file is chosen after these checks, before any file is read.
+bool Run::checkMerge() {
     using F = RunReport::Field;
     if (!check(isDir(O.NomRepEntree) && QDir(O.NomRepEntree).isReadable(), MsgRepEntreeAbsent, F::InputFolder) ||
         !checkDossiersImages())
-        return;
-    QStringList entries = vcfEntries(O.NomRepEntree);
-    if (!check(!entries.isEmpty(), MsgPasDeVcf, F::InputFolder))
-        return;
-    // The output file is chosen before any file is read.
-    const std::optional<QString> sortie =
-        ChooseOutput(O.NomRepSortie, O.NomFichierSortie,
-                     QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"), QStringLiteral("vcf"));
-    if (!sortie)
-        return;
+        return false;
+    m_entries = vcfEntries(O.NomRepEntree);
+    return check(!m_entries.isEmpty(), MsgPasDeVcf, F::InputFolder);
+}
+
+void Run::RunMerge() {
+    const QString* sortie = &O.outputFile;
+    QStringList entries = std::move(m_entries);
+    m_entries.clear();
     debutTravail();
     if (m_win.showsProgress())
         debutAvancement(entries.size());
@@ -365,35 +399,6 @@ void Run::RunMerge() {
     finAvancement();
     if (read)
         WriteOutput(TSLOut, *sortie, true, parFichier ? &fusion : nullptr);
-}
-
-// Asks for the output file (message 19 before replacing an existing file; No reopens the dialog
-// on the declined path). Nothing when the user cancels: the run then ends as declined.
-std::optional<QString> Run::ChooseOutput(const QString& initialDir, const QString& initialName, const QString& filter,
-                                         const QString& defaultSuffix) {
-    QString dir = initialDir;
-    QString name = initialName;
-    QString chosen;
-    MsgResult ButtonSelect = MsgResult::No;
-    while (ButtonSelect == MsgResult::No) {
-        const std::optional<QString> path = m_win.saveDialog(dir, name, filter, defaultSuffix);
-        if (!path) {
-            ButtonSelect = MsgResult::Cancel;
-        } else if (isFile(*path)) {
-            ButtonSelect = m_win.askOverwrite(*path, Mess(O.Langue, MsgEcraser));
-            dir = folderPart(*path);
-            name = *path;
-        } else {
-            ButtonSelect = MsgResult::Yes;
-        }
-        chosen = path.value_or(QString());
-    }
-    if (ButtonSelect != MsgResult::Yes) {
-        m_report.outcome = RunReport::Outcome::SaveDeclined;
-        return std::nullopt;
-    }
-    m_report.savedFile = chosen;
-    return chosen;
 }
 
 // Writes the list (or its encoded text) to the file chosen. The old file is replaced only once

@@ -73,7 +73,7 @@ private:
                 brut = nullptr;
             }
             if (brut) {
-                P.LaisserEvenements();
+                P.VerifierArret();
                 TSLin.skip();
                 if (const QByteArrayView garde = sansBlancsFinaux(*brut); copier && !garde.isEmpty())
                     LineList::appendEncodedLine(*encodees, garde);
@@ -81,7 +81,7 @@ private:
             }
             if (!TSLin.next(LEX.BUFFER))
                 return false;
-            P.LaisserEvenements();
+            P.VerifierArret();
             DEBUTANALYSE(LEX);
             return true;
         }
@@ -94,7 +94,7 @@ private:
         bool garde = true;
         if (LigneNom(LEX)) {
             LireNom(noms.lecture(LEX, TSLin, LigneNom), NomPrenom);
-            P.window().appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
+            P.sink().appendMemo(NomPrenom.isEmpty() ? QStringLiteral("NoName") : NomPrenom);
         } else if (IDENTPATERN(LEX, u"ORG")) {
             const QString& valeur = noms.lecture(LEX, TSLin, [](LECTYPE& l) { return IDENTPATERN(l, u"ORG"); }).BUFFER;
             // The whole value, later components included: "Acme;Sales" looks for "Acme;Sales.jpg".

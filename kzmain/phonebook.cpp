@@ -56,7 +56,7 @@ namespace {
 class PhoneBookConversion {
 public:
     PhoneBookConversion(Run& run, const LineList& lignes, LineList& sortie, const QString& imageCache)
-        : P(run), win(run.window()), TSLin(lignes), TSLout(sortie), NomRepImageCache(imageCache),
+        : P(run), win(run.sink()), TSLin(lignes), TSLout(sortie), NomRepImageCache(imageCache),
           noms(!lignes.readThroughMark()) {}
 
     void run() {
@@ -66,7 +66,7 @@ public:
             P.counts().picturesCopied = qint64(NbPhotos);
         });
         for (; I < TSLin.size(); ++I) {
-            P.LaisserEvenements(I + 1);
+            P.VerifierArret(I + 1);
             const QString& brute = TSLin.at(I);
             LEX.BUFFER = brute;
             DEBUTANALYSE(LEX);
@@ -228,7 +228,7 @@ private:
 
     Run& P;
     LECTYPE LEX; // the lexer record, reused line by line
-    WindowInterface& win;
+    RunSink& win;
     const LineList& TSLin;
     LineList& TSLout;
     const QString NomRepImageCache;

@@ -1,12 +1,14 @@
 #pragma once
 // One Run: the driver behind the Run button and the four conversions. It takes its options as
-// one value, reaches the window only through WindowInterface, and returns a report. Everything
-// it holds (the identifier generator, the picture folders' listings) lives and dies with it;
-// each conversion owns its per-card state and its lexer record.
+// one value, reports what it shows to a RunSink, and returns a report; it asks nothing. Its
+// checks come first, as a step of their own that a front end calls before it asks for the
+// output file; a stop token ends the work at its next line, from any thread. Everything it
+// holds (the identifier generator, the picture folders' listings) lives and dies with it; each
+// conversion owns its per-card state and its lexer record.
 #include "kzlex/kzlex.h"
 #include "kzmain/contactids.h"
 #include "kzmain/runoptions.h"
-#include "kzmain/window.h"
+#include "kzmain/runsink.h"
 
 #include <atomic>
 #include <functional>
@@ -14,23 +16,37 @@
 
 class Run {
 public:
-    Run(const RunOptions& options, WindowInterface& window);
+    Run(const RunOptions& options, RunSink& sink);
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
 
-    // The whole Run: the checks of the action, reading the input, the conversion and, for the
-    // merge and the phone book, the save step. A failed check shows its message box. Errors
-    // raised during the work become one error line in the log, except an error while reading
-    // the input file of the contacts, split or phone-book action: it leaves exec() (a KzError,
-    // or std::bad_alloc for a file too big for memory) with the outputs untouched and nothing
-    // written, for the front end to report (the window's general error report; the command
-    // line's error line and exit 1).
+    // The checks of the fields, in the action's order, up to where the merge's or the phone
+    // book's output file is chosen (the merge lists its folder here, so that "no VCF file" comes
+    // before that question). Cheap, reads no input and shows nothing: false when one failed, the
+    // report then says which (CheckFailed, its message, kind and field). Made once.
+    bool checkFields();
+    // Whether the action writes one output file chosen by the front end (merge, phone book).
+    bool writesOutputFile() const { return O.action == Action::Merge || O.action == Action::PhoneBook; }
+    // The front end's answer once the checks passed: the output file and whether it may replace
+    // an existing one.
+    void setOutput(const QString& file, bool overwrite) {
+        O.outputFile = file;
+        O.overwrite = overwrite;
+    }
+
+    // The whole Run: the checks (when not made yet), the output file's check, reading the input,
+    // the conversion and, for the merge and the phone book, writing the output file. A failed
+    // check ends it with its report. Errors raised during the work become one error line in the
+    // log, except an error while reading the input file of the contacts, split or phone-book
+    // action: it leaves exec() (a KzError, or std::bad_alloc for a file too big for memory) with
+    // the outputs untouched and nothing written, for the front end to report (the window's
+    // general error report; the command line's error line and exit 1).
     RunReport exec();
-    // Ends the run cleanly at its next line (from the window, while the run lets events run);
-    // `closing`: the window is closing, else the user pressed Stop.
+    // Ends the work cleanly at its next line; safe from any thread. `closing`: the window is
+    // closing, else the user pressed Stop.
     void requestStop(bool closing) {
-        m_stopClosing = closing;
-        m_stopRequested = true;
+        m_stopClosing.store(closing, std::memory_order_relaxed);
+        m_stopRequested.store(true, std::memory_order_release);
     }
     const RunReport& report() const { return m_report; }
 
@@ -48,7 +64,7 @@ public:
 
     // For the conversions.
     const RunOptions& options() const { return O; }
-    WindowInterface& window() { return m_win; }
+    RunSink& sink() { return m_win; }
     RunReport& counts() { return m_report; }
     // The photos and logos folders, each listed at most once per run.
     PictureFolder& photos() { return m_photos; }
@@ -58,21 +74,20 @@ public:
     const ElementIds& identifiers() const { return m_ids; }
     // The creation date written into .contact documents.
     QDateTime DateCreation() const;
-    // Lets pending events run (once per line of a conversion); throws RunStopped when the
-    // window asked the run to stop.
-    void LaisserEvenements() {
-        m_win.processEvents();
-        if (m_stopRequested)
+    // Looks at the stop token (once per line of a conversion); throws RunStopped when the front
+    // end asked the run to stop.
+    void VerifierArret() {
+        if (m_stopRequested.load(std::memory_order_acquire))
             arret();
     }
     // The same at input line `ligne` (from 1), which the progress shown follows.
-    void LaisserEvenements(qint64 ligne) {
+    void VerifierArret(qint64 ligne) {
         avancer(ligne);
-        LaisserEvenements();
+        VerifierArret();
     }
-    // LaisserEvenements as a callback for long work on a whole file.
+    // VerifierArret as a callback for long work on a whole file.
     Progress progress() {
-        return [this] { LaisserEvenements(); };
+        return [this] { VerifierArret(); };
     }
     // Appends an error line to the log; `erreur` writes " Erreur " in place of " Err " (the
     // picture look-ups of the contacts action).
@@ -94,11 +109,17 @@ private:
 
     // The Run's steps (driver.cpp).
     template <typename Work> bool guarded(Work&& work);
-    // A check: when it fails, its message box is shown and the run ends there.
+    // A check: when it fails, the report holds its message and the run ends there.
     bool check(bool ok, quint16 No, RunReport::Field field, MsgKind kind = MsgKind::Warning);
     bool check(bool ok, const QString& message, RunReport::Field field, MsgKind kind = MsgKind::Warning);
     bool checkRepSortie();
     bool checkDossiersImages();
+    // The checks of each action before its output file is chosen.
+    bool checkSingleFile();
+    bool checkPhoneBook();
+    bool checkMerge();
+    // The output file of the merge or the phone book: chosen, and not replacing a file unasked.
+    bool checkOutputFile();
     // The input file has lines ("Empty file" with its name otherwise).
     bool checkNonVide(bool nonVide);
     void LogStop(const RunStopped& e);
@@ -120,19 +141,21 @@ private:
     void RunSingleFile();
     void RunMerge();
     void RunPhoneBook();
-    // The save dialog and the overwrite question, before the work: the file chosen, or nothing.
-    std::optional<QString> ChooseOutput(const QString& initialDir, const QString& initialName, const QString& filter,
-                                        const QString& defaultSuffix);
     // `encoded`, when given, is the list's text already encoded: it is written instead.
     void WriteOutput(LineList& TSLOut, const QString& chosen, bool merge, const QByteArray* encoded = nullptr);
 
-    const RunOptions O;
-    // The window given, reached through m_win: its list and log lines are shown on one line.
-    ShownLinesWindow m_shown;
-    WindowInterface& m_win;
+    RunOptions O;
+    // The sink given, reached through m_win: its list and log lines are shown on one line.
+    ShownLinesSink m_shown;
+    RunSink& m_win;
     RunReport m_report;
     std::atomic<bool> m_stopRequested{false};
-    bool m_stopClosing = true;
+    std::atomic<bool> m_stopClosing{true};
+    // checkFields was made (and passed, when m_checksPassed).
+    bool m_checked = false;
+    bool m_checksPassed = false;
+    // The merge's input files, listed by its checks.
+    QStringList m_entries;
     // The input's lines (or files); the window is told of the share done again at
     // m_prochainAvancement.
     qint64 m_total = 0;

@@ -41,7 +41,7 @@ namespace {
 class SplitConversion {
 public:
     SplitConversion(Run& run, InputLines& lignes)
-        : P(run), O(run.options()), win(run.window()), TSLin(lignes), noms(!lignes.readThroughMark()) {}
+        : P(run), O(run.options()), win(run.sink()), TSLin(lignes), noms(!lignes.readThroughMark()) {}
 
     void run() {
         // The report counts the cards done, also when the run stops or fails on the way.
@@ -90,7 +90,7 @@ private:
                 carte.PhotoUser = carte.PhotoUser || photo;
                 carte.PhotoLogo = carte.PhotoLogo || logo;
                 if (autre || photo || logo || (ETAT == E_DansCarte && PropertyLine::isVendorLine(*brut))) {
-                    P.LaisserEvenements(I + 1);
+                    P.VerifierArret(I + 1);
                     TSLin.skip();
                     if (ETAT == E_DansCarte && (autre || photo || logo || !O.dropX))
                         if (const QByteArrayView garde = sansBlancsFinaux(*brut); !garde.isEmpty())
@@ -100,7 +100,7 @@ private:
             }
             if (!TSLin.next(LEX.BUFFER))
                 return false;
-            P.LaisserEvenements(I + 1);
+            P.VerifierArret(I + 1);
             DEBUTANALYSE(LEX);
             ++I;
             return true;
@@ -226,7 +226,7 @@ private:
     Run& P;
     const RunOptions& O;
     LECTYPE LEX; // the lexer record, reused line by line
-    WindowInterface& win;
+    RunSink& win;
     InputLines& TSLin;
     LecteurNoms noms;
     // The run stops at the first file that cannot be written.

@@ -1,8 +1,11 @@
 #pragma once
 // A window for tests: controls are plain values, message boxes and the save dialog answer
-// from queues set in advance, and everything shown is recorded.
-#include "kzmain/controls.h"
+// from queues set in advance, and everything shown is recorded. It is also a run's sink, for
+// tests that run a Run on their own thread.
 #include "kzmain/runoptions.h"
+#include "ui/presenter/controls.h"
+#include "ui/presenter/kzform.h"
+#include <QCoreApplication>
 #include <QHash>
 #include <QList>
 #include <QQueue>
@@ -18,7 +21,6 @@ public:
     };
     struct SaveRequest {
         QString initialDir, initialName, filter, defaultSuffix;
-        int eventsBefore; // processEvents calls made before the dialog: 0 when nothing was read yet
     };
 
     FakeWindow() { selectAction(Ctrl::R_SVCFToMVCF); }
@@ -49,13 +51,18 @@ public:
     QList<SaveRequest> saveRequests;
     QStringList memo, log;
     QString counter;
-    int processEventsCalls = 0;
+    // Calls of FormWindow::runEnded.
+    int runsEnded = 0;
     // Progress is asked for when `showProgress` is set; each report is kept.
     bool showProgress = false;
     QList<std::pair<qint64, qint64>> progress;
     bool showsProgress() const override { return showProgress; }
-    void setProgress(qint64 done, qint64 total) override { progress.append({done, total}); }
-    std::function<void()> onProcessEvents;
+    void setProgress(qint64 done, qint64 total) override {
+        progress.append({done, total});
+        output();
+    }
+    // Called on every output (cleared, appended, counter, progress), after it is recorded.
+    std::function<void()> onOutput;
     // Called when the save dialog opens, before it answers.
     std::function<void()> onSaveDialog;
 
@@ -91,7 +98,7 @@ public:
     }
     std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
                                       const QString& filter, const QString& defaultSuffix) override {
-        saveRequests.append({initialDir, initialName, filter, defaultSuffix, processEventsCalls});
+        saveRequests.append({initialDir, initialName, filter, defaultSuffix});
         if (onSaveDialog)
             onSaveDialog();
         if (!saveAnswers.isEmpty())
@@ -112,18 +119,32 @@ public:
         return answer.has_value();
     }
 
-    void clearCompteur() override { counter.clear(); }
-    void clearMemo() override { memo.clear(); }
-    void clearLog() override { log.clear(); }
-    void appendMemo(const QString& line) override { memo.append(line); }
-    void appendLog(const QString& line) override { log.append(line); }
-    void setCompteur(const QString& text) override { counter = text; }
-    void processEvents() override {
-        ++processEventsCalls;
-        if (onProcessEvents)
-            onProcessEvents();
+    void clearCompteur() override { counter.clear(), output(); }
+    void clearMemo() override { memo.clear(), output(); }
+    void clearLog() override { log.clear(), output(); }
+    void appendMemo(const QString& line) override { memo.append(line), output(); }
+    void appendLog(const QString& line) override { log.append(line), output(); }
+    void setCompteur(const QString& text) override { counter = text, output(); }
+    void runEnded() override { ++runsEnded; }
+
+private:
+    void output() {
+        if (onOutput)
+            onOutput();
     }
 };
+
+// Lets the event loop run until the main object's run has ended, all it showed shown.
+inline void finishRun(TF_Principal& p) {
+    while (p.isRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+// Presses Run and waits for the run to end.
+inline void pressRun(TF_Principal& p) {
+    p.B_goClick();
+    finishRun(p);
+}
 
 // The options of a run as the fake window's controls stand at first: photos and logos included,
 // X- lines, X-SYNC parameters and Google's labels dropped, French messages.

@@ -1,7 +1,7 @@
 // The Run: checks of each action, reading the input, the error guard, the merge listing, the
 // save step and the run guard, driven through a fake window.
 #include "fakewindow.h"
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,6 +78,18 @@ class TestDriver : public QObject {
         m_win->checks[Ctrl::C_Logos] = false;
         m_win->edits[Ctrl::E_RepEntree] = path(in);
         m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
+    }
+    // The options of a split of `input` (under the temporary folder) into out/, without pictures.
+    RunOptions splitOptions(const QString& input) const {
+        RunOptions o = testOptions();
+        o.action = Action::Split;
+        o.photos = o.logos = false;
+        o.Langue = QStringLiteral("EN");
+        o.NomFichierEntree = path(input);
+        o.NomRepSortie = path(QStringLiteral("out"));
+        o.NomRepPhotos = path(QStringLiteral("photos"));
+        o.NomRepLogos = path(QStringLiteral("logos"));
+        return o;
     }
     void makeMergeInput() {
         QDir(m_tmp->path()).mkpath(QStringLiteral("in"));
@@ -185,7 +197,7 @@ private slots:
         fillOutputs();
         const QStringList before = listing(path(QStringLiteral("out")));
 
-        m_main->B_goClick();
+        pressRun(*m_main);
 
         QCOMPARE(m_win->boxes.size(), 1);
         QCOMPARE(m_win->boxes[0].text, text);
@@ -220,7 +232,7 @@ private slots:
         m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("nl.vcf"));
         m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
         fillOutputs();
-        m_main->B_goClick();
+        pressRun(*m_main);
         QVERIFY(m_win->boxes.isEmpty());
         QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
         QVERIFY(!m_win->log.contains(QStringLiteral("old log")));
@@ -249,7 +261,7 @@ private slots:
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved.dat")));
         m_main->Langue = QStringLiteral("FR");
         fillOutputs();
-        m_main->B_goClick();
+        pressRun(*m_main);
         QCOMPARE(m_win->saveRequests.size(), 1);
         QCOMPARE(m_win->boxes.size(), 1);
         QCOMPARE(m_win->boxes[0].text, text.replace(QLatin1String("{in}"), path(book)));
@@ -312,7 +324,7 @@ private slots:
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved")));
         m_main->Langue = langue;
         fillOutputs();
-        m_main->B_goClick();
+        pressRun(*m_main);
         QVERIFY(m_win->boxes.isEmpty());
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
         QVERIFY(m_main->lastReport().errorLines.isEmpty());
@@ -344,7 +356,7 @@ private slots:
         m_win->edits[Ctrl::E_RepDest] = folder;
         m_main->Langue = QStringLiteral("EN");
         fillOutputs();
-        m_main->B_goClick();
+        pressRun(*m_main);
         QCOMPARE(m_win->boxes.size(), 1);
         const QString prefix = QStringLiteral("Cannot create a file in the output directory \"%1\": ").arg(folder);
         QVERIFY2(m_win->boxes[0].text.startsWith(prefix) && m_win->boxes[0].text.size() > prefix.size(),
@@ -356,8 +368,9 @@ private slots:
             QVERIFY(listing(folder).isEmpty());
     }
 
-    // A contacts or split input that cannot be read leaves B_goClick as its KzError, before
-    // anything is cleared or written.
+    // A contacts or split input that cannot be read ends the run with its KzError, thrown again
+    // for the window's general error report once the run has ended, before anything is cleared
+    // or written.
     void inputReadErrorPropagates_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("kind");
@@ -379,7 +392,8 @@ private slots:
             fillOutputs();
             QString caught;
             try {
-                m_main->B_goClick();
+                pressRun(*m_main);
+                m_main->rethrowRunError();
             } catch (const KzError& e) {
                 caught = e.kind();
                 QVERIFY2(e.message().contains(path(QStringLiteral("bad.vcf"))), qPrintable(e.message()));
@@ -403,24 +417,24 @@ private slots:
     void errorGuardLines() {
         QFETCH(int, which);
         QFETCH(QString, line);
-        m_win->selectAction(Ctrl::R_SVCFToMVCF);
-        m_win->checks[Ctrl::C_Photo] = false;
-        m_win->checks[Ctrl::C_Logos] = false;
-        m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("in.vcf"));
-        m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
-        m_win->onProcessEvents = [which] {
+        RunOptions o = splitOptions(QStringLiteral("in.vcf"));
+        // Thrown from the conversion as it shows its first card.
+        bool thrown = false;
+        m_win->onOutput = [&] {
+            if (thrown || m_win->memo.isEmpty())
+                return;
+            thrown = true;
             if (which == 0)
                 throw FileWriteError(QStringLiteral("cannot write x"));
             if (which == 1)
                 throw std::runtime_error("boom");
             throw std::bad_alloc();
         };
-        fillOutputs();
-        m_main->B_goClick();
+        Run run(o, *m_win);
+        const RunReport report = run.exec();
         QCOMPARE(m_win->log, QStringList{line});
-        QVERIFY(m_win->memo.isEmpty());
-        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
-        QVERIFY(!m_main->isRunning());
+        QCOMPARE(m_win->memo.size(), 1);
+        QCOMPARE(report.outcome, RunReport::Outcome::Error);
     }
 
     // The save step of the merge: answers to the dialog and to message 19.
@@ -464,12 +478,14 @@ private slots:
             m_win->boxAnswers.enqueue(MsgResult(a));
         fillOutputs();
 
-        m_main->B_goClick();
+        pressRun(*m_main);
 
         QCOMPARE(m_win->saveRequests.size(), paths.size());
         QCOMPARE(m_win->saveRequests[0].initialDir, path(QStringLiteral("out")));
         QCOMPARE(m_win->saveRequests[0].initialName, QStringLiteral("previous.vcf"));
         QCOMPARE(m_win->saveRequests[0].filter, QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*"));
+        // A name typed without a suffix gets ".vcf".
+        QCOMPARE(m_win->saveRequests[0].defaultSuffix, QStringLiteral("vcf"));
         // After No the dialog proposes the declined path.
         for (qsizetype i = 1; i < paths.size(); ++i) {
             QCOMPARE(m_win->saveRequests[i].initialName, path(paths[i - 1]));
@@ -481,14 +497,9 @@ private slots:
             QCOMPARE(b.kind, MsgKind::Warning);
             QCOMPARE(b.question, true);
         }
-        // The file is chosen before any input is read.
-        for (const FakeWindow::SaveRequest& r : m_win->saveRequests)
-            QCOMPARE(r.eventsBefore, 0);
-
         if (written.isEmpty()) {
             // Nothing read, nothing written, the outputs as they were.
             QVERIFY(outputsUntouched());
-            QCOMPARE(m_win->processEventsCalls, 0);
             QCOMPARE(m_main->NomFichierSortie, QStringLiteral("previous.vcf"));
             QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::SaveDeclined);
         } else {
@@ -526,7 +537,7 @@ private slots:
         QVERIFY(QDir(m_tmp->path()).mkpath(QStringLiteral("out/dir.vcf")));
         setMerge(QStringLiteral("in"));
         m_win->saveAnswers.enqueue(path(target));
-        m_main->B_goClick();
+        pressRun(*m_main);
         QVERIFY(m_win->boxes.isEmpty()); // no overwrite question for a folder
         QCOMPARE(m_win->log.size(), 2);
         QVERIFY2(m_win->log.last().startsWith(QStringLiteral("-> FileWriteError Err ")), qPrintable(m_win->log.last()));
@@ -553,7 +564,7 @@ private slots:
         small.rlim_cur = 32;
         auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        m_main->B_goClick();
+        pressRun(*m_main);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
 
@@ -585,7 +596,7 @@ private slots:
         setMerge(QStringLiteral("in"));
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/all.vcf")));
         fillOutputs();
-        m_main->B_goClick();
+        pressRun(*m_main);
 
         // The merge starts with empty outputs, as every run does.
         QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
@@ -623,7 +634,7 @@ private slots:
         writeFile(path(QStringLiteral("in/c.vcf")), card(QStringLiteral("Gamma")));
         setMerge(QStringLiteral("in"));
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/merged.vcf")));
-        m_main->B_goClick();
+        pressRun(*m_main);
 
         QCOMPARE(m_win->saveRequests.size(), 1);
         QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
@@ -640,7 +651,7 @@ private slots:
         QVERIFY(QDir(m_tmp->path()).mkpath(QStringLiteral("in/x.vcf")));
         setMerge(QStringLiteral("in"));
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/merged.vcf")));
-        m_main->B_goClick();
+        pressRun(*m_main);
         QVERIFY(m_win->boxes.isEmpty());
         QCOMPARE(m_win->log.size(), 1);
         QVERIFY(m_win->log[0].startsWith(QStringLiteral("-> FileReadError Err ")));
@@ -663,7 +674,7 @@ private slots:
         bool cacheAtDialog = true;
         m_win->onSaveDialog = [&] { cacheAtDialog = QFileInfo::exists(path(QStringLiteral("pb/ImageCache"))); };
         fillOutputs();
-        m_main->B_goClick();
+        pressRun(*m_main);
 
         QVERIFY(!cacheAtDialog);
         QVERIFY(QFileInfo(path(QStringLiteral("pb/ImageCache"))).isDir());
@@ -684,37 +695,40 @@ private slots:
     // An error that ends the phone-book conversion is one error line; what reached the output
     // list is still offered for saving, and the run counts as failed.
     void phoneBookPartialSave() {
-        m_win->selectAction(Ctrl::R_MyPhonePhoto);
-        m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("pb/Phonebook.dat"));
-        m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
-        m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
-        int calls = 0;
-        m_win->onProcessEvents = [&] {
-            if (++calls == 3)
+        RunOptions o = testOptions();
+        o.action = Action::PhoneBook;
+        o.Langue = QStringLiteral("EN");
+        o.NomFichierEntree = path(QStringLiteral("pb/Phonebook.dat"));
+        o.NomRepPhotos = path(QStringLiteral("photos"));
+        o.NomRepLogos = path(QStringLiteral("logos"));
+        o.outputFile = path(QStringLiteral("pb/partial.dat"));
+        // Thrown from the conversion as it shows its first card.
+        bool thrown = false;
+        m_win->onOutput = [&] {
+            if (!thrown && !m_win->counter.isEmpty()) {
+                thrown = true;
                 throw FileReadError(QStringLiteral("disk gone"));
+            }
         };
-        const QString saved = path(QStringLiteral("pb/partial.dat"));
-        m_win->saveAnswers.enqueue(saved);
-        m_main->B_goClick();
+        RunReport report = Run(o, *m_win).exec();
         QCOMPARE(m_win->log, QStringList{QStringLiteral("-> FileReadError Err disk gone")});
-        QCOMPARE(m_win->saveRequests.size(), 1);
-        QVERIFY(readFile(saved).startsWith("BEGIN:VCARD\r\n"));
-        QCOMPARE(m_main->NomFichierSortie, saved);
-        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
+        QVERIFY(readFile(o.outputFile).startsWith("BEGIN:VCARD\r\n"));
+        QCOMPARE(report.savedFile, o.outputFile);
+        QCOMPARE(report.outcome, RunReport::Outcome::Error);
 
         // Chosen to replace the phone book itself, the list cut short is not written over it.
-        const QString pb = path(QStringLiteral("pb/Phonebook.dat"));
+        const QString pb = o.NomFichierEntree;
         const QByteArray before = readFile(pb);
-        calls = 0;
-        m_win->saveAnswers.enqueue(pb);
-        m_win->boxAnswers.enqueue(MsgResult::Yes);
-        m_main->B_goClick();
+        thrown = false;
+        o.outputFile = pb;
+        o.overwrite = true;
+        report = Run(o, *m_win).exec();
         QCOMPARE(readFile(pb), before);
         QCOMPARE(m_win->log,
                  (QStringList{"-> FileReadError Err disk gone",
                               QStringLiteral("--> \"%1\" was not replaced: the list is incomplete").arg(pb)}));
-        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
-        QCOMPARE(m_main->lastReport().filesWritten, 0);
+        QCOMPARE(report.outcome, RunReport::Outcome::Error);
+        QCOMPARE(report.filesWritten, 0);
     }
 
     // The phone book's output file comes first: a cancelled dialog or a declined overwrite
@@ -738,77 +752,64 @@ private slots:
             m_win->boxAnswers.enqueue(MsgResult::Cancel);
         }
         fillOutputs();
-        m_main->B_goClick();
+        pressRun(*m_main);
         QCOMPARE(m_win->saveRequests.size(), 1);
         QCOMPARE(m_win->boxes.size(), overwrite ? 1 : 0);
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("pb/ImageCache"))));
         QCOMPARE(listing(path(QStringLiteral("pb"))), (QStringList{"Empty.dat", "Phonebook.dat"}));
         QVERIFY(outputsUntouched());
-        QCOMPARE(m_win->processEventsCalls, 0);
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::SaveDeclined);
     }
 
-    // A run stops at the next line when asked; the phone book's partial list is then not offered.
+    // A run stops at the next line when asked; the phone book's partial list is then not written.
+    void stopRequest_data() {
+        QTest::addColumn<int>("action");
+        QTest::addRow("split") << int(Action::Split);
+        QTest::addRow("phone book") << int(Action::PhoneBook);
+        QTest::addRow("merge") << int(Action::Merge);
+    }
     void stopRequest() {
-        for (Ctrl radio : {Ctrl::R_SVCFToMVCF, Ctrl::R_MyPhonePhoto, Ctrl::R_MVCFToSVCF}) {
-            makeMergeInput();
-            m_win->selectAction(radio);
-            m_win->checks[Ctrl::C_Photo] = false;
-            m_win->checks[Ctrl::C_Logos] = false;
-            m_win->edits[Ctrl::E_InputFiles] =
-                path(radio == Ctrl::R_MyPhonePhoto ? QStringLiteral("pb/Phonebook.dat") : QStringLiteral("in.vcf"));
-            m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
-            m_win->edits[Ctrl::E_RepEntree] = path(QStringLiteral("in"));
-            m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
-            m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
-            m_win->saveAnswers.clear();
-            m_win->saveAnswers.enqueue(path(QStringLiteral("out/stopped.vcf")));
-            m_win->log.clear();
-            int calls = 0;
-            m_win->onProcessEvents = [&] {
-                if (++calls == 2)
-                    m_main->requestStop();
-            };
-            m_win->saveRequests.clear();
-            m_main->B_goClick();
-            QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
-            // A stop is no error.
-            QCOMPARE(m_win->log.last(), QStringLiteral("--> Run stopped: the window is closing"));
-            QVERIFY(m_main->lastReport().errorLines.isEmpty());
-            QCOMPARE(m_win->saveRequests.size(), radio == Ctrl::R_SVCFToMVCF ? 0 : 1);
-            QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
-            QVERIFY(!m_main->isRunning());
-            QDir::setCurrent(m_startDir);
-        }
-        // The next run starts afresh.
-        m_win->onProcessEvents = nullptr;
-        m_win->saveAnswers.enqueue(path(QStringLiteral("out/stopped.vcf")));
-        m_main->B_goClick();
-        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
-        QVERIFY(QFileInfo::exists(path(QStringLiteral("out/stopped.vcf"))));
+        QFETCH(int, action);
+        makeMergeInput();
+        RunOptions o = splitOptions(QStringLiteral("in.vcf"));
+        o.action = Action(action);
+        if (o.action == Action::PhoneBook)
+            o.NomFichierEntree = path(QStringLiteral("pb/Phonebook.dat"));
+        o.NomRepEntree = path(QStringLiteral("in"));
+        o.outputFile = path(QStringLiteral("out/stopped.vcf"));
+        Run run(o, *m_win);
+        // Asked as the work starts (its outputs emptied), seen at the first line.
+        m_win->onOutput = [&] {
+            if (m_win->log.isEmpty())
+                run.requestStop(true);
+        };
+        const RunReport report = run.exec();
+        QCOMPARE(report.outcome, RunReport::Outcome::Stopped);
+        // A stop is no error.
+        QCOMPARE(m_win->log, QStringList{QStringLiteral("--> Run stopped: the window is closing")});
+        QVERIFY(report.errorLines.isEmpty());
+        QVERIFY(!QFileInfo::exists(o.outputFile));
+        QCOMPARE(RunSummary(report, QStringLiteral("EN")), QStringLiteral("Stopped: 0 contacts, 0 files written"));
     }
 
     // Stop (the window stays open) says so in its own words; the outcome is the same.
     void stopByTheUser() {
         writeFile(path(QStringLiteral("three.vcf")),
                   card(QStringLiteral("A")) + card(QStringLiteral("B")) + card(QStringLiteral("C")));
-        m_win->selectAction(Ctrl::R_SVCFToContacts);
-        m_win->checks[Ctrl::C_Photo] = false;
-        m_win->checks[Ctrl::C_Logos] = false;
-        m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("three.vcf"));
-        m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
-        int calls = 0;
-        m_win->onProcessEvents = [&] {
-            if (++calls == 6)
-                m_main->requestStop(false);
+        RunOptions o = splitOptions(QStringLiteral("three.vcf"));
+        o.action = Action::Contacts;
+        Run run(o, *m_win);
+        // Asked once the first card is shown: the run stops at the second card's first line.
+        m_win->onOutput = [&] {
+            if (m_win->memo.size() == 1)
+                run.requestStop(false);
         };
-        m_main->B_goClick();
-        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
+        const RunReport report = run.exec();
+        QCOMPARE(report.outcome, RunReport::Outcome::Stopped);
         QCOMPARE(m_win->log.last(), QStringLiteral("--> Run stopped by the user"));
-        QCOMPARE(m_main->lastReport().filesWritten, 1);
-        QVERIFY(m_main->lastReport().errorLines.isEmpty());
-        QCOMPARE(RunSummary(m_main->lastReport(), QStringLiteral("EN")),
-                 QStringLiteral("Stopped: 1 contact, 1 file written"));
+        QCOMPARE(report.filesWritten, 1);
+        QVERIFY(report.errorLines.isEmpty());
+        QCOMPARE(RunSummary(report, QStringLiteral("EN")), QStringLiteral("Stopped: 1 contact, 1 file written"));
     }
 
     // The line that sums up a run, in both languages: French takes the singular for 0 and 1.
@@ -868,23 +869,14 @@ private slots:
         QVERIFY(QDir().mkpath(path(QStringLiteral("in"))));
         for (int i = 0; i < 7; ++i)
             writeFile(path(QStringLiteral("in/%1.vcf").arg(i)), card(QStringLiteral("M%1").arg(i)));
-        const Ctrl radio = Action(action) == Action::Contacts ? Ctrl::R_SVCFToContacts
-                           : Action(action) == Action::Split  ? Ctrl::R_SVCFToMVCF
-                           : Action(action) == Action::Merge  ? Ctrl::R_MVCFToSVCF
-                                                              : Ctrl::R_MyPhonePhoto;
-        m_win->selectAction(radio);
-        m_win->checks[Ctrl::C_Photo] = false;
-        m_win->checks[Ctrl::C_Logos] = false;
-        m_win->edits[Ctrl::E_InputFiles] =
-            path(Action(action) == Action::PhoneBook ? QStringLiteral("pb/Many.dat") : QStringLiteral("many.vcf"));
-        m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
-        m_win->edits[Ctrl::E_RepEntree] = path(QStringLiteral("in"));
-        m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
-        m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
-        m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved")));
+        RunOptions o = splitOptions(Action(action) == Action::PhoneBook ? QStringLiteral("pb/Many.dat")
+                                                                        : QStringLiteral("many.vcf"));
+        o.action = Action(action);
+        o.NomRepEntree = path(QStringLiteral("in"));
+        o.outputFile = path(QStringLiteral("out/saved"));
         m_win->showProgress = true;
-        m_main->B_goClick();
-        QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
+        const RunReport report = Run(o, *m_win).exec();
+        QCOMPARE(report.outcome, RunReport::Outcome::Done);
         const qint64 total = Action(action) == Action::Merge ? 7 : lines;
         QVERIFY(m_win->progress.size() >= (Action(action) == Action::Merge ? 3 : 10));
         QCOMPARE(m_win->progress.first(), std::make_pair(qint64(0), total));
@@ -893,12 +885,11 @@ private slots:
             QVERIFY(m_win->progress[i].first >= m_win->progress[i - 1].first);
             QCOMPARE(m_win->progress[i].second, total);
         }
-        if (Action(action) == Action::Merge) // a name typed without a suffix gets ".vcf"
-            QCOMPARE(m_win->saveRequests.first().defaultSuffix, QStringLiteral("vcf"));
     }
 
-    // A big input is read in blocks with events let run between them; a stop asked for
-    // meanwhile ends the run before anything is cleared or written.
+    // The Run button's work goes on a worker thread: Run returns at once, and a stop asked for
+    // then ends the run at its next look at the stop token. A big input is read in blocks with
+    // that look between them: the run ends before anything is cleared or written.
     void stopWhileReading() {
         QByteArray card("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jane\r\nNOTE:");
         card += QByteArray(200, 'x') + "\r\nEND:VCARD\r\n";
@@ -913,8 +904,12 @@ private slots:
         m_win->edits[Ctrl::E_InputFiles] = big.fileName();
         m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
         fillOutputs();
-        m_win->onProcessEvents = [&] { m_main->requestStop(); };
         m_main->B_goClick();
+        QVERIFY(m_main->isRunning());
+        QCOMPARE(m_win->runsEnded, 0);
+        m_main->requestStop();
+        finishRun(*m_main);
+        QCOMPARE(m_win->runsEnded, 1);
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Stopped);
         QCOMPARE(m_win->log.size(), 2);
         QCOMPARE(m_win->log.first(), QStringLiteral("old log"));
@@ -931,23 +926,17 @@ private slots:
         m_win->checks[Ctrl::C_Logos] = false;
         m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("in.vcf"));
         m_win->edits[Ctrl::E_RepDest] = path(QStringLiteral("out"));
-        int nested = 0;
-        bool runningInside = false;
-        m_win->onProcessEvents = [&] {
-            runningInside = m_main->isRunning();
-            if (nested++ == 0) {
-                // A second press that would fail a check and clear nothing if it ran.
-                m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("nothere"));
-                m_main->B_goClick();
-                m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("in.vcf"));
-            }
-        };
         m_main->B_goClick();
-        QVERIFY(runningInside);
+        QVERIFY(m_main->isRunning());
+        // A second press that would fail a check and clear nothing if it ran.
+        m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("nothere"));
+        m_main->B_goClick();
+        finishRun(*m_main);
         QVERIFY(m_win->boxes.isEmpty());
         QCOMPARE(m_main->NomFichierEntree, path(QStringLiteral("in.vcf")));
         QCOMPARE(m_win->memo.last(), Mess(QStringLiteral("EN"), 8));
         QVERIFY(!m_main->isRunning());
+        QCOMPARE(m_win->runsEnded, 1);
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
     }
 };

@@ -4,7 +4,7 @@
 // command line's exit status says that the run failed.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 
 #include <QProcess>
 #include <QStandardPaths>

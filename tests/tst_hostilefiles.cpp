@@ -5,7 +5,7 @@
 #include "conversionhelpers.h"
 #include "fakewindow.h"
 #include "kzlex/platform.h"
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -479,9 +479,9 @@ private slots:
             o.NomFichierEntree = split ? in : book;
             o.NomRepSortie = out;
             o.NomRepPhotos = o.NomRepLogos = photos;
+            o.outputFile = book;
+            o.overwrite = true;
             FakeWindow w;
-            w.saveAnswers.enqueue(book);
-            w.boxAnswers.enqueue(MsgResult::Yes);
             return Run(o, w).exec();
         };
         const QByteArray bookBefore = readBytes(book);

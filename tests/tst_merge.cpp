@@ -3,7 +3,7 @@
 #include "fakewindow.h"
 #include "testrun.h"
 #include <optional>
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 
 #include <QTemporaryDir>
 
@@ -286,7 +286,7 @@ private slots:
         win.checks[Ctrl::C_MyphoneOut] = true;
         win.saveAnswers.enqueue(saved);
         TF_Principal p(win);
-        p.B_goClick();
+        pressRun(p);
         QDir::setCurrent(cwd);
 
         QCOMPARE(win.boxes.size(), 0);

@@ -4,7 +4,7 @@
 #include "fakewindow.h"
 #include "testrun.h"
 #include <optional>
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -384,7 +384,7 @@ private slots:
         win.saveAnswers.enqueue(book);
         win.boxAnswers.enqueue(MsgResult::Yes);
         TF_Principal p(win);
-        p.B_goClick();
+        pressRun(p);
         QCOMPARE(win.saveRequests.size(), 1);
         QCOMPARE(win.saveRequests.at(0).initialName, book);
         QCOMPARE(win.boxes.size(), 1); // the overwrite question

@@ -1,6 +1,6 @@
 // Enabling rules of the four actions, the language list and the pickers.
 #include "fakewindow.h"
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // The settings file: start state, reading rules, writing and the round trip.
 #include "fakewindow.h"
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>

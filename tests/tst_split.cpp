@@ -3,7 +3,7 @@
 #include "fakewindow.h"
 #include "testrun.h"
 #include <optional>
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 
 #include <QTemporaryDir>
 
@@ -401,13 +401,10 @@ private slots:
         QByteArray in;
         for (int i = 0; i < 12; ++i)
             in += "BEGIN:VCARD\nN:Same;;;;\nEND:VCARD\n";
-        int seen = 0;
-        r.win.onProcessEvents = [&] { ++seen; };
         r.run(in);
         QCOMPARE(r.files().size(), 12);
         QCOMPARE(r.files().last(), QStringLiteral("00012 Same.VCF"));
         QCOMPARE(r.win.counter, QStringLiteral("12 contacts"));
-        QCOMPARE(seen, 36); // once per line
     }
 
     // A card file that cannot be written stops the run at that card: the cards before it stay

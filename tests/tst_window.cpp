@@ -84,6 +84,11 @@ class TestWindow : public QObject {
         return d;
     }
 
+    // Lets the event loop run until the window's run has ended (its work is on a worker thread).
+    static bool runEnded(F_Principal& w) {
+        return QTest::qWaitFor([&] { return !w.principal().isRunning(); }, 120000);
+    }
+
     // Ready for a split run of `input` into `out`, without pictures.
     static void prepareSplit(F_Principal& w, const QString& input, const QString& out) {
         w.setEditText(Ctrl::E_InputFiles, input);
@@ -203,6 +208,7 @@ private slots:
         w.show();
         prepareSplit(w, input, out);
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(runEnded(w));
 
         const QString memo = w.findChild<LineView*>(QStringLiteral("Memo"))->toPlainText();
         const QString log = w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText();
@@ -255,7 +261,7 @@ private slots:
     }
 
     void runGuardDisablesWhatARunReads() {
-        const QString input = writeCards(m_dir.filePath(QStringLiteral("many.vcf")), 300);
+        const QString input = writeCards(m_dir.filePath(QStringLiteral("many.vcf")), 3000);
         const QString out = outDir("guard-out");
         F_Principal w;
         QVERIFY(w.FormCreate());
@@ -283,32 +289,24 @@ private slots:
             return on;
         };
         QVERIFY(readOnly().isEmpty());
-        int calls = 0;
-        QStringList enabledDuringRun, readOnlyDuringRun;
-        bool cancelEnabled = false;
-        QString typed;
-        w.onProcessEvents = [&] {
-            if (calls++ == 0) {
-                for (Ctrl c : guarded)
-                    if (w.isEnabled(c))
-                        enabledDuringRun << QString::number(int(c));
-                cancelEnabled = w.isEnabled(Ctrl::B_Cancel);
-                readOnlyDuringRun = readOnly();
-                auto* field = static_cast<QLineEdit*>(w.control(Ctrl::E_RepDest));
-                QTest::keyClicks(field, QStringLiteral("xyz"));
-                typed = field->text();
-            }
-        };
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
-        QVERIFY(calls > 300);
+        // Run has returned; the work goes on on its thread.
+        QVERIFY(w.principal().isRunning());
+        QStringList enabledDuringRun;
+        for (Ctrl c : guarded)
+            if (w.isEnabled(c))
+                enabledDuringRun << QString::number(int(c));
         QVERIFY2(enabledDuringRun.isEmpty(), qPrintable(enabledDuringRun.join(',')));
-        QCOMPARE(readOnlyDuringRun.size(), paths.size());
-        QCOMPARE(typed, out);
+        QCOMPARE(readOnly().size(), paths.size());
+        QVERIFY(w.isEnabled(Ctrl::B_Cancel));
+        auto* field = static_cast<QLineEdit*>(w.control(Ctrl::E_RepDest));
+        QTest::keyClicks(field, QStringLiteral("xyz"));
+        QCOMPARE(field->text(), out);
+        QVERIFY(runEnded(w));
         QVERIFY(readOnly().isEmpty());
-        QVERIFY(cancelEnabled);
         for (Ctrl c : guarded)
             QCOMPARE(w.isEnabled(c), before[c]);
-        QCOMPARE(vcfCount(out), 300);
+        QCOMPARE(vcfCount(out), 3000);
     }
 
     void closingDuringARunStopsItAndSaves() {
@@ -320,10 +318,15 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         prepareSplit(w, input, out);
-        // The close arrives as an event while the run lets events run.
+        // The close arrives as an event while the run is under way: the run stops, then the
+        // window closes.
         QTimer::singleShot(0, &w, &QWidget::close);
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(w.principal().isRunning());
+        QVERIFY(w.isVisible());
+        QVERIFY(runEnded(w));
         QVERIFY(!w.isVisible());
+        QCOMPARE(w.principal().lastReport().outcome, RunReport::Outcome::Stopped);
         QVERIFY(!w.principal().isRunning());
         QVERIFY(vcfCount(out) < 2000);
         const QString log = w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText();
@@ -347,15 +350,18 @@ private slots:
 
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer::singleShot(0, this, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                title = box->windowTitle();
-                text = box->text();
-                icon = box->icon();
-                box->accept();
-            }
+        bool runningAtBox = true;
+        // The error is read on the run's thread and reported once the run has ended.
+        answerNextDialog<QMessageBox>(this, [&](QMessageBox* box) {
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            runningAtBox = w.principal().isRunning();
+            box->accept();
         });
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(runEnded(w));
+        QVERIFY(!runningAtBox);
         QCOMPARE(title, QStringLiteral("Corvanta"));
         QCOMPARE(icon, QMessageBox::Critical);
         QVERIFY2(text.contains(QStringLiteral("bad-utf8.vcf")), qPrintable(text));
@@ -391,6 +397,7 @@ private slots:
             static_cast<QDialog*>(dlg)->accept(); // public in QDialog; QFileDialog::accept runs
         });
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(runEnded(w));
         QVERIFY(!confirms);
         QCOMPARE(suffix, QStringLiteral("vcf"));
         QCOMPARE(filters, (QStringList{"VCF, DAT (*.VCF *.DAT)", "ALL (*)"}));
@@ -483,21 +490,16 @@ private slots:
         // The same drop during a run is refused, and the field keeps what the run read.
         prepareSplit(w, writeCards(m_dir.filePath(QStringLiteral("drop-run.vcf")), 50), outDir("drop-out"));
         const QString before = w.editText(Ctrl::E_InputFiles);
-        bool enterAccepted = true, dropAccepted = true, tried = false;
-        w.onProcessEvents = [&] {
-            if (std::exchange(tried, true))
-                return;
-            QDragEnterEvent duringEnter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&w, &duringEnter);
-            enterAccepted = duringEnter.isAccepted();
-            QDropEvent duringDrop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&w, &duringDrop);
-            dropAccepted = duringDrop.isAccepted();
-        };
         w.B_goClick();
-        QVERIFY(!enterAccepted);
-        QVERIFY(!dropAccepted);
+        QVERIFY(w.principal().isRunning());
+        QDragEnterEvent duringEnter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &duringEnter);
+        QVERIFY(!duringEnter.isAccepted());
+        QDropEvent duringDrop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &duringDrop);
+        QVERIFY(!duringDrop.isAccepted());
         QCOMPARE(w.editText(Ctrl::E_InputFiles), before);
+        QVERIFY(runEnded(w));
     }
 
     // The progress bar ends at 100 %; Stop ends the run (outcome Stopped) and the window stays.
@@ -513,34 +515,32 @@ private slots:
         QVERIFY(bar && stop);
         QVERIFY(!stop->isEnabled());
         QList<int> seen;
-        w.onProcessEvents = [&] {
-            if (seen.isEmpty() || seen.last() != bar->value())
-                seen.append(bar->value());
-        };
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) { seen.append(value); });
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(runEnded(w));
+        bar->disconnect(this);
         QCOMPARE(w.principal().lastReport().outcome, RunReport::Outcome::Done);
         QCOMPARE(bar->value(), bar->maximum());
         QCOMPARE(bar->text(), QStringLiteral("100 %"));
         QVERIFY(std::is_sorted(seen.cbegin(), seen.cend()));
         QVERIFY(!stop->isEnabled());
 
+        // Stop once the first cards are shown: the window stays live during the run.
         const QString out2 = outDir("stop-out");
-        prepareSplit(w, input, out2);
-        int calls = 0;
-        bool stopEnabled = false;
-        w.onProcessEvents = [&] {
-            if (++calls == 500) {
-                stopEnabled = stop->isEnabled();
-                QTest::mouseClick(stop, Qt::LeftButton);
-            }
-        };
+        const QString big = writeCards(m_dir.filePath(QStringLiteral("progress-big.vcf")), 50000);
+        prepareSplit(w, big, out2);
+        const QString before = w.compteur();
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
-        QVERIFY(stopEnabled);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (!w.compteur().isEmpty() && w.compteur() != before) || !w.principal().isRunning(); }, 60000));
+        QVERIFY(stop->isEnabled());
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QVERIFY(runEnded(w));
         QCOMPARE(w.principal().lastReport().outcome, RunReport::Outcome::Stopped);
         QVERIFY(w.isVisible());
         QVERIFY(!stop->isEnabled());
         QVERIFY(w.isEnabled(Ctrl::B_go));
-        QVERIFY(vcfCount(out2) > 0 && vcfCount(out2) < 2000);
+        QVERIFY(vcfCount(out2) > 0 && vcfCount(out2) < 50000);
         QVERIFY(bar->value() < bar->maximum());
         QVERIFY2(w.summary().startsWith(QStringLiteral("Arrêté : ")), qPrintable(w.summary()));
     }
@@ -556,6 +556,7 @@ private slots:
         QVERIFY(!open->isEnabled());
         prepareSplit(w, input, out);
         w.B_goClick();
+        QVERIFY(runEnded(w));
         QCOMPARE(w.summary(), QStringLiteral("3 contacts, 3 fichiers écrits, aucune erreur"));
         QVERIFY(open->isEnabled());
         QCOMPARE(QDir(w.principal().lastOutputFolder()), QDir(out));
@@ -606,6 +607,32 @@ private slots:
         QCOMPARE(w.focusWidget(), w.control(Ctrl::E_RepDest));
     }
 
+    // A check that the run makes on its thread (an empty input is found once it is read): its
+    // box comes after the run has ended, then the window points at the field.
+    void failedCheckOfTheRunShownAfterIt() {
+        F_Principal w;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QString empty = writeBytes(m_dir.filePath(QStringLiteral("empty.vcf")), QByteArray());
+        prepareSplit(w, empty, outDir("empty-out"));
+        QString message;
+        bool runningAtBox = true;
+        answerNextDialog<QMessageBox>(this, [&](QMessageBox* box) {
+            message = box->text();
+            runningAtBox = w.principal().isRunning();
+            box->accept();
+        });
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        QVERIFY(runEnded(w));
+        QCOMPARE(message, QStringLiteral("Fichier vide : \"%1\"").arg(empty));
+        QVERIFY(!runningAtBox);
+        QCOMPARE(w.principal().lastReport().outcome, RunReport::Outcome::CheckFailed);
+        QCOMPARE(w.summary(), QString());
+        QCOMPARE(w.focusWidget(), w.control(Ctrl::E_InputFiles));
+        QVERIFY(w.isEnabled(Ctrl::B_go));
+    }
+
     // Qt's own texts speak the language chosen: the overwrite question's Yes button.
     void qtTextsFollowTheLanguage() {
         F_Principal w;
@@ -649,6 +676,7 @@ private slots:
         w.principal().C_PhotoClick();
         w.principal().C_LogosClick();
         w.B_goClick();
+        QVERIFY(runEnded(w));
         auto* log = w.findChild<LineView*>(QStringLiteral("M_Log"));
         const QStringList all = log->lines();
         QVERIFY2(all.contains(QStringLiteral("FOO:bar")), qPrintable(all.join(u'\n')));
@@ -746,6 +774,7 @@ private slots:
         w.show();
         prepareSplit(w, writeCards(m_dir.filePath(QStringLiteral("open.vcf")), 1), out);
         w.B_goClick();
+        QVERIFY(runEnded(w));
         auto* open = w.findChild<QPushButton*>(QStringLiteral("B_OuvrirSortie"));
         QVERIFY(open->isEnabled());
         // The offscreen platform opens nothing, like a desktop without a file manager.

@@ -75,6 +75,8 @@ private slots:
         watch.start(10);
         w.setEditText(Ctrl::E_InputFiles, source);
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("B_go")), Qt::LeftButton);
+        // The work goes on on its own thread; the window shows it until it has ended.
+        QVERIFY(QTest::qWaitFor([&] { return !w.principal().isRunning(); }, 60000));
         watch.stop();
 
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(u'\n')));

@@ -41,28 +41,30 @@ namespace {
 const int kWidth = 619;
 const int kHeight = 650;
 const int kLowerHeight = 292;
-// Let the window repaint at most this often during a run; more often only costs time.
-const qint64 kEventsIntervalNs = 15'000'000;
-// A turn of the event loop repaints the lists and the counter, which takes a few milliseconds:
-// the next turn waits forty times as long, so that repainting stays near a fortieth of the run,
-// but never longer than the bound after (ten turns a second), so that the window stays live.
-const qint64 kTurnCostFactor = 40;
-const qint64 kEventsMaxIntervalNs = 100'000'000;
-// The clock is read once in this many calls.
-const unsigned kCallsPerClockRead = 16;
 
 const Ctrl kActionButtons[] = {Ctrl::R_SVCFToContacts, Ctrl::R_SVCFToMVCF, Ctrl::R_MVCFToSVCF, Ctrl::R_MyPhonePhoto};
-
-// What a run must not see changed under it.
-const Ctrl kRunGuarded[] = {Ctrl::B_go,           Ctrl::R_SVCFToContacts, Ctrl::R_SVCFToMVCF, Ctrl::R_MVCFToSVCF,
-                            Ctrl::R_MyPhonePhoto, Ctrl::C_Photo,          Ctrl::C_Logos,      Ctrl::C_TagX,
-                            Ctrl::C_TagSync,      Ctrl::C_MyPhoneIn,      Ctrl::C_MyphoneOut, Ctrl::C_TagLabel,
-                            Ctrl::ComboLangue,    Ctrl::B_InputFile,      Ctrl::b_repdest,    Ctrl::B_RepEntree,
-                            Ctrl::b_repphotos,    Ctrl::B_RepLogos};
 
 // The path fields: read-only while a run is under way.
 const Ctrl kPathFields[] = {Ctrl::E_InputFiles, Ctrl::E_RepDest, Ctrl::E_RepEntree, Ctrl::E_RepPhotos,
                             Ctrl::E_RepLogos};
+
+// What a run leaves usable: Close (which stops it), the labels, the counter and the site link.
+// Every other control is disabled while a run is under way.
+bool usableDuringRun(Ctrl c) {
+    switch (c) {
+    case Ctrl::B_Cancel:
+    case Ctrl::L_Langue:
+    case Ctrl::L_Fichierstraites:
+    case Ctrl::L_Log:
+    case Ctrl::L_Compteur:
+    case Ctrl::M_Compteur:
+    case Ctrl::L_Siteweb:
+    case Ctrl::R_Action:
+        return true;
+    default:
+        return std::find(std::cbegin(kPathFields), std::cend(kPathFields), c) != std::cend(kPathFields);
+    }
+}
 
 // Captions with the letter that Alt reaches them by; the captions themselves stay as given.
 const std::pair<const char16_t*, const char16_t*> kMnemonics[] = {
@@ -536,7 +538,6 @@ MsgResult F_Principal::askOverwrite(const QString&, const QString& question) {
 }
 
 MsgResult F_Principal::showBox(const QString& text, MsgKind kind, bool question) {
-    flushOutputs();
     const QMessageBox::Icon icon = kind == MsgKind::Warning       ? QMessageBox::Warning
                                    : kind == MsgKind::Information ? QMessageBox::Information
                                                                   : QMessageBox::Critical;
@@ -599,107 +600,48 @@ bool F_Principal::browseForFolder(QString& folder, const QString& title) {
 }
 
 void F_Principal::clearCompteur() {
-    m_pendingCompteur.reset();
     M_Compteur->clear();
 }
 
 void F_Principal::clearMemo() {
-    m_pendingMemo.clear();
     Memo->clear();
 }
 
 void F_Principal::clearLog() {
-    m_pendingLog.clear();
     M_Log->clear();
 }
 
-// Lines are gathered and shown once per event-loop turn: laying out one line per card
-// would cost the window more than the conversion itself.
-namespace {
-
-// The line as the lists keep it: its own storage, no larger than its text. A run's line often
-// shares the conversion's line buffer, whose room can be that of a picture's data: kept as it
-// is, the list would hold that room for every such line, and the conversion would make itself
-// a new buffer for its next line.
-QString compact(const QString& line) {
-    QString kept = line;
-    kept.squeeze();
-    return kept;
-}
-
-} // namespace
-
+// A run's lines come in blocks (see RunThread): each block is laid out once.
 void F_Principal::appendMemo(const QString& line) {
-    m_pendingMemo.append(compact(line));
-    if (!m_p.isRunning())
-        flushOutputs();
+    Memo->appendLines({line});
 }
 
 void F_Principal::appendLog(const QString& line) {
-    queueLog(line, false);
+    M_Log->appendLines({line}, false);
 }
 
 void F_Principal::appendLogNotice(const QString& line) {
-    queueLog(line, true);
+    M_Log->appendLines({line}, true);
 }
 
-void F_Principal::queueLog(const QString& line, bool notice) {
-    if (m_pendingLog.isEmpty() || m_pendingLog.back().second != notice)
-        m_pendingLog.append({QStringList(), notice});
-    m_pendingLog.back().first.append(compact(line));
-    if (!m_p.isRunning())
-        flushOutputs();
+void F_Principal::appendMemoLines(const QStringList& lines) {
+    Memo->appendLines(lines);
+}
+
+void F_Principal::appendLogLines(const QStringList& lines, bool notices) {
+    M_Log->appendLines(lines, notices);
 }
 
 void F_Principal::setProgress(qint64 done, qint64 total) {
-    m_pendingProgress = {done, total};
-    if (!m_p.isRunning())
-        flushOutputs();
-}
-
-void F_Principal::flushOutputs() {
-    if (m_pendingCompteur) {
-        M_Compteur->setText(*m_pendingCompteur);
-        m_pendingCompteur.reset();
-    }
-    if (m_pendingProgress) {
-        const auto [done, total] = *m_pendingProgress;
-        P_Avancement->setValue(total > 0 ? int(qBound<qint64>(0, done * 1000 / total, qint64(1000))) : 0);
-        m_pendingProgress.reset();
-    }
-    if (!m_pendingMemo.isEmpty()) {
-        Memo->appendLines(m_pendingMemo);
-        m_pendingMemo.clear();
-    }
-    for (const auto& [lines, notices] : m_pendingLog)
-        M_Log->appendLines(lines, notices);
-    m_pendingLog.clear();
+    P_Avancement->setValue(total > 0 ? int(qBound<qint64>(0, done * 1000 / total, qint64(1000))) : 0);
 }
 
 void F_Principal::setCompteur(const QString& text) {
-    m_pendingCompteur = text;
-    if (!m_p.isRunning())
-        flushOutputs();
+    M_Compteur->setText(text);
 }
 
 QString F_Principal::compteur() const {
-    return m_pendingCompteur ? *m_pendingCompteur : M_Compteur->text();
-}
-
-void F_Principal::processEvents() {
-    if (onProcessEvents)
-        onProcessEvents();
-    // The clock is read once in a few calls only: a run calls once per line, and reading the
-    // clock takes about as long as a short line.
-    if (m_sinceEvents.isValid() &&
-        (++m_callsSinceClock % kCallsPerClockRead != 0 || m_sinceEvents.nsecsElapsed() < m_eventsIntervalNs))
-        return;
-    QElapsedTimer turn;
-    turn.start();
-    flushOutputs();
-    QCoreApplication::processEvents();
-    m_eventsIntervalNs = qBound(kEventsIntervalNs, turn.nsecsElapsed() * kTurnCostFactor, kEventsMaxIntervalNs);
-    m_sinceEvents.start();
+    return M_Compteur->text();
 }
 
 // ---- Handlers ----
@@ -712,12 +654,15 @@ void F_Principal::B_goClick() {
     P_Avancement->setValue(0);
     setRunGuard(true);
     B_Stop->setEnabled(true);
-    m_sinceEvents.invalidate();
-    m_eventsIntervalNs = kEventsIntervalNs;
+    // The checks and the questions come now; the work goes on after this returns, until runEnded.
     guarded([this] { m_p.B_goClick(); });
-    flushOutputs();
+}
+
+void F_Principal::runEnded() {
     B_Stop->setEnabled(false);
     setRunGuard(false);
+    // What escaped the run (its input could not be read) goes to the general error report.
+    guarded([this] { m_p.rethrowRunError(); });
     // The window was closed during the run: finish closing now that the run has stopped.
     if (m_closeAfterRun) {
         close();
@@ -777,7 +722,7 @@ void F_Principal::L_SitewebClick() {
 
 void F_Principal::closeEvent(QCloseEvent* event) {
     if (m_p.isRunning()) {
-        // Stop the run at its next line; B_goClick closes the window once it has returned.
+        // Stop the run at its next line; runEnded closes the window once it has ended.
         m_p.requestStop(true);
         m_closeAfterRun = true;
         event->ignore();
@@ -793,9 +738,11 @@ void F_Principal::closeEvent(QCloseEvent* event) {
 void F_Principal::setRunGuard(bool on) {
     if (on) {
         m_enabledBeforeRun.clear();
-        for (Ctrl c : kRunGuarded) {
-            m_enabledBeforeRun.insert(c, control(c)->isEnabled());
-            control(c)->setEnabled(false);
+        for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
+            if (usableDuringRun(it.key()))
+                continue;
+            m_enabledBeforeRun.insert(it.key(), it.value()->isEnabled());
+            it.value()->setEnabled(false);
         }
         B_EnregistrerLog->setEnabled(false);
     } else {

@@ -1,8 +1,8 @@
 #pragma once
-// The main window: the controls, the dialogs and the event loop that the main object reaches
-// through FormWindow. The window owns the main object.
-#include "kzmain/kzmain.h"
-#include <QElapsedTimer>
+// The main window: the controls, the dialogs and the outputs that the main object reaches
+// through FormWindow. The window owns the main object; a run's work goes on a worker thread and
+// its outputs come back in batches.
+#include "ui/presenter/kzform.h"
 #include <QHash>
 #include <QStringList>
 #include <QWidget>
@@ -62,18 +62,16 @@ public:
     void appendMemo(const QString& line) override;
     void appendLog(const QString& line) override;
     void appendLogNotice(const QString& line) override;
+    void appendMemoLines(const QStringList& lines) override;
+    void appendLogLines(const QStringList& lines, bool notices) override;
     void setCompteur(const QString& text) override;
     bool showsProgress() const override { return true; }
     void setProgress(qint64 done, qint64 total) override;
+    void runEnded() override;
     // The counter's text as shown.
     QString compteur() const;
-    void processEvents() override;
-    // Shows the lines gathered since the last event-loop turn.
-    void flushOutputs();
 
     QWidget* control(Ctrl c) const { return m_controls.value(c); }
-    // Called on every processEvents() call of a run, before the throttle (for tests).
-    std::function<void()> onProcessEvents;
 
     // The line that sums up the last run ("" before the first, or after a failed check).
     QString summary() const;
@@ -104,8 +102,6 @@ private:
     // After a failed path check: the page and the field that the message was about.
     void showFailedField();
     void showSummary();
-    // A log line waiting for the next event-loop turn; `notice`: one that "Errors only" hides.
-    void queueLog(const QString& line, bool notice);
     // The field a drop of `path` fills, or none.
     std::optional<Ctrl> dropTarget(const QString& path) const;
     // The dropped local paths and the fields they fill; empty when the drop is refused.
@@ -121,7 +117,8 @@ private:
     // Runs a handler; an error that leaves it goes to the general error report.
     void guarded(const std::function<void()>& handler);
     void reportError(const QString& message);
-    // While a run is under way the controls that could change it are disabled.
+    // While a run is under way every control that could change it is disabled, the path fields
+    // made read-only.
     void setRunGuard(bool on);
 
     TF_Principal m_p;
@@ -140,14 +137,6 @@ private:
     QCheckBox* C_ErreursSeules = nullptr;
     QLabel* L_Resume = nullptr;
     QTranslator* m_qtFrench = nullptr; // Qt's own texts in French, installed while French is chosen
-    std::optional<std::pair<qint64, qint64>> m_pendingProgress;
-    QElapsedTimer m_sinceEvents;
-    qint64 m_eventsIntervalNs = 0;  // between two event-loop turns of a run
-    unsigned m_callsSinceClock = 0; // processEvents calls, counted to read the clock now and then
-    QStringList m_pendingMemo;
-    // The log's lines to show, in runs of one kind: notices (true) or other lines.
-    QList<std::pair<QStringList, bool>> m_pendingLog;
-    std::optional<QString> m_pendingCompteur;
     QHash<Ctrl, bool> m_enabledBeforeRun;
     bool m_closeAfterRun = false;
     bool m_closed = false;

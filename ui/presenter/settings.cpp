@@ -1,6 +1,6 @@
 // The settings file Config.txt: read once when the window is created, written once when it
 // closes. Lines are KEY=value, keys and keywords in any letter case.
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>

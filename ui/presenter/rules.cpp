@@ -1,6 +1,6 @@
 // The window's rules that need no desktop toolkit: which controls each action enables, the
 // captions of the two languages, and the pickers' effect on the path fields.
-#include "kzmain/kzmain.h"
+#include "ui/presenter/kzform.h"
 #include <QFileInfo>
 
 namespace {

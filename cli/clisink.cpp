@@ -1,4 +1,4 @@
-#include "cli/cliwindow.h"
+#include "cli/clisink.h"
 #include "cli/console.h"
 
 #include "kzlex/text.h"
@@ -65,7 +65,7 @@ void writeLine(std::FILE* stream, const QString& line) {
 // or pipes (their lines cannot interleave, so each can be written in large blocks), or one
 // (`> log 2>&1`: the log then goes through standard output's buffer, which keeps every line in
 // its place without a system call for each).
-CliWindow::Outputs CliWindow::outputs() {
+CliSink::Outputs CliSink::outputs() {
 #ifdef Q_OS_WIN
     return Outputs::Other;
 #else
@@ -80,7 +80,7 @@ CliWindow::Outputs CliWindow::outputs() {
 #endif
 }
 
-CliWindow::CliWindow()
+CliSink::CliSink()
     : m_tty(CORVANTA_ISATTY(CORVANTA_FILENO(stderr)) != 0),
       m_stdoutTty(m_tty && CORVANTA_ISATTY(CORVANTA_FILENO(stdout)) != 0), m_outputs(outputs()) {
     // Standard error is unbuffered by default: a log line per card would cost two system calls.
@@ -88,31 +88,11 @@ CliWindow::CliWindow()
         std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
 }
 
-CliWindow::~CliWindow() {
+CliSink::~CliSink() {
     finishCounter();
 }
 
-void CliWindow::messageBox(const QString& text, MsgKind) {
-    printError(text);
-}
-
-MsgResult CliWindow::askOverwrite(const QString&, const QString& question) {
-    if (force)
-        return MsgResult::Yes;
-    overwriteRefused = true;
-    printError(question);
-    return MsgResult::Cancel;
-}
-
-std::optional<QString> CliWindow::saveDialog(const QString&, const QString&, const QString&, const QString&) {
-    // The output file is answered once; a second request would only repeat a declined path.
-    if (m_saveAsked || saveAnswer.isEmpty())
-        return std::nullopt;
-    m_saveAsked = true;
-    return saveAnswer;
-}
-
-void CliWindow::hideCounter() {
+void CliSink::hideCounter() {
     if (!m_counterShown)
         return;
     std::fputs("\r\033[K", stderr);
@@ -120,7 +100,7 @@ void CliWindow::hideCounter() {
     m_counterShown = false;
 }
 
-void CliWindow::appendMemo(const QString& line) {
+void CliSink::appendMemo(const QString& line) {
     // The counter shares the terminal only when standard output is on it too.
     if (!m_stdoutTty || !m_counterShown) {
         writeLine(stdout, line);
@@ -132,7 +112,7 @@ void CliWindow::appendMemo(const QString& line) {
     drawCounter();
 }
 
-void CliWindow::printError(const QString& line) {
+void CliSink::printError(const QString& line) {
     hideCounter();
     if (m_outputs == Outputs::Shared) {
         writeLine(stdout, line);
@@ -144,7 +124,7 @@ void CliWindow::printError(const QString& line) {
     writeLine(stderr, line);
 }
 
-void CliWindow::setCompteur(const QString& text) {
+void CliSink::setCompteur(const QString& text) {
     m_counter = text;
     if (!m_tty)
         return;
@@ -152,7 +132,7 @@ void CliWindow::setCompteur(const QString& text) {
         drawCounter();
 }
 
-void CliWindow::drawCounter() {
+void CliSink::drawCounter() {
     std::fputs("\r\033[K", stderr);
     if (!Console::write(stderr, m_counter)) {
         const QByteArray bytes = m_counter.toUtf8();
@@ -163,7 +143,7 @@ void CliWindow::drawCounter() {
     m_sinceDraw.start();
 }
 
-void CliWindow::finishCounter() {
+void CliSink::finishCounter() {
     if (!m_tty || m_counter.isEmpty() || !m_sinceDraw.isValid())
         return;
     // Shows the last value, then leaves the line.
@@ -174,6 +154,6 @@ void CliWindow::finishCounter() {
     m_counter.clear();
 }
 
-void CliWindow::appendLog(const QString& line) {
+void CliSink::appendLog(const QString& line) {
     printError(line);
 }

@@ -1,21 +1,14 @@
 #pragma once
 // What a run shows, on the command line: the processed-files list goes to standard output, the
-// log and message boxes to standard error (the counter too, when it is a terminal); the save
-// dialog answers the output file given on the command line, and the overwrite question --force.
-#include "kzmain/window.h"
+// log and the front end's messages to standard error (the counter too, when it is a terminal).
+#include "kzmain/runsink.h"
 #include <QElapsedTimer>
 #include <cstdio>
 
-class CliWindow : public WindowInterface {
+class CliSink : public RunSink {
 public:
-    CliWindow();
-    ~CliWindow() override;
-
-    // The answer of the save dialog (an absolute path), and whether an existing file is replaced.
-    QString saveAnswer;
-    bool force = false;
-    // Set when the overwrite question was declined for want of --force.
-    bool overwriteRefused = false;
+    CliSink();
+    ~CliSink() override;
 
     // Writes one line on standard error (through standard output's buffer when both are one file
     // or pipe), clearing the counter line first if it is shown.
@@ -23,18 +16,12 @@ public:
     // Ends the counter line, if one is shown.
     void finishCounter();
 
-    void messageBox(const QString& text, MsgKind kind) override;
-    std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
-                                      const QString& filter, const QString& defaultSuffix) override;
-    MsgResult askOverwrite(const QString& path, const QString& question) override;
-
     void clearCompteur() override { m_counter.clear(); }
     void clearMemo() override {}
     void clearLog() override {}
     void appendMemo(const QString& line) override;
     void appendLog(const QString& line) override;
     void setCompteur(const QString& text) override;
-    void processEvents() override {}
 
 private:
     void drawCounter();
@@ -49,7 +36,6 @@ private:
     static Outputs outputs();
     Outputs m_outputs = Outputs::Other;
     bool m_counterShown = false;
-    bool m_saveAsked = false;
     QElapsedTimer m_sinceDraw;
 };
 

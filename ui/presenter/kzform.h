@@ -1,17 +1,26 @@
 #pragma once
 // The main object: the window's lasting state (path fields, language), its enabling rules and
-// captions, the settings file, the pickers, and the Run button, which hands one RunOptions value
-// to a Run and keeps its report. It reaches the window through FormWindow.
+// captions, the settings file, the pickers, and the Run button, which makes one RunOptions
+// value, asks for the output file once the run's checks passed, runs the work on a worker
+// thread and keeps its report. It reaches the window through FormWindow. Qt Core only.
 #include "kzlex/kzlex.h"
-#include "kzmain/controls.h"
 #include "kzmain/run.h"
 #include "kzmain/runoptions.h"
+#include "ui/presenter/controls.h"
 
 #include <QString>
+#include <exception>
+#include <memory>
+
+class RunThread;
 
 class TF_Principal {
 public:
     explicit TF_Principal(FormWindow& window);
+    // A run still under way is stopped and waited for.
+    ~TF_Principal();
+    TF_Principal(const TF_Principal&) = delete;
+    TF_Principal& operator=(const TF_Principal&) = delete;
 
     // Path fields (taken exactly as typed).
     QString NomFichierEntree;
@@ -27,19 +36,25 @@ public:
     std::optional<quint32> seed;
 
     // The Run: copies the path fields from their edit boxes, makes the run's options from the
-    // controls once (they stay frozen while it runs) and runs it (see Run::exec). A second press
-    // while a run is under way does nothing. An error reading the input leaves it for the window
-    // to report.
+    // controls once (they stay frozen while it runs), makes the run's checks and, for the merge
+    // and the phone book, asks for the output file (and whether to replace it). Then the work
+    // starts on a worker thread and this returns; what the run shows reaches the window in
+    // batches. When it has ended, a failed check's message box is shown and the window is told
+    // (FormWindow::runEnded), also when it ended before any work. A second press while a run is
+    // under way does nothing.
     void B_goClick();
     // The options that Run would be given now.
     RunOptions runOptions() const;
     // How the last Run ended, and the folder it wrote into ("" when it wrote nothing).
     const RunReport& lastReport() const { return m_report; }
     const QString& lastOutputFolder() const { return m_outputFolder; }
+    // What escaped the last Run (an error reading its input, for one), thrown again here once,
+    // for the window's general error report; nothing when the run ended by itself.
+    void rethrowRunError();
 
     // True while a Run is under way; requestStop() ends it cleanly at its next line (`closing`:
     // because the window is closing, else at the user's request).
-    bool isRunning() const { return m_run != nullptr; }
+    bool isRunning() const { return m_thread != nullptr; }
     void requestStop(bool closing = true);
 
     // Settings file and start state; false when the settings folder cannot be created
@@ -69,10 +84,20 @@ private:
     QString pickerStart(Ctrl field, const QString& last) const;
     // The folder picker of `field`: on a choice, `folder` and the field take it.
     bool pickFolder(Ctrl field, QString& folder, quint16 title);
+    // The Run's steps on the window's thread (principal.cpp).
+    // The checks and the output file's questions; false when the run ends there.
+    bool prepareRun(Run& run);
+    // The save dialog and the overwrite question (message 19 before replacing an existing file;
+    // No reopens the dialog on the declined path). Nothing when the user cancels.
+    std::optional<std::pair<QString, bool>> ChooseOutput(const RunOptions& o);
+    void endRun(const RunReport& report, std::exception_ptr error);
 
     FormWindow& m_win;
-    Run* m_run = nullptr; // the run under way
+    std::unique_ptr<RunThread> m_thread; // the run under way
+    std::unique_ptr<RunThread> m_ended;  // the last one, deleted at the next Run
+    bool m_stopClosing = false;
     RunReport m_report;
+    std::exception_ptr m_error;
     QString m_outputFolder;
 };
 

@@ -1,10 +1,14 @@
 #pragma once
 // The window's controls, as the enabling rules, the captions, the settings file and the pickers
-// read and set them. The Qt window and the tests' fake implement them; a run never sees them.
-#include "kzmain/window.h"
+// read and set them, and the window as the Run button reaches it: its outputs, its message boxes
+// and its questions. The Qt window and the tests' fake implement them; a run never sees them.
+#include "kzmain/runoptions.h"
+#include "kzmain/runsink.h"
 
 #include <QString>
 #include <optional>
+
+enum class MsgResult { Ok, Yes, No, Cancel };
 
 // The controls, named as in the window.
 enum class Ctrl {
@@ -52,5 +56,21 @@ public:
     virtual bool browseForFolder(QString& /*folder*/, const QString& /*title*/) { return false; }
 };
 
-// A window with controls: what the main object drives.
-class FormWindow : public WindowInterface, public FormControls {};
+// A window with controls: what the main object drives. Its outputs (RunSink) are called on the
+// window's thread only, a run's in batches.
+class FormWindow : public RunSink, public FormControls {
+public:
+    // A message box with an OK button.
+    virtual void messageBox(const QString& text, MsgKind kind) = 0;
+    // The save dialog: the full path chosen, or nothing when dismissed. It neither asks about
+    // overwriting nor adds an extension. `filter` is "desc|mask|desc|mask...".
+    // `defaultSuffix` (without its dot, may be empty) is what a name typed without one gets.
+    virtual std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
+                                              const QString& filter, const QString& defaultSuffix) = 0;
+    // The question whether to replace the existing file `path` (its text: `question`): Yes, No
+    // (choose another name) or Cancel; closing the box counts as Cancel.
+    virtual MsgResult askOverwrite(const QString& path, const QString& question) = 0;
+    // A Run pressed with B_goClick has ended (the main object's lastReport says how), after what
+    // it showed and its failed check's box.
+    virtual void runEnded() {}
+};

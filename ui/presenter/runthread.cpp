@@ -1,0 +1,158 @@
+#include "ui/presenter/runthread.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+namespace {
+
+// A batch goes to the window this often at most, unless it holds this many lines.
+constexpr qint64 kFlushIntervalMs = 25;
+constexpr qsizetype kFlushLines = 16384;
+// The clock is read once in this many calls.
+constexpr unsigned kCallsPerClockRead = 32;
+
+// The line as the window keeps it: its own storage, no larger than its text. A run's line often
+// shares the conversion's line buffer, whose room can be that of a picture's data: kept as it
+// is, the window would hold that room for every such line, and the conversion would make itself
+// a new buffer for its next line.
+QString compact(const QString& line) {
+    // A line already no larger than its text (a message, a cleaned name) is kept as it is.
+    if (line.capacity() <= line.size())
+        return line;
+    QString kept = line;
+    kept.squeeze();
+    return kept;
+}
+
+} // namespace
+
+void ShownBatch::showOn(RunSink& sink) const {
+    for (const Block& b : blocks) {
+        switch (b.kind) {
+        case Kind::ClearCompteur:
+            sink.clearCompteur();
+            break;
+        case Kind::ClearMemo:
+            sink.clearMemo();
+            break;
+        case Kind::ClearLog:
+            sink.clearLog();
+            break;
+        case Kind::Memo:
+            sink.appendMemoLines(b.lines);
+            break;
+        case Kind::Log:
+        case Kind::Notice:
+            sink.appendLogLines(b.lines, b.kind == Kind::Notice);
+            break;
+        }
+    }
+    if (compteur)
+        sink.setCompteur(*compteur);
+    if (progress)
+        sink.setProgress(progress->first, progress->second);
+}
+
+BatchingSink::BatchingSink(bool showsProgress, std::function<void(std::shared_ptr<ShownBatch>)> post)
+    : m_showsProgress(showsProgress), m_post(std::move(post)), m_batch(std::make_shared<ShownBatch>()) {
+    m_sinceFlush.start();
+}
+
+ShownBatch::Block& BatchingSink::block(ShownBatch::Kind kind) {
+    // Lines of one kind in a row share a block; a clear is a block of its own.
+    const bool lines = kind == ShownBatch::Kind::Memo || kind == ShownBatch::Kind::Log ||
+                       kind == ShownBatch::Kind::Notice;
+    if (!lines || m_batch->blocks.isEmpty() || m_batch->blocks.back().kind != kind)
+        m_batch->blocks.append({kind, QStringList()});
+    ShownBatch::Block& b = m_batch->blocks.back();
+    if (!lines)
+        added();
+    return b;
+}
+
+void BatchingSink::clearCompteur() {
+    m_batch->compteur.reset();
+    block(ShownBatch::Kind::ClearCompteur);
+}
+
+void BatchingSink::append(ShownBatch::Kind kind, const QString& line) {
+    block(kind).lines.append(compact(line));
+    ++m_batch->lines;
+    added();
+}
+
+void BatchingSink::setCompteur(const QString& text) {
+    m_batch->compteur = text;
+    added();
+}
+
+void BatchingSink::setProgress(qint64 done, qint64 total) {
+    m_batch->progress = {done, total};
+    added();
+}
+
+void BatchingSink::added() {
+    if (m_batch->lines < kFlushLines &&
+        (++m_calls % kCallsPerClockRead != 0 || m_sinceFlush.elapsed() < kFlushIntervalMs))
+        return;
+    flush();
+}
+
+void BatchingSink::flush() {
+    m_sinceFlush.start();
+    if (m_batch->isEmpty())
+        return;
+    std::shared_ptr<ShownBatch> full = std::exchange(m_batch, std::make_shared<ShownBatch>());
+    m_post(std::move(full));
+}
+
+RunThread::RunThread(RunSink& shown, std::function<void(const RunReport&, std::exception_ptr)> ended)
+    : m_shown(shown), m_ended(std::move(ended)),
+      m_sink(shown.showsProgress(), [this](std::shared_ptr<ShownBatch> batch) {
+          // Queued: shown on this object's thread, in the order the batches were made.
+          QMetaObject::invokeMethod(
+              this, [this, batch] { batch->showOn(m_shown); }, Qt::QueuedConnection);
+      }) {}
+
+RunThread::~RunThread() {
+    requestStop(true);
+    wait();
+}
+
+void RunThread::start(std::unique_ptr<Run> run) {
+    m_run = std::move(run);
+    m_thread.reset(QThread::create([this] { work(); }));
+    m_thread->start();
+}
+
+void RunThread::requestStop(bool closing) {
+    if (m_run)
+        m_run->requestStop(closing);
+}
+
+void RunThread::wait() {
+    if (m_thread)
+        m_thread->wait();
+}
+
+// The worker thread's body: nothing leaves it; what escaped the run is handed over with its report.
+void RunThread::work() {
+    try {
+        m_report = m_run->exec();
+    } catch (...) {
+        m_error = std::current_exception();
+        m_report = m_run->report();
+    }
+    try {
+        m_sink.flush();
+    } catch (...) {
+        if (!m_error)
+            m_error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+}
+
+void RunThread::finish() {
+    wait();
+    m_ended(m_report, m_error);
+}

@@ -1,0 +1,96 @@
+#pragma once
+// One Run's work on a worker thread. What the run shows is gathered there and handed to the
+// window's thread in batches (every few hundredths of a second, or sooner when many lines
+// wait), so that a run of a million log lines costs the window a few hundred updates.
+#include "kzmain/run.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QThread;
+
+// What a run showed since the last batch, in order: cleared outputs and blocks of lines, then the
+// last counter and progress.
+struct ShownBatch {
+    enum class Kind { ClearCompteur, ClearMemo, ClearLog, Memo, Log, Notice };
+    struct Block {
+        Kind kind;
+        QStringList lines;
+    };
+    QList<Block> blocks;
+    std::optional<QString> compteur;
+    std::optional<std::pair<qint64, qint64>> progress;
+    qsizetype lines = 0;
+
+    bool isEmpty() const { return blocks.isEmpty() && !compteur && !progress; }
+    // Shows the batch on `sink`.
+    void showOn(RunSink& sink) const;
+};
+
+// The worker thread's sink: gathers a batch and hands it to `post` when it is due.
+class BatchingSink : public RunSink {
+public:
+    BatchingSink(bool showsProgress, std::function<void(std::shared_ptr<ShownBatch>)> post);
+
+    void clearCompteur() override;
+    void clearMemo() override { block(ShownBatch::Kind::ClearMemo); }
+    void clearLog() override { block(ShownBatch::Kind::ClearLog); }
+    void appendMemo(const QString& line) override { append(ShownBatch::Kind::Memo, line); }
+    void appendLog(const QString& line) override { append(ShownBatch::Kind::Log, line); }
+    void appendLogNotice(const QString& line) override { append(ShownBatch::Kind::Notice, line); }
+    void setCompteur(const QString& text) override;
+    bool showsProgress() const override { return m_showsProgress; }
+    void setProgress(qint64 done, qint64 total) override;
+
+    // Hands over what was gathered, if anything.
+    void flush();
+
+private:
+    ShownBatch::Block& block(ShownBatch::Kind kind);
+    void append(ShownBatch::Kind kind, const QString& line);
+    // One more call: the batch goes when it is old or large enough.
+    void added();
+
+    const bool m_showsProgress;
+    std::function<void(std::shared_ptr<ShownBatch>)> m_post;
+    std::shared_ptr<ShownBatch> m_batch;
+    QElapsedTimer m_sinceFlush;
+    unsigned m_calls = 0;
+};
+
+class RunThread : public QObject {
+    Q_OBJECT
+
+public:
+    // `shown` shows the batches, on this object's thread; `ended` is called there once the run
+    // has ended and all it showed was shown, with its report and what escaped it (or null).
+    RunThread(RunSink& shown, std::function<void(const RunReport&, std::exception_ptr)> ended);
+    // A run still under way is stopped (as for a closing window) and waited for.
+    ~RunThread() override;
+
+    // The sink to make the Run with: it is called on the worker thread.
+    RunSink& sink() { return m_sink; }
+    // Runs `run` (made with sink()) on a new thread.
+    void start(std::unique_ptr<Run> run);
+    void requestStop(bool closing);
+    // Blocks until the worker thread has ended (its last batches and `ended` are still to come
+    // through the event loop).
+    void wait();
+
+private:
+    void work();
+    void finish();
+
+    RunSink& m_shown;
+    std::function<void(const RunReport&, std::exception_ptr)> m_ended;
+    BatchingSink m_sink;
+    std::unique_ptr<Run> m_run;
+    std::unique_ptr<QThread> m_thread;
+    RunReport m_report;
+    std::exception_ptr m_error;
+};
