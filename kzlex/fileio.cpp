@@ -198,8 +198,7 @@ void PutInPlace(const QString& target, const QString& shown, const QByteArray& d
     const QByteArray native = QFile::encodeName(target);
     const qsizetype slash = native.lastIndexOf('/');
     // The folder part as it stands; a bare name is in the current folder.
-    const QByteArray prefix =
-        (slash < 0 ? QByteArray(".") : native.left(qMax<qsizetype>(slash, 1))) + '/' + kTempStart;
+    const QByteArray prefix = (slash < 0 ? QByteArray(".") : native.left(qMax<qsizetype>(slash, 1))) + '/' + kTempStart;
     QByteArray temp;
     bool made = false;
     if (access == FileAccess::Quick) {
@@ -454,8 +453,7 @@ void StreamedFile::placeAs(const QString& fileName) {
     if (!m_failure.isNull()) {
         if (m_failure.isEmpty() && !m_file.isOpen())
             throw FileWriteError(ErrorText::NoFreeTemporaryName, fileName);
-        throw FileWriteError(m_file.isOpen() ? ErrorText::CannotWrite : ErrorText::CannotCreate, fileName,
-                             m_failure);
+        throw FileWriteError(m_file.isOpen() ? ErrorText::CannotWrite : ErrorText::CannotCreate, fileName, m_failure);
     }
     std::error_code ec;
     const fs::path native = NativePath(fileName);

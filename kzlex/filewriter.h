@@ -63,7 +63,7 @@ private:
     struct Job {
         QString fileName;
         QByteArray data;
-        QString text; // encoded as UTF-8 into data before the write, when not null
+        QString text;                           // encoded as UTF-8 into data before the write, when not null
         std::shared_ptr<StreamedFile> streamed; // put in place instead, when given
     };
     void queue(Job job);

@@ -1,8 +1,8 @@
 #pragma once
 // The state of one run of the Windows Contacts conversion: the pending document, the eight
 // collection buffers and the values of the current card. Private to contacts*.cpp.
-#include "kzmain/run.h"
 #include "kzmain/contactxml.h"
+#include "kzmain/run.h"
 #include "kzmain/runwriter.h"
 #include <array>
 #include <initializer_list>

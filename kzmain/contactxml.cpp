@@ -3,9 +3,9 @@
 #include "kzlex/text.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <utility>
-#include <iterator>
 
 namespace {
 

@@ -39,13 +39,29 @@ QString MajusculesUnicode(const QString& ligne) {
     return S;
 }
 
-// Only a plain name may become a file of the image cache: nothing that leaves the folder, and no
-// control character (C0, DEL, C1), neither in the name as held nor in its UTF-8 reading.
+// A name that Windows keeps for a device, whatever follows its first dot ("CON", "nul.x", "COM1").
+bool NomReserve(QStringView nom) {
+    QStringView base = nom.first(nom.indexOf(u'.') < 0 ? nom.size() : nom.indexOf(u'.'));
+    while (!base.isEmpty() && base.back() == u' ')
+        base.chop(1);
+    static const QStringList kNoms = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                      QStringLiteral("NUL")};
+    if (kNoms.contains(base, Qt::CaseInsensitive))
+        return true;
+    return base.size() == 4 &&
+           (base.startsWith(u"COM", Qt::CaseInsensitive) || base.startsWith(u"LPT", Qt::CaseInsensitive)) &&
+           base.back() >= u'1' && base.back() <= u'9';
+}
+
+// Only a plain name may become a file of the image cache: nothing that leaves the folder, no
+// control character (C0, DEL, C1), neither in the name as held nor in its UTF-8 reading, and
+// nothing that Windows, where the phone manager keeps its cache, refuses in a name.
 bool NomSimple(const QString& nom) {
     auto controle = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F); };
+    auto interdit = [](QChar c) { return QStringView(u"<>:\"|?*").contains(c); };
     return !nom.isEmpty() && !nom.contains(u'/') && !nom.contains(u'\\') && nom != QLatin1String(".") &&
-           nom != QLatin1String("..") && std::ranges::none_of(nom, controle) &&
-           std::ranges::none_of(ReDecodeUtf8(nom), controle);
+           nom != QLatin1String("..") && std::ranges::none_of(nom, controle) && std::ranges::none_of(nom, interdit) &&
+           !NomReserve(nom) && std::ranges::none_of(ReDecodeUtf8(nom), controle);
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 // The contacts action: one Windows Contacts .contact document per card.
 #include "conversionhelpers.h"
 #include "fakewindow.h"
-#include "testrun.h"
-#include <optional>
 #include "kzlex/utf8.h"
 #include "kzmain/contactxml.h"
 #include "kzmain/run.h"
+#include "testrun.h"
+#include <optional>
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -338,8 +338,9 @@ private slots:
         QTest::newRow("qp in ISO-8859-1")
             << QByteArray("N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=F6rg") << false << false
             << "FormattedName" << L{QStringLiteral("Jörg, Müller")} << QStringLiteral("00001 Müller Jörg.contact");
-        QTest::newRow("Shift_JIS bytes") << QByteArray("N;CHARSET=Shift_JIS:\x8ER\x93" "c;\x91\xBE\x98Y") << false
-                                         << false << "FormattedName" << L{QStringLiteral("太郎, 山田")}
+        QTest::newRow("Shift_JIS bytes") << QByteArray("N;CHARSET=Shift_JIS:\x8ER\x93"
+                                                       "c;\x91\xBE\x98Y")
+                                         << false << false << "FormattedName" << L{QStringLiteral("太郎, 山田")}
                                          << QStringLiteral("00001 山田 太郎.contact");
         QTest::newRow("KOI8-R bytes") << QByteArray("N;CHARSET=koi8-r:\xE9\xD7\xC1\xCE\xCF\xD7;\xE9\xD7\xC1\xCE")
                                       << false << false << "FamilyName" << L{QStringLiteral("Иванов")}
@@ -356,14 +357,12 @@ private slots:
         QTest::newRow("qp control characters: blanks in the file name")
             << QByteArray("N;ENCODING=QUOTED-PRINTABLE:A=0AB=09C=00;D") << false << false << "GivenName" << L{"D"}
             << "00001 A B C  D.contact";
-        QTest::newRow("grouped number")
-            << QByteArray("item1.TEL;type=CELL:0102\n\twork-2.EMAIL;type=INTERNET:a@b.c") << false << false
-            << "Number" << L{"0102"} << "00001.contact";
-        QTest::newRow("grouped mail")
-            << QByteArray("item1.TEL;type=CELL:0102\n\twork-2.EMAIL;type=INTERNET:a@b.c") << false << false
-            << "Address" << L{"a@b.c"} << "00001.contact";
-        QTest::newRow("tel: numbers") << QByteArray("TEL;VALUE=uri;TYPE=cell:tel:+1-555\nTEL:TEL:2\nTEL:tel:")
-                                      << false << false << "Number" << L{"+1-555", "2"} << "00001.contact";
+        QTest::newRow("grouped number") << QByteArray("item1.TEL;type=CELL:0102\n\twork-2.EMAIL;type=INTERNET:a@b.c")
+                                        << false << false << "Number" << L{"0102"} << "00001.contact";
+        QTest::newRow("grouped mail") << QByteArray("item1.TEL;type=CELL:0102\n\twork-2.EMAIL;type=INTERNET:a@b.c")
+                                      << false << false << "Address" << L{"a@b.c"} << "00001.contact";
+        QTest::newRow("tel: numbers") << QByteArray("TEL;VALUE=uri;TYPE=cell:tel:+1-555\nTEL:TEL:2\nTEL:tel:") << false
+                                      << false << "Number" << L{"+1-555", "2"} << "00001.contact";
     }
     void realExports() {
         QFETCH(QByteArray, body);
@@ -410,21 +409,24 @@ private slots:
             << L{"--> Tag Unknown (3)", "REV:2020"};
         QTest::newRow("grouped label and nickname")
             << card("item1.TEL:0102\nitem1.X-ABLabel:Main\nNICKNAME:Jo\nwork.UID:1")
-            << L{"--> Tag Unknown (1)", "item1.X-ABLabel:Main", "--> Tag Unknown (1)", "NICKNAME:Jo",
-                 "--> Tag Unknown (1)", "UID:1"};
+            << L{"--> Tag Unknown (1)", "item1.X-ABLabel:Main", "--> Tag Unknown (1)",
+                 "NICKNAME:Jo",         "--> Tag Unknown (1)",  "UID:1"};
         QTest::newRow("vcalendar is unknown, and no card")
             << QByteArray("BEGIN:VCALENDAR\nEND:VCALENDAR\n")
             << L{"--> Tag Unknown (1)", "BEGIN:VCALENDAR", "--> Tag Unknown (1)", "END:VCALENDAR",
-                 "-> NoCard Err \"input.vcf\" holds no BEGIN:VCARD line: it is not a vCard file, and no card was written"};
+                 "-> NoCard Err \"input.vcf\" holds no BEGIN:VCARD line: it is not a vCard file, and no card was "
+                 "written"};
         QTest::newRow("outside a card") << QByteArray("BEGIN:VCARD\nEND:VCARD\nREV:1\nTEL:\n")
                                         << L{"--> Tag Unknown (2)", "REV:1", "--> Syntax error in TEL : TEL:"};
         QTest::newRow("trailing blanks trimmed") << card("REV:1  \t") << L{"--> Tag Unknown (1)", "REV:1"};
         // An echoed line holds nothing for a terminal to obey, and stays one line.
-        QTest::newRow("escape sequences shown as blanks")
-            << card("NICKNAME:a\x1B[2J\x1B]0;x\x07" "b\tc\x7F" "d")
-            << L{"--> Tag Unknown (1)", "NICKNAME:a [2J ]0;x b\tc d"};
-        QTest::newRow("C1 control in UTF-8 shown as a blank")
-            << card("NICKNAME:a\xC2\x9B" "2Jb") << L{"--> Tag Unknown (1)", "NICKNAME:a 2Jb"};
+        QTest::newRow("escape sequences shown as blanks") << card("NICKNAME:a\x1B[2J\x1B]0;x\x07"
+                                                                  "b\tc\x7F"
+                                                                  "d")
+                                                          << L{"--> Tag Unknown (1)", "NICKNAME:a [2J ]0;x b\tc d"};
+        QTest::newRow("C1 control in UTF-8 shown as a blank") << card("NICKNAME:a\xC2\x9B"
+                                                                      "2Jb")
+                                                              << L{"--> Tag Unknown (1)", "NICKNAME:a 2Jb"};
         QTest::newRow("quoted-printable line end stays on one line")
             << card("NICKNAME;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab=0Ac")
             << L{"--> Tag Unknown (1)", "NICKNAME;ENCODING=QUOTED-PRINTABLE:a  b c"};
@@ -554,13 +556,16 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::newRow("upper-case VALUE=URI is data") << QByteArray("PHOTO;VALUE=URI:cid:a") << "cid:a==="
                                                       << "";
-        QTest::newRow("http address without VALUE") << QByteArray("PHOTO:http://a/b.jpg") << "" << "http://a/b.jpg";
-        QTest::newRow("HTTPS, ftp and file addresses")
-            << QByteArray("PHOTO;TYPE=JPEG:HTTPS://a\nLOGO:ftp://b") << "" << "HTTPS://a|ftp://b";
-        QTest::newRow("data: address is data") << QByteArray("PHOTO;VALUE=uri:data:image/png;BASE64,QUJD RA")
-                                               << "QUJDRA==" << "";
+        QTest::newRow("http address without VALUE") << QByteArray("PHOTO:http://a/b.jpg") << ""
+                                                    << "http://a/b.jpg";
+        QTest::newRow("HTTPS, ftp and file addresses") << QByteArray("PHOTO;TYPE=JPEG:HTTPS://a\nLOGO:ftp://b") << ""
+                                                       << "HTTPS://a|ftp://b";
+        QTest::newRow("data: address is data")
+            << QByteArray("PHOTO;VALUE=uri:data:image/png;BASE64,QUJD RA") << "QUJDRA=="
+            << "";
         QTest::newRow("data: address without base64 is an address")
-            << QByteArray("PHOTO;VALUE=uri:data:text/plain,hi") << "" << "data:text/plain,hi";
+            << QByteArray("PHOTO;VALUE=uri:data:text/plain,hi") << ""
+            << "data:text/plain,hi";
         QTest::newRow("blanks of folded data removed") << QByteArray("PHOTO;BASE64:\n  QUJD\n  RA==") << "QUJDRA=="
                                                        << "";
         QTest::newRow("padded") << QByteArray("PHOTO:AAAAA") << "AAAAA==="
@@ -726,8 +731,8 @@ private slots:
     void largeValues() {
         QFETCH(QByteArray, line);
         QFETCH(QByteArray, placeholder);
-        const QByteArray value = line.startsWith("ADR") ? line.mid(line.indexOf(";;") + 2).chopped(6)
-                                                         : line.mid(line.indexOf(':') + 1);
+        const QByteArray value =
+            line.startsWith("ADR") ? line.mid(line.indexOf(";;") + 2).chopped(6) : line.mid(line.indexOf(':') + 1);
         const QByteArray small = QByteArray(line).replace(value, "@");
         ContactRun big, reference;
         const QString name = QStringLiteral("00001 Dupont Jean.contact");
@@ -753,7 +758,9 @@ private slots:
         while (at < qMin(got.size(), expected.size()) && got[at] == expected[at])
             ++at;
         QVERIFY2(got == expected, qPrintable(QStringLiteral("first difference at byte %1 of %2 (expected %3)")
-                                                 .arg(at).arg(got.size()).arg(expected.size())));
+                                                 .arg(at)
+                                                 .arg(got.size())
+                                                 .arg(expected.size())));
         QCOMPARE(big.logLines(), reference.logLines());
     }
 

@@ -3,8 +3,8 @@
 #include "conversionhelpers.h"
 #include "fakewindow.h"
 #include "testrun.h"
-#include <optional>
 #include "ui/presenter/kzform.h"
+#include <optional>
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -100,9 +100,10 @@ private slots:
         r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nEND:VCARD\n"
               "BEGIN:VCARD\nN:Martin;Paul;;;\nX-IRMC-LUID:13\nEND:VCARD\n"
               "BEGIN:VCARD\nORG:Acme\nX-IRMC-LUID:14\nX-PHOTOPROPS:0\nEND:VCARD\n");
-        COMPARE_BYTES(r.bytes(), crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nFLAG:EDITED\nX-PHOTOPROPS:1,JPEG\n"
-                                      "END:VCARD\nBEGIN:VCARD\nN:Martin;Paul;;;\nX-IRMC-LUID:13\nEND:VCARD\n"
-                                      "BEGIN:VCARD\nORG:Acme\nX-IRMC-LUID:14\nX-PHOTOPROPS:0\nEND:VCARD\n"));
+        COMPARE_BYTES(r.bytes(),
+                      crlf("BEGIN:VCARD\nN:Dupont;Jean;;;\nX-IRMC-LUID:12\nFLAG:EDITED\nX-PHOTOPROPS:1,JPEG\n"
+                           "END:VCARD\nBEGIN:VCARD\nN:Martin;Paul;;;\nX-IRMC-LUID:13\nEND:VCARD\n"
+                           "BEGIN:VCARD\nORG:Acme\nX-IRMC-LUID:14\nX-PHOTOPROPS:0\nEND:VCARD\n"));
         QCOMPARE(readBytes(r.cache + QStringLiteral("13.dat")), QByteArray("pau"));
         QCOMPARE(r.win.counter, QStringLiteral("3 contacts, 0 photo"));
     }
@@ -243,9 +244,10 @@ private slots:
         r.opt.NomFichierEntree = QStringLiteral("notes.dat");
         r.run("just some notes\nno card here\n");
         QVERIFY(r.bytes().isEmpty());
-        QVERIFY2(r.win.log.contains(QStringLiteral("-> NoCard Err \"notes.dat\" ne contient aucune ligne BEGIN:VCARD : ce "
-                                                   "n'est pas un fichier vCard, et aucune fiche n'a été écrite")),
-                 qPrintable(r.win.log.join(u'\n')));
+        QVERIFY2(
+            r.win.log.contains(QStringLiteral("-> NoCard Err \"notes.dat\" ne contient aucune ligne BEGIN:VCARD : ce "
+                                              "n'est pas un fichier vCard, et aucune fiche n'a été écrite")),
+            qPrintable(r.win.log.join(u'\n')));
         QVERIFY(!r.run().report().succeeded());
     }
 
@@ -283,6 +285,12 @@ private slots:
         QTest::newRow("tab at the end") << QByteArray("12\t") << QByteArray("12\t") << "12\t";
         QTest::newRow("C1 control in UTF-8")
             << QByteArray("a\xC2\x85") << QByteArray("A\xC2\x85") << QStringLiteral("A ");
+        // Names that Windows, where the cache lives, refuses or keeps for its devices.
+        QTest::newRow("drive colon") << QByteArray("c:12") << QByteArray("C:12") << "C:12";
+        QTest::newRow("question mark") << QByteArray("12?") << QByteArray("12?") << "12?";
+        QTest::newRow("device") << QByteArray("con") << QByteArray("CON") << "CON";
+        QTest::newRow("device with a dot") << QByteArray("nul.x") << QByteArray("NUL.X") << "NUL.X";
+        QTest::newRow("numbered device") << QByteArray("com7") << QByteArray("COM7") << "COM7";
     }
     void hostileNames() {
         QFETCH(QByteArray, value);
