@@ -3,6 +3,7 @@
 // new files made in one step where the system can, and made the portable way.
 #include "kzlex/errors.h"
 #include "kzlex/filewriter.h"
+#include "kzlex/streamedfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -219,6 +220,31 @@ private slots:
     // What ends the writing thread (memory running out where nothing else catches it) is thrown
     // by the caller's next call, never std::terminate, and nobody waits for the thread for ever:
     // not a writer held back by a full queue, not waitAll(). The files before it are whole.
+    // A path of over 260 characters, the old limit of Windows paths: new and replaced files,
+    // and a large file put together in its folder, all land there.
+    void longPaths() {
+        QString folder = QStringLiteral("deep");
+        while (path(folder).size() < 300)
+            folder += QStringLiteral("/dossier-%1").arg(folder.size());
+        QVERIFY(QDir().mkpath(path(folder)));
+        const QString name = path(folder + QStringLiteral("/00001 Dupont Jean.VCF"));
+        QVERIFY(name.size() > 260);
+        QFETCH_GLOBAL(Threading, threading);
+        {
+            FileWriter writer(FileWriter::OnFailure::Continue, threading, m_access);
+            writer.write(name, "first");
+            auto big = std::make_unique<StreamedFile>(path(folder));
+            big->append(QByteArrayView("put together"));
+            writer.place(name + QStringLiteral(".contact"), std::move(big));
+            writer.waitAll();
+            QCOMPARE(writer.takeFailures().size(), size_t(0));
+        }
+        WriteFileAtomic(name, "second", WriteTarget::RunNamed, m_access);
+        QCOMPARE(read(folder + QStringLiteral("/00001 Dupont Jean.VCF")), QByteArray("second"));
+        QCOMPARE(read(folder + QStringLiteral("/00001 Dupont Jean.VCF.contact")), QByteArray("put together"));
+        QCOMPARE(QDir(path(folder)).count(), 4u); // the two files, "." and ".."
+    }
+
     void writingThreadFailure() {
         QFETCH_GLOBAL(Threading, threading);
         if (threading == Threading::Caller)
