@@ -30,3 +30,12 @@ if command -v clang++ > /dev/null; then
 else
     echo "== clang++ not found: fuzz targets skipped"
 fi
+
+# The Windows program's tests under Wine run where the Qt kit for Windows is already built: the
+# kit takes longer to build than a test run may (bash scripts/windows/qt-kit.sh builds it).
+if bash scripts/windows/qt-kit.sh --check; then
+    echo "== Windows program, built and tested under Wine (scripts/windows.sh)"
+    bash scripts/windows.sh
+else
+    echo "== Windows tests skipped: the Qt kit for Windows is not built (bash scripts/windows/qt-kit.sh)"
+fi
