@@ -1,20 +1,58 @@
-// Fuzzes the dialect passes and the X-SYNC removal on a list of lines, and the same passes
-// applied a line at a time. The first byte picks the passes (in the order the conversions
-// run them), the second may repeat the text many
-// times so that work growing faster than the list shows up as a time-out.
+// Fuzzes the input passes as the conversions run them, a line at a time through InputLines, and
+// the MyPhoneExplorer output pass on a list of lines. The first byte picks the passes (in the
+// order the conversions run them), the second may repeat the text many times so that work
+// growing faster than the input shows up as a time-out.
 #include "fuzz_util.h"
+#include "inputlineshelpers.h"
 #include "kzlex/cp1252.h"
-#include "kzlex/inputlines.h"
 #include "kzlex/passes.h"
 
+using helpers::passesOf;
+
 namespace {
-// The passes that the bits 1, 2 and 4 choose, in the order the conversions run them.
-InputLines::Passes chosenPasses(uint8_t passes) {
-    InputLines::Passes chosen;
-    chosen.myPhone = passes & 1;
-    chosen.google = passes & 2;
-    chosen.xsync = passes & 4;
-    return chosen;
+
+// The lines that InputLines hands on from a list in memory.
+LineList handedOn(LineList list, uint8_t passes) {
+    InputLines lines(list, passesOf(passes));
+    LineList out;
+    for (QString line; lines.next(line);)
+        out << line;
+    return out;
+}
+
+// The lines that InputLines hands on from a file's bytes, those it hands on as their bytes
+// decoded as a conversion copies them.
+QStringList handedOnFromBytes(const QByteArray& bytes, uint8_t passes) {
+    InputText source;
+    source.loadBytes(QStringLiteral("fuzz.vcf"), bytes);
+    InputLines lines(source, passesOf(passes));
+    return helpers::drainPeeking(lines);
+}
+
+// Each pass alone, then one after the other over what the one before handed on: the passes
+// chosen together give the same lines.
+void checkPassesApart(const LineList& source, uint8_t passes, const LineList& together) {
+    if (passes == 0) {
+        FUZZ_CHECK(handedOn(source, 1).size() <= source.size());
+        FUZZ_CHECK(handedOn(source, 2).size() == source.size());
+        FUZZ_CHECK(handedOn(source, 4).size() == source.size());
+        return;
+    }
+    LineList chained = source;
+    for (uint8_t bit : {uint8_t(1), uint8_t(2), uint8_t(4)})
+        if (passes & bit)
+            chained = handedOn(chained, bit);
+    FUZZ_CHECK(chained == together);
+}
+
+// From the text's Windows-1252 bytes, the lines come out as they do from the decoded lines.
+void checkFromBytes(const QString& text, uint8_t passes) {
+    const QByteArray bytes = Cp1252::encode(text);
+    if (bytes.contains('\0') || bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") ||
+        bytes.startsWith("\xFE\xFF"))
+        return;
+    const LineList expected = handedOn(LineList::splitLines(Cp1252::decode(bytes)), passes);
+    FUZZ_CHECK(handedOnFromBytes(bytes, passes) == QStringList(expected));
 }
 } // namespace
 
@@ -26,77 +64,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (repeat % 8 == 7 && !text.isEmpty())
         text = text.repeated(qBound(1, int(200000 / text.size()), 200));
 
-    LineList T(LineList::splitLines(text));
-    const qsizetype lines = T.size();
+    const LineList source(LineList::splitLines(text));
+    const qsizetype lines = source.size();
     qsizetype lineChars = 0;
-    for (const QString& l : T)
+    for (const QString& l : source)
         lineChars += l.size();
 
-    if (passes & 1)
-        PreTraitementMyPhone(T);
-    if (passes & 2) {
-        const qsizetype before = T.size();
-        PreTraitementGoogle(T);
-        FUZZ_CHECK(T.size() == before);
-    }
-    if (passes & 4) {
-        const qsizetype before = T.size();
-        ElimineXSync(T);
-        FUZZ_CHECK(T.size() == before);
-    }
+    LineList T = handedOn(source, passes & 7);
+    // The MyPhoneExplorer pass drops lines; the others keep every line.
+    FUZZ_CHECK((passes & 1) ? T.size() <= lines : T.size() == lines);
+    checkPassesApart(source, passes & 7, T);
+    checkFromBytes(text, passes & 7);
     if (passes & 8) {
         PostTraitementMyPhone(T);
         // One empty line at most is added per photo block.
         FUZZ_CHECK(T.size() <= 2 * (lines + 1));
     }
     if (passes == 0) {
-        // Each pass alone, from the same list.
-        LineList a(LineList::splitLines(text)), b(a), c(a);
-        PreTraitementMyPhone(a);
-        FUZZ_CHECK(a.size() <= lines);
-        PreTraitementGoogle(b);
-        FUZZ_CHECK(b.size() == lines);
+        LineList c(source);
         PostTraitementMyPhone(c);
-    }
-    if (!(passes & 8)) {
-        // Handed on a line at a time, the lines come out as the list passes leave them.
-        LineList source(LineList::splitLines(text));
-        InputLines one(source, chosenPasses(passes));
-        QStringList got;
-        QString line;
-        while (one.next(line))
-            got << line;
-        FUZZ_CHECK(got == T);
-    }
-    if (!(passes & 8)) {
-        // From the text's Windows-1252 bytes: the lines handed on as their bytes, as a conversion
-        // copies them, decode to the lines that the passes leave.
-        const QByteArray bytes = Cp1252::encode(text);
-        if (!bytes.contains('\0') && !bytes.startsWith("\xEF\xBB\xBF") && !bytes.startsWith("\xFF\xFE") &&
-            !bytes.startsWith("\xFE\xFF")) {
-            LineList expected(LineList::splitLines(Cp1252::decode(bytes)));
-            if (passes & 1)
-                PreTraitementMyPhone(expected);
-            if (passes & 2)
-                PreTraitementGoogle(expected);
-            if (passes & 4)
-                ElimineXSync(expected);
-            InputText source;
-            source.loadBytes(QStringLiteral("fuzz.vcf"), bytes);
-            InputLines one(source, chosenPasses(passes));
-            QStringList got;
-            for (QString line;;) {
-                if (const QByteArrayView* plain = one.peekPlain()) {
-                    got << Cp1252::decode(*plain);
-                    one.skip();
-                } else if (one.next(line)) {
-                    got << line;
-                } else {
-                    break;
-                }
-            }
-            FUZZ_CHECK(got == QStringList(expected));
-        }
     }
     qsizetype outChars = 0;
     for (const QString& l : T)

@@ -1,6 +1,5 @@
 #include "kzlex/passes.h"
 #include "kzlex/cp1252.h"
-#include "kzlex/parallel.h"
 #include "kzlex/text.h"
 
 #include <QHash>
@@ -11,9 +10,8 @@
 #include <type_traits>
 #include <utility>
 
-// Each pass reads the old list once and builds the new one, then swaps it in: deleting or
-// inserting in the middle of a list of a million lines would cost a move of the whole tail
-// each time.
+// The output pass reads the old list once and builds the new one, then swaps it in: inserting
+// in the middle of a list of a million lines would cost a move of the whole tail each time.
 
 namespace {
 
@@ -150,14 +148,6 @@ bool GoogleLabels::isLabel(QStringView line) {
     return findLabel(line) >= 0;
 }
 
-void GoogleLabels::append(const GoogleLabels& later) {
-    for (const QString& S : later.m_ordered)
-        if (!m_known.contains(S)) {
-            m_known.insert(S);
-            m_ordered.append(S);
-        }
-}
-
 void GoogleLabels::finish() {
     m_trie = std::make_unique<PrefixTrie>();
     for (int i = 0; i < m_ordered.size(); ++i)
@@ -193,37 +183,6 @@ bool GoogleLabels::leavesAsItStands(QByteArrayView line) const {
     return b == line.size() || (uchar(line[b]) < 0x80 && !m_trie->mayBegin(char16_t(uchar(line[b]))));
 }
 
-void PreTraitementGoogle(LineList& T, const Progress& progress) {
-    // Collect the group prefixes of the label lines, in the order first met, and empty those
-    // lines. Each part of the list collects its own; the second part's come after the first's.
-    GoogleLabels parts[2];
-    QString* lines = T.data();
-    const qsizetype n = T.size();
-    inTwoParts(n, n / 2, [&](qsizetype begin, qsizetype end, bool calling) {
-        GoogleLabels& mine = parts[calling ? 0 : 1];
-        qsizetype counted = 0;
-        for (qsizetype i = begin; i < end; ++i) {
-            if (calling)
-                tickProgress(progress, counted);
-            if (mine.collect(lines[i]))
-                lines[i] = QString();
-        }
-    });
-    GoogleLabels& labels = parts[0];
-    labels.append(parts[1]);
-    if (labels.isEmpty())
-        return;
-    labels.finish();
-    inTwoParts(n, n / 2, [&](qsizetype begin, qsizetype end, bool calling) {
-        qsizetype counted = 0;
-        for (qsizetype i = begin; i < end; ++i) {
-            if (calling)
-                tickProgress(progress, counted);
-            labels.strip(lines[i]);
-        }
-    });
-}
-
 bool MyPhoneInFilter::take(QString& line, bool more) {
     // The line before ended in a quoted-printable soft line break.
     if (m_blankNext) {
@@ -254,21 +213,6 @@ bool MyPhoneInFilter::take(QString& line, bool more) {
         line.replace(QStringLiteral("=3D"), QStringLiteral(" "));
     }
     return true;
-}
-
-void PreTraitementMyPhone(LineList& T, const Progress& progress) {
-    QStringList out;
-    out.reserve(T.size());
-    MyPhoneInFilter filter;
-    const qsizetype count = T.size();
-    qsizetype counted = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        tickProgress(progress, counted);
-        QString& line = T[i];
-        if (filter.take(line, i + 1 < count))
-            out.append(std::move(line));
-    }
-    T.swap(out);
 }
 
 void PostTraitementMyPhone(LineList& T) {
@@ -322,16 +266,4 @@ void ElimineXSyncLigne(QString& line) {
         stop = line.indexOf(QLatin1Char(':'), at + 1);
     if (stop >= 0)
         line.remove(at, stop - at);
-}
-
-void ElimineXSync(LineList& T, const Progress& progress) {
-    QString* lines = T.data();
-    inTwoParts(T.size(), T.size() / 2, [&](qsizetype begin, qsizetype end, bool calling) {
-        qsizetype counted = 0;
-        for (qsizetype i = begin; i < end; ++i) {
-            if (calling)
-                tickProgress(progress, counted);
-            ElimineXSyncLigne(lines[i]);
-        }
-    });
 }

@@ -1,18 +1,14 @@
 #pragma once
-// The dialect passes: each rewrites a whole list in place, in time linear in its size.
-// The input passes call `progress` every few thousand lines.
+// The dialect passes. The input ones work a line at a time (InputLines runs them in order);
+// the MyPhoneExplorer output pass rewrites a whole list, in time linear in its size.
 #include "kzlex/linelist.h"
 
 #include <QSet>
 
 #include <memory>
 
-void PreTraitementGoogle(LineList& T, const Progress& progress = {});
-void PreTraitementMyPhone(LineList& T, const Progress& progress = {});
 void PostTraitementMyPhone(LineList& T);
-// Removes the first ";X-SYNC..." parameter of every line.
-void ElimineXSync(LineList& T, const Progress& progress = {});
-// The same for one line.
+// Removes the first ";X-SYNC..." parameter of the line.
 void ElimineXSyncLigne(QString& line);
 
 
@@ -31,9 +27,6 @@ public:
     bool collect(QByteArrayView line);
     // True for a label line.
     static bool isLabel(QStringView line);
-    // Adds the prefixes that `later` (a later part of the input) met and this one did not.
-    void append(const GoogleLabels& later);
-    bool isEmpty() const { return m_ordered.isEmpty(); }
     // Once every line was collected: makes the look-up that strip() uses.
     void finish();
     // Takes the first listed prefix that begins the line off it (after finish()).

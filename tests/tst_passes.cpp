@@ -1,16 +1,17 @@
-#include "kzlex/cp1252.h"
-#include "kzlex/inputlines.h"
-#include "kzlex/passes.h"
+#include "inputlineshelpers.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+using helpers::drainPeeking;
+using helpers::passesOf;
+
 namespace {
 
-// The passes written the plain way, editing the list in place line by line; the linear
-// versions must give exactly the same lists.
+// The passes written the plain way, editing the list in place line by line; InputLines, which
+// hands the lines on one at a time, must give exactly the same lists.
 QString upper(const QString& s) {
     QString r = s;
     for (QChar& c : r)
@@ -116,22 +117,53 @@ void postMyPhoneInPlace(QStringList& T) {
     }
 }
 
+// Takes the first ";X-SYNC" parameter off each line: up to the next ";", or else up to the next ":".
+void xsyncInPlace(QStringList& T) {
+    for (QString& line : T) {
+        const qsizetype at = line.indexOf(";X-SYNC");
+        if (at < 0)
+            continue;
+        qsizetype stop = line.indexOf(';', at + 1);
+        if (stop < 0)
+            stop = line.indexOf(':', at + 1);
+        if (stop >= 0)
+            line.remove(at, stop - at);
+    }
+}
+
+// The plain versions of the chosen passes, in the order InputLines applies them.
+QStringList inPlace(QStringList T, InputLines::Passes passes) {
+    if (passes.myPhone)
+        preMyPhoneInPlace(T);
+    if (passes.google)
+        googleInPlace(T);
+    if (passes.xsync)
+        xsyncInPlace(T);
+    return T;
+}
+
 } // namespace
 
-// The lines of `lines`, those it hands on as their bytes decoded as a conversion would.
-QStringList drainPeeking(InputLines& lines) {
+// The lines as InputLines hands them on from a list in memory.
+QStringList fromList(const QStringList& input, InputLines::Passes passes) {
+    LineList list(input);
+    InputLines lines(list, passes);
     QStringList out;
-    for (QString line;;) {
-        if (const QByteArrayView* bytes = lines.peekPlain()) {
-            out << Cp1252::decode(*bytes);
-            lines.skip();
-        } else if (lines.next(line)) {
-            out << line;
-        } else {
-            break;
-        }
-    }
+    for (QString line; lines.next(line);)
+        out << line;
     return out;
+}
+
+// The lines as a conversion takes them from a file of `input` (Latin-1 text) ending each line
+// with CR LF.
+QStringList fromText(const QStringList& input, InputLines::Passes passes) {
+    QByteArray bytes;
+    for (const QString& line : input)
+        bytes += line.toLatin1() + "\r\n";
+    InputText text;
+    text.loadBytes(QStringLiteral("in.vcf"), bytes);
+    InputLines lines(text, passes);
+    return drainPeeking(lines);
 }
 
 class TestPasses : public QObject {
@@ -145,8 +177,8 @@ private slots:
     void postMyPhone();
     void emptyLists();
     void randomListsMatchInPlaceEditing();
-    void longListsMatchLineByLine();
-    void inputLinesMatchListPasses();
+    void longListsMatchInPlaceEditing();
+    void inputLinesMatchInPlaceEditing();
     void plainBytesAreTheLines_data();
     void plainBytesAreTheLines();
 };
@@ -187,9 +219,8 @@ void TestPasses::google_data() {
 void TestPasses::google() {
     QFETCH(QStringList, input);
     QFETCH(QStringList, expected);
-    LineList list(input);
-    PreTraitementGoogle(list);
-    QCOMPARE(QStringList(list), expected);
+    QCOMPARE(fromList(input, passesOf(2)), expected);
+    QCOMPARE(fromText(input, passesOf(2)), expected);
 }
 
 void TestPasses::preMyPhone_data() {
@@ -221,9 +252,8 @@ void TestPasses::preMyPhone_data() {
 void TestPasses::preMyPhone() {
     QFETCH(QStringList, input);
     QFETCH(QStringList, expected);
-    LineList list(input);
-    PreTraitementMyPhone(list);
-    QCOMPARE(QStringList(list), expected);
+    QCOMPARE(fromList(input, passesOf(1)), expected);
+    QCOMPARE(fromText(input, passesOf(1)), expected);
 }
 
 void TestPasses::postMyPhone_data() {
@@ -261,11 +291,13 @@ void TestPasses::postMyPhone() {
 }
 
 void TestPasses::emptyLists() {
-    LineList a, b, c;
-    PreTraitementGoogle(a);
-    PreTraitementMyPhone(b);
+    for (int bits = 0; bits < 8; ++bits) {
+        QVERIFY(fromList({}, passesOf(bits)).isEmpty());
+        QVERIFY(fromText({}, passesOf(bits)).isEmpty());
+    }
+    LineList c;
     PostTraitementMyPhone(c);
-    QVERIFY(a.isEmpty() && b.isEmpty() && c.isEmpty());
+    QVERIFY(c.isEmpty());
 }
 
 void TestPasses::randomListsMatchInPlaceEditing() {
@@ -277,31 +309,34 @@ void TestPasses::randomListsMatchInPlaceEditing() {
     for (int round = 0; round < 30000; ++round) {
         const QStringList input = randomLines(rng, pieces);
         QStringList expected = input;
-        LineList list(input);
+        QStringList got;
         switch (round % 3) {
         case 0:
             googleInPlace(expected);
-            PreTraitementGoogle(list);
+            got = fromList(input, passesOf(2));
             break;
         case 1:
             preMyPhoneInPlace(expected);
-            PreTraitementMyPhone(list);
+            got = fromList(input, passesOf(1));
             break;
-        case 2:
+        case 2: {
             postMyPhoneInPlace(expected);
+            LineList list(input);
             PostTraitementMyPhone(list);
+            got = list;
             break;
         }
-        if (QStringList(list) != expected)
+        }
+        if (got != expected)
             QFAIL(qPrintable(QString("pass %1 on [%2]: got [%3], expected [%4]")
                                  .arg(round % 3)
-                                 .arg(input.join("|"), QStringList(list).join("|"), expected.join("|"))));
+                                 .arg(input.join("|"), got.join("|"), expected.join("|"))));
     }
 }
 
-// Lists long enough to be shared between two threads give what the in-place editing gives:
-// prefixes first met in the second half rank after those of the first half.
-void TestPasses::longListsMatchLineByLine() {
+// A long list gives what the in-place editing gives: the label groups are collected from the
+// whole input before the first line is handed on, in the order first met.
+void TestPasses::longListsMatchInPlaceEditing() {
     const QStringList pieces{"",     " ",     "X-ABLabel:", "item1.", "ITEM2.", "a.",
                              "A.B.", "TEL:1", ";X-SYNC=1",  ";",      ":",      "b"};
     QRandomGenerator rng(7);
@@ -313,8 +348,8 @@ void TestPasses::longListsMatchLineByLine() {
             line += pieces.at(rng.bounded(int(pieces.size())));
         input << line;
     }
-    // "A." is first labelled in the second half, "A.B." in the first: a line starting with
-    // "A.B." loses "A.B.", whichever half it is in.
+    // "A." is first labelled late, "A.B." early: a line starting with "A.B." loses "A.B.",
+    // before or after either label.
     input[10] = QStringLiteral("A.B.X-ABLabel:first");
     input[100000] = QStringLiteral("a.X-ABLabel:second");
     input[100001] = QStringLiteral("a.b.TEL:2");
@@ -322,26 +357,22 @@ void TestPasses::longListsMatchLineByLine() {
 
     QStringList expected = input;
     googleInPlace(expected);
-    LineList google(input);
-    PreTraitementGoogle(google);
-    QCOMPARE(QStringList(google), expected);
+    QStringList google = fromList(input, passesOf(2));
+    QCOMPARE(google, expected);
     QCOMPARE(google.at(100001), QStringLiteral("TEL:2"));
     QCOMPARE(google.at(5), QStringLiteral("TEL:3"));
+    QCOMPARE(fromText(input, passesOf(2)), expected);
 
-    LineList sync(input);
-    ElimineXSync(sync);
-    for (qsizetype i = 0; i < input.size(); ++i) {
-        LineList one(QStringList{input.at(i)});
-        ElimineXSync(one);
-        if (one.first() != sync.at(i))
-            QFAIL(qPrintable(QStringLiteral("line %1: got [%2], expected [%3]").arg(i).arg(sync.at(i), one.first())));
-    }
+    expected = input;
+    xsyncInPlace(expected);
+    QCOMPARE(fromList(input, passesOf(4)), expected);
+    QCOMPARE(fromText(input, passesOf(4)), expected);
 }
 
-// Lines handed on one at a time, from a list or from a file's text, come out as the list
-// passes leave them (MyPhoneExplorer, then Google's labels, then X-SYNC), for every choice of
+// Lines handed on one at a time, from a list or from a file's text, come out as the in-place
+// editing leaves them (MyPhoneExplorer, then Google's labels, then X-SYNC), for every choice of
 // passes.
-void TestPasses::inputLinesMatchListPasses() {
+void TestPasses::inputLinesMatchInPlaceEditing() {
     QStringList pieces{"",     " ",          "=",          "=0A",       "=3D",    "\\n", "PHOTO",      "photo",
                        "LOGO", "X-ABLabel:", "x-ablabel:", "item1.",    "ITEM1.", "a.",  "A.B.",       "TEL:1",
                        "\t",   "b",          "\x01",       ";X-SYNC=1", ";",      ":",   "BEGIN:VCARD"};
@@ -351,29 +382,10 @@ void TestPasses::inputLinesMatchListPasses() {
     QRandomGenerator rng(11);
     for (int round = 0; round < 24000; ++round) {
         const QStringList input = randomLines(rng, pieces);
-        InputLines::Passes passes;
-        passes.myPhone = round & 1;
-        passes.google = round & 2;
-        passes.xsync = round & 4;
+        const InputLines::Passes passes = passesOf(round & 7);
+        const QStringList expected = inPlace(input, passes);
 
-        LineList expected(input);
-        if (passes.myPhone)
-            PreTraitementMyPhone(expected);
-        if (passes.google)
-            PreTraitementGoogle(expected);
-        if (passes.xsync)
-            ElimineXSync(expected);
-
-        auto drain = [](InputLines& lines) {
-            QStringList out;
-            QString line;
-            while (lines.next(line))
-                out << line;
-            return out;
-        };
-        LineList list(input);
-        InputLines fromList(list, passes);
-        QStringList got = drain(fromList);
+        QStringList got = fromList(input, passes);
         // From a file: one round in eight, the lines written in Windows-1252 with CR LF.
         if (got == expected && round % 8 < 1 + 7 * (round < 64)) {
             QFile f(file);
@@ -383,18 +395,20 @@ void TestPasses::inputLinesMatchListPasses() {
             f.close();
             InputText text;
             text.load(file);
-            InputLines fromText(text, passes);
-            got = drain(fromText);
+            InputLines lines(text, passes);
+            got.clear();
+            for (QString line; lines.next(line);)
+                got << line;
             // The lines handed on as their bytes decode to what next() gives.
             if (got == expected) {
                 InputLines peeking(text, passes);
                 got = drainPeeking(peeking);
             }
         }
-        if (got != QStringList(expected))
+        if (got != expected)
             QFAIL(qPrintable(QString("passes %1 on [%2]: got [%3], expected [%4]")
                                  .arg(round & 7)
-                                 .arg(input.join("|"), got.join("|"), QStringList(expected).join("|"))));
+                                 .arg(input.join("|"), got.join("|"), expected.join("|"))));
     }
 }
 
@@ -413,10 +427,7 @@ void TestPasses::plainBytesAreTheLines() {
     InputText text;
     text.loadBytes(QStringLiteral("in.vcf"), input);
     for (int round = 0; round < 8; ++round) {
-        InputLines::Passes passes;
-        passes.myPhone = round & 1;
-        passes.google = round & 2;
-        passes.xsync = round & 4;
+        const InputLines::Passes passes = passesOf(round);
         QStringList expected;
         InputLines plain(text, passes);
         for (QString line; plain.next(line);)

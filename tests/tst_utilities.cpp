@@ -114,9 +114,20 @@ private slots:
     void elimineXSync() {
         QFETCH(QString, line);
         QFETCH(QString, expected);
+        InputLines::Passes xsync;
+        xsync.xsync = true;
+        // From a list in memory, and from a file's bytes as a conversion reads them.
         LineList list(QStringList{"BEGIN:VCARD", line, ""});
-        ElimineXSync(list);
-        QCOMPARE(list, (QStringList{"BEGIN:VCARD", expected, ""}));
+        InputLines fromList(list, xsync);
+        InputText text;
+        text.loadBytes(QStringLiteral("in.vcf"), "BEGIN:VCARD\r\n" + line.toLatin1() + "\r\n\r\n");
+        InputLines fromText(text, xsync);
+        for (InputLines* lines : {&fromList, &fromText}) {
+            QStringList got;
+            for (QString l; lines->next(l);)
+                got << l;
+            QCOMPARE(got, (QStringList{"BEGIN:VCARD", expected, ""}));
+        }
     }
 
     void elementIdSequence() {
