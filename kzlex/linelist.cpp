@@ -726,6 +726,6 @@ void LineList::appendBytes(QByteArray& out, qsizetype from, qsizetype to) const 
     }
 }
 
-void LineList::SaveToFile(const QString& fileName) const {
-    WriteFileAtomic(fileName, toBytes(), WriteTarget::UserChosen);
+void LineList::SaveToFile(const QString& fileName, FileAccess access) const {
+    WriteFileAtomic(fileName, toBytes(), WriteTarget::UserChosen, access);
 }

@@ -45,7 +45,7 @@ public:
     // Writes every line followed by CR LF, in the encoding read (with its mark) or in
     // Windows-1252 for a list built in memory; replaces the file only once the new one is
     // complete. Throws FileWriteError.
-    void SaveToFile(const QString& fileName) const;
+    void SaveToFile(const QString& fileName, FileAccess access = FileAccess::Quick) const;
 
     // The bytes SaveToFile would write.
     QByteArray toBytes() const;

@@ -5,20 +5,20 @@
 
 #include <QFileInfo>
 
-QByteArray ReadPicture(const QString& fileName) {
+QByteArray ReadPicture(const QString& fileName, FileAccess access) {
     // The size from the file's status: a picture of hundreds of megabytes is never read.
     const qint64 size = QFileInfo(fileName).size();
     if (size > kPictureMaxBytes)
         throw FileReadError(ErrorText::PictureTooLarge, fileName, size);
-    return ReadWholeFile(fileName);
+    return ReadWholeFile(fileName, access);
 }
 
-bool EncodeFile(const QString& FileName, QByteArray& S) {
+bool EncodeFile(const QString& FileName, QByteArray& S, FileAccess access) {
     S.clear();
     const QFileInfo info(FileName);
     if (!info.exists() || info.isDir())
         return false;
-    const QByteArray data = ReadPicture(FileName);
+    const QByteArray data = ReadPicture(FileName, access);
     if (data.isEmpty())
         return false;
 

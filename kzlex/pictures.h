@@ -8,11 +8,11 @@
 constexpr qint64 kPictureMaxBytes = qint64(16) << 20;
 // The bytes of a picture file, as ReadWholeFile reads them; throws FileReadError without
 // reading it when its status gives more than kPictureMaxBytes.
-QByteArray ReadPicture(const QString& fileName);
+QByteArray ReadPicture(const QString& fileName, FileAccess access = FileAccess::Quick);
 // Reads a whole picture file as MIME base64 (76-character lines separated by CR LF). False when
 // no file exists there or it is empty; throws FileReadError when it exists but cannot be read
 // or is larger than kPictureMaxBytes.
-bool EncodeFile(const QString& FileName, QByteArray& S);
+bool EncodeFile(const QString& FileName, QByteArray& S, FileAccess access = FileAccess::Quick);
 
 // Writes base64 data after a property head, folded into lines of 78 characters; each
 // continuation line starts with `continuation` (a blank for vCard, empty for .contact).

@@ -182,7 +182,7 @@ inline bool AjouterImage(Run& F, PictureFolder& folder, const QString& name, con
     Photo.clear();
     try {
         const QString path = folder.find(name);
-        if (!path.isEmpty() && EncodeFile(path, Photo)) {
+        if (!path.isEmpty() && EncodeFile(path, Photo, F.options().files)) {
             F.EcrirePhoto(Tete, Photo, T);
             ++F.counts().picturesCopied;
         }

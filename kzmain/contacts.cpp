@@ -31,12 +31,6 @@ QString TabIndent(int Indent) {
     return Indent > 0 ? QString(Indent, QLatin1Char(' ')) : QString();
 }
 
-void Run::TraitementSVCFToContact(LineList& TSLin) {
-    InputLines lignes(TSLin, inputPasses(false), progress());
-    ContactConversion conversion(*this);
-    conversion.run(lignes);
-}
-
 void Run::TraitementSVCFToContact(InputText& texte) {
     InputLines lignes(texte, inputPasses(false), progress());
     ContactConversion conversion(*this);

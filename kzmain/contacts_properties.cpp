@@ -487,7 +487,7 @@ void ContactConversion::RecherchePhoto(bool coche, PictureFolder& dossier, const
         if (fichier.isEmpty())
             return;
         QByteArray Photo;
-        const bool lue = EncodeFile(fichier, Photo);
+        const bool lue = EncodeFile(fichier, Photo, O.files);
         TraitementPhoto(type, QLatin1Char(':') + QString::fromLatin1(Photo));
         if (lue)
             ++P.counts().picturesCopied;

@@ -293,7 +293,7 @@ bool Run::checkSingleFile() {
 
 void Run::RunSingleFile() {
     InputText texte;
-    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress()); }) || !checkNonVide(!texte.isEmpty()))
+    if (!ReadInput([&] { texte.load(O.NomFichierEntree, progress(), {O.files}); }) || !checkNonVide(!texte.isEmpty()))
         return;
     debutTravail();
     RemoveLeftoverTemporaries(O.NomRepSortie);
@@ -326,7 +326,7 @@ void Run::RunPhoneBook() {
     LineList TSLOut;
     {
         LineList TSLIn;
-        if (!ReadInput([&] { TSLIn.LoadFromFile(O.NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress()); }) ||
+        if (!ReadInput([&] { TSLIn.LoadFromFile(O.NomFichierEntree, LineList::LoadForm::Utf8Bytes, progress(), O.files); }) ||
             !checkNonVide(!TSLIn.isEmpty()))
             return;
         debutTravail();
@@ -377,7 +377,7 @@ void Run::RunMerge() {
     const bool read = guarded([&] {
         quint64 NoEnr = 0;
         // The next files are read on another thread while this one merges.
-        ReadAhead files(entries);
+        ReadAhead files(entries, Threading::Own, O.files);
         for (qsizetype k = 0; k < entries.size(); ++k) {
             InputText TSLIn = files.next();
             const qsizetype avant = TSLOut.size();
@@ -406,12 +406,12 @@ void Run::RunMerge() {
 void Run::WriteOutput(LineList& TSLOut, const QString& chosen, bool merge, const QByteArray* encoded) {
     const bool written = guarded([&] {
         if (encoded) {
-            WriteFileAtomic(chosen, *encoded, WriteTarget::UserChosen);
+            WriteFileAtomic(chosen, *encoded, WriteTarget::UserChosen, O.files);
             return;
         }
         if (merge && O.myPhoneOut)
             PostTraitementMyPhone(TSLOut);
-        TSLOut.SaveToFile(chosen);
+        TSLOut.SaveToFile(chosen, O.files);
     });
     if (written)
         ++m_report.filesWritten;

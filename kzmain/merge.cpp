@@ -11,20 +11,6 @@ bool estSuite(QByteArrayView ligne) {
     return l.size() >= 2 && l[0] == ' ';
 }
 
-} // namespace
-
-void Run::TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut) {
-    InputLines lignes(TSLin, inputPasses(false, false));
-    TraitementMVCFToSVCF(lignes, TSLOut, nullptr);
-}
-
-void Run::TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* encodees) {
-    InputLines lignes(texte, inputPasses(false, false));
-    TraitementMVCFToSVCF(lignes, TSLOut, encodees);
-}
-
-namespace {
-
 // The first card of one input file, merged.
 class MergeConversion {
 public:
@@ -164,6 +150,7 @@ private:
 
 } // namespace
 
-void Run::TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees) {
-    MergeConversion(*this, TSLin, TSLOut, encodees).run();
+void Run::TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* encodees) {
+    InputLines lignes(texte, inputPasses(false, false));
+    MergeConversion(*this, lignes, TSLOut, encodees).run();
 }

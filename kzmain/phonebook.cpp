@@ -217,7 +217,8 @@ private:
         if (image.isEmpty())
             return;
         try {
-            WriteFileAtomic(cible, ReadPicture(image), WriteTarget::RunNamed);
+            const FileAccess files = P.options().files;
+            WriteFileAtomic(cible, ReadPicture(image, files), WriteTarget::RunNamed, files);
             ++NbPhotos;
             marquer();
         } catch (const KzError& e) {
@@ -235,7 +236,8 @@ private:
             return;
         try {
             // Sizes are equal, so a picture too large to copy is never read here either.
-            if (ReadPicture(image) == ReadWholeFile(cache.filePath()))
+            const FileAccess files = P.options().files;
+            if (ReadPicture(image, files) == ReadWholeFile(cache.filePath(), files))
                 marquer();
         } catch (const KzError&) {
             // A picture that cannot be read now marks nothing.

@@ -51,14 +51,11 @@ public:
     const RunReport& report() const { return m_report; }
 
     // The four conversions, each in a file of its own; the tests call them directly. The
-    // contacts action and the split read a list in memory or a file's text.
-    void TraitementSVCFToContact(LineList& TSLin);
+    // contacts action and the split read a file's text.
     void TraitementSVCFToContact(InputText& texte);
-    void TraitementSVCFToMVCF(LineList& TSLin);
     void TraitementSVCFToMVCF(InputText& texte);
-    void TraitementMVCFToSVCF(LineList& TSLin, LineList& TSLOut);
-    // The same for a file's text; the kept lines of the card go to `encodees` when given (as
-    // the list would write them), its pictures and end line to TSLOut.
+    // The first card of a file's text appended to TSLOut; its kept lines go to `encodees`
+    // instead when given (as the list would write them), its pictures and end line to TSLOut.
     void TraitementMVCFToSVCF(InputText& texte, LineList& TSLOut, QByteArray* encodees);
     void TraitementMyPhonePhoto(LineList& TSLin, LineList& TSLout, const QString& NomRepImageCache);
 
@@ -101,8 +98,6 @@ public:
     void montrerCompteur(qint64 cartes, qint64 images);
 
 private:
-    void TraitementSVCFToMVCF(InputLines& TSLin);
-    void TraitementMVCFToSVCF(InputLines& TSLin, LineList& TSLOut, QByteArray* encodees);
     // The input passes the options ask for; Google's labels only where `google`, the
     // MyPhoneExplorer input dialect only where `myPhone`.
     InputLines::Passes inputPasses(bool google, bool myPhone = true) const;

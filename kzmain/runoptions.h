@@ -2,6 +2,8 @@
 // What one Run is asked to do, and what it reports back. The window makes the options once when
 // Run is pressed (the output file once it is chosen); corvanta-cli makes them from its arguments.
 // The driver and the conversions read nothing else.
+#include "kzlex/fileio.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -46,6 +48,8 @@ struct RunOptions {
     std::optional<quint32> seed;
     // The creation date written into .contact documents; now when not given.
     std::optional<QDateTime> creationTime;
+    // How the run reads and writes files: the system's quicker calls, or the portable ones alone.
+    FileAccess files = FileAccess::Quick;
 };
 
 struct RunReport {

@@ -9,7 +9,8 @@ class RunWriter {
 public:
     // Continue: a failed file is logged and the run goes on. Drop: the run stops at the first
     // failure (thrown from the next write() or finish()) and files queued after it are not written.
-    RunWriter(Run& run, FileWriter::OnFailure onFailure) : m_run(run), m_writer(onFailure) {}
+    RunWriter(Run& run, FileWriter::OnFailure onFailure)
+        : m_run(run), m_writer(onFailure, Threading::Own, run.options().files) {}
 
     // On an early end (stop, error) the files given are still written and their failures logged.
     ~RunWriter() {

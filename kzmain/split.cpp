@@ -23,20 +23,6 @@ struct CarteSplit {
     qsizetype ligneDebut = 0; // input line (from 1) of its BEGIN:VCARD
 };
 
-} // namespace
-
-void Run::TraitementSVCFToMVCF(LineList& TSLin) {
-    InputLines lignes(TSLin, inputPasses(true), progress());
-    TraitementSVCFToMVCF(lignes);
-}
-
-void Run::TraitementSVCFToMVCF(InputText& texte) {
-    InputLines lignes(texte, inputPasses(true), progress());
-    TraitementSVCFToMVCF(lignes);
-}
-
-namespace {
-
 // One run of the split over the lines of its input.
 class SplitConversion {
 public:
@@ -241,6 +227,7 @@ private:
 
 } // namespace
 
-void Run::TraitementSVCFToMVCF(InputLines& TSLin) {
-    SplitConversion(*this, TSLin).run();
+void Run::TraitementSVCFToMVCF(InputText& texte) {
+    InputLines lignes(texte, inputPasses(true), progress());
+    SplitConversion(*this, lignes).run();
 }

@@ -360,11 +360,15 @@ private slots:
     // stays; a link to a FIFO, or a FIFO, is a logged error and stays as it was (and is not read
     // when the window opens).
     void settingsFile_data() {
+        QTest::addColumn<bool>("quick");
         QTest::addColumn<QString>("what");
-        for (const char* what : {"link to file", "link to FIFO", "FIFO"})
-            QTest::newRow(what) << QString::fromLatin1(what);
+        bothWays([](auto row) {
+            for (const char* what : {"link to file", "link to FIFO", "FIFO"})
+                row(QString::fromLatin1(what)) << QString::fromLatin1(what);
+        });
     }
     void settingsFile() {
+        const FileAccess access = fileWay();
         QFETCH(QString, what);
         QTemporaryDir tmp;
         const QString dir = tmp.filePath(QStringLiteral("Corvanta/"));
@@ -374,6 +378,7 @@ private slots:
         const auto restore = qScopeGuard([] { qunsetenv("APPDATA"); });
         FakeWindow w;
         TF_Principal p(w);
+        p.files = access;
         QVERIFY(p.FormCreate());
         QCOMPARE(p.NomRepCour, dir);
         p.NomFichierEntree = QStringLiteral("new.vcf");
@@ -448,11 +453,15 @@ private slots:
     // as ours with its process number; the next run into the folder removes it. Files of
     // processes still running, and names that are not ours, stay.
     void killedAtRename_data() {
+        QTest::addColumn<bool>("quick");
         QTest::addColumn<QString>("action");
-        QTest::newRow("split over older files") << QStringLiteral("split");
-        QTest::newRow("phone book in place") << QStringLiteral("phonebook");
+        bothWays([](auto row) {
+            row(QStringLiteral("split over older files")) << QStringLiteral("split");
+            row(QStringLiteral("phone book in place")) << QStringLiteral("phonebook");
+        });
     }
     void killedAtRename() {
+        const FileAccess access = fileWay();
         QFETCH(QString, action);
         QTemporaryDir tmp;
         const QString out = tmp.filePath(QStringLiteral("out")), photos = tmp.filePath(QStringLiteral("photos"));
@@ -481,6 +490,7 @@ private slots:
             o.NomRepPhotos = o.NomRepLogos = photos;
             o.outputFile = book;
             o.overwrite = true;
+            o.files = access;
             FakeWindow w;
             return Run(o, w).exec();
         };

@@ -26,21 +26,23 @@ struct MergeRun : TestRun {
         opt.NomRepPhotos = photos;
         opt.NomRepLogos = logos;
     }
-    // One call, as the driver makes it for one file.
+    // One call, as the driver makes it for one file when the merged list keeps its lines (for
+    // MyPhoneExplorer output).
     void add(const QByteArray& text) {
-        LineList in = inputFromBytes(text);
-        run().TraitementMVCFToSVCF(in, out);
+        InputText in;
+        in.loadBytes(QStringLiteral("in.vcf"), text);
+        run().TraitementMVCFToSVCF(in, out, nullptr);
     }
     QByteArray bytes() const { return out.toBytes(); }
-    // The merged bytes of one card, read from the file's text or from a list.
-    QByteArray merged(const QByteArray& card, bool text) {
-        if (text)
-            return addText(card);
+    // The merged bytes of one card, its lines kept in the list or encoded as they go.
+    QByteArray merged(const QByteArray& card, bool encoded) {
+        if (encoded)
+            return addEncoded(card);
         add(card);
         return bytes();
     }
-    // The same call on the file's text, encoded as it goes, as the driver makes it; the merged bytes.
-    QByteArray addText(const QByteArray& text) {
+    // The same call, encoded as it goes, as the driver makes it otherwise; the merged bytes.
+    QByteArray addEncoded(const QByteArray& text) {
         InputText in;
         in.loadBytes(QStringLiteral("in.vcf"), text);
         QByteArray encoded;
@@ -100,9 +102,9 @@ private slots:
         QVERIFY(r.win.log.isEmpty());
     }
 
-    // Read from a file's text and encoded as it goes (continuation lines copied as bytes), a
-    // file gives the bytes that the list gives, with the X-SYNC pass on and off.
-    void textMatchesList_data() {
+    // Encoded as it goes (continuation lines copied as bytes), a file gives the bytes that its
+    // lines kept in the list give, with the X-SYNC pass and the vendor-line option on and off.
+    void encodedMatchesList_data() {
         oneFile_data();
         QTest::newRow("continuation lines with blanks, controls and Windows-1252 bytes")
             << QByteArray("BEGIN:VCARD\nPHOTO;ENCODING=b:AAAA\n BBBB  \n \t\x01\n  \n \x80\xE9\xFF \r\nEND:VCARD\n")
@@ -122,24 +124,18 @@ private slots:
         QTest::newRow("lines after a card without its end")
             << QByteArray("BEGIN:VCARD\nFN:A\nX-SYNC:1\nTEL;X-SYNC=2:3\nBEGIN:VCARD\nFN:B\n") << QByteArray();
     }
-    void textMatchesList() {
+    void encodedMatchesList() {
         QFETCH(QByteArray, input);
         for (const bool sync : {true, false})
             for (const bool tagX : {true, false}) {
-                // The same lines, read as the text is (a UTF-8 mark is not part of them).
-                InputText lines;
-                lines.loadBytes(QStringLiteral("in.vcf"), input);
-                LineList listed;
-                for (QString line; lines.next(line);)
-                    listed.append(line);
                 MergeRun list;
                 list.opt.dropSync = sync;
                 list.opt.dropX = tagX;
-                list.run().TraitementMVCFToSVCF(listed, list.out);
-                MergeRun text;
-                text.opt.dropSync = sync;
-                text.opt.dropX = tagX;
-                COMPARE_BYTES(text.addText(input), list.bytes());
+                list.add(input);
+                MergeRun encoded;
+                encoded.opt.dropSync = sync;
+                encoded.opt.dropX = tagX;
+                COMPARE_BYTES(encoded.addEncoded(input), list.bytes());
             }
     }
 
@@ -195,8 +191,8 @@ private slots:
         QFETCH(QByteArray, card);
         QFETCH(bool, myPhoneOut);
         QFETCH(QByteArray, tail);
-        // From a list, and from the file's text as the driver reads it.
-        for (const bool text : {false, true}) {
+        // Kept in the list, and encoded as it goes.
+        for (const bool encoded : {false, true}) {
             MergeRun r;
             r.opt.myPhoneOut = myPhoneOut;
             // Names in another case are found too.
@@ -204,7 +200,7 @@ private slots:
             QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme.jpg"), "acme"));
             QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_acme.JPG"), "logo_"));
             QVERIFY(writeBytes(r.logos + QStringLiteral("/Acme;Sales.jpg"), "sales"));
-            const QByteArray out = r.merged(card, text);
+            const QByteArray out = r.merged(card, encoded);
             QVERIFY2(out.endsWith(crlf(tail)), out.constData());
             QVERIFY(r.win.log.isEmpty());
         }
@@ -214,10 +210,10 @@ private slots:
     void quotedPrintableName() {
         const QByteArray card("BEGIN:VCARD\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Lef=C3=A8vre;Zo=\n=C3=A9\n"
                               "END:VCARD\n");
-        for (const bool text : {false, true}) {
+        for (const bool encoded : {false, true}) {
             MergeRun r;
             QVERIFY(writeBytes(r.photos + QStringLiteral("/Lefèvre Zoé.jpg"), "photo"));
-            const QByteArray out = r.merged(card, text);
+            const QByteArray out = r.merged(card, encoded);
             QCOMPARE(out, crlf(card.chopped(10) + "PHOTO;ENCODING=BASE64;TYPE=JPEG:cGhvdG8=\nEND:VCARD\n"));
             QCOMPARE(r.win.memo, QStringList{QStringLiteral("Lefèvre Zoé")});
         }
@@ -310,9 +306,9 @@ private slots:
     void corpus() {
         QFETCH(QString, path);
         MergeRun r;
-        LineList in;
-        in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
-        r.run().TraitementMVCFToSVCF(in, r.out);
+        InputText in;
+        in.load(path);
+        r.run().TraitementMVCFToSVCF(in, r.out, nullptr);
         QCOMPARE(r.out.last(), QStringLiteral("END:VCARD"));
         LECTYPE lex;
         int ends = 0;

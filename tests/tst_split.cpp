@@ -28,8 +28,10 @@ struct SplitRun : TestRun {
         opt.NomRepPhotos = photos;
         opt.NomRepLogos = logos;
     }
+    // The input file's text, read as the driver reads the file.
     void run(const QByteArray& text) {
-        LineList in = inputFromBytes(text);
+        InputText in;
+        in.loadBytes(opt.NomFichierEntree, text);
         run().TraitementSVCFToMVCF(in);
     }
     QStringList files() const { return fileNames(out); }
@@ -51,47 +53,75 @@ class TestSplit : public QObject {
     Q_OBJECT
 
 private slots:
-    // The file's text, whose plain lines are copied as their bytes, gives what the same lines in
-    // a list give: files, names, lists and log, with the options on and off.
-    void textMatchesList_data() {
+    // The file's text, whose plain lines are copied as their bytes: the first words looked at are
+    // found in any case and after blanks and tabs, and the lines that soft line breaks, folding
+    // or a byte-order mark touch are read as the card's; with the options on and off.
+    void linesAsBytes_data() {
         QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QByteArrayList>("dropped"); // each file, with the options on
+        QTest::addColumn<QByteArrayList>("kept");    // the same with the options off
+        QTest::addColumn<QStringList>("memo");
+        QTest::addColumn<QStringList>("errors");
+        const QByteArrayList anyCase{
+            crlf(" begin:vcard\n\tn:Dupont;Jean\n org:Acme\nnote:n\nPhoto;VALUE=uri:p\n\tlogo:l\nFN:Z\xC3\xA9\nTEL:1\n"
+                 "END:VCARD\n"),
+            crlf(" bEGIN:VCARD\nEMAIL:a@b\nEND:VCARD\n")};
+        QByteArrayList anyCaseKept = anyCase;
+        anyCaseKept[0].replace("org:Acme\r\n", "org:Acme\r\n\t x-a:1\r\nX-B:2\r\n");
         QTest::newRow("keywords in any case, after blanks and tabs")
             << QByteArray("junk\n begin:vcard\n\tn:Dupont;Jean\n org:Acme\r\n\t x-a:1\nX-B:2\nnote:n\n"
                           "Photo;VALUE=uri:p\n\tlogo:l\nFN:Z\xC3\xA9\nTEL:1 \t\n\t\n \n bEGIN:VCARD\nEMAIL:a@b\n"
-                          "ENd:VCARD\nTEL:2\nBEGIN:VCARD\nTEL;X-SYNC=3:4\n PHOTO;x\n");
+                          "ENd:VCARD\nTEL:2\nBEGIN:VCARD\nTEL;X-SYNC=3:4\n PHOTO;x\n")
+            << QStringList{"00001 Dupont Jean (PHOTO).VCF", "00002 .VCF"} << anyCase << anyCaseKept
+            << QStringList{"Dupont Jean"}
+            << QStringList{"-> CardStructureError Err \"input.vcf\": card 1, begun at line 2, has no END:VCARD line; "
+                           "it was ended at the BEGIN:VCARD of line 14",
+                           "-> CardStructureError Err \"input.vcf\": card 3, begun at line 18, has no END:VCARD line "
+                           "before the end of the file; it was not written"};
+        const QByteArrayList organisation{crlf("BEGIN:VCARD\norg:Acme\nEND:VCARD\n"),
+                                          crlf("BEGIN:VCARD\nN:A;B\n logo;VALUE=uri:x\nEND:VCARD\n")};
         QTest::newRow("organisation names the file, logo marks it")
-            << QByteArray("BEGIN:VCARD\norg:Acme\nEND:VCARD\nBEGIN:VCARD\nN:A;B\n logo;VALUE=uri:x\nEND:VCARD\n");
+            << QByteArray("BEGIN:VCARD\norg:Acme\nEND:VCARD\nBEGIN:VCARD\nN:A;B\n logo;VALUE=uri:x\nEND:VCARD\n")
+            << QStringList{"00001 Acme.VCF", "00002 A B (PHOTO).VCF"} << organisation << organisation
+            << QStringList{"A B"} << QStringList{};
+        const QByteArrayList folded{
+            crlf("BEGIN:VCARD\nN:A;B\nPHOTO;ENCODING=b:AAAA\n BBBB\n LLLL\n XXXX\n EEEE\nEND:VCARD\n")};
         QTest::newRow("folded picture data, CR line ends")
-            << QByteArray("BEGIN:VCARD\rN:A;B\rPHOTO;ENCODING=b:AAAA\r BBBB  \r LLLL\r XXXX\r EEEE\r\rEND:VCARD\r");
+            << QByteArray("BEGIN:VCARD\rN:A;B\rPHOTO;ENCODING=b:AAAA\r BBBB  \r LLLL\r XXXX\r EEEE\r\rEND:VCARD\r")
+            << QStringList{"00001 A B (PHOTO).VCF"} << folded << folded << QStringList{"A B"} << QStringList{};
+        const QByteArrayList softBreaks{
+            crlf("BEGIN:VCARD\nN;ENCODING=QUOTED-PRINTABLE:A=\nX-B;C=\nEND:VCARD=\nTEL:1\nEND:VCARD\n")};
         QTest::newRow("quoted-printable name whose soft breaks lead to X- and END lines")
-            << QByteArray("BEGIN:VCARD\nN;ENCODING=QUOTED-PRINTABLE:A=\nX-B;C=\nEND:VCARD=\n\nTEL:1\nEND:VCARD\n");
+            << QByteArray("BEGIN:VCARD\nN;ENCODING=QUOTED-PRINTABLE:A=\nX-B;C=\nEND:VCARD=\n\nTEL:1\nEND:VCARD\n")
+            << QStringList{"00001 AX-B CEND VCARD.VCF"} << softBreaks << softBreaks << QStringList{"AX-B CEND VCARD"}
+            << QStringList{};
+        const QByteArrayList marked{crlf("BEGIN:VCARD\nN:\xD0\x96;\xC3\xA9\nTITLE:\xD0\x96\nEND:VCARD\n")};
         QTest::newRow("UTF-8 with its mark")
             << QByteArray("\xEF\xBB\xBF"
-                          "BEGIN:VCARD\nN:\xD0\x96;\xC3\xA9\nTITLE:\xD0\x96\nEND:VCARD\n");
+                          "BEGIN:VCARD\nN:\xD0\x96;\xC3\xA9\nTITLE:\xD0\x96\nEND:VCARD\n")
+            << QStringList{QStringLiteral("00001 Ж é.VCF")} << marked << marked << QStringList{QStringLiteral("Ж é")}
+            << QStringList{};
     }
-    void textMatchesList() {
+    void linesAsBytes() {
         QFETCH(QByteArray, input);
+        QFETCH(QStringList, files);
+        QFETCH(QByteArrayList, dropped);
+        QFETCH(QByteArrayList, kept);
+        QFETCH(QStringList, memo);
+        QFETCH(QStringList, errors);
         for (const bool options : {true, false}) {
-            SplitRun list;
-            SplitRun text;
-            for (SplitRun* r : {&list, &text}) {
-                r->opt.dropSync = options;
-                r->opt.dropX = options;
-            }
-            InputText lines;
-            lines.loadBytes(QStringLiteral("input.vcf"), input);
-            LineList listed;
-            for (QString line; lines.next(line);)
-                listed.append(line);
-            list.run().TraitementSVCFToMVCF(listed);
-            InputText in;
-            in.loadBytes(QStringLiteral("input.vcf"), input);
-            text.run().TraitementSVCFToMVCF(in);
-            QCOMPARE(text.files(), list.files());
-            for (const QString& f : list.files())
-                COMPARE_BYTES(text.file(f), list.file(f));
-            QCOMPARE(text.win.memo, list.win.memo);
-            QCOMPARE(text.win.log, list.win.log);
+            SplitRun r;
+            r.opt.Langue = QStringLiteral("EN");
+            r.opt.dropSync = options;
+            r.opt.dropX = options;
+            r.run(input);
+            QCOMPARE(r.files(), files);
+            const QByteArrayList& expected = options ? dropped : kept;
+            for (qsizetype i = 0; i < files.size(); ++i)
+                COMPARE_BYTES(r.file(files.at(i)), expected.at(i));
+            QCOMPARE(r.win.memo, memo + QStringList{"--> Conversion done"});
+            QCOMPARE(r.win.log, errors + QStringList{"--> Conversion done"});
         }
     }
 
@@ -450,8 +480,8 @@ private slots:
         for (bool myPhoneIn : {false, true}) {
             SplitRun r;
             r.opt.myPhoneIn = myPhoneIn;
-            LineList in;
-            in.LoadFromFile(path, LineList::LoadForm::Utf8Bytes);
+            InputText in;
+            in.load(path);
             r.run().TraitementSVCFToMVCF(in);
             const int cards = countCards(path);
             QCOMPARE(r.files().size(), cards);

@@ -34,6 +34,8 @@ public:
     // The seed of the runs' .contact identifiers (fixed output, for a benchmark); the clock when
     // not set.
     std::optional<quint32> seed;
+    // How the settings file and the runs read and write files.
+    FileAccess files = FileAccess::Quick;
 
     // The Run: copies the path fields from their edit boxes, makes the run's options from the
     // controls once (they stay frozen while it runs), makes the run's checks and, for the merge

@@ -45,6 +45,7 @@ RunOptions TF_Principal::runOptions() const {
     o.myPhoneOut = m_win.isChecked(Ctrl::C_MyphoneOut);
     o.Langue = Langue;
     o.seed = seed;
+    o.files = files;
     return o;
 }
 

@@ -111,7 +111,7 @@ bool TF_Principal::FormCreate() {
     const QString fileName = NomRepCour + QStringLiteral("Config.txt");
     try {
         if (QFileInfo(fileName).isFile()) {
-            config.LoadFromFile(fileName);
+            config.LoadFromFile(fileName, LineList::LoadForm::Plain, {}, files);
             for (const QString& line : std::as_const(config))
                 LireLigneConfig(line);
         }
@@ -171,7 +171,7 @@ void TF_Principal::FormClose() {
     // UTF-8 with its mark, so that folder names outside Windows-1252 survive a restart.
     config.setEncoding(TextEncoding::Utf8);
     try {
-        config.SaveToFile(NomRepCour + QStringLiteral("Config.txt"));
+        config.SaveToFile(NomRepCour + QStringLiteral("Config.txt"), files);
     } catch (const KzError& e) {
         m_win.appendLog(ShownLine(e.errorLine(Langue)));
     }
