@@ -46,64 +46,97 @@ void clickTo(F_Principal& w, Ctrl c, bool checked) {
         w.setChecked(c, checked);
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QTemporaryDir settings;
-    if (!settings.isValid()) {
-        std::fprintf(stderr, "bench_window: cannot make a temporary settings folder\n");
-        return 1;
-    }
-    qputenv("APPDATA", QFile::encodeName(settings.path()));
-    QApplication app(argc, argv);
-    QStringList args = QApplication::arguments();
-    const bool probes = !args.removeOne(QStringLiteral("--no-probes"));
-    if (args.size() != 4 && args.size() != 6)
-        return usage();
-    const QString action = args.at(1);
-    if (action != QLatin1String("split") && action != QLatin1String("contacts"))
-        return usage();
+// What the command line asks for.
+struct Options {
+    QString action; // "split" or "contacts"
+    QString input;
+    QString outDir;
     quint32 seed = 1;
+    bool probes = true;
+};
+
+// Reads the arguments into `options`; false when they make no valid call.
+bool parseArguments(QStringList args, Options& options) {
+    options.probes = !args.removeOne(QStringLiteral("--no-probes"));
+    if (args.size() != 4 && args.size() != 6)
+        return false;
+    options.action = args.at(1);
+    if (options.action != QLatin1String("split") && options.action != QLatin1String("contacts"))
+        return false;
     if (args.size() == 6) {
         bool ok = false;
-        seed = args.at(5).toUInt(&ok);
+        options.seed = args.at(5).toUInt(&ok);
         if (args.at(4) != QLatin1String("--seed") || !ok)
-            return usage();
+            return false;
     }
-    F_Principal window;
-    window.principal().seed = seed;
-    if (!window.FormCreate())
-        return 1;
-    window.show();
-    // Let the window be laid out and painted once before the run.
+    options.input = args.at(2);
+    options.outDir = args.at(3);
+    return true;
+}
+
+// Lets the window be laid out and painted once before the run.
+void settle() {
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 200)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
 
-    window.setEditText(Ctrl::E_InputFiles, QFileInfo(args.at(2)).absoluteFilePath());
-    window.setEditText(Ctrl::E_RepDest, QFileInfo(args.at(3)).absoluteFilePath());
-    clickTo(window, action == QLatin1String("split") ? Ctrl::R_SVCFToMVCF : Ctrl::R_SVCFToContacts, true);
+// The input file, the output folder and the action, photos and logos off, and the other
+// options as the command line's defaults have them.
+void fillForm(F_Principal& window, const Options& options) {
+    window.setEditText(Ctrl::E_InputFiles, QFileInfo(options.input).absoluteFilePath());
+    window.setEditText(Ctrl::E_RepDest, QFileInfo(options.outDir).absoluteFilePath());
+    clickTo(window, options.action == QLatin1String("split") ? Ctrl::R_SVCFToMVCF : Ctrl::R_SVCFToContacts, true);
     clickTo(window, Ctrl::C_Photo, false);
     clickTo(window, Ctrl::C_Logos, false);
-    // The same options as the command line's defaults.
     clickTo(window, Ctrl::C_TagX, true);
     clickTo(window, Ctrl::C_TagSync, true);
     clickTo(window, Ctrl::C_TagLabel, true);
     clickTo(window, Ctrl::C_MyPhoneIn, false);
+}
 
-    // Probes: event-loop turns (a 1 ms timer: the run is on its own thread, so a zero timer would
-    // keep a core busy while the window waits), the longest time between two turns, the counter
-    // values seen and the counter's repaints.
+// Watches the window during the run. Probes: event-loop turns (a 1 ms timer: the run is on
+// its own thread, so a zero timer would keep a core busy while the window waits), the longest
+// time between two turns, the counter values seen and the counter's repaints. A message box
+// would wait for a user: its text is noted and it is closed.
+class Watch {
+public:
+    Watch(F_Principal& window, bool probes) : window(window), probes(probes) {
+        turnProbe.setInterval(1);
+        turnProbe.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&turnProbe, &QTimer::timeout, [this] { turn(); });
+        if (probes)
+            window.control(Ctrl::M_Compteur)->installEventFilter(&counterPaints);
+        boxWatch.setInterval(50);
+        QObject::connect(&boxWatch, &QTimer::timeout, [this] { closeBox(); });
+    }
+    void start() {
+        boxWatch.start();
+        if (probes)
+            turnProbe.start();
+        sinceTurn.start();
+        wall.start();
+    }
+    // Stops watching; the run's wall time in milliseconds.
+    qint64 stop() {
+        const qint64 ms = wall.elapsed();
+        turnProbe.stop();
+        boxWatch.stop();
+        window.control(Ctrl::M_Compteur)->removeEventFilter(&counterPaints);
+        return ms;
+    }
+
+    F_Principal& window;
+    const bool probes;
     qint64 turns = 0, longestGapMs = 0, firstCountMs = -1;
     QString gapEndCounter;
     QSet<QString> counterValues;
-    QElapsedTimer sinceTurn;
-    QElapsedTimer wall;
-    QTimer turnProbe;
-    turnProbe.setInterval(1);
-    turnProbe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&turnProbe, &QTimer::timeout, [&] {
+    PaintCounter counterPaints;
+    QStringList boxes;
+
+private:
+    void turn() {
         ++turns;
         const QString counter = window.compteur();
         if (sinceTurn.isValid() && sinceTurn.elapsed() > longestGapMs) {
@@ -114,52 +147,77 @@ int main(int argc, char* argv[]) {
         if (firstCountMs < 0 && !counter.isEmpty())
             firstCountMs = wall.elapsed();
         counterValues.insert(counter);
-    });
-    PaintCounter counterPaints;
-    if (probes)
-        window.control(Ctrl::M_Compteur)->installEventFilter(&counterPaints);
-    // A message box during the run would wait for a user: note its text and close it.
-    QStringList boxes;
-    QTimer boxWatch;
-    boxWatch.setInterval(50);
-    QObject::connect(&boxWatch, &QTimer::timeout, [&boxes] {
+    }
+    void closeBox() {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             boxes << box->text();
             box->done(QMessageBox::Cancel);
         }
-    });
+    }
 
+    QElapsedTimer sinceTurn;
+    QElapsedTimer wall;
+    QTimer turnProbe;
+    QTimer boxWatch;
+};
+
+// Presses Run (its handler when the button is disabled) and lets the event loop run until the
+// run has ended; whether the button was pressed.
+bool runToTheEnd(F_Principal& window, Watch& watch) {
     auto* run = qobject_cast<QAbstractButton*>(window.control(Ctrl::B_go));
     const bool byButton = run && run->isEnabled();
-    boxWatch.start();
-    if (probes)
-        turnProbe.start();
-    sinceTurn.start();
-    wall.start();
+    watch.start();
     if (byButton)
         run->click();
     else
         window.B_goClick();
     while (window.principal().isRunning())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    const qint64 ms = wall.elapsed();
-    turnProbe.stop();
-    boxWatch.stop();
-    window.control(Ctrl::M_Compteur)->removeEventFilter(&counterPaints);
+    return byButton;
+}
 
+// The report on standard output; the exit status: 0 when the run was done without a message box.
+int report(F_Principal& window, const Watch& watch, qint64 ms, bool byButton) {
     const auto outcome = window.principal().lastReport().outcome;
     std::printf("run_ms %lld\n", static_cast<long long>(ms));
     std::printf("pressed %s\n", byButton ? "button" : "handler (Run was disabled)");
     std::printf("outcome %s\n", outcome == RunReport::Outcome::Done ? "done" : "not done");
-    std::printf("event_loop_turns %lld\n", static_cast<long long>(turns));
-    std::printf("longest_gap_ms %lld\n", static_cast<long long>(longestGapMs));
+    std::printf("event_loop_turns %lld\n", static_cast<long long>(watch.turns));
+    std::printf("longest_gap_ms %lld\n", static_cast<long long>(watch.longestGapMs));
     // The counter shown when the longest gap ended ("-" when it was still empty: the input was being read).
-    std::printf("longest_gap_until_counter %s\n", gapEndCounter.isEmpty() ? "-" : qPrintable(gapEndCounter));
-    std::printf("first_count_ms %lld\n", static_cast<long long>(firstCountMs));
-    std::printf("counter_repaints %d\n", counterPaints.paints);
-    std::printf("counter_values_seen %lld\n", static_cast<long long>(counterValues.size()));
+    std::printf("longest_gap_until_counter %s\n",
+                watch.gapEndCounter.isEmpty() ? "-" : qPrintable(watch.gapEndCounter));
+    std::printf("first_count_ms %lld\n", static_cast<long long>(watch.firstCountMs));
+    std::printf("counter_repaints %d\n", watch.counterPaints.paints);
+    std::printf("counter_values_seen %lld\n", static_cast<long long>(watch.counterValues.size()));
     std::printf("counter_final %s\n", qPrintable(window.compteur()));
-    for (const QString& b : boxes)
+    for (const QString& b : watch.boxes)
         std::printf("message_box %s\n", qPrintable(b));
-    return outcome == RunReport::Outcome::Done && boxes.isEmpty() ? 0 : 1;
+    return outcome == RunReport::Outcome::Done && watch.boxes.isEmpty() ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir settings;
+    if (!settings.isValid()) {
+        std::fprintf(stderr, "bench_window: cannot make a temporary settings folder\n");
+        return 1;
+    }
+    qputenv("APPDATA", QFile::encodeName(settings.path()));
+    QApplication app(argc, argv);
+    Options options;
+    if (!parseArguments(QApplication::arguments(), options))
+        return usage();
+    F_Principal window;
+    window.principal().seed = options.seed;
+    if (!window.FormCreate())
+        return 1;
+    window.show();
+    settle();
+    fillForm(window, options);
+    Watch watch(window, options.probes);
+    const bool byButton = runToTheEnd(window, watch);
+    const qint64 ms = watch.stop();
+    return report(window, watch, ms, byButton);
 }

@@ -371,17 +371,190 @@ void property21(Random& random, QByteArray& out, const QByteArray& name, const Q
     }
 }
 
+// One card of the old mix being written, and the person on it.
+struct Old {
+    Random& random;
+    QByteArray& out;
+    const Locale& locale;
+    QByteArray givenAscii, familyAscii;
+    bool v21;
+};
+
+// Telephones: one to four, with their types.
+void oldPhones(Old& c) {
+    static const char* const types21[] = {"CELL", "HOME", "WORK", "CELL;PREF", "HOME;VOICE", "WORK;FAX", "PAGER"};
+    static const char* const types30[] = {"CELL", "HOME", "WORK", "CELL,VOICE", "WORK,FAX", "HOME,VOICE", "MAIN"};
+    Random& random = c.random;
+    const int phones = random.between(1, 4);
+    for (int i = 0; i < phones; ++i) {
+        QByteArray head = "TEL";
+        if (c.v21) {
+            head += ';';
+            head += random.pick(types21);
+        } else {
+            head += ";TYPE=";
+            head += random.pick(types30);
+            if (i == 0 && random.chance(30))
+                head += ";TYPE=pref";
+        }
+        if (random.chance(20))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(c.out, head + ':' + phoneNumber(random, c.locale));
+    }
+}
+
+// Mail addresses: none to three.
+void oldMails(Old& c) {
+    Random& random = c.random;
+    const int mails = random.between(0, 3);
+    for (int i = 0; i < mails; ++i) {
+        const char* kind = random.chance(50) ? "HOME" : "WORK";
+        QByteArray head = c.v21 ? QByteArray("EMAIL;INTERNET;") + kind : QByteArray("EMAIL;TYPE=INTERNET;TYPE=") + kind;
+        if (random.chance(10))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(c.out, head + ':' + mailAddress(random, c.locale, c.givenAscii, c.familyAscii));
+    }
+}
+
+// Postal addresses: none to two.
+void oldAddresses(Old& c) {
+    Random& random = c.random;
+    const Locale& locale = c.locale;
+    const int addresses = random.chance(55) ? random.between(1, 2) : 0;
+    for (int i = 0; i < addresses; ++i) {
+        const char* kind = i == 0 ? "HOME" : "WORK";
+        const QByteArray street = locale.streets[random.below(uint32_t(locale.streetCount))];
+        const QByteArray city = locale.cities[random.below(uint32_t(locale.cityCount))];
+        const QByteArray zip = QByteArray::number(random.between(10000, 99999));
+        if (c.v21) {
+            property21(random, c.out, QByteArray("ADR;") + kind,
+                       ";;" + street + ';' + city + ";;" + zip + ';' + locale.country);
+        } else {
+            QByteArray value =
+                ";;" + escaped(street) + ';' + escaped(city) + ";;" + zip + ';' + escaped(locale.country);
+            if (random.chance(30))
+                value = ";" + escaped("Bât. B, 2e étage") + value.mid(1);
+            folded(c.out, QByteArray("ADR;TYPE=") + kind + ':' + value);
+        }
+    }
+}
+
+// The company, and the job title most of the time.
+void oldOrganization(Old& c, const QByteArray& org) {
+    Random& random = c.random;
+    if (c.v21)
+        property21(random, c.out, "ORG", org);
+    else
+        line(c.out, "ORG:" + escaped(org));
+    if (random.chance(70)) {
+        const QByteArray title = random.pick(titles);
+        if (c.v21)
+            property21(random, c.out, "TITLE", title);
+        else
+            line(c.out, "TITLE:" + escaped(title));
+    }
+}
+
+// Google groups: item1. to item4. with their labels.
+void oldGoogleGroups(Old& c) {
+    Random& random = c.random;
+    QByteArray& out = c.out;
+    const int items = random.between(1, 4);
+    for (int i = 1; i <= items; ++i) {
+        const QByteArray group = "item" + QByteArray::number(i) + '.';
+        switch (random.below(4)) {
+        case 0:
+            line(out, group + "EMAIL;TYPE=INTERNET:" + mailAddress(random, c.locale, c.givenAscii, c.familyAscii));
+            line(out, group + "X-ABLabel:" + escaped(random.pick(labels)));
+            break;
+        case 1:
+            line(out, group + "TEL:" + phoneNumber(random, c.locale));
+            line(out, group + "X-ABLabel:" + escaped(random.pick(labels)));
+            break;
+        case 2:
+            line(out, group + "X-ABDATE:" + QByteArray::number(random.between(1980, 2024)) + "-0" +
+                          QByteArray::number(random.between(1, 9)) + "-1" + QByteArray::number(random.between(0, 9)));
+            line(out, group + "X-ABLabel:_$!<Anniversary>!$_");
+            break;
+        default:
+            line(out, group + "URL:https\\://blog.example." + QByteArray(c.locale.tld) + '/' + c.familyAscii);
+            line(out, group + "X-ABLabel:_$!<HomePage>!$_");
+            break;
+        }
+    }
+}
+
+// The birthday, the web address, the note and the categories, each on some cards only.
+void oldDatesAndNotes(Old& c) {
+    Random& random = c.random;
+    if (random.chance(35)) {
+        const QByteArray date = QByteArray::number(random.between(1940, 2015)) + '-' +
+                                QByteArray::number(random.between(1, 12)).rightJustified(2, '0') + '-' +
+                                QByteArray::number(random.between(1, 28)).rightJustified(2, '0');
+        line(c.out, "BDAY:" + date);
+    }
+    if (random.chance(20)) {
+        const QByteArray url = "https://www." + c.familyAscii + '.' + c.locale.tld + "/~" + c.givenAscii;
+        line(c.out, c.v21 ? "URL:" + url : "URL;TYPE=WORK:" + url);
+    }
+    if (!c.v21 && random.chance(35))
+        oldGoogleGroups(c);
+    if (random.chance(40)) {
+        const QByteArray note = noteText(random, random.between(4, 60));
+        if (c.v21) {
+            quotedPrintable(c.out, "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:", note);
+        } else {
+            folded(c.out, "NOTE:" + escaped(note));
+        }
+    }
+    if (random.chance(20))
+        line(c.out, "CATEGORIES:" + QByteArray(random.chance(50) ? "Famille,Amis" : "My Contacts"));
+}
+
+// Vendor lines, some with X-SYNC parameters.
+void oldVendorLines(Old& c, long number) {
+    Random& random = c.random;
+    if (random.chance(50)) {
+        QByteArray head = "X-IRMC-LUID";
+        if (random.chance(40))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(c.out, head + ':' + QByteArray::number(qulonglong(0x2000000000ull + number), 16).toUpper());
+    }
+    if (random.chance(25)) {
+        QByteArray head = "X-ANDROID-CUSTOM";
+        if (random.chance(50))
+            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
+        line(c.out, head + ":vnd.android.cursor.item/nickname;" + c.givenAscii + ";1;;;;;;;;;;;;;");
+    }
+    if (random.chance(15))
+        line(c.out, "X-MS-OL-DEFAULT-POSTAL-ADDRESS;X-SYNC=" + QByteArray::number(random.between(0, 9)) + ":2");
+}
+
+// The photo of one card in ten, and the revision date.
+void oldPhotoAndRevision(Old& c) {
+    Random& random = c.random;
+    if (random.chance(10)) {
+        const QByteArray data = photoBytes(random);
+        photo(c.out, c.v21 ? "PHOTO;ENCODING=BASE64;TYPE=JPEG:" : "PHOTO;ENCODING=b;TYPE=JPEG:", data);
+        if (c.v21)
+            line(c.out, QByteArray()); // 2.1 ends base64 data with an empty line
+    }
+    if (random.chance(60))
+        line(c.out, "REV:20" + QByteArray::number(random.between(10, 25)) + "-0" +
+                        QByteArray::number(random.between(1, 9)) + "-1" + QByteArray::number(random.between(0, 9)) +
+                        "T10:3" + QByteArray::number(random.between(0, 9)) + ":00Z");
+}
+
 void card(Random& random, QByteArray& out, long number) {
     const Locale& locale = pickLocale(random);
     const char* givenEntry = locale.given[random.below(uint32_t(locale.givenCount))];
     const char* familyEntry = locale.family[random.below(uint32_t(locale.familyCount))];
     const QByteArray given = written(givenEntry);
     const QByteArray family = written(familyEntry);
-    const QByteArray givenAscii = ascii(givenEntry);
-    const QByteArray familyAscii = ascii(familyEntry);
     const bool v21 = random.chance(40);
     const bool hasOrg = random.chance(45);
     const QByteArray org = hasOrg ? QByteArray(random.pick(companies)) : QByteArray();
+    Old c{random, out, locale, ascii(givenEntry), ascii(familyEntry), v21};
     // Eastern Asian names are written family name first.
     const bool familyFirst = locale.lang[0] == 'j';
     const QByteArray fn = familyFirst ? family + given : given + ' ' + family;
@@ -396,148 +569,17 @@ void card(Random& random, QByteArray& out, long number) {
         line(out, "FN:" + escaped(fn));
     }
     if (random.chance(15))
-        line(out, "X-PHONETIC-FIRST-NAME:" + givenAscii);
+        line(out, "X-PHONETIC-FIRST-NAME:" + c.givenAscii);
     if (random.chance(10))
-        line(out, "NICKNAME:" + givenAscii.left(4));
-
-    // Telephones: one to four, with their types.
-    static const char* const types21[] = {"CELL", "HOME", "WORK", "CELL;PREF", "HOME;VOICE", "WORK;FAX", "PAGER"};
-    static const char* const types30[] = {"CELL", "HOME", "WORK", "CELL,VOICE", "WORK,FAX", "HOME,VOICE", "MAIN"};
-    const int phones = random.between(1, 4);
-    for (int i = 0; i < phones; ++i) {
-        QByteArray head = "TEL";
-        if (v21) {
-            head += ';';
-            head += random.pick(types21);
-        } else {
-            head += ";TYPE=";
-            head += random.pick(types30);
-            if (i == 0 && random.chance(30))
-                head += ";TYPE=pref";
-        }
-        if (random.chance(20))
-            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
-        line(out, head + ':' + phoneNumber(random, locale));
-    }
-
-    // Mail addresses: none to three.
-    const int mails = random.between(0, 3);
-    for (int i = 0; i < mails; ++i) {
-        const char* kind = random.chance(50) ? "HOME" : "WORK";
-        QByteArray head = v21 ? QByteArray("EMAIL;INTERNET;") + kind : QByteArray("EMAIL;TYPE=INTERNET;TYPE=") + kind;
-        if (random.chance(10))
-            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
-        line(out, head + ':' + mailAddress(random, locale, givenAscii, familyAscii));
-    }
-
-    // Postal addresses: none to two.
-    const int addresses = random.chance(55) ? random.between(1, 2) : 0;
-    for (int i = 0; i < addresses; ++i) {
-        const char* kind = i == 0 ? "HOME" : "WORK";
-        const QByteArray street = locale.streets[random.below(uint32_t(locale.streetCount))];
-        const QByteArray city = locale.cities[random.below(uint32_t(locale.cityCount))];
-        const QByteArray zip = QByteArray::number(random.between(10000, 99999));
-        if (v21) {
-            property21(random, out, QByteArray("ADR;") + kind,
-                       ";;" + street + ';' + city + ";;" + zip + ';' + locale.country);
-        } else {
-            QByteArray value =
-                ";;" + escaped(street) + ';' + escaped(city) + ";;" + zip + ';' + escaped(locale.country);
-            if (random.chance(30))
-                value = ";" + escaped("Bât. B, 2e étage") + value.mid(1);
-            folded(out, QByteArray("ADR;TYPE=") + kind + ':' + value);
-        }
-    }
-
-    if (hasOrg) {
-        if (v21)
-            property21(random, out, "ORG", org);
-        else
-            line(out, "ORG:" + escaped(org));
-        if (random.chance(70)) {
-            const QByteArray title = random.pick(titles);
-            if (v21)
-                property21(random, out, "TITLE", title);
-            else
-                line(out, "TITLE:" + escaped(title));
-        }
-    }
-    if (random.chance(35)) {
-        const QByteArray date = QByteArray::number(random.between(1940, 2015)) + '-' +
-                                QByteArray::number(random.between(1, 12)).rightJustified(2, '0') + '-' +
-                                QByteArray::number(random.between(1, 28)).rightJustified(2, '0');
-        line(out, "BDAY:" + date);
-    }
-    if (random.chance(20)) {
-        const QByteArray url = "https://www." + familyAscii + '.' + locale.tld + "/~" + givenAscii;
-        line(out, v21 ? "URL:" + url : "URL;TYPE=WORK:" + url);
-    }
-
-    // Google groups: item1. to item4. with their labels.
-    if (!v21 && random.chance(35)) {
-        const int items = random.between(1, 4);
-        for (int i = 1; i <= items; ++i) {
-            const QByteArray group = "item" + QByteArray::number(i) + '.';
-            switch (random.below(4)) {
-            case 0:
-                line(out, group + "EMAIL;TYPE=INTERNET:" + mailAddress(random, locale, givenAscii, familyAscii));
-                line(out, group + "X-ABLabel:" + escaped(random.pick(labels)));
-                break;
-            case 1:
-                line(out, group + "TEL:" + phoneNumber(random, locale));
-                line(out, group + "X-ABLabel:" + escaped(random.pick(labels)));
-                break;
-            case 2:
-                line(out, group + "X-ABDATE:" + QByteArray::number(random.between(1980, 2024)) + "-0" +
-                              QByteArray::number(random.between(1, 9)) + "-1" +
-                              QByteArray::number(random.between(0, 9)));
-                line(out, group + "X-ABLabel:_$!<Anniversary>!$_");
-                break;
-            default:
-                line(out, group + "URL:https\\://blog.example." + QByteArray(locale.tld) + '/' + familyAscii);
-                line(out, group + "X-ABLabel:_$!<HomePage>!$_");
-                break;
-            }
-        }
-    }
-
-    if (random.chance(40)) {
-        const QByteArray note = noteText(random, random.between(4, 60));
-        if (v21) {
-            quotedPrintable(out, "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:", note);
-        } else {
-            folded(out, "NOTE:" + escaped(note));
-        }
-    }
-    if (random.chance(20))
-        line(out, "CATEGORIES:" + QByteArray(random.chance(50) ? "Famille,Amis" : "My Contacts"));
-
-    // Vendor lines, some with X-SYNC parameters.
-    if (random.chance(50)) {
-        QByteArray head = "X-IRMC-LUID";
-        if (random.chance(40))
-            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
-        line(out, head + ':' + QByteArray::number(qulonglong(0x2000000000ull + number), 16).toUpper());
-    }
-    if (random.chance(25)) {
-        QByteArray head = "X-ANDROID-CUSTOM";
-        if (random.chance(50))
-            head += ";X-SYNC=" + QByteArray::number(random.between(0, 9));
-        line(out, head + ":vnd.android.cursor.item/nickname;" + givenAscii + ";1;;;;;;;;;;;;;");
-    }
-    if (random.chance(15))
-        line(out, "X-MS-OL-DEFAULT-POSTAL-ADDRESS;X-SYNC=" + QByteArray::number(random.between(0, 9)) + ":2");
-
-    if (random.chance(10)) {
-        const QByteArray data = photoBytes(random);
-        photo(out, v21 ? "PHOTO;ENCODING=BASE64;TYPE=JPEG:" : "PHOTO;ENCODING=b;TYPE=JPEG:", data);
-        if (v21)
-            line(out, QByteArray()); // 2.1 ends base64 data with an empty line
-    }
-    if (random.chance(60))
-        line(out, "REV:20" + QByteArray::number(random.between(10, 25)) + "-0" +
-                      QByteArray::number(random.between(1, 9)) + "-1" + QByteArray::number(random.between(0, 9)) +
-                      "T10:3" + QByteArray::number(random.between(0, 9)) + ":00Z");
+        line(out, "NICKNAME:" + c.givenAscii.left(4));
+    oldPhones(c);
+    oldMails(c);
+    oldAddresses(c);
+    if (hasOrg)
+        oldOrganization(c, org);
+    oldDatesAndNotes(c);
+    oldVendorLines(c, number);
+    oldPhotoAndRevision(c);
     line(out, "END:VCARD");
 }
 
@@ -632,7 +674,9 @@ struct Real {
     QByteArray& out;
     Style style;
     const Locale* locale = nullptr;
-    QByteArray given, family, givenAscii, familyAscii, fn;
+    QByteArray given, family, givenAscii, familyAscii, fn, middle, prefix;
+    bool hasOrg = false;
+    QByteArray org;                // the company's name, when it has one
     const char* charset = "UTF-8"; // of the 2.1 text of an Outlook card
     bool japanese = false;         // the names come from the Japanese pools
     int item = 0;                  // the last itemN. group of an Apple card
@@ -698,10 +742,10 @@ struct Real {
     QByteArray mail() { return mailAddress(random, *locale, givenAscii, familyAscii); }
 };
 
-// One vendor line (two for Apple's labelled groups).
-void vendorLine(Real& c, long number) {
+// Android's custom lines and Microsoft's X-MS-* lines (kinds 0 to 7).
+void androidOrMicrosoftLine(Real& c, uint32_t which) {
     Random& random = c.random;
-    switch (random.below(30)) {
+    switch (which) {
     case 0:
         c.structured("X-ANDROID-CUSTOM",
                      ("vnd.android.cursor.item/nickname;" + c.given + ";1;;;;;;;;;;;;;").split(';'));
@@ -730,7 +774,7 @@ void vendorLine(Real& c, long number) {
         c.text(random.pick(kinds), c.otherName());
         break;
     }
-    case 7:
+    default:
         if (random.chance(30))
             line(c.out, "X-MS-OL-DESIGN;CHARSET=utf-8:<card xmlns=\"http://schemas.microsoft.com/office/outlook/12/"
                         "electronicbusinesscards\" ver=\"1.0\" layout=\"left\" bgcolor=\"ffffff\"><img xmlns=\"\" "
@@ -739,6 +783,13 @@ void vendorLine(Real& c, long number) {
         else
             line(c.out, "X-MS-TEL;VOICE;CALLBACK:" + phoneNumber(random, *c.locale));
         break;
+    }
+}
+
+// Evolution's X-EVOLUTION-* lines and the phonetic names (kinds 8 to 13).
+void evolutionOrPhoneticLine(Real& c, uint32_t which) {
+    Random& random = c.random;
+    switch (which) {
     case 8:
         c.text("X-EVOLUTION-FILE-AS", c.family + ", " + c.given);
         break;
@@ -758,9 +809,16 @@ void vendorLine(Real& c, long number) {
     case 12:
         line(c.out, "X-PHONETIC-FIRST-NAME:" + capitalized(c.givenAscii));
         break;
-    case 13:
+    default:
         line(c.out, "X-PHONETIC-LAST-NAME:" + capitalized(c.familyAscii));
         break;
+    }
+}
+
+// Instant messaging handles (kinds 14 to 17).
+void messengerLine(Real& c, uint32_t which) {
+    Random& random = c.random;
+    switch (which) {
     case 14:
         line(c.out, (random.chance(50) ? "X-SKYPE:live:" : "X-SKYPE-USERNAME:") + c.handle());
         break;
@@ -770,7 +828,7 @@ void vendorLine(Real& c, long number) {
     case 16:
         line(c.out, "X-GOOGLE-TALK" + c.type("WORK") + ':' + c.mail());
         break;
-    case 17: {
+    default: {
         static const char* const kinds[] = {"X-JABBER", "X-ICQ", "X-MSN", "X-YAHOO", "X-QQ", "X-GADUGADU"};
         const QByteArray kind = random.pick(kinds);
         const bool numeric = kind == "X-ICQ" || kind == "X-QQ" || kind == "X-GADUGADU";
@@ -778,6 +836,13 @@ void vendorLine(Real& c, long number) {
                         (numeric ? QByteArray::number(random.between(100000, 999999999)) : c.mail()));
         break;
     }
+    }
+}
+
+// Apple's, Mozilla's, KDE's and other writers' lines (kinds 18 to 29).
+void otherVendorLine(Real& c, uint32_t which, long number) {
+    Random& random = c.random;
+    switch (which) {
     case 18:
         line(c.out, random.chance(70) ? "X-ABShowAs:COMPANY" : "X-ABShowAs:PERSON");
         break;
@@ -829,6 +894,19 @@ void vendorLine(Real& c, long number) {
     }
 }
 
+// One vendor line (two for Apple's labelled groups).
+void vendorLine(Real& c, long number) {
+    const uint32_t which = c.random.below(30);
+    if (which < 8)
+        androidOrMicrosoftLine(c, which);
+    else if (which < 14)
+        evolutionOrPhoneticLine(c, which);
+    else if (which < 18)
+        messengerLine(c, which);
+    else
+        otherVendorLine(c, which, number);
+}
+
 void realPhoto(Real& c) {
     const QByteArray b64 = photoBytes(c.random).toBase64();
     switch (c.style) {
@@ -855,23 +933,22 @@ void realPhoto(Real& c) {
     }
 }
 
-void realCard(Random& random, QByteArray& out, long number) {
-    QByteArray body;
-    const uint32_t roll = random.below(100);
-    const Style style = roll < 25 ? Style::Android : roll < 40 ? Style::Outlook : roll < 75 ? Style::Apple : Style::V4;
-    Real c(random, body, style);
-    c.locale = &pickLocale(random);
-    const char lang0 = c.locale->lang[0];
-    const char lang1 = c.locale->lang[1];
-    if (style == Style::Outlook) {
-        if (lang0 == 'f' || lang0 == 'd' || (lang0 == 'e' && lang1 == 'n'))
-            c.charset = random.chance(45) ? "ISO-8859-1" : "UTF-8";
-        else if (lang0 == 'r')
-            c.charset = random.chance(40) ? "windows-1251" : random.chance(50) ? "KOI8-R" : "UTF-8";
-        else if (lang0 == 'j' && random.chance(60))
-            c.charset = "Shift_JIS";
-    }
-    c.japanese = std::strcmp(c.charset, "Shift_JIS") == 0;
+// The charset of an Outlook card's 2.1 text: a legacy one for some languages, UTF-8 otherwise.
+const char* outlookCharset(Random& random, const Locale& locale) {
+    const char lang0 = locale.lang[0];
+    const char lang1 = locale.lang[1];
+    if (lang0 == 'f' || lang0 == 'd' || (lang0 == 'e' && lang1 == 'n'))
+        return random.chance(45) ? "ISO-8859-1" : "UTF-8";
+    if (lang0 == 'r')
+        return random.chance(40) ? "windows-1251" : random.chance(50) ? "KOI8-R" : "UTF-8";
+    if (lang0 == 'j' && random.chance(60))
+        return "Shift_JIS";
+    return "UTF-8";
+}
+
+// The person's names, the formatted name and the company.
+void realPerson(Real& c) {
+    Random& random = c.random;
     const char* givenEntry =
         c.japanese ? random.pick(jpGiven) : c.locale->given[random.below(uint32_t(c.locale->givenCount))];
     const char* familyEntry =
@@ -880,86 +957,100 @@ void realCard(Random& random, QByteArray& out, long number) {
     c.family = written(familyEntry);
     c.givenAscii = ascii(givenEntry);
     c.familyAscii = ascii(familyEntry);
-    const QByteArray middle = random.chance(15) ? c.otherName() : QByteArray();
+    c.middle = random.chance(15) ? c.otherName() : QByteArray();
     static const char* const prefixes[] = {"Dr.", "Prof.", "Mr.", "Mme", "Frau", "Sr."};
-    const QByteArray prefix = random.chance(8) ? QByteArray(random.pick(prefixes)) : QByteArray();
-    c.fn = lang0 == 'j' ? c.family + c.given : c.given + ' ' + (middle.isEmpty() ? "" : middle + ' ') + c.family;
-    const bool hasOrg = random.chance(45);
-    const QByteArray org =
-        !hasOrg ? QByteArray() : QByteArray(c.japanese ? random.pick(jpCompanies) : random.pick(companies));
-    if (hasOrg && random.chance(15))
-        c.fn += " (" + org + ')';
-    const bool crcrlf = style == Style::Apple && random.chance(40);
+    c.prefix = random.chance(8) ? QByteArray(random.pick(prefixes)) : QByteArray();
+    c.fn = c.locale->lang[0] == 'j' ? c.family + c.given
+                                    : c.given + ' ' + (c.middle.isEmpty() ? "" : c.middle + ' ') + c.family;
+    c.hasOrg = random.chance(45);
+    c.org = !c.hasOrg ? QByteArray() : QByteArray(c.japanese ? random.pick(jpCompanies) : random.pick(companies));
+    if (c.hasOrg && random.chance(15))
+        c.fn += " (" + c.org + ')';
+}
 
-    line(body, "BEGIN:VCARD");
-    line(body, c.v21() ? "VERSION:2.1" : style == Style::Apple ? "VERSION:3.0" : "VERSION:4.0");
+// From BEGIN to the nickname: the version, the writer's lines, the names.
+void realHead(Real& c) {
+    Random& random = c.random;
+    const Style style = c.style;
+    line(c.out, "BEGIN:VCARD");
+    line(c.out, c.v21() ? "VERSION:2.1" : style == Style::Apple ? "VERSION:3.0" : "VERSION:4.0");
     if (style == Style::Apple)
-        line(body, QByteArray("PRODID:") + random.pick(applePrograms));
+        line(c.out, QByteArray("PRODID:") + random.pick(applePrograms));
     if (style == Style::V4) {
         if (random.chance(50))
-            line(body, "PRODID:-//Example Corp.//Contacts 4.2//EN");
-        line(body, "UID:urn:uuid:" + uuid(random, false));
-        line(body, "KIND:individual");
+            line(c.out, "PRODID:-//Example Corp.//Contacts 4.2//EN");
+        line(c.out, "UID:urn:uuid:" + uuid(random, false));
+        line(c.out, "KIND:individual");
     }
     c.structured(style == Style::Outlook && random.chance(30) ? "N;LANGUAGE=" + QByteArray(c.locale->lang) : "N",
-                 {c.family, c.given, middle, prefix, QByteArray()});
+                 {c.family, c.given, c.middle, c.prefix, QByteArray()});
     c.text("FN", c.fn);
     if (style == Style::V4 && random.chance(60)) {
         static const char* const genders[] = {"M", "F", "M", "F", "O;non-binary", "U"};
-        line(body, QByteArray("GENDER:") + random.pick(genders));
+        line(c.out, QByteArray("GENDER:") + random.pick(genders));
     }
     if (style == Style::V4 && random.chance(30))
-        line(body, "LANG;PREF=1:" + QByteArray(c.locale->lang));
+        line(c.out, "LANG;PREF=1:" + QByteArray(c.locale->lang));
     if (!c.v21() && random.chance(15))
-        line(body, "NICKNAME:" + capitalized(c.givenAscii.left(4)));
+        line(c.out, "NICKNAME:" + capitalized(c.givenAscii.left(4)));
+}
 
-    // Telephones: one to four.
+// Telephones: one to four.
+void realPhones(Real& c) {
+    Random& random = c.random;
     const int phones = random.between(1, 4);
     for (int i = 0; i < phones; ++i) {
         if (c.v21()) {
             static const char* const kinds[] = {"CELL",     "HOME",     "WORK",  "HOME;VOICE", "WORK;VOICE",
                                                 "WORK;FAX", "HOME;FAX", "PAGER", "VOICE"};
-            line(body, QByteArray("TEL;") + (i == 0 ? "CELL;PREF" : random.pick(kinds)) + ':' +
-                           phoneNumber(random, *c.locale));
-        } else if (style == Style::Apple) {
+            line(c.out, QByteArray("TEL;") + (i == 0 ? "CELL;PREF" : random.pick(kinds)) + ':' +
+                            phoneNumber(random, *c.locale));
+        } else if (c.style == Style::Apple) {
             if (random.chance(35)) {
                 const QByteArray group = c.group();
-                line(body, group + "TEL:" + phoneNumber(random, *c.locale));
-                line(body,
+                line(c.out, group + "TEL:" + phoneNumber(random, *c.locale));
+                line(c.out,
                      group + "X-ABLabel:" +
                          (random.chance(75) ? QByteArray(random.pick(appleLabels)) : escaped(random.pick(labels))));
             } else {
                 static const char* const kinds[] = {"type=HOME;type=VOICE", "type=WORK;type=VOICE",
                                                     "type=HOME;type=FAX", "type=IPHONE;type=CELL;type=VOICE",
                                                     "type=PAGER"};
-                line(body, QByteArray("TEL;") + (i == 0 ? "type=CELL;type=VOICE;type=pref" : random.pick(kinds)) + ':' +
-                               phoneNumber(random, *c.locale));
+                line(c.out, QByteArray("TEL;") + (i == 0 ? "type=CELL;type=VOICE;type=pref" : random.pick(kinds)) +
+                                ':' + phoneNumber(random, *c.locale));
             }
         } else {
             static const char* const kinds[] = {"TYPE=cell", "TYPE=\"voice,home\"", "TYPE=work", "TYPE=\"fax,work\"",
                                                 "TYPE=text"};
-            line(body, QByteArray("TEL;VALUE=uri;") + random.pick(kinds) + (i == 0 ? ";PREF=1" : "") + ':' +
-                           telUri(random, *c.locale));
+            line(c.out, QByteArray("TEL;VALUE=uri;") + random.pick(kinds) + (i == 0 ? ";PREF=1" : "") + ':' +
+                            telUri(random, *c.locale));
         }
     }
+}
 
-    // Mail addresses: none to three.
+// Mail addresses: none to three.
+void realMails(Real& c) {
+    Random& random = c.random;
+    const Style style = c.style;
     const int mails = random.between(0, 3);
     for (int i = 0; i < mails; ++i) {
         const char* kind = random.chance(50) ? "HOME" : "WORK";
         if (style == Style::Android)
-            line(body, QByteArray(i == 0 ? "EMAIL;PREF;INTERNET:" : "EMAIL;INTERNET:") + c.mail());
+            line(c.out, QByteArray(i == 0 ? "EMAIL;PREF;INTERNET:" : "EMAIL;INTERNET:") + c.mail());
         else if (style == Style::Outlook)
-            line(body, QByteArray("EMAIL;INTERNET;") + kind + ':' + c.mail());
+            line(c.out, QByteArray("EMAIL;INTERNET;") + kind + ':' + c.mail());
         else if (style == Style::Apple && i == 0)
-            line(body, c.group() + "EMAIL;type=INTERNET;type=pref:" + c.mail());
+            line(c.out, c.group() + "EMAIL;type=INTERNET;type=pref:" + c.mail());
         else if (style == Style::Apple)
-            line(body, QByteArray("EMAIL;type=INTERNET;type=") + kind + ':' + c.mail());
+            line(c.out, QByteArray("EMAIL;type=INTERNET;type=") + kind + ':' + c.mail());
         else
-            line(body, QByteArray("EMAIL") + c.type(kind) + (i == 0 ? ";PREF=1:" : ":") + c.mail());
+            line(c.out, QByteArray("EMAIL") + c.type(kind) + (i == 0 ? ";PREF=1:" : ":") + c.mail());
     }
+}
 
-    // Postal addresses: none to two.
+// Postal addresses: none to two.
+void realAddresses(Real& c) {
+    Random& random = c.random;
     const int addresses = random.chance(50) ? random.between(1, 2) : 0;
     for (int i = 0; i < addresses; ++i) {
         const QByteArray kind = i == 0 ? "HOME" : "WORK";
@@ -970,12 +1061,12 @@ void realCard(Random& random, QByteArray& out, long number) {
         const QList<QByteArray> fields = {QByteArray(), QByteArray(), street, city, QByteArray(), zip, country};
         if (c.v21()) {
             c.structured("ADR;" + kind + (i == 0 ? ";PREF" : ""), fields);
-            if (style == Style::Outlook)
+            if (c.style == Style::Outlook)
                 c.text("LABEL;" + kind, street + '\n' + zip + ' ' + city + '\n' + country);
-        } else if (style == Style::Apple) {
+        } else if (c.style == Style::Apple) {
             const QByteArray group = c.group();
             c.structured(group + "ADR" + c.type(kind) + (i == 0 ? c.type("pref") : QByteArray()), fields);
-            line(body, group + "X-ABADR:" + QByteArray(c.locale->tld).right(2));
+            line(c.out, group + "X-ABADR:" + QByteArray(c.locale->tld).right(2));
         } else {
             // The label as a quoted parameter; the "Bât. B: 2e étage" one has a colon inside the quotes.
             const QByteArray floor = random.chance(20) ? "Bât. B: 2e étage\\n" : "";
@@ -984,52 +1075,91 @@ void realCard(Random& random, QByteArray& out, long number) {
                          fields);
         }
     }
+}
 
-    if (hasOrg) {
-        QList<QByteArray> fields = {org};
-        if (random.chance(30))
-            fields << random.pick(departments);
-        c.structured("ORG", fields);
-        if (random.chance(70))
-            c.text("TITLE", random.pick(titles));
-    }
-    if (random.chance(35)) {
-        if (style == Style::Outlook)
-            line(body, "BDAY:" + date(random, 1940, 2015, ""));
-        else if (style == Style::Apple)
-            line(body, "BDAY;value=date:" + date(random, 1940, 2015, "-"));
-        else if (style == Style::V4 && random.chance(30))
-            line(body, "BDAY:--" + date(random, 2000, 2000, "").mid(4));
-        else
-            line(body, "BDAY:" + date(random, 1940, 2015, style == Style::V4 ? "" : "-"));
-    }
-    if (style == Style::V4) {
-        if (random.chance(20))
-            line(body, "ANNIVERSARY:" + date(random, 1970, 2024, "") + "T1430-0500");
-        if (random.chance(30))
-            line(body, "IMPP;PREF=1:xmpp:" + c.handle() + "@example." + c.locale->tld);
-        if (random.chance(20))
-            line(body, "GEO:geo:" + QByteArray::number(random.between(-60, 70)) + '.' +
-                           QByteArray::number(random.between(1000, 9999)) + ',' +
-                           QByteArray::number(random.between(-120, 140)) + '.' +
-                           QByteArray::number(random.between(1000, 9999)));
-        if (random.chance(15))
-            line(body, "TZ:Europe/Paris");
-    }
+// The company with its department now and then, and the job title most of the time.
+void realOrganization(Real& c) {
+    QList<QByteArray> fields = {c.org};
+    if (c.random.chance(30))
+        fields << c.random.pick(departments);
+    c.structured("ORG", fields);
+    if (c.random.chance(70))
+        c.text("TITLE", c.random.pick(titles));
+}
+
+// The birthday as each writer spells it, on about one card in three.
+void realBirthday(Real& c) {
+    Random& random = c.random;
+    const Style style = c.style;
+    if (!random.chance(35))
+        return;
+    if (style == Style::Outlook)
+        line(c.out, "BDAY:" + date(random, 1940, 2015, ""));
+    else if (style == Style::Apple)
+        line(c.out, "BDAY;value=date:" + date(random, 1940, 2015, "-"));
+    else if (style == Style::V4 && random.chance(30))
+        line(c.out, "BDAY:--" + date(random, 2000, 2000, "").mid(4));
+    else
+        line(c.out, "BDAY:" + date(random, 1940, 2015, style == Style::V4 ? "" : "-"));
+}
+
+// The lines only vCard 4.0 has: anniversary, messaging address, position and time zone.
+void v4Extras(Real& c) {
+    Random& random = c.random;
+    if (random.chance(20))
+        line(c.out, "ANNIVERSARY:" + date(random, 1970, 2024, "") + "T1430-0500");
+    if (random.chance(30))
+        line(c.out, "IMPP;PREF=1:xmpp:" + c.handle() + "@example." + c.locale->tld);
+    if (random.chance(20))
+        line(c.out, "GEO:geo:" + QByteArray::number(random.between(-60, 70)) + '.' +
+                        QByteArray::number(random.between(1000, 9999)) + ',' +
+                        QByteArray::number(random.between(-120, 140)) + '.' +
+                        QByteArray::number(random.between(1000, 9999)));
+    if (random.chance(15))
+        line(c.out, "TZ:Europe/Paris");
+}
+
+// The web address, the note and the categories, each on some cards only.
+void realUrlAndNotes(Real& c) {
+    Random& random = c.random;
     if (random.chance(20)) {
         const QByteArray url = "https://www." + c.familyAscii + '.' + c.locale->tld + "/~" + c.givenAscii;
-        if (style == Style::Apple) {
+        if (c.style == Style::Apple) {
             const QByteArray group = c.group();
-            line(body, group + "URL;type=pref:" + QByteArray(url).replace(":", "\\:"));
-            line(body, group + "X-ABLabel:_$!<HomePage>!$_");
+            line(c.out, group + "URL;type=pref:" + QByteArray(url).replace(":", "\\:"));
+            line(c.out, group + "X-ABLabel:_$!<HomePage>!$_");
         } else {
-            line(body, "URL" + c.type("WORK") + ':' + url);
+            line(c.out, "URL" + c.type("WORK") + ':' + url);
         }
     }
     if (random.chance(35))
         c.text("NOTE", noteText(random, random.between(4, 60)));
     if (random.chance(20))
         c.structured("CATEGORIES", {random.chance(50) ? "Famille,Amis" : "My Contacts"});
+}
+
+void realCard(Random& random, QByteArray& out, long number) {
+    QByteArray body;
+    const uint32_t roll = random.below(100);
+    const Style style = roll < 25 ? Style::Android : roll < 40 ? Style::Outlook : roll < 75 ? Style::Apple : Style::V4;
+    Real c(random, body, style);
+    c.locale = &pickLocale(random);
+    if (style == Style::Outlook)
+        c.charset = outlookCharset(random, *c.locale);
+    c.japanese = std::strcmp(c.charset, "Shift_JIS") == 0;
+    realPerson(c);
+    const bool crcrlf = style == Style::Apple && random.chance(40);
+
+    realHead(c);
+    realPhones(c);
+    realMails(c);
+    realAddresses(c);
+    if (c.hasOrg)
+        realOrganization(c);
+    realBirthday(c);
+    if (style == Style::V4)
+        v4Extras(c);
+    realUrlAndNotes(c);
 
     // The vendor lines: most of a card.
     const int vendors = random.between(8, 20);
@@ -1068,68 +1198,78 @@ bool writeFile(const QString& path, const QByteArray& data) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+// What the command line asks for.
+struct Options {
     long cards = -1;
     uint64_t seed = 1;
     QString outPath;
     QString splitDir;
     bool real = false;
+};
+
+// Reads the arguments into `options`; false when they make no valid call.
+bool parseArguments(const QStringList& args, Options& options) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (i + 1 >= args.size())
-            return usage();
+            return false;
         bool ok = true;
         if (arg == "--cards")
-            cards = args[++i].toLong(&ok);
+            options.cards = args[++i].toLong(&ok);
         else if (arg == "--seed")
-            seed = args[++i].toULongLong(&ok, 0);
+            options.seed = args[++i].toULongLong(&ok, 0);
         else if (arg == "--out")
-            outPath = args[++i];
+            options.outPath = args[++i];
         else if (arg == "--split-dir")
-            splitDir = args[++i];
+            options.splitDir = args[++i];
         else if (arg == "--mix") {
             const QString mix = args[++i];
             ok = mix == "old" || mix == "real";
-            real = mix == "real";
+            options.real = mix == "real";
         } else
-            return usage();
+            return false;
         if (!ok)
-            return usage();
+            return false;
     }
-    if (cards < 0 || (!outPath.isEmpty() && !splitDir.isEmpty()))
-        return usage();
-    if (real) {
-        for (const char* charset : legacyCharsets) {
-            if (!QStringEncoder(charset).isValid()) {
-                std::fprintf(stderr, "gen_vcf: this Qt cannot write %s (built without ICU?)\n", charset);
-                return 1;
-            }
+    return options.cards >= 0 && (options.outPath.isEmpty() || options.splitDir.isEmpty());
+}
+
+// The real mix needs Qt's legacy charsets; false, with a message, when one is missing.
+bool haveLegacyCharsets() {
+    for (const char* charset : legacyCharsets) {
+        if (!QStringEncoder(charset).isValid()) {
+            std::fprintf(stderr, "gen_vcf: this Qt cannot write %s (built without ICU?)\n", charset);
+            return false;
         }
     }
-    void (*const writeCard)(Random&, QByteArray&, long) = real ? realCard : card;
+    return true;
+}
 
-    Random random(seed);
+using CardWriter = void (*)(Random&, QByteArray&, long);
+
+// N files of one card each, 00001.vcf and on; the exit status.
+int writeSplit(const Options& options, CardWriter writeCard) {
+    if (!QDir().mkpath(options.splitDir)) {
+        std::fprintf(stderr, "gen_vcf: cannot create %s\n", qPrintable(options.splitDir));
+        return 1;
+    }
+    Random random(options.seed);
     QByteArray buffer;
-    if (!splitDir.isEmpty()) {
-        if (!QDir().mkpath(splitDir)) {
-            std::fprintf(stderr, "gen_vcf: cannot create %s\n", qPrintable(splitDir));
+    const int width = qMax(5, int(QString::number(options.cards).size()));
+    for (long n = 1; n <= options.cards; ++n) {
+        buffer.resize(0);
+        writeCard(random, buffer, n);
+        const QString name = QString::number(n).rightJustified(width, '0') + ".vcf";
+        if (!writeFile(QDir(options.splitDir).filePath(name), buffer))
             return 1;
-        }
-        const int width = qMax(5, int(QString::number(cards).size()));
-        for (long n = 1; n <= cards; ++n) {
-            buffer.resize(0);
-            writeCard(random, buffer, n);
-            if (!writeFile(QDir(splitDir).filePath(QString::number(n).rightJustified(width, '0') + ".vcf"), buffer))
-                return 1;
-        }
-        return 0;
     }
+    return 0;
+}
 
-    // One file: the cards pass through a buffer that is written out in pieces of about 1 MiB.
+// One file, or standard output: the cards pass through a buffer that is written out in pieces
+// of about 1 MiB. Returns the exit status.
+int writeOneFile(const Options& options, CardWriter writeCard) {
+    const QString& outPath = options.outPath;
     QSaveFile saved(outPath);
     QFile standardOutput;
     QFileDevice* device = &saved;
@@ -1141,11 +1281,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gen_vcf: cannot write %s: %s\n", qPrintable(outPath), qPrintable(saved.errorString()));
         return 1;
     }
+    Random random(options.seed);
+    QByteArray buffer;
     constexpr int chunk = 1 << 20;
     buffer.reserve(chunk + 64 * 1024);
-    for (long n = 1; n <= cards; ++n) {
+    for (long n = 1; n <= options.cards; ++n) {
         writeCard(random, buffer, n);
-        if (buffer.size() >= chunk || n == cards) {
+        if (buffer.size() >= chunk || n == options.cards) {
             if (device->write(buffer) != buffer.size()) {
                 std::fprintf(stderr, "gen_vcf: write failed: %s\n", qPrintable(device->errorString()));
                 return 1;
@@ -1158,4 +1300,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Options options;
+    if (!parseArguments(app.arguments(), options))
+        return usage();
+    if (options.real && !haveLegacyCharsets())
+        return 1;
+    const CardWriter writeCard = options.real ? realCard : card;
+    return options.splitDir.isEmpty() ? writeOneFile(options, writeCard) : writeSplit(options, writeCard);
 }

@@ -55,6 +55,58 @@ bool writeAll(int fd, const char* p, qsizetype n) {
     return true;
 }
 
+// Where a new file is made and named: the folder's path and the full name or, in a kept
+// folder, the folder's descriptor and the bare name, so that its path is not looked up again
+// for every file.
+struct Target {
+    int at;
+    const char* where;
+    const char* name;
+};
+
+Target targetFor(const QByteArray& folder, const QByteArray& nativeName, qsizetype slash) {
+    Target target{AT_FDCWD, folder.constData(), nativeName.constData()};
+    if (!t_kept)
+        return target;
+    if (t_kept->path != folder) {
+        if (t_kept->fd >= 0)
+            ::close(t_kept->fd);
+        t_kept->path = folder;
+        t_kept->fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (t_kept->fd >= 0) {
+        target.at = t_kept->fd;
+        target.where = ".";
+        target.name = nativeName.constData() + slash + 1;
+    }
+    return target;
+}
+
+// The kept folder may be gone: its path is looked up again for the next file.
+void forgetKeptFolder() {
+    ::close(t_kept->fd);
+    t_kept->fd = -1;
+    t_kept->path.clear();
+}
+
+// Gives the unnamed file `fd` its name: the descriptor itself, where the kernel lets this
+// process link it (newer kernels, or the right to read any folder); otherwise its name under
+// /proc, a longer look-up. Returns linkat's result, errno telling why it failed.
+int linkUnnamed(int fd, int at, const char* name) {
+    int linked = -1;
+    if (!g_emptyPathRefused.load(std::memory_order_relaxed)) {
+        linked = ::linkat(fd, "", at, name, AT_EMPTY_PATH);
+        if (linked != 0 && (errno == ENOENT || errno == EPERM || errno == EINVAL))
+            g_emptyPathRefused.store(true, std::memory_order_relaxed);
+    }
+    if (g_emptyPathRefused.load(std::memory_order_relaxed)) {
+        char self[32];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+        linked = ::linkat(AT_FDCWD, self, at, name, AT_SYMLINK_FOLLOW);
+    }
+    return linked;
+}
+
 } // namespace
 
 // Four system calls: an unnamed file opened in the folder (O_TMPFILE), one write, a link that
@@ -65,55 +117,22 @@ NewFile createComplete(const QByteArray& nativeName, QByteArrayView data, bool d
     const QByteArray folder = slash < 0 ? QByteArray(".") : nativeName.left(qMax<qsizetype>(slash, 1));
     if (folder == t_refusedFolder)
         return NewFile::NotDone;
-    // In a kept folder, the new file and its name are made from the folder's descriptor: its
-    // path is not looked up again for every file.
-    int at = AT_FDCWD;
-    const char* where = folder.constData();
-    const char* name = nativeName.constData();
-    if (t_kept) {
-        if (t_kept->path != folder) {
-            if (t_kept->fd >= 0)
-                ::close(t_kept->fd);
-            t_kept->path = folder;
-            t_kept->fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        }
-        if (t_kept->fd >= 0) {
-            at = t_kept->fd;
-            where = ".";
-            name = nativeName.constData() + slash + 1;
-        }
-    }
+    const Target target = targetFor(folder, nativeName, slash);
     // A file that is to replace another is its owner's alone until it is given the old one's rights.
-    const int fd = ::openat(at, where, O_TMPFILE | O_WRONLY | O_CLOEXEC, durable ? 0600 : 0666);
-    if (fd < 0 && at != AT_FDCWD) {
-        // The kept folder may be gone: its path is looked up again for the next file.
-        ::close(t_kept->fd);
-        t_kept->fd = -1;
-        t_kept->path.clear();
-    }
+    const int fd = ::openat(target.at, target.where, O_TMPFILE | O_WRONLY | O_CLOEXEC, durable ? 0600 : 0666);
     if (fd < 0) {
+        const int error = errno;
+        if (target.at != AT_FDCWD)
+            forgetKeptFolder();
         // The file system (or an old kernel) has no unnamed files; other errors are the
         // portable way's to report.
-        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+        if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL)
             t_refusedFolder = folder;
         return NewFile::NotDone;
     }
     NewFile result = NewFile::NotDone;
     if (writeAll(fd, data.data(), data.size()) && (!durable || ::fsync(fd) == 0)) {
-        int linked = -1;
-        // The descriptor itself, where the kernel lets this process link it (newer kernels, or
-        // the right to read any folder); otherwise its name under /proc, a longer look-up.
-        if (!g_emptyPathRefused.load(std::memory_order_relaxed)) {
-            linked = ::linkat(fd, "", at, name, AT_EMPTY_PATH);
-            if (linked != 0 && (errno == ENOENT || errno == EPERM || errno == EINVAL))
-                g_emptyPathRefused.store(true, std::memory_order_relaxed);
-        }
-        if (g_emptyPathRefused.load(std::memory_order_relaxed)) {
-            char self[32];
-            std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-            linked = ::linkat(AT_FDCWD, self, at, name, AT_SYMLINK_FOLLOW);
-        }
-        if (linked == 0)
+        if (linkUnnamed(fd, target.at, target.name) == 0)
             result = NewFile::Created;
         else if (errno == EEXIST)
             result = NewFile::NameTaken;

@@ -95,6 +95,98 @@ QString firstDifference(const QByteArray& actual, const QByteArray& expected) {
     return QStringLiteral("the last line ends differently");
 }
 
+// Every file of the case except args and expected/, copied into `work`, with an empty out/
+// when the case brings none.
+void copyCase(const QString& folder, const QString& work) {
+    QVERIFY(QDir().mkpath(work + QStringLiteral("/out")));
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString from = it.next();
+        const QString rel = QDir(folder).relativeFilePath(from);
+        if (rel == QLatin1String("args") || rel == QLatin1String("expected") ||
+            rel.startsWith(QLatin1String("expected/")))
+            continue;
+        if (it.fileInfo().isDir())
+            QVERIFY(QDir().mkpath(work + u'/' + rel));
+        else
+            QVERIFY2(QFile::copy(from, work + u'/' + rel), qPrintable(rel));
+    }
+}
+
+// Runs corvanta-cli in `work`; `streams` gets its standard output and error, with the folder's
+// path as kDirMark, and its exit status.
+void runCli(const QStringList& args, const QString& work, Tree& streams) {
+    QProcess p;
+    p.setProgram(QStringLiteral(CORVANTA_CLI));
+    p.setArguments(args);
+    p.setWorkingDirectory(work);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SOURCE_DATE_EPOCH"), QString::fromLatin1(kEpoch));
+    p.setProcessEnvironment(env);
+    p.start();
+    QVERIFY2(p.waitForFinished(120000), "the run did not end within two minutes");
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit, "corvanta-cli crashed");
+
+    // The folder's path in the messages, as typed and as the system resolves it.
+    auto placeholders = [&](QByteArray text) {
+        QStringList paths{QFileInfo(work).canonicalFilePath(), work};
+        std::sort(paths.begin(), paths.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        for (const QString& path : paths)
+            text.replace(path.toUtf8(), kDirMark);
+        return text;
+    };
+    streams = {{QStringLiteral("stdout"), placeholders(p.readAllStandardOutput())},
+               {QStringLiteral("stderr"), placeholders(p.readAllStandardError())},
+               {QStringLiteral("status"), QByteArray::number(p.exitCode()) + '\n'}};
+}
+
+// Adds to `actual` the files that the run wrote or changed, as "files/" and their path; a
+// file that the run removed fails the test.
+void addWrittenFiles(const Tree& before, const Tree& after, Tree& actual) {
+    QStringList removed;
+    for (const auto& [path, bytes] : before)
+        if (!after.count(path))
+            removed << path;
+    QVERIFY2(removed.isEmpty(), qPrintable(QStringLiteral("the run removed ") + removed.join(u", ")));
+    for (const auto& [path, bytes] : after) {
+        const auto old = before.find(path);
+        if (old == before.end() || old->second != bytes)
+            actual[QStringLiteral("files/") + path] = bytes;
+    }
+}
+
+// The case's expected/ folder made anew from what the run gave.
+void rewriteExpected(const QString& folder, const Tree& actual) {
+    const QString expectedDir = folder + QStringLiteral("/expected");
+    QVERIFY(QDir(expectedDir).removeRecursively());
+    for (const auto& [path, bytes] : actual)
+        QVERIFY2(writeBytes(expectedDir + u'/' + path, bytes), qPrintable(path));
+    qInfo("expected files of %s rewritten", qPrintable(QFileInfo(folder).fileName()));
+}
+
+// What the run gave against the case's expected/ folder: the log first, as it says best why the
+// rest differs, then the files.
+void compareWithExpected(const QString& folder, Tree actual) {
+    Tree expected = readTree(folder + QStringLiteral("/expected"));
+    for (const char* stream : {"stdout", "stderr", "status"})
+        QVERIFY2(expected.count(QLatin1String(stream)),
+                 qPrintable(QStringLiteral("no expected/%1 (CORVANTA_UPDATE_CASES=1 writes it)").arg(stream)));
+    for (const char* stream : {"stderr", "stdout", "status"}) {
+        const QString why = firstDifference(actual[QLatin1String(stream)], expected[QLatin1String(stream)]);
+        QVERIFY2(why.isEmpty(), qPrintable(QStringLiteral("%1, %2").arg(stream, why)));
+        actual.erase(QLatin1String(stream));
+        expected.erase(QLatin1String(stream));
+    }
+    for (const auto& [path, bytes] : expected)
+        QVERIFY2(actual.count(path), qPrintable(path + QStringLiteral(": not written")));
+    for (const auto& [path, bytes] : actual) {
+        QVERIFY2(expected.count(path), qPrintable(path + QStringLiteral(": written, not expected")));
+        const QString why = firstDifference(bytes, expected[path]);
+        QVERIFY2(why.isEmpty(), qPrintable(path + QStringLiteral(", ") + why));
+    }
+}
+
 } // namespace
 
 class TestCases : public QObject {
@@ -117,89 +209,24 @@ private slots:
         const QStringList args =
             QString::fromUtf8(argsLine).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
 
-        // Every file of the case except args and expected/, copied into a folder of its own, with
-        // an empty out/ when the case brings none.
         QTemporaryDir tmp;
         QVERIFY(tmp.isValid());
         const QString work = tmp.filePath(QStringLiteral("work"));
-        QVERIFY(QDir().mkpath(work + QStringLiteral("/out")));
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString from = it.next();
-            const QString rel = QDir(folder).relativeFilePath(from);
-            if (rel == QLatin1String("args") || rel == QLatin1String("expected") ||
-                rel.startsWith(QLatin1String("expected/")))
-                continue;
-            if (it.fileInfo().isDir())
-                QVERIFY(QDir().mkpath(work + u'/' + rel));
-            else
-                QVERIFY2(QFile::copy(from, work + u'/' + rel), qPrintable(rel));
-        }
-        const Tree before = readTree(work);
-
-        QProcess p;
-        p.setProgram(QStringLiteral(CORVANTA_CLI));
-        p.setArguments(args);
-        p.setWorkingDirectory(work);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("SOURCE_DATE_EPOCH"), QString::fromLatin1(kEpoch));
-        p.setProcessEnvironment(env);
-        p.start();
-        QVERIFY2(p.waitForFinished(120000), "the run did not end within two minutes");
-        QVERIFY2(p.exitStatus() == QProcess::NormalExit, "corvanta-cli crashed");
-
-        // The folder's path in the messages, as typed and as the system resolves it.
-        auto placeholders = [&](QByteArray text) {
-            QStringList paths{QFileInfo(work).canonicalFilePath(), work};
-            std::sort(paths.begin(), paths.end(),
-                      [](const QString& a, const QString& b) { return a.size() > b.size(); });
-            for (const QString& path : paths)
-                text.replace(path.toUtf8(), kDirMark);
-            return text;
-        };
-        const Tree after = readTree(work);
-        Tree actual{{QStringLiteral("stdout"), placeholders(p.readAllStandardOutput())},
-                    {QStringLiteral("stderr"), placeholders(p.readAllStandardError())},
-                    {QStringLiteral("status"), QByteArray::number(p.exitCode()) + '\n'}};
-        QStringList removed;
-        for (const auto& [path, bytes] : before)
-            if (!after.count(path))
-                removed << path;
-        QVERIFY2(removed.isEmpty(), qPrintable(QStringLiteral("the run removed ") + removed.join(u", ")));
-        for (const auto& [path, bytes] : after) {
-            const auto old = before.find(path);
-            if (old == before.end() || old->second != bytes)
-                actual[QStringLiteral("files/") + path] = bytes;
-        }
-
-        const QString expectedDir = folder + QStringLiteral("/expected");
-        if (qEnvironmentVariableIntValue("CORVANTA_UPDATE_CASES") == 1) {
-            QVERIFY(QDir(expectedDir).removeRecursively());
-            for (const auto& [path, bytes] : actual)
-                QVERIFY2(writeBytes(expectedDir + u'/' + path, bytes), qPrintable(path));
-            qInfo("expected files of %s rewritten", qPrintable(QFileInfo(folder).fileName()));
+        copyCase(folder, work);
+        if (QTest::currentTestFailed())
             return;
-        }
-
-        Tree expected = readTree(expectedDir);
-        for (const char* stream : {"stdout", "stderr", "status"})
-            QVERIFY2(expected.count(QLatin1String(stream)),
-                     qPrintable(QStringLiteral("no expected/%1 (CORVANTA_UPDATE_CASES=1 writes it)").arg(stream)));
-        // The log first: it says best why the rest differs.
-        for (const char* stream : {"stderr", "stdout", "status"}) {
-            const QString why = firstDifference(actual[QLatin1String(stream)], expected[QLatin1String(stream)]);
-            QVERIFY2(why.isEmpty(), qPrintable(QStringLiteral("%1, %2").arg(stream, why)));
-            actual.erase(QLatin1String(stream));
-            expected.erase(QLatin1String(stream));
-        }
-        for (const auto& [path, bytes] : expected)
-            QVERIFY2(actual.count(path), qPrintable(path + QStringLiteral(": not written")));
-        for (const auto& [path, bytes] : actual) {
-            QVERIFY2(expected.count(path), qPrintable(path + QStringLiteral(": written, not expected")));
-            const QString why = firstDifference(bytes, expected[path]);
-            QVERIFY2(why.isEmpty(), qPrintable(path + QStringLiteral(", ") + why));
-        }
+        const Tree before = readTree(work);
+        Tree actual;
+        runCli(args, work, actual);
+        if (QTest::currentTestFailed())
+            return;
+        addWrittenFiles(before, readTree(work), actual);
+        if (QTest::currentTestFailed())
+            return;
+        if (qEnvironmentVariableIntValue("CORVANTA_UPDATE_CASES") == 1)
+            rewriteExpected(folder, actual);
+        else
+            compareWithExpected(folder, actual);
     }
 };
 

@@ -561,6 +561,74 @@ QList<std::pair<QString, QString>> corpusRows() {
     return rows;
 }
 
+// The checks of one file's cards against their documents, and what they found.
+struct CardCheck {
+    QString name; // the file, as the failures name it
+    QStringList failures;
+    QList<const KeptLimit*> used;
+
+    // Each value of the document answers one value of the input.
+    void card(int number, const QList<Expected>& wanted, const Document& doc) {
+        if (!doc.error.isEmpty())
+            failures << QStringLiteral("%1 card %2: document is not XML: %3").arg(name).arg(number).arg(doc.error);
+        QHash<QString, QStringList> left = doc.texts;
+        for (const Expected& e : wanted) {
+            if (kept(number, e))
+                continue;
+            if (e.picture)
+                picture(number, e, doc);
+            else
+                text(number, e, doc, left[e.element]);
+        }
+    }
+
+    // Whether the kept-limits table skips this check; the entry then counts as used.
+    bool kept(int number, const Expected& e) {
+        const KeptLimit* limit = nullptr;
+        for (const KeptLimit& k : kKeptLimits)
+            if (name == QLatin1String(k.file) && number == k.card && e.field == QLatin1String(k.field))
+                limit = &k;
+        if (limit)
+            used << limit;
+        return limit != nullptr;
+    }
+
+    void picture(int number, const Expected& e, const Document& doc) {
+        const QList<Picture>& got = e.field.startsWith(u"LOGO") ? doc.logos : doc.photos;
+        const int n = e.field.contains(u' ') ? e.field.section(u' ', 1).toInt() : 1;
+        const Picture have = got.value(n - 1);
+        if (!samePicture(*e.picture, have))
+            failures << QStringLiteral("%1 card %2 %3: input %4; document %5%6")
+                            .arg(name)
+                            .arg(number)
+                            .arg(e.field, describe(*e.picture), describe(have), difference(*e.picture, have));
+    }
+
+    // The text must be one of the element's texts not yet answered (`pool`), which it takes.
+    void text(int number, const Expected& e, const Document& doc, QStringList& pool) {
+        if (pool.removeOne(e.text))
+            return;
+        QStringList quoted;
+        for (const QString& t : doc.texts.value(e.element))
+            quoted << u'[' + shown(t) + u']';
+        failures << QStringLiteral("%1 card %2 %3: input [%4]; document %5 %6")
+                        .arg(name)
+                        .arg(number)
+                        .arg(e.field, shown(e.text), e.element,
+                             quoted.isEmpty() ? QStringLiteral("has none") : quoted.join(u", "));
+    }
+
+    // A kept limit of this file that no check used is stale.
+    void staleLimits() {
+        for (const KeptLimit& k : kKeptLimits)
+            if (name == QLatin1String(k.file) && !used.contains(&k))
+                failures << QStringLiteral("%1: kept limit \"card %2 %3\" matches no check any more")
+                                .arg(name)
+                                .arg(k.card)
+                                .arg(QLatin1String(k.field));
+    }
+};
+
 } // namespace
 
 class TestCorpus : public QObject {
@@ -607,66 +675,20 @@ private slots:
         QVERIFY2(run.error.isEmpty(), qPrintable(name + QStringLiteral(": ") + run.error));
         const QMap<int, QString> docs = run.documents();
 
-        QStringList failures;
-        QList<const KeptLimit*> used;
+        CardCheck check{name, {}, {}};
         if (docs.size() != cards.size())
-            failures << QStringLiteral("%1: %2 cards, %3 documents").arg(name).arg(cards.size()).arg(docs.size());
+            check.failures << QStringLiteral("%1: %2 cards, %3 documents").arg(name).arg(cards.size()).arg(docs.size());
         for (qsizetype c = 0; c < cards.size(); ++c) {
             const int number = int(c + 1);
             const QList<Expected> wanted = expectations(cards[c], charsetIgnored);
-            if (!docs.contains(number)) {
-                if (!wanted.isEmpty())
-                    failures << QStringLiteral("%1 card %2: no document").arg(name).arg(number);
-                continue;
-            }
-            const Document doc = readDocument(readBytes(run.out + u'/' + docs[number]));
-            if (!doc.error.isEmpty())
-                failures << QStringLiteral("%1 card %2: document is not XML: %3").arg(name).arg(number).arg(doc.error);
-            // Each value of the document answers one value of the input.
-            QHash<QString, QStringList> left = doc.texts;
-            for (const Expected& e : wanted) {
-                const KeptLimit* limit = nullptr;
-                for (const KeptLimit& k : kKeptLimits)
-                    if (name == QLatin1String(k.file) && number == k.card && e.field == QLatin1String(k.field))
-                        limit = &k;
-                if (limit) {
-                    used << limit;
-                    continue;
-                }
-                if (e.picture) {
-                    const QList<Picture>& got = e.field.startsWith(u"LOGO") ? doc.logos : doc.photos;
-                    const int n = e.field.contains(u' ') ? e.field.section(u' ', 1).toInt() : 1;
-                    const Picture have = got.value(n - 1);
-                    if (!samePicture(*e.picture, have))
-                        failures << QStringLiteral("%1 card %2 %3: input %4; document %5%6")
-                                        .arg(name)
-                                        .arg(number)
-                                        .arg(e.field, describe(*e.picture), describe(have),
-                                             difference(*e.picture, have));
-                    continue;
-                }
-                const QString& element = e.element;
-                QStringList& pool = left[element];
-                if (!pool.removeOne(e.text)) {
-                    QStringList quoted;
-                    for (const QString& t : doc.texts.value(element))
-                        quoted << u'[' + shown(t) + u']';
-                    failures << QStringLiteral("%1 card %2 %3: input [%4]; document %5 %6")
-                                    .arg(name)
-                                    .arg(number)
-                                    .arg(e.field, shown(e.text), element,
-                                         quoted.isEmpty() ? QStringLiteral("has none") : quoted.join(u", "));
-                }
-            }
+            if (docs.contains(number))
+                check.card(number, wanted, readDocument(readBytes(run.out + u'/' + docs[number])));
+            else if (!wanted.isEmpty())
+                check.failures << QStringLiteral("%1 card %2: no document").arg(name).arg(number);
         }
-        for (const KeptLimit& k : kKeptLimits)
-            if (name == QLatin1String(k.file) && !used.contains(&k))
-                failures << QStringLiteral("%1: kept limit \"card %2 %3\" matches no check any more")
-                                .arg(name)
-                                .arg(k.card)
-                                .arg(QLatin1String(k.field));
-        if (!failures.isEmpty())
-            QFAIL(qPrintable(u'\n' + failures.join(u'\n')));
+        check.staleLimits();
+        if (!check.failures.isEmpty())
+            QFAIL(qPrintable(u'\n' + check.failures.join(u'\n')));
     }
 
     void streamedInputWritesTheSameFiles_data() { cardsReachTheirDocuments_data(); }

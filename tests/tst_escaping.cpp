@@ -77,24 +77,8 @@ bool parseElement(const QString& escaped, QString* text) {
     return !xml.hasError();
 }
 
-} // namespace
-
-class TestEscaping : public QObject {
-    Q_OBJECT
-private slots:
-    void escape_data();
-    void escape();
-    void referencedCharacters();
-    void otherCharactersPassUnchanged();
-    void wellFormedForHostileValues_data();
-    void wellFormedForHostileValues();
-    void matchesOrderedReplacements();
-};
-
-void TestEscaping::escape_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("expected");
-
+// The characters that markup gives a meaning to.
+void addMarkupRows() {
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("ampersand") << "AT&T"
                                << "AT&amp;T";
@@ -106,6 +90,10 @@ void TestEscaping::escape_data() {
                                    << "say &quot;hi&quot;";
     QTest::newRow("apostrophe stays") << "O'Neil"
                                       << "O'Neil";
+}
+
+// vCard escapes: line breaks and the backslash before any character.
+void addVcardEscapeRows() {
     QTest::newRow("vCard line break") << "line1\\nline2"
                                       << "line1&#10;line2";
     QTest::newRow("real line feed") << "line1\nline2"
@@ -140,6 +128,10 @@ void TestEscaping::escape_data() {
     QTest::newRow("backslash before line feed") << "a\\\nb"
                                                 << "a&#10;b";
     QTest::newRow("escaped utf8 letter") << asUtf8Bytes(QString("\\\u00e9t\u00e9")) << "&#233;t&#233;";
+}
+
+// Tabs, CRs and the right single quote; the one leading blank that goes.
+void addQuoteAndBlankRows() {
     QTest::newRow("tab and CR kept") << "a\tb\rc"
                                      << "a\tb\rc";
     QTest::newRow("right single quote") << QString("It\u2019s") << "It's";
@@ -153,6 +145,10 @@ void TestEscaping::escape_data() {
                                          << "Doe ";
     QTest::newRow("blank only") << " "
                                 << "";
+}
+
+// Texts as UTF-8 and Windows-1252 files bring them, and Unicode text.
+void addEncodingRows() {
     // UTF-8 file without byte-order mark: its bytes arrive as Windows-1252 characters.
     QTest::newRow("utf8 e acute") << QString("\u00c3\u00a9") << "&#233;";
     QTest::newRow("utf8 word") << asUtf8Bytes(QString("Andr\u00e9 M\u00fcller")) << "Andr&#233; M&#252;ller";
@@ -173,6 +169,9 @@ void TestEscaping::escape_data() {
     QTest::newRow("unicode outside cp1252") << QString("\u0141\u00f3d\u017a") << QString("\u0141&#243;d\u017a");
     QTest::newRow("unreferenced latin") << QString("\u00fa\u00df\u00d1\u00a0\u201c")
                                         << QString("\u00fa\u00df\u00d1\u00a0\u201c");
+}
+
+void addForbiddenCharacterRows() {
     // Characters that XML 1.0 forbids are dropped before the replacements.
     QTest::newRow("C0 controls") << QString("a\x01"
                                             "b\x0b"
@@ -187,6 +186,31 @@ void TestEscaping::escape_data() {
     QTest::newRow("reversed pair") << QString("a") + QChar(0xde00) + QChar(0xd83d) << "a";
     QTest::newRow("control before leading blank") << QString("\x01 Doe") << "Doe";
     QTest::newRow("control joins backslash and n") << QString("a\\\x02nb") << "a&#10;b";
+}
+
+} // namespace
+
+class TestEscaping : public QObject {
+    Q_OBJECT
+private slots:
+    void escape_data();
+    void escape();
+    void referencedCharacters();
+    void otherCharactersPassUnchanged();
+    void wellFormedForHostileValues_data();
+    void wellFormedForHostileValues();
+    void matchesOrderedReplacements();
+};
+
+void TestEscaping::escape_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+
+    addMarkupRows();
+    addVcardEscapeRows();
+    addQuoteAndBlankRows();
+    addEncodingRows();
+    addForbiddenCharacterRows();
 }
 
 void TestEscaping::escape() {

@@ -59,6 +59,82 @@ QByteArray card(const QByteArray& family, const QByteArray& given, const QByteAr
 const QByteArray kBigNote = "NOTE:" + QByteArray(200000, 'n') + "\r\n";
 constexpr qint64 kLimit = 20000;
 
+// Text in UTF-16, with its mark and without, and a binary file.
+void addEncodingRows(const QString& done) {
+    const QString text = QStringLiteral("BEGIN:VCARD\r\nN:Dupr\u00E9;\u00C9lodie;;;\r\nEND:VCARD\r\n");
+    QByteArray le("\xFF\xFE"), be("\xFE\xFF"), bare;
+    for (QChar c : text) {
+        le += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+        be += QByteArray(1, char(c.unicode() >> 8)) + char(c.unicode() & 0xFF);
+        bare += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+    }
+    const QStringList elodie{QStringLiteral("00001 Dupr\u00E9 \u00C9lodie.VCF")};
+    QTest::newRow("UTF-16 LE with mark") << "split" << le << 0 << done << elodie;
+    QTest::newRow("UTF-16 BE with mark") << "split" << be << 0 << done << elodie;
+    QTest::newRow("UTF-16 without mark")
+        << "split" << bare << 1
+        << "-> FileReadError Err The file \"%1\" holds a NUL character at line 1 (binary file, or UTF-16 "
+           "without byte-order mark?)\n"
+        << QStringList{};
+    QTest::newRow("UTF-16 odd length") << "split" << le + 'x' << 1
+                                       << "-> EncodingError Err The file \"%1\" is marked as UTF-16 but has an "
+                                          "odd number of bytes\n"
+                                       << QStringList{};
+
+    QTest::newRow("binary file") << "split" << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << 1
+                                 << "-> FileReadError Err The file \"%1\" holds a NUL character at line 3 "
+                                    "(binary file, or UTF-16 without byte-order mark?)\n"
+                                 << QStringList{};
+}
+
+// Lines and files too large to be held the plain way.
+void addLargeInputRows(const QString& done) {
+    const QByteArray huge = "BEGIN:VCARD\r\nN:Doe;John;;;\r\nNOTE:" + QByteArray(20 << 20, 'x') + "\r\nEND:VCARD\r\n";
+    QTest::newRow("20 MB line, split") << "split" << huge << 0 << done << QStringList{"00001 Doe John.VCF"};
+    QTest::newRow("20 MB line, contacts") << "contacts" << huge << 0 << done << QStringList{"00001 Doe John.contact"};
+
+    // A file large enough to be read a block at a time is still checked whole before anything
+    // is written: a NUL in its last card leaves the output folder empty.
+    QByteArray large;
+    for (int i = 0; large.size() < (6 << 20); ++i)
+        large += "BEGIN:VCARD\r\nN:Doe;John;;;\r\nNOTE:" + QByteArray(200, 'x') + "\r\nEND:VCARD\r\n";
+    const qsizetype largeLines = large.count('\n');
+    large += QByteArray("BEGIN:VCARD\r\nN:A\0;;;\r\nEND:VCARD\r\n", 26);
+    for (const char* action : {"split", "contacts"})
+        QTest::newRow(qPrintable(QStringLiteral("NUL at the end of 6 MB, ") + QLatin1String(action)))
+            << action << large << 1
+            << QStringLiteral("-> FileReadError Err The file \"%1\" holds a NUL character at line ") +
+                   QString::number(largeLines + 2) +
+                   QStringLiteral(" (binary file, or UTF-16 without byte-order mark?)\n")
+            << QStringList{};
+}
+
+// Names that would make file names outside the folder, too long or with terminal escapes.
+void addHostileNameRows(const QString& done) {
+    const QByteArray hostile = "BEGIN:VCARD\r\nN:../../etc;passwd;;;\r\nEND:VCARD\r\n"
+                               "BEGIN:VCARD\r\nN:..;;;;\r\nEND:VCARD\r\n"
+                               "BEGIN:VCARD\r\nN:\\\\server\\share;C:;;;\r\nEND:VCARD\r\n"
+                               "BEGIN:VCARD\r\nN:;;;;\r\nORG:/\r\nEND:VCARD\r\n";
+    QTest::newRow("hostile names, split")
+        << "split" << hostile << 0 << done
+        << QStringList{"00001 .. .. etc passwd.VCF", "00002 ...VCF", "00003 server share C.VCF", "00004 .VCF"};
+    // One name too long for a file name does not stop the run: it is shortened.
+    const QByteArray longName =
+        "BEGIN:VCARD\r\nN:" + QByteArray(300, 'a') + ";;;;\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:B;;;;\r\nEND:VCARD\r\n";
+    QTest::newRow("300-letter name, split")
+        << "split" << longName << 0 << done << QStringList{"00001 " + QString(245, u'a') + ".VCF", "00002 B.VCF"};
+    QTest::newRow("300-letter name, contacts")
+        << "contacts" << longName << 0 << done
+        << QStringList{"00001 " + QString(241, u'a') + ".contact", "00002 B.contact"};
+    // Nothing reaches the terminal for it to obey.
+    QTest::newRow("escape sequence in an unknown line, contacts")
+        << "contacts" << QByteArray("BEGIN:VCARD\r\nN:Doe;John;;;\r\nNICKNAME:a\x1B[31mb\x1B]0;x\x07\r\nEND:VCARD\r\n")
+        << 0 << "--> Tag Unknown (1)\nNICKNAME:a [31mb ]0;x\n" + done << QStringList{"00001 Doe John.contact"};
+    QTest::newRow("hostile names, contacts") << "contacts" << hostile << 0 << done
+                                             << QStringList{"00001 .. .. etc passwd.contact", "00002 ...contact",
+                                                            "00003 server share C.contact", "00004.contact"};
+}
+
 } // namespace
 
 class TestFaults : public QObject {
@@ -218,74 +294,9 @@ private slots:
         QTest::addColumn<QStringList>("written");
 
         const QString done = QStringLiteral("--> Conversion done\n");
-        const QString text = QStringLiteral("BEGIN:VCARD\r\nN:Dupr\u00E9;\u00C9lodie;;;\r\nEND:VCARD\r\n");
-        QByteArray le("\xFF\xFE"), be("\xFE\xFF"), bare;
-        for (QChar c : text) {
-            le += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
-            be += QByteArray(1, char(c.unicode() >> 8)) + char(c.unicode() & 0xFF);
-            bare += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
-        }
-        const QStringList elodie{QStringLiteral("00001 Dupr\u00E9 \u00C9lodie.VCF")};
-        QTest::newRow("UTF-16 LE with mark") << "split" << le << 0 << done << elodie;
-        QTest::newRow("UTF-16 BE with mark") << "split" << be << 0 << done << elodie;
-        QTest::newRow("UTF-16 without mark")
-            << "split" << bare << 1
-            << "-> FileReadError Err The file \"%1\" holds a NUL character at line 1 (binary file, or UTF-16 "
-               "without byte-order mark?)\n"
-            << QStringList{};
-        QTest::newRow("UTF-16 odd length") << "split" << le + 'x' << 1
-                                           << "-> EncodingError Err The file \"%1\" is marked as UTF-16 but has an "
-                                              "odd number of bytes\n"
-                                           << QStringList{};
-
-        QTest::newRow("binary file") << "split" << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << 1
-                                     << "-> FileReadError Err The file \"%1\" holds a NUL character at line 3 "
-                                        "(binary file, or UTF-16 without byte-order mark?)\n"
-                                     << QStringList{};
-
-        const QByteArray huge =
-            "BEGIN:VCARD\r\nN:Doe;John;;;\r\nNOTE:" + QByteArray(20 << 20, 'x') + "\r\nEND:VCARD\r\n";
-        QTest::newRow("20 MB line, split") << "split" << huge << 0 << done << QStringList{"00001 Doe John.VCF"};
-        QTest::newRow("20 MB line, contacts")
-            << "contacts" << huge << 0 << done << QStringList{"00001 Doe John.contact"};
-
-        // A file large enough to be read a block at a time is still checked whole before anything
-        // is written: a NUL in its last card leaves the output folder empty.
-        QByteArray large;
-        for (int i = 0; large.size() < (6 << 20); ++i)
-            large += "BEGIN:VCARD\r\nN:Doe;John;;;\r\nNOTE:" + QByteArray(200, 'x') + "\r\nEND:VCARD\r\n";
-        const qsizetype largeLines = large.count('\n');
-        large += QByteArray("BEGIN:VCARD\r\nN:A\0;;;\r\nEND:VCARD\r\n", 26);
-        for (const char* action : {"split", "contacts"})
-            QTest::newRow(qPrintable(QStringLiteral("NUL at the end of 6 MB, ") + QLatin1String(action)))
-                << action << large << 1
-                << QStringLiteral("-> FileReadError Err The file \"%1\" holds a NUL character at line ") +
-                       QString::number(largeLines + 2) +
-                       QStringLiteral(" (binary file, or UTF-16 without byte-order mark?)\n")
-                << QStringList{};
-
-        const QByteArray hostile = "BEGIN:VCARD\r\nN:../../etc;passwd;;;\r\nEND:VCARD\r\n"
-                                   "BEGIN:VCARD\r\nN:..;;;;\r\nEND:VCARD\r\n"
-                                   "BEGIN:VCARD\r\nN:\\\\server\\share;C:;;;\r\nEND:VCARD\r\n"
-                                   "BEGIN:VCARD\r\nN:;;;;\r\nORG:/\r\nEND:VCARD\r\n";
-        QTest::newRow("hostile names, split")
-            << "split" << hostile << 0 << done
-            << QStringList{"00001 .. .. etc passwd.VCF", "00002 ...VCF", "00003 server share C.VCF", "00004 .VCF"};
-        // One name too long for a file name does not stop the run: it is shortened.
-        const QByteArray longName = "BEGIN:VCARD\r\nN:" + QByteArray(300, 'a') +
-                                    ";;;;\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:B;;;;\r\nEND:VCARD\r\n";
-        QTest::newRow("300-letter name, split")
-            << "split" << longName << 0 << done << QStringList{"00001 " + QString(245, u'a') + ".VCF", "00002 B.VCF"};
-        QTest::newRow("300-letter name, contacts")
-            << "contacts" << longName << 0 << done
-            << QStringList{"00001 " + QString(241, u'a') + ".contact", "00002 B.contact"};
-        // Nothing reaches the terminal for it to obey.
-        QTest::newRow("escape sequence in an unknown line, contacts")
-            << "contacts" << QByteArray("BEGIN:VCARD\r\nN:Doe;John;;;\r\nNICKNAME:a\x1B[31mb\x1B]0;x\x07\r\nEND:VCARD\r\n")
-            << 0 << "--> Tag Unknown (1)\nNICKNAME:a [31mb ]0;x\n" + done << QStringList{"00001 Doe John.contact"};
-        QTest::newRow("hostile names, contacts") << "contacts" << hostile << 0 << done
-                                                 << QStringList{"00001 .. .. etc passwd.contact", "00002 ...contact",
-                                                                "00003 server share C.contact", "00004.contact"};
+        addEncodingRows(done);
+        addLargeInputRows(done);
+        addHostileNameRows(done);
     }
     void badInput() {
         QFETCH(QString, action);

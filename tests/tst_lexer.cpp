@@ -73,6 +73,82 @@ bool sameRecord(const LECTYPE& a, const LECTYPE& b) {
     return a.INDEX == b.INDEX && a.CH == b.CH && a.CL == b.CL && a.T == b.T && a.BUFFER == b.BUFFER;
 }
 
+// The pieces of the random lines and the arguments of the random operations.
+const char16_t kRandomAlphabet[] = {u' ',   u'\t',  u':',   u';',   u'-',   u'.',   u'=',  u'A',   u'n',   u'1',
+                                    0x00e9, 0x0080, 0xd83d, 0xde00, 0xfffe, 0x0000, u'\r', 0x0663, 0x01c5, u'_'};
+const QStringView kRandomKeywords[] = {u"N", u"AN", u"A1", u"", u"\u00c9", u"a", u"NA1", u"A", u"N1"};
+const QStringView kRandomSeparators[] = {u":", u";", u"", u"-.", u" "};
+const QChar kRandomFieldEnds[] = {u';', u':', QChar(u'\0'), QChar(0xc9)};
+
+// A line of up to 11 characters drawn from kRandomAlphabet.
+QString randomLine(QRandomGenerator& rng) {
+    QString line;
+    const int len = rng.bounded(12);
+    for (int i = 0; i < len; ++i)
+        line.append(QChar(kRandomAlphabet[rng.bounded(int(std::size(kRandomAlphabet)))]));
+    return line;
+}
+
+// IDENTIFICATEUR leaves the record, and finds the name, as the plain reading does.
+void checkIdentificateur(LECTYPE& l) {
+    LECTYPE plain = l;
+    QString plainNom;
+    QString nom;
+    const bool plainOk = plainIdentificateur(plain, plainNom);
+    QCOMPARE(IDENTIFICATEUR(l, nom), plainOk);
+    QCOMPARE(nom, plainNom);
+    QVERIFY(sameRecord(l, plain));
+}
+
+// IDENTPATERN leaves the record as the plain reading does, and matches a keyword only where it
+// begins with DEBUTIDENT's letter.
+void checkIdentpatern(LECTYPE& l, QStringView keyword) {
+    LECTYPE plain = l;
+    const char16_t lettre = DEBUTIDENT(l);
+    const bool ok = IDENTPATERN(l, keyword);
+    QCOMPARE(ok, plainIdentpatern(plain, keyword));
+    QVERIFY(sameRecord(l, plain));
+    if (ok && !keyword.isEmpty())
+        QCOMPARE(QChar(lettre), QChar(keyword.front().toUpper()));
+}
+
+// IDENTSEP leaves the record, and finds the field, as the plain reading does.
+void checkIdentsep(LECTYPE& l, QChar sep) {
+    LECTYPE plain = l;
+    const QString field = IDENTSEP(l, sep);
+    QCOMPARE(field, plainIdentsep(plain, sep));
+    QVERIFY(sameRecord(l, plain));
+}
+
+// One random operation on the record, checked against the plain reading where it has one.
+// Returns whether the position is now one set by hand (`handSet` as it was when the operation
+// leaves it alone).
+bool randomStep(LECTYPE& l, QRandomGenerator& rng, bool handSet) {
+    switch (rng.bounded(7)) {
+    case 0:
+        LIRECARACTERE(l);
+        return false;
+    case 1:
+        SAUTERBLANCS(l);
+        return handSet;
+    case 2:
+        SEPARATEUR(l, kRandomSeparators[rng.bounded(int(std::size(kRandomSeparators)))]);
+        return handSet;
+    case 3:
+        checkIdentificateur(l);
+        return handSet;
+    case 4:
+        checkIdentpatern(l, kRandomKeywords[rng.bounded(int(std::size(kRandomKeywords)))]);
+        return handSet;
+    case 5:
+        checkIdentsep(l, kRandomFieldEnds[rng.bounded(int(std::size(kRandomFieldEnds)))]);
+        return false;
+    default:
+        l.INDEX = rng.bounded(-2, int(l.BUFFER.size()) + 3);
+        return true;
+    }
+}
+
 } // namespace
 
 class TestLexer : public QObject {
@@ -576,70 +652,16 @@ void TestLexer::randomLinesStayInBuffer() {
     // random chains of operations and hand-set positions: the record stays consistent and
     // ends as the step-by-step reading of the rules leaves it.
     QRandomGenerator rng(20240611);
-    const char16_t alphabet[] = {u' ',   u'\t',  u':',   u';',   u'-',   u'.',   u'=',  u'A',   u'n',   u'1',
-                                 0x00e9, 0x0080, 0xd83d, 0xde00, 0xfffe, 0x0000, u'\r', 0x0663, 0x01c5, u'_'};
-    const QStringView keywords[] = {u"N", u"AN", u"A1", u"", u"\u00c9", u"a", u"NA1", u"A", u"N1"};
-    const QStringView separators[] = {u":", u";", u"", u"-.", u" "};
-    const QChar fieldEnds[] = {u';', u':', QChar(u'\0'), QChar(0xc9)};
     for (int round = 0; round < 20000; ++round) {
-        QString line;
-        const int len = rng.bounded(12);
-        for (int i = 0; i < len; ++i)
-            line.append(QChar(alphabet[rng.bounded(int(std::size(alphabet)))]));
         LECTYPE l;
-        l.BUFFER = line;
+        l.BUFFER = randomLine(rng);
         DEBUTANALYSE(l);
         QVERIFY(consistent(l));
         bool handSet = false;
         for (int step = 0; step < 8; ++step) {
-            QString nom;
-            QString field;
-            switch (rng.bounded(7)) {
-            case 0:
-                LIRECARACTERE(l);
-                handSet = false;
-                break;
-            case 1:
-                SAUTERBLANCS(l);
-                break;
-            case 2:
-                SEPARATEUR(l, separators[rng.bounded(int(std::size(separators)))]);
-                break;
-            case 3: {
-                LECTYPE plain = l;
-                QString plainNom;
-                const bool plainOk = plainIdentificateur(plain, plainNom);
-                QCOMPARE(IDENTIFICATEUR(l, nom), plainOk);
-                QCOMPARE(nom, plainNom);
-                QVERIFY(sameRecord(l, plain));
-                break;
-            }
-            case 4: {
-                const QStringView keyword = keywords[rng.bounded(int(std::size(keywords)))];
-                LECTYPE plain = l;
-                // A keyword can match only where it begins with DEBUTIDENT's letter.
-                const char16_t lettre = DEBUTIDENT(l);
-                const bool ok = IDENTPATERN(l, keyword);
-                QCOMPARE(ok, plainIdentpatern(plain, keyword));
-                QVERIFY(sameRecord(l, plain));
-                if (ok && !keyword.isEmpty())
-                    QCOMPARE(QChar(lettre), QChar(keyword.front().toUpper()));
-                break;
-            }
-            case 5: {
-                const QChar sep = fieldEnds[rng.bounded(int(std::size(fieldEnds)))];
-                LECTYPE plain = l;
-                field = IDENTSEP(l, sep);
-                QCOMPARE(field, plainIdentsep(plain, sep));
-                QVERIFY(sameRecord(l, plain));
-                handSet = false;
-                break;
-            }
-            case 6:
-                l.INDEX = rng.bounded(-2, int(l.BUFFER.size()) + 3);
-                handSet = true;
-                break;
-            }
+            handSet = randomStep(l, rng, handSet);
+            if (QTest::currentTestFailed())
+                return;
             if (!handSet)
                 QVERIFY2(consistent(l), qPrintable(QString("line %1").arg(round)));
         }
