@@ -1,7 +1,6 @@
 #include "ui/presenter/runthread.h"
 
 #include <QMetaObject>
-#include <QThread>
 
 namespace {
 
@@ -121,8 +120,7 @@ RunThread::~RunThread() {
 
 void RunThread::start(std::unique_ptr<Run> run) {
     m_run = std::move(run);
-    m_thread.reset(QThread::create([this] { work(); }));
-    m_thread->start();
+    m_thread = std::thread([this] { work(); });
 }
 
 void RunThread::requestStop(bool closing) {
@@ -131,8 +129,8 @@ void RunThread::requestStop(bool closing) {
 }
 
 void RunThread::wait() {
-    if (m_thread)
-        m_thread->wait();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 // The worker thread's body: nothing leaves it; what escaped the run is handed over with its report.

@@ -11,8 +11,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
-class QThread;
 
 // What a run showed since the last batch, in order: cleared outputs and blocks of lines, then the
 // last counter and progress.
@@ -90,7 +90,7 @@ private:
     std::function<void(const RunReport&, std::exception_ptr)> m_ended;
     BatchingSink m_sink;
     std::unique_ptr<Run> m_run;
-    std::unique_ptr<QThread> m_thread;
+    std::thread m_thread;
     RunReport m_report;
     std::exception_ptr m_error;
 };
