@@ -146,7 +146,7 @@ QString readValues(const QCommandLineParser& parser, const Options& o, CliJob& j
         const QString l = parser.value(o.lang).toUpper();
         if (l != QLatin1String("FR") && l != QLatin1String("EN"))
             return QStringLiteral("The language must be fr or en, not '%1'.").arg(parser.value(o.lang));
-        job.langue = l;
+        job.language = l == QLatin1String("FR") ? Language::French : Language::English;
     }
     if (parser.isSet(o.seed)) {
         job.seed = parseSeed(parser.value(o.seed));
@@ -233,7 +233,7 @@ RunOptions runOptions(const CliJob& job) {
     o.googleLabels = !job.keepLabels;
     o.myPhoneIn = job.myPhoneIn;
     o.myPhoneOut = job.myPhoneOut;
-    o.Langue = job.langue;
+    o.language = job.language;
     o.seed = job.seed;
     return o;
 }

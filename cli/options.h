@@ -16,7 +16,7 @@ struct CliJob {
     QString photos, logos; // absolute, empty when not given
     bool keepX = false, keepSync = false, keepLabels = false;
     bool myPhoneIn = false, myPhoneOut = false;
-    QString langue = QStringLiteral("EN");
+    Language language = Language::English;
     bool force = false;
     std::optional<quint32> seed;
 };

@@ -161,8 +161,8 @@ inline int run(Action action, const uint8_t* data, size_t size) {
     w.edits[Ctrl::E_RepEntree] = inDir;
     w.edits[Ctrl::E_RepPhotos] = photos;
     w.edits[Ctrl::E_RepLogos] = logos;
-    // The merge writes a new file; the phone book is written in place (after message 19) or
-    // beside itself.
+    // The merge writes a new file; the phone book is written in place (after the overwrite
+    // question) or beside itself.
     const QString merged = outDir + QStringLiteral("/merged.vcf");
     const bool inPlace = !(more & 1);
     const QString book = inPlace ? inputFile : outDir + QStringLiteral("/Phonebook.dat");
@@ -181,7 +181,7 @@ inline int run(Action action, const uint8_t* data, size_t size) {
     (void)app;
     TF_Principal p(w);
     p.seed = 1;
-    p.Langue = (options & 128) ? QStringLiteral("FR") : QStringLiteral("EN");
+    p.Langue = (options & 128) ? Language::French : Language::English;
     try {
         pressRun(p);
         p.rethrowRunError();

@@ -1,42 +1,11 @@
 #pragma once
 // Errors raised by the toolkit and the conversions. The driver turns each one into the
-// log line "-> " + kind() + " Err " + message(Langue).
+// log line "-> " + kind() + " Err " + message(language).
+#include "kzlex/messages.h"
 #include <QString>
 #include <QStringList>
 #include <exception>
 #include <type_traits>
-
-// The error texts of the catalogue, each in French and English, with %1, %2... for the file
-// names, the system's reasons and the numbers.
-enum class ErrorText : quint16 {
-    CannotOpen,           // "%1" file, %2 reason
-    CannotRead,           // "%1" file, %2 reason
-    NotRegularFile,       // "%1" file
-    CannotCreate,         // "%1" file, %2 reason
-    NoFreeTemporaryName,  // "%1" file
-    CannotWrite,          // "%1" file, %2 reason
-    ShortWrite,           // "%1" file, %2 bytes written, %3 bytes to write
-    LinkToMissingFile,    // "%1" file
-    WriteNotRegularFile,  // "%1" file: a FIFO, a device or a socket has the name
-    BadUtf8,              // "%1" file, %2 byte offset, %3 line
-    NulCharacter,         // "%1" file, %2 line
-    Utf16OddSize,         // "%1" file
-    Utf16BrokenSurrogate, // "%1" file, %2 byte offset, %3 line
-    CardNotEnded,         // "%1" file, %2 card, %3 its first line: the input ended first
-    CardEndedByNext,      // "%1" file, %2 card, %3 its first line, %4 the next card's first line
-    CardWithoutEnd,       // %1 file, %2 card, %3 its first line (the contacts action's merged card)
-    LuidNotFileName,      // "%1" value, "%2" picture folder
-    PictureTooLarge,      // "%1" file, %2 its bytes
-    NoCard,               // "%1" file
-    NotEnoughMemory,      //
-    StoppedWindowClosing, //
-    StoppedByUser,        //
-};
-// The format string of an error text: French only when Langue is exactly "FR".
-QString ErrorMess(const QString& Langue, ErrorText text);
-// The error text with its arguments put in place (in one pass: a file name holding "%2" stays
-// as it is).
-QString ErrorMess(const QString& Langue, ErrorText text, const QStringList& args);
 
 class KzError : public std::exception {
 public:
@@ -44,23 +13,23 @@ public:
     explicit KzError(QString message)
         : m_message(std::move(message)), m_french(m_message), m_utf8(m_message.toUtf8()) {}
     // A text of the catalogue; the arguments are strings or numbers.
-    KzError(ErrorText text, const QStringList& args)
-        : m_message(ErrorMess(QString(), text, args)), m_french(ErrorMess(QStringLiteral("FR"), text, args)),
+    KzError(Msg text, const QStringList& args)
+        : m_message(Mess(Language::English, text, args)), m_french(Mess(Language::French, text, args)),
           m_utf8(m_message.toUtf8()) {}
     template <typename... Args>
-    explicit KzError(ErrorText text, const Args&... args) : KzError(text, QStringList{argument(args)...}) {}
+    explicit KzError(Msg text, const Args&... args) : KzError(text, QStringList{argument(args)...}) {}
 
     virtual QString kind() const = 0;
     // The message in English.
     const QString& message() const { return m_message; }
-    // The message in the program's language (French only when Langue is exactly "FR").
-    QString message(const QString& Langue) const { return Langue == QLatin1String("FR") ? m_french : m_message; }
+    // The message in `language`.
+    const QString& message(Language language) const { return language == Language::French ? m_french : m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
     // The error line as the log shows it. Only the message is translated: " Err " and the kind
     // stay, since scripts read the log's error lines.
-    QString errorLine() const { return errorLine(QString()); }
-    QString errorLine(const QString& Langue) const {
-        return QStringLiteral("-> ") + kind() + QStringLiteral(" Err ") + message(Langue);
+    QString errorLine() const { return errorLine(Language::English); }
+    QString errorLine(Language language) const {
+        return QStringLiteral("-> ") + kind() + QStringLiteral(" Err ") + message(language);
     }
 
 private:
@@ -104,6 +73,6 @@ public:
 // A conversion input that holds no BEGIN:VCARD line at all: a text file that is no vCard.
 class NoCardError : public KzError {
 public:
-    explicit NoCardError(const QString& fileName) : KzError(ErrorText::NoCard, fileName) {}
+    explicit NoCardError(const QString& fileName) : KzError(Msg::NoCard, fileName) {}
     QString kind() const override { return QStringLiteral("NoCard"); }
 };

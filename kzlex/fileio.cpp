@@ -25,10 +25,10 @@ void OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode m
         case Platform::OpenRead::Opened:
             // Cannot fail for reading; the handle is closed with the file.
             if (!file.open(fd, mode, QFileDevice::AutoCloseHandle))
-                throw FileReadError(ErrorText::CannotOpen, fileName, file.errorString());
+                throw FileReadError(Msg::CannotOpen, fileName, file.errorString());
             return;
         case Platform::OpenRead::NotRegular:
-            throw FileReadError(ErrorText::NotRegularFile, fileName);
+            throw FileReadError(Msg::NotRegularFile, fileName);
         case Platform::OpenRead::NotDone:
             break; // opened below, which tells what is wrong
         }
@@ -36,21 +36,21 @@ void OpenRegularFile(QFile& file, const QString& fileName, QIODevice::OpenMode m
     // A folder is left to the opening, which names it as such.
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile() && !info.isDir())
-        throw FileReadError(ErrorText::NotRegularFile, fileName);
+        throw FileReadError(Msg::NotRegularFile, fileName);
     file.setFileName(fileName);
     if (!file.open(mode))
-        throw FileReadError(ErrorText::CannotOpen, fileName, file.errorString());
+        throw FileReadError(Msg::CannotOpen, fileName, file.errorString());
 }
 
 QByteArray ReadWholeFile(const QString& fileName, FileAccess access) {
     // A device or a pipe would never end or block: refuse it rather than read it.
     if (!QFileInfo(fileName).isFile())
-        throw FileReadError(ErrorText::NotRegularFile, fileName);
+        throw FileReadError(Msg::NotRegularFile, fileName);
     QFile file;
     OpenRegularFile(file, fileName, QIODevice::ReadOnly, access);
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw FileReadError(ErrorText::CannotRead, fileName, file.errorString());
+        throw FileReadError(Msg::CannotRead, fileName, file.errorString());
     return data;
 }
 
@@ -74,8 +74,8 @@ struct WriteFailure {
 
 [[noreturn]] void ThrowWrite(const QString& fileName, const WriteFailure& why) {
     if (why.reason.isEmpty() && why.done >= 0)
-        throw FileWriteError(ErrorText::ShortWrite, fileName, why.done, why.size);
-    throw FileWriteError(ErrorText::CannotWrite, fileName, why.reason);
+        throw FileWriteError(Msg::ShortWrite, fileName, why.done, why.size);
+    throw FileWriteError(Msg::CannotWrite, fileName, why.reason);
 }
 
 // Called with the target's name just before a temporary file is renamed into place.
@@ -160,10 +160,10 @@ void PutInPlace(const QString& target, const QString& shown, const QByteArray& d
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             break;
         if (!QFileInfo::exists(temp) && !QFileInfo(temp).isSymLink())
-            throw FileWriteError(ErrorText::CannotCreate, shown, file.errorString());
+            throw FileWriteError(Msg::CannotCreate, shown, file.errorString());
     }
     if (!file.isOpen())
-        throw FileWriteError(ErrorText::NoFreeTemporaryName, shown);
+        throw FileWriteError(Msg::NoFreeTemporaryName, shown);
     const QString temp = file.fileName();
     KeepPermissions(NativePath(temp), permissions);
     WriteFailure why;
@@ -218,10 +218,10 @@ void PutInPlace(const QString& target, const QString& shown, const QByteArray& d
             temp = prefix + TemporaryTail();
             file = std::fopen(temp.constData(), "wbx"); // "x": fails when the name exists
             if (!file && errno != EEXIST)
-                throw FileWriteError(ErrorText::CannotCreate, shown, ErrnoText());
+                throw FileWriteError(Msg::CannotCreate, shown, ErrnoText());
         }
         if (!file)
-            throw FileWriteError(ErrorText::NoFreeTemporaryName, shown);
+            throw FileWriteError(Msg::NoFreeTemporaryName, shown);
         KeepPermissions(temp.constData(), permissions);
         std::setvbuf(file, nullptr, _IONBF, 0);
         WriteFailure why;
@@ -308,14 +308,14 @@ void WriteThroughLink(const QString& fileName, const std::filesystem::path& nati
     if (ec) {
         std::error_code looked;
         if (!fs::exists(native, looked) && !looked)
-            throw FileWriteError(ErrorText::LinkToMissingFile, fileName);
-        throw FileWriteError(ErrorText::CannotCreate, fileName, QString::fromLocal8Bit(ec.message()));
+            throw FileWriteError(Msg::LinkToMissingFile, fileName);
+        throw FileWriteError(Msg::CannotCreate, fileName, QString::fromLocal8Bit(ec.message()));
     }
     const fs::file_status linkedStatus = fs::status(linked, ec);
     if (fs::is_directory(linkedStatus))
-        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+        throw FileWriteError(Msg::CannotCreate, fileName, FolderInTheWay());
     if (!fs::is_regular_file(linkedStatus))
-        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+        throw FileWriteError(Msg::WriteNotRegularFile, fileName);
 #ifdef Q_OS_WIN
     const QString resolved = QString::fromStdWString(linked.native());
 #else
@@ -364,11 +364,11 @@ void WriteFileAtomic(const QString& fileName, const QByteArray& data, WriteTarge
         PutInPlace(fileName, fileName, data, Put::Replace, status->permissions(), access);
         return;
     case fs::file_type::directory:
-        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+        throw FileWriteError(Msg::CannotCreate, fileName, FolderInTheWay());
     case fs::file_type::symlink:
         break;
     default:
-        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+        throw FileWriteError(Msg::WriteNotRegularFile, fileName);
     }
     if (!chosen) {
         PutInPlace(fileName, fileName, data, Put::New, std::nullopt, access);
@@ -452,8 +452,8 @@ void StreamedFile::placeAs(const QString& fileName) {
         fail(m_file.errorString());
     if (!m_failure.isNull()) {
         if (m_failure.isEmpty() && !m_file.isOpen())
-            throw FileWriteError(ErrorText::NoFreeTemporaryName, fileName);
-        throw FileWriteError(m_file.isOpen() ? ErrorText::CannotWrite : ErrorText::CannotCreate, fileName, m_failure);
+            throw FileWriteError(Msg::NoFreeTemporaryName, fileName);
+        throw FileWriteError(m_file.isOpen() ? Msg::CannotWrite : Msg::CannotCreate, fileName, m_failure);
     }
     std::error_code ec;
     const fs::path native = NativePath(fileName);
@@ -468,16 +468,16 @@ void StreamedFile::placeAs(const QString& fileName) {
         put = Put::Replace;
         KeepPermissions(NativePath(m_file.fileName()), status.permissions());
         if (!Platform::flushToDisk(m_file.handle()))
-            throw FileWriteError(ErrorText::CannotWrite, fileName, m_file.errorString());
+            throw FileWriteError(Msg::CannotWrite, fileName, m_file.errorString());
         break;
     case fs::file_type::directory:
-        throw FileWriteError(ErrorText::CannotCreate, fileName, FolderInTheWay());
+        throw FileWriteError(Msg::CannotCreate, fileName, FolderInTheWay());
     default:
-        throw FileWriteError(ErrorText::WriteNotRegularFile, fileName);
+        throw FileWriteError(Msg::WriteNotRegularFile, fileName);
     }
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
-        throw FileWriteError(ErrorText::CannotWrite, fileName, m_file.errorString());
+        throw FileWriteError(Msg::CannotWrite, fileName, m_file.errorString());
     m_placed = true; // the rename removes the temporary file when it fails
     RenameIntoPlace(NativePath(m_file.fileName()), native, fileName, fileName, put);
 }

@@ -93,11 +93,11 @@ template <typename Ch> qsizetype lineNumberAt(const Ch* begin, const Ch* at) {
 }
 
 [[noreturn]] void throwBadUtf8(const QString& fileName, qint64 offset, qsizetype line) {
-    throw EncodingError(ErrorText::BadUtf8, fileName, offset, line);
+    throw EncodingError(Msg::BadUtf8, fileName, offset, line);
 }
 
 [[noreturn]] void throwNul(const QString& fileName, qsizetype line) {
-    throw FileReadError(ErrorText::NulCharacter, fileName, line);
+    throw FileReadError(Msg::NulCharacter, fileName, line);
 }
 
 // Splits bytes where each line is decoded on its own (single-byte and UTF-8
@@ -125,7 +125,7 @@ QStringList splitText(const QString& fileName, const QString& text) {
 // error.
 QString decodeUtf16(const QString& fileName, QByteArrayView bytes, bool bigEndian) {
     if (bytes.size() % 2 != 0)
-        throw EncodingError(ErrorText::Utf16OddSize, fileName);
+        throw EncodingError(Msg::Utf16OddSize, fileName);
     const qsizetype n = bytes.size() / 2;
     QString text(n, Qt::Uninitialized);
     auto* d = reinterpret_cast<char16_t*>(text.data());
@@ -140,7 +140,7 @@ QString decodeUtf16(const QString& fileName, QByteArrayView bytes, bool bigEndia
             ++i;
             continue;
         }
-        throw EncodingError(ErrorText::Utf16BrokenSurrogate, fileName, 2 * i + 2, lineNumberAt(d, d + i));
+        throw EncodingError(Msg::Utf16BrokenSurrogate, fileName, 2 * i + 2, lineNumberAt(d, d + i));
     }
     return text;
 }
@@ -187,7 +187,7 @@ public:
         buf.resize(had + want);
         const qint64 got = m_file.read(buf.data() + had, want);
         if (got < 0 || m_file.error() != QFileDevice::NoError)
-            throw FileReadError(ErrorText::CannotRead, m_name, m_file.errorString());
+            throw FileReadError(Msg::CannotRead, m_name, m_file.errorString());
         buf.resize(had + got);
         return got == 0 || (got < want && m_size > 0 && m_file.pos() >= m_size);
     }
@@ -195,7 +195,7 @@ public:
     // Reads again from `offset`.
     void seek(qint64 offset) {
         if (!m_file.seek(offset))
-            throw FileReadError(ErrorText::CannotRead, m_name, m_file.errorString());
+            throw FileReadError(Msg::CannotRead, m_name, m_file.errorString());
     }
 
 private:
@@ -215,7 +215,7 @@ std::optional<QByteArray> LineList::readWhole(const QString& fileName, qint64 li
         case Platform::SmallFile::TooLarge:
             return std::nullopt;
         case Platform::SmallFile::NotRegular:
-            throw FileReadError(ErrorText::NotRegularFile, fileName);
+            throw FileReadError(Msg::NotRegularFile, fileName);
         case Platform::SmallFile::NotDone:
             break; // read below, which tells what is wrong
         }

@@ -9,7 +9,7 @@ QByteArray ReadPicture(const QString& fileName, FileAccess access) {
     // The size from the file's status: a picture of hundreds of megabytes is never read.
     const qint64 size = QFileInfo(fileName).size();
     if (size > kPictureMaxBytes)
-        throw FileReadError(ErrorText::PictureTooLarge, fileName, size);
+        throw FileReadError(Msg::PictureTooLarge, fileName, size);
     return ReadWholeFile(fileName, access);
 }
 

@@ -130,7 +130,7 @@ void ContactConversion::run(InputLines& TSLin) {
     }
     // A last card without its end line is not written; say so rather than lose it silently.
     if (carteOuverte)
-        P.LogError(CardStructureError(ErrorText::CardNotEnded, O.NomFichierEntree, NoEnr + 1, ligneDebutCarte));
+        P.LogError(CardStructureError(Msg::CardNotEnded, O.NomFichierEntree, NoEnr + 1, ligneDebutCarte));
     viderCarte();
     carteOuverte = false;
     writer.finish();
@@ -224,7 +224,7 @@ void ContactConversion::debutCarte() {
         const qsizetype debut = ligneDebutCarte;
         const qint64 numero = NoEnr + 1;
         finCarte();
-        P.LogError(CardStructureError(ErrorText::CardWithoutEnd, O.NomFichierEntree, numero, debut));
+        P.LogError(CardStructureError(Msg::CardWithoutEnd, O.NomFichierEntree, numero, debut));
     }
     // Whatever lines outside a card left behind belongs to no card.
     viderCarte();

@@ -63,7 +63,7 @@ private:
     QString composante(QString* brute = nullptr);
     // The parameter text (upper case) when the lexer does not stand on ":", then the rest of the line.
     bool lireParametres(QString& S);
-    void logSyntaxe(quint16 No);
+    void logSyntaxe(Msg msg);
 
     // Appends one line, indented, ending in CR LF.
     static void ajoute(QString& buffer, int indent, QStringView text) { ajoute(buffer, indent, {text}); }

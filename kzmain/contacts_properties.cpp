@@ -138,8 +138,8 @@ bool valeurApresDeuxPoints(QString& ligne, QString& valeur) {
 
 } // namespace
 
-void ContactConversion::logSyntaxe(quint16 No) {
-    win.appendLog(Mess(O.Langue, No) + ReDecodeUtf8(LEX.BUFFER));
+void ContactConversion::logSyntaxe(Msg msg) {
+    win.appendLog(Mess(O.language, msg) + ReDecodeUtf8(LEX.BUFFER));
 }
 
 bool ContactConversion::lireParametres(QString& S) {
@@ -165,7 +165,7 @@ QString ContactConversion::composante(QString* brute) {
 void ContactConversion::TraiteNom() {
     const qsizetype deuxPoints = LEX.BUFFER.indexOf(QLatin1Char(':'));
     if (deuxPoints < 0) {
-        logSyntaxe(MsgSyntaxeNom);
+        logSyntaxe(Msg::SyntaxName);
         return;
     }
     // The record keeps its character; the next field read steps over the colon.
@@ -245,7 +245,7 @@ void ContactConversion::TraiteTel() {
     if (MonTel.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
         MonTel.remove(0, 4);
     if (MonTel.isEmpty()) {
-        logSyntaxe(MsgSyntaxeTel);
+        logSyntaxe(Msg::SyntaxTel);
         return;
     }
     ListeItems[ItemTel].B = true;
@@ -289,7 +289,7 @@ void ContactConversion::TraiteAdr() {
     for (const auto& partie : parties)
         vide = vide && partie.second->isEmpty();
     if (vide) {
-        logSyntaxe(MsgSyntaxeAdr);
+        logSyntaxe(Msg::SyntaxAdr);
         return;
     }
     ListeItems[ItemAdrPhy].B = true;
@@ -317,7 +317,7 @@ void ContactConversion::TraiteEmail() {
     }
     const QString MonEmail = IDENTSEP(LEX, QChar(0));
     if (MonEmail.isEmpty()) {
-        logSyntaxe(MsgSyntaxeEmail);
+        logSyntaxe(Msg::SyntaxEmail);
         return;
     }
     ListeItems[ItemEmail].B = true;
@@ -344,7 +344,7 @@ void ContactConversion::TraiteUrl() {
     // The rest of the line, the address's own colons included.
     const QString MonUrl = IDENTSEP(LEX, QChar(0));
     if (MonUrl.isEmpty()) {
-        logSyntaxe(MsgSyntaxeUrl);
+        logSyntaxe(Msg::SyntaxUrl);
         return;
     }
     ListeItems[ItemURL].B = true;
@@ -412,7 +412,7 @@ void ContactConversion::TraiteAutre() {
     if (tagInconnuCarte != NoEnr || tagInconnu.isNull()) {
         tagInconnuCarte = NoEnr;
         tagInconnu =
-            Mess(O.Langue, MsgTagInconnu) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
+            Mess(O.language, Msg::UnknownTag) + QStringLiteral(" (") + QString::number(NoEnr + 1) + QLatin1Char(')');
     }
     win.appendLogNotice(tagInconnu);
     win.appendLogNotice(ReDecodeUtf8(LEX.BUFFER));

@@ -102,7 +102,7 @@ template <typename Work> bool Run::guarded(Work&& work) {
         LogError(e);
         m_report.outcome = RunReport::Outcome::Error;
     } catch (const std::bad_alloc&) {
-        LogError(OutOfMemory(ErrorText::NotEnoughMemory));
+        LogError(OutOfMemory(Msg::NotEnoughMemory));
         m_report.outcome = RunReport::Outcome::Error;
     } catch (const std::exception& e) {
         LogError(GenericError(QString::fromUtf8(e.what())));
@@ -111,8 +111,8 @@ template <typename Work> bool Run::guarded(Work&& work) {
     return false;
 }
 
-bool Run::check(bool ok, quint16 No, RunReport::Field field, MsgKind kind) {
-    return check(ok, Mess(O.Langue, No), field, kind);
+bool Run::check(bool ok, Msg msg, RunReport::Field field, MsgKind kind) {
+    return check(ok, Mess(O.language, msg), field, kind);
 }
 
 bool Run::check(bool ok, const QString& message, RunReport::Field field, MsgKind kind) {
@@ -127,7 +127,7 @@ bool Run::check(bool ok, const QString& message, RunReport::Field field, MsgKind
 
 // A stop is no error: one line says so, and the run's report says it stopped.
 void Run::LogStop(const RunStopped& e) {
-    m_win.appendLog(QStringLiteral("--> ") + e.message(O.Langue));
+    m_win.appendLog(QStringLiteral("--> ") + e.message(O.language));
     m_report.outcome = RunReport::Outcome::Stopped;
 }
 
@@ -135,23 +135,24 @@ void Run::LogStop(const RunStopped& e) {
 // which a new file can be made.
 bool Run::checkRepSortie() {
     using F = RunReport::Field;
-    if (!check(!isFile(O.NomRepSortie), Mess(O.Langue, MsgRepSortieFichier).arg(O.NomRepSortie), F::OutputFolder) ||
-        !check(isDir(O.NomRepSortie), MsgRepSortieAbsent, F::OutputFolder))
+    if (!check(!isFile(O.NomRepSortie), Mess(O.language, Msg::OutputFolderIsFile).arg(O.NomRepSortie),
+               F::OutputFolder) ||
+        !check(isDir(O.NomRepSortie), Msg::OutputFolderMissing, F::OutputFolder))
         return false;
     const QString refus = NewFileRefusal(O.NomRepSortie);
-    return check(refus.isEmpty(), Mess(O.Langue, MsgRepSortieNonInscriptible).arg(O.NomRepSortie, refus),
+    return check(refus.isEmpty(), Mess(O.language, Msg::OutputFolderNotWritable).arg(O.NomRepSortie, refus),
                  F::OutputFolder);
 }
 
 // A photos or logos folder, when one is used, must exist.
 bool Run::checkDossiersImages() {
     using F = RunReport::Field;
-    return check(isDir(O.NomRepPhotos) || !O.photos, MsgRepPhotosAbsent, F::PhotosFolder) &&
-           check(isDir(O.NomRepLogos) || !O.logos, MsgRepLogosAbsent, F::LogosFolder);
+    return check(isDir(O.NomRepPhotos) || !O.photos, Msg::PhotosFolderMissing, F::PhotosFolder) &&
+           check(isDir(O.NomRepLogos) || !O.logos, Msg::LogosFolderMissing, F::LogosFolder);
 }
 
 bool Run::checkNonVide(bool nonVide) {
-    return check(nonVide, Mess(O.Langue, MsgFichierVideNomme).arg(O.NomFichierEntree), RunReport::Field::InputFile);
+    return check(nonVide, Mess(O.language, Msg::EmptyFileNamed).arg(O.NomFichierEntree), RunReport::Field::InputFile);
 }
 
 // Starts the work: the outputs emptied, then a notice for each kind of picture that no folder
@@ -159,22 +160,22 @@ bool Run::checkNonVide(bool nonVide) {
 void Run::debutTravail() {
     ClearOutputs();
     if (m_sansPhotos)
-        m_win.appendLog(Mess(O.Langue, MsgSansPhotos));
+        m_win.appendLog(Mess(O.language, Msg::NoPhotosFolder));
     if (m_sansLogos)
-        m_win.appendLog(Mess(O.Langue, MsgSansLogos));
+        m_win.appendLog(Mess(O.language, Msg::NoLogosFolder));
 }
 
-QString Run::compte(qint64 n, quint16 one, quint16 many) const {
-    return Compte(O.Langue, n, one, many);
+QString Run::compte(qint64 n, Msg one, Msg many) const {
+    return Compte(O.language, n, one, many);
 }
 
 void Run::montrerCompteur(qint64 cartes) {
-    m_win.setCompteur(compte(cartes, MsgContact, MsgContacts));
+    m_win.setCompteur(compte(cartes, Msg::Contact, Msg::Contacts));
 }
 
 void Run::montrerCompteur(qint64 cartes, qint64 images) {
-    m_win.setCompteur(compte(cartes, MsgContact, MsgContacts) + QStringLiteral(", ") +
-                      compte(images, MsgPhoto, MsgPhotos));
+    m_win.setCompteur(compte(cartes, Msg::Contact, Msg::Contacts) + QStringLiteral(", ") +
+                      compte(images, Msg::Photo, Msg::Photos));
 }
 
 // The window is told of the share done about every two hundredth of the input.
@@ -196,7 +197,7 @@ void Run::finAvancement() {
 }
 
 void Run::arret() {
-    throw RunStopped(m_stopClosing ? ErrorText::StoppedWindowClosing : ErrorText::StoppedByUser);
+    throw RunStopped(m_stopClosing ? Msg::StoppedWindowClosing : Msg::StoppedByUser);
 }
 
 Run::Run(const RunOptions& options, RunSink& sink)
@@ -209,10 +210,10 @@ Run::Run(const RunOptions& options, RunSink& sink)
     m_sansLogos = (options.logos || phoneBook) && options.NomRepLogos.isEmpty() && !(phoneBook && O.photos);
 }
 
-QString Compte(const QString& Langue, qint64 n, quint16 one, quint16 many) {
+QString Compte(Language language, qint64 n, Msg one, Msg many) {
     // French takes the singular for 0 and 1.
-    const bool singular = Langue == QLatin1String("FR") ? n <= 1 : n == 1;
-    return Mess(Langue, singular ? one : many).arg(n);
+    const bool singular = language == Language::French ? n <= 1 : n == 1;
+    return Mess(language, singular ? one : many).arg(n);
 }
 
 bool Run::checkFields() {
@@ -241,7 +242,7 @@ bool Run::checkOutputFile() {
     }
     // An existing file is replaced only when the front end said so (the window's question, the
     // command line's --force). A folder there is no file: writing it is the error.
-    return check(O.overwrite || !isFile(O.outputFile), MsgEcraser, RunReport::Field::None);
+    return check(O.overwrite || !isFile(O.outputFile), Msg::Overwrite, RunReport::Field::None);
 }
 
 RunReport Run::exec() {
@@ -287,8 +288,8 @@ bool Run::ReadInput(const std::function<void()>& read) {
 }
 
 bool Run::checkSingleFile() {
-    return check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) &&
-           checkRepSortie() && checkDossiersImages();
+    return check(isFile(O.NomFichierEntree), Msg::InputFileMissing, RunReport::Field::InputFile) && checkRepSortie() &&
+           checkDossiersImages();
 }
 
 void Run::RunSingleFile() {
@@ -311,7 +312,7 @@ void Run::RunSingleFile() {
 // The output file is chosen after these checks, before anything is read or written: a cancel
 // leaves no trace.
 bool Run::checkPhoneBook() {
-    return check(isFile(O.NomFichierEntree), MsgFichierEntreeAbsent, RunReport::Field::InputFile) &&
+    return check(isFile(O.NomFichierEntree), Msg::InputFileMissing, RunReport::Field::InputFile) &&
            checkDossiersImages();
 }
 
@@ -320,7 +321,7 @@ void Run::RunPhoneBook() {
     const QString NomRepImageCache = folderPart(O.NomFichierEntree) + QStringLiteral("ImageCache/");
     if (!isDir(NomRepImageCache))
         QDir().mkdir(NomRepImageCache);
-    if (!check(isDir(NomRepImageCache), MsgImageCacheImpossible, RunReport::Field::InputFile, MsgKind::Information))
+    if (!check(isDir(NomRepImageCache), Msg::CannotCreateImageCache, RunReport::Field::InputFile, MsgKind::Information))
         return;
 
     LineList TSLOut;
@@ -341,7 +342,7 @@ void Run::RunPhoneBook() {
     if (TSLOut.isEmpty() || m_report.outcome == RunReport::Outcome::Stopped)
         return;
     if (m_report.outcome == RunReport::Outcome::Error && memeFichier(*sortie, O.NomFichierEntree)) {
-        m_win.appendLog(Mess(O.Langue, MsgCarnetNonRemplace).arg(*sortie));
+        m_win.appendLog(Mess(O.language, Msg::PhoneBookKept).arg(*sortie));
         return;
     }
     WriteOutput(TSLOut, *sortie, false);
@@ -351,11 +352,11 @@ void Run::RunPhoneBook() {
 // The output file is chosen after these checks, before any file is read.
 bool Run::checkMerge() {
     using F = RunReport::Field;
-    if (!check(isDir(O.NomRepEntree) && QDir(O.NomRepEntree).isReadable(), MsgRepEntreeAbsent, F::InputFolder) ||
+    if (!check(isDir(O.NomRepEntree) && QDir(O.NomRepEntree).isReadable(), Msg::InputFolderMissing, F::InputFolder) ||
         !checkDossiersImages())
         return false;
     m_entries = vcfEntries(O.NomRepEntree);
-    return check(!m_entries.isEmpty(), MsgPasDeVcf, F::InputFolder);
+    return check(!m_entries.isEmpty(), Msg::NoVcfFile, F::InputFolder);
 }
 
 void Run::RunMerge() {
@@ -392,7 +393,7 @@ void Run::RunMerge() {
             montrerCompteur(qint64(NoEnr));
             avancer(qint64(NoEnr));
         }
-        const QString done = Mess(O.Langue, MsgConversionTerminee);
+        const QString done = Mess(O.language, Msg::ConversionDone);
         m_win.appendMemo(done);
         m_win.appendLog(done);
     });
@@ -426,8 +427,8 @@ InputLines::Passes Run::inputPasses(bool google, bool myPhone) const {
 }
 
 void Run::LogError(const KzError& e, bool erreur) {
-    const QString line = erreur ? QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message(O.Langue)
-                                : e.errorLine(O.Langue);
+    const QString line = erreur ? QStringLiteral("-> ") + e.kind() + QStringLiteral(" Erreur ") + e.message(O.language)
+                                : e.errorLine(O.language);
     m_report.errorLines.append(line);
     m_win.appendLog(line);
 }
@@ -441,7 +442,7 @@ QDateTime Run::DateCreation() const {
 }
 
 void Run::finConversion() {
-    const QString fin = Mess(O.Langue, MsgConversionTerminee);
+    const QString fin = Mess(O.language, Msg::ConversionDone);
     m_win.appendMemo(fin);
     m_win.appendLog(fin);
 }

@@ -169,7 +169,7 @@ private:
     void finCarte() {
         const bool nomSur = !aLuid || NomSimple(valeurLuid);
         if (!nomSur)
-            P.LogError(FileNameError(ErrorText::LuidNotFileName, ReDecodeUtf8(valeurLuid), NomRepImageCache));
+            P.LogError(FileNameError(Msg::LuidNotFileName, ReDecodeUtf8(valeurLuid), NomRepImageCache));
         // A contact's existing picture is never replaced. A link counts as existing even when
         // it leads nowhere: writing through it would put the picture outside the folder.
         const QFileInfo cache(NomRepImageCache + NomFichierCourant);

@@ -91,7 +91,7 @@ public:
     void LogError(const KzError& e, bool erreur = false);
     // Base64 picture lines after a vCard property head, folded with a blank.
     void EcrirePhoto(const QString& Prefixe, const QByteArray& Sin, LineList& T);
-    // Logs the processed-files list's end and the log's: message 8.
+    // Logs the processed-files list's end and the log's: "Conversion done".
     void finConversion();
     // The counter: the cards done so far, and for the phone book the pictures copied.
     void montrerCompteur(qint64 cartes);
@@ -105,7 +105,7 @@ private:
     // The Run's steps (driver.cpp).
     template <typename Work> bool guarded(Work&& work);
     // A check: when it fails, the report holds its message and the run ends there.
-    bool check(bool ok, quint16 No, RunReport::Field field, MsgKind kind = MsgKind::Warning);
+    bool check(bool ok, Msg msg, RunReport::Field field, MsgKind kind = MsgKind::Warning);
     bool check(bool ok, const QString& message, RunReport::Field field, MsgKind kind = MsgKind::Warning);
     bool checkRepSortie();
     bool checkDossiersImages();
@@ -120,7 +120,7 @@ private:
     void LogStop(const RunStopped& e);
     // Once the checks and the questions are done: the outputs emptied, the notices logged.
     void debutTravail();
-    QString compte(qint64 n, quint16 one, quint16 many) const;
+    QString compte(qint64 n, Msg one, Msg many) const;
     // Progress: `total` input lines (or files) from now on; the window told of the share done.
     void debutAvancement(qint64 total);
     // `fait` lines (or files) done: the window is told when a further share is done.
@@ -164,4 +164,4 @@ private:
 };
 
 // "%1 thing" or "%1 things" (messages `one` and `many`) by the language's rule.
-QString Compte(const QString& Langue, qint64 n, quint16 one, quint16 many);
+QString Compte(Language language, qint64 n, Msg one, Msg many);

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "kzlex/messages.h"
+
 #include <optional>
 
 // The kind of a message: a failed check's, or one a front end shows.
@@ -29,7 +31,7 @@ struct RunOptions {
     QString NomRepEntree;     // the input folder (merge)
     QString NomFichierSortie; // the file the save dialog proposes (merge)
     // The output file of the merge and the phone book, and whether it replaces an existing file
-    // (without that answer an existing file fails the run's check, message 19).
+    // (without that answer an existing file fails the run's check with the overwrite question).
     QString outputFile;
     bool overwrite = false;
     QString NomRepPhotos;
@@ -42,8 +44,8 @@ struct RunOptions {
     bool googleLabels = true; // C_TagLabel: undo Google's X-ABLabel groups
     bool myPhoneIn = false;   // C_MyPhoneIn: the input is in MyPhoneExplorer's dialect
     bool myPhoneOut = false;  // C_MyphoneOut: the merged file is in MyPhoneExplorer's dialect
-    // "FR" for French messages, anything else for English.
-    QString Langue = QStringLiteral("FR");
+    // The language of the run's messages.
+    Language language = Language::French;
     // The seed of the .contact identifiers; the clock when not given.
     std::optional<quint32> seed;
     // The creation date written into .contact documents; now when not given.

@@ -36,7 +36,7 @@ public:
             traiterLigne();
         // A last card without its end line is not written; say so rather than lose it silently.
         if (ETAT == E_DansCarte)
-            P.LogError(CardStructureError(ErrorText::CardNotEnded, O.NomFichierEntree, NoEnr + 1, carte.ligneDebut));
+            P.LogError(CardStructureError(Msg::CardNotEnded, O.NomFichierEntree, NoEnr + 1, carte.ligneDebut));
         writer.finish();
         if (!carteVue)
             P.LogError(NoCardError(O.NomFichierEntree));
@@ -122,7 +122,7 @@ private:
             const quint64 numero = NoEnr + 1;
             const qsizetype debut = carte.ligneDebut;
             finCarte();
-            P.LogError(CardStructureError(ErrorText::CardEndedByNext, O.NomFichierEntree, numero, debut, ligne));
+            P.LogError(CardStructureError(Msg::CardEndedByNext, O.NomFichierEntree, numero, debut, ligne));
             debutCarte(ligne);
             return true;
         }

@@ -85,7 +85,8 @@ public:
     bool isEnabled(Ctrl control) const override { return enabled.value(control, true); }
     int comboIndex() const override { return combo; }
     void setComboIndex(int index) override { combo = index; }
-    void setCaption(Ctrl control, const QString& text) override { captions[control] = text; }
+    // The caption as shown, without the "&" of its Alt letter.
+    void setCaption(Ctrl control, const QString& text) override { captions[control] = QString(text).remove(u'&'); }
 
     void messageBox(const QString& text, MsgKind kind) override {
         boxes.append({text, kind, false});

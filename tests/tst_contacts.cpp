@@ -39,7 +39,7 @@ struct ContactRun : TestRun {
         opt.NomRepSortie = out;
         opt.NomRepPhotos = photos;
         opt.NomRepLogos = logos;
-        opt.Langue = QStringLiteral("EN");
+        opt.language = Language::English;
         // 05:04:05 at UTC+2 is written as 03:04:05Z.
         opt.creationTime = QDateTime(QDate(2026, 1, 2), QTime(5, 4, 5), QTimeZone(7200));
         win.selectAction(Ctrl::R_SVCFToContacts);
@@ -171,7 +171,7 @@ private slots:
         QStringList ids;
         for (int i = 0; i < 7; ++i)
             ids.append(generator.next());
-        r.opt.Langue = QStringLiteral("FR");
+        r.opt.language = Language::French;
         r.run(readBytes(dataPath(QStringLiteral("contacts/worked-example.vcf"))));
 
         QByteArray expected = readBytes(dataPath(QStringLiteral("contacts/worked-example.contact")));

@@ -491,7 +491,7 @@ struct ContactsRun : TestRun {
         opt.NomRepSortie = out;
         opt.NomRepPhotos = tmp.path();
         opt.NomRepLogos = tmp.path();
-        opt.Langue = QStringLiteral("EN");
+        opt.language = Language::English;
         win.selectAction(Ctrl::R_SVCFToContacts);
         opt.photos = false;
         opt.logos = false;

@@ -17,6 +17,8 @@
 #include <sys/resource.h>
 #endif
 
+Q_DECLARE_METATYPE(Language)
+
 namespace {
 
 QByteArray card(const QString& name, const QString& note = QString()) {
@@ -84,7 +86,7 @@ class TestDriver : public QObject {
         RunOptions o = testOptions();
         o.action = Action::Split;
         o.photos = o.logos = false;
-        o.Langue = QStringLiteral("EN");
+        o.language = Language::English;
         o.NomFichierEntree = path(input);
         o.NomRepSortie = path(QStringLiteral("out"));
         o.NomRepPhotos = path(QStringLiteral("photos"));
@@ -114,7 +116,7 @@ private slots:
         writeFile(path(QStringLiteral("pbbad/ImageCache")), "a file where the folder should be");
         m_win = new FakeWindow;
         m_main = new TF_Principal(*m_win);
-        m_main->Langue = QStringLiteral("EN");
+        m_main->Langue = Language::English;
     }
 
     void cleanup() {
@@ -135,12 +137,13 @@ private slots:
         QTest::addColumn<QString>("logos");
         QTest::addColumn<bool>("photoChecked");
         QTest::addColumn<bool>("logosChecked");
-        QTest::addColumn<QString>("langue");
+        QTest::addColumn<Language>("language");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("information");
 
         const QString c = QStringLiteral("contacts"), s = QStringLiteral("split"), m = QStringLiteral("merge"),
-                      p = QStringLiteral("phonebook"), fr = QStringLiteral("FR"), en = QStringLiteral("EN");
+                      p = QStringLiteral("phonebook");
+        const Language fr = Language::French, en = Language::English;
         const QString in = QStringLiteral("in.vcf"), out = QStringLiteral("out"), ph = QStringLiteral("photos"),
                       lo = QStringLiteral("logos"), no = QStringLiteral("nothere"),
                       pb = QStringLiteral("pb/Phonebook.dat");
@@ -176,7 +179,7 @@ private slots:
         QFETCH(QString, logos);
         QFETCH(bool, photoChecked);
         QFETCH(bool, logosChecked);
-        QFETCH(QString, langue);
+        QFETCH(Language, language);
         QFETCH(QString, text);
         QFETCH(bool, information);
         text.replace(QLatin1String("{in}"), path(input)).replace(QLatin1String("{out}"), path(outdir));
@@ -193,7 +196,7 @@ private slots:
         m_win->edits[Ctrl::E_RepLogos] = path(logos);
         m_win->checks[Ctrl::C_Photo] = photoChecked;
         m_win->checks[Ctrl::C_Logos] = logosChecked;
-        m_main->Langue = langue;
+        m_main->Langue = language;
         fillOutputs();
         const QStringList before = listing(path(QStringLiteral("out")));
 
@@ -236,7 +239,7 @@ private slots:
         QVERIFY(m_win->boxes.isEmpty());
         QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
         QVERIFY(!m_win->log.contains(QStringLiteral("old log")));
-        QCOMPARE(m_win->memo.value(m_win->memo.size() - 1), Mess(QStringLiteral("EN"), 8));
+        QCOMPARE(m_win->memo.value(m_win->memo.size() - 1), Mess(Language::English, Msg::ConversionDone));
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
     }
 
@@ -259,7 +262,7 @@ private slots:
         m_win->edits[Ctrl::E_RepPhotos] = path(QStringLiteral("photos"));
         m_win->edits[Ctrl::E_RepLogos] = path(QStringLiteral("logos"));
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved.dat")));
-        m_main->Langue = QStringLiteral("FR");
+        m_main->Langue = Language::French;
         fillOutputs();
         pressRun(*m_main);
         QCOMPARE(m_win->saveRequests.size(), 1);
@@ -279,34 +282,30 @@ private slots:
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("photos");
         QTest::addColumn<QString>("logos");
-        QTest::addColumn<QString>("langue");
+        QTest::addColumn<Language>("language");
         QTest::addColumn<QStringList>("notices");
         const QString both = QStringLiteral("--> Pas de répertoire photo choisi : aucune photo ajoutée|"
                                             "--> Pas de répertoire logo choisi : aucun logo ajouté");
         QTest::newRow("split, both empty") << int(Action::Split) << ""
-                                           << ""
-                                           << "FR" << both.split(u'|');
+                                           << "" << Language::French << both.split(u'|');
         QTest::newRow("contacts, logos empty, English")
             << int(Action::Contacts) << "photos"
-            << ""
-            << "EN" << QStringList{QStringLiteral("--> No logos directory chosen: no logos added")};
+            << "" << Language::English << QStringList{QStringLiteral("--> No logos directory chosen: no logos added")};
         QTest::newRow("merge, photos empty")
             << int(Action::Merge) << ""
-            << "logos"
-            << "EN" << QStringList{QStringLiteral("--> No photos directory chosen: no photos added")};
+            << "logos" << Language::English
+            << QStringList{QStringLiteral("--> No photos directory chosen: no photos added")};
         QTest::newRow("phone book, both empty") << int(Action::PhoneBook) << ""
-                                                << ""
-                                                << "FR" << both.split(u'|');
+                                                << "" << Language::French << both.split(u'|');
         // Its logos are looked for in the photos folder too.
         QTest::newRow("phone book, logos empty") << int(Action::PhoneBook) << "photos"
-                                                 << ""
-                                                 << "FR" << QStringList{};
+                                                 << "" << Language::French << QStringList{};
     }
     void emptyPictureFolders() {
         QFETCH(int, action);
         QFETCH(QString, photos);
         QFETCH(QString, logos);
-        QFETCH(QString, langue);
+        QFETCH(Language, language);
         QFETCH(QStringList, notices);
         makeMergeInput();
         const Ctrl radio = Action(action) == Action::Contacts ? Ctrl::R_SVCFToContacts
@@ -322,7 +321,7 @@ private slots:
         m_win->edits[Ctrl::E_RepPhotos] = path(photos);
         m_win->edits[Ctrl::E_RepLogos] = path(logos);
         m_win->saveAnswers.enqueue(path(QStringLiteral("out/saved")));
-        m_main->Langue = langue;
+        m_main->Langue = language;
         fillOutputs();
         pressRun(*m_main);
         QVERIFY(m_win->boxes.isEmpty());
@@ -331,7 +330,7 @@ private slots:
         // The notices open the run's log.
         QCOMPARE(m_win->log.mid(0, notices.size()), notices);
         QCOMPARE(m_win->log.size(), notices.size() + 1);
-        QCOMPARE(m_win->log.last(), Mess(langue, MsgConversionTerminee));
+        QCOMPARE(m_win->log.last(), Mess(language, Msg::ConversionDone));
     }
 
     // An output folder that cannot take a new file fails its check before anything is written,
@@ -354,7 +353,7 @@ private slots:
         m_win->checks[Ctrl::C_Logos] = false;
         m_win->edits[Ctrl::E_InputFiles] = path(QStringLiteral("in.vcf"));
         m_win->edits[Ctrl::E_RepDest] = folder;
-        m_main->Langue = QStringLiteral("EN");
+        m_main->Langue = Language::English;
         fillOutputs();
         pressRun(*m_main);
         QCOMPARE(m_win->boxes.size(), 1);
@@ -437,11 +436,11 @@ private slots:
         QCOMPARE(report.outcome, RunReport::Outcome::Error);
     }
 
-    // The save step of the merge: answers to the dialog and to message 19.
+    // The save step of the merge: answers to the dialog and to the overwrite question.
     void saveStep_data() {
         QTest::addColumn<bool>("existing");      // out/merged.vcf exists before the run
         QTest::addColumn<QStringList>("paths");  // dialog answers; "" = dismissed
-        QTest::addColumn<QList<int>>("answers"); // answers to message 19
+        QTest::addColumn<QList<int>>("answers"); // answers to the overwrite question
         QTest::addColumn<QString>("written");    // file that gets the merge, "" = none
         QTest::addColumn<int>("questions");
         const QString merged = QStringLiteral("out/merged.vcf"), other = QStringLiteral("out/other.vcf");
@@ -504,7 +503,7 @@ private slots:
             QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::SaveDeclined);
         } else {
             // The outputs start afresh.
-            const QString done = Mess(QStringLiteral("EN"), 8);
+            const QString done = Mess(Language::English, Msg::ConversionDone);
             QCOMPARE(m_win->memo, (QStringList{"Alpha Jean", "Beta Jean", done}));
             QCOMPARE(m_win->log, QStringList{done});
             QCOMPARE(m_win->counter, QStringLiteral("2 contacts"));
@@ -600,7 +599,7 @@ private slots:
 
         // The merge starts with empty outputs, as every run does.
         QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
-        QCOMPARE(m_win->log, QStringList{Mess(QStringLiteral("EN"), MsgConversionTerminee)});
+        QCOMPARE(m_win->log, QStringList{Mess(Language::English, Msg::ConversionDone)});
         QCOMPARE(m_win->counter, QStringLiteral("6 contacts"));
         const QByteArray out = readFile(path(QStringLiteral("out/all.vcf")));
         const QStringList order{QStringLiteral(".hidden.vcf"), QStringLiteral("A.VCF"), QStringLiteral("a.vcf"),
@@ -643,7 +642,7 @@ private slots:
         QVERIFY2(m_win->log[0].startsWith(QStringLiteral("-> FileReadError Err ")) &&
                      m_win->log[0].contains(QStringLiteral("b.vcf")),
                  qPrintable(m_win->log[0]));
-        QVERIFY(!m_win->memo.contains(Mess(QStringLiteral("EN"), 8)));
+        QVERIFY(!m_win->memo.contains(Mess(Language::English, Msg::ConversionDone)));
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Error);
     }
 
@@ -658,7 +657,7 @@ private slots:
         QVERIFY(listing(path(QStringLiteral("out"))).isEmpty());
     }
 
-    // The phone book: ImageCache made beside it, the phone book itself proposed, message 19 on
+    // The phone book: ImageCache made beside it, the phone book itself proposed, the overwrite question on
     // accepting it, Yes replaces it.
     void phoneBookSave() {
         m_win->selectAction(Ctrl::R_MyPhonePhoto);
@@ -685,7 +684,7 @@ private slots:
         QCOMPARE(m_win->boxes.size(), 1);
         QCOMPARE(m_win->boxes[0].question, true);
         QVERIFY(!m_win->memo.contains(QStringLiteral("old memo")));
-        QCOMPARE(m_win->memo.last(), Mess(QStringLiteral("EN"), 8));
+        QCOMPARE(m_win->memo.last(), Mess(Language::English, Msg::ConversionDone));
         QCOMPARE(m_main->NomFichierSortie, pb);
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);
         const QByteArray written = readFile(pb);
@@ -697,7 +696,7 @@ private slots:
     void phoneBookPartialSave() {
         RunOptions o = testOptions();
         o.action = Action::PhoneBook;
-        o.Langue = QStringLiteral("EN");
+        o.language = Language::English;
         o.NomFichierEntree = path(QStringLiteral("pb/Phonebook.dat"));
         o.NomRepPhotos = path(QStringLiteral("photos"));
         o.NomRepLogos = path(QStringLiteral("logos"));
@@ -789,7 +788,7 @@ private slots:
         QCOMPARE(m_win->log, QStringList{QStringLiteral("--> Run stopped: the window is closing")});
         QVERIFY(report.errorLines.isEmpty());
         QVERIFY(!QFileInfo::exists(o.outputFile));
-        QCOMPARE(RunSummary(report, QStringLiteral("EN")), QStringLiteral("Stopped: 0 contacts, 0 files written"));
+        QCOMPARE(RunSummary(report, Language::English), QStringLiteral("Stopped: 0 contacts, 0 files written"));
     }
 
     // Stop (the window stays open) says so in its own words; the outcome is the same.
@@ -809,12 +808,12 @@ private slots:
         QCOMPARE(m_win->log.last(), QStringLiteral("--> Run stopped by the user"));
         QCOMPARE(report.filesWritten, 1);
         QVERIFY(report.errorLines.isEmpty());
-        QCOMPARE(RunSummary(report, QStringLiteral("EN")), QStringLiteral("Stopped: 1 contact, 1 file written"));
+        QCOMPARE(RunSummary(report, Language::English), QStringLiteral("Stopped: 1 contact, 1 file written"));
     }
 
     // The line that sums up a run, in both languages: French takes the singular for 0 and 1.
     void summaryLine_data() {
-        QTest::addColumn<QString>("langue");
+        QTest::addColumn<Language>("language");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<qint64>("cards");
         QTest::addColumn<qint64>("files");
@@ -822,19 +821,19 @@ private slots:
         QTest::addColumn<QString>("line");
         using O = RunReport::Outcome;
         // clang-format off
-        QTest::newRow("EN done") << "EN" << int(O::Done) << qint64(6) << qint64(6) << 0 << "6 contacts, 6 files written, no errors";
-        QTest::newRow("EN one each") << "EN" << int(O::Done) << qint64(1) << qint64(1) << 1 << "1 contact, 1 file written, 1 error";
-        QTest::newRow("EN none") << "EN" << int(O::Done) << qint64(0) << qint64(0) << 2 << "0 contacts, 0 files written, 2 errors";
-        QTest::newRow("FR done") << "FR" << int(O::Done) << qint64(6) << qint64(6) << 0 << QStringLiteral("6 contacts, 6 fichiers écrits, aucune erreur");
-        QTest::newRow("FR none") << "FR" << int(O::Done) << qint64(0) << qint64(0) << 1 << QStringLiteral("0 contact, 0 fichier écrit, 1 erreur");
-        QTest::newRow("FR stopped: no error count") << "FR" << int(O::Stopped) << qint64(2) << qint64(2) << 1 << QStringLiteral("Arrêté : 2 contacts, 2 fichiers écrits");
-        QTest::newRow("EN not saved") << "EN" << int(O::SaveDeclined) << qint64(3) << qint64(0) << 0 << "Nothing saved: 3 contacts, 0 files written, no errors";
-        QTest::newRow("EN error") << "EN" << int(O::Error) << qint64(3) << qint64(2) << 1 << "Ended by an error: 3 contacts, 2 files written, 1 error";
-        QTest::newRow("check failed") << "EN" << int(O::CheckFailed) << qint64(0) << qint64(0) << 0 << "";
+        QTest::newRow("EN done") << Language::English << int(O::Done) << qint64(6) << qint64(6) << 0 << "6 contacts, 6 files written, no errors";
+        QTest::newRow("EN one each") << Language::English << int(O::Done) << qint64(1) << qint64(1) << 1 << "1 contact, 1 file written, 1 error";
+        QTest::newRow("EN none") << Language::English << int(O::Done) << qint64(0) << qint64(0) << 2 << "0 contacts, 0 files written, 2 errors";
+        QTest::newRow("FR done") << Language::French << int(O::Done) << qint64(6) << qint64(6) << 0 << QStringLiteral("6 contacts, 6 fichiers écrits, aucune erreur");
+        QTest::newRow("FR none") << Language::French << int(O::Done) << qint64(0) << qint64(0) << 1 << QStringLiteral("0 contact, 0 fichier écrit, 1 erreur");
+        QTest::newRow("FR stopped: no error count") << Language::French << int(O::Stopped) << qint64(2) << qint64(2) << 1 << QStringLiteral("Arrêté : 2 contacts, 2 fichiers écrits");
+        QTest::newRow("EN not saved") << Language::English << int(O::SaveDeclined) << qint64(3) << qint64(0) << 0 << "Nothing saved: 3 contacts, 0 files written, no errors";
+        QTest::newRow("EN error") << Language::English << int(O::Error) << qint64(3) << qint64(2) << 1 << "Ended by an error: 3 contacts, 2 files written, 1 error";
+        QTest::newRow("check failed") << Language::English << int(O::CheckFailed) << qint64(0) << qint64(0) << 0 << "";
         // clang-format on
     }
     void summaryLine() {
-        QFETCH(QString, langue);
+        QFETCH(Language, language);
         QFETCH(int, outcome);
         QFETCH(qint64, cards);
         QFETCH(qint64, files);
@@ -846,7 +845,7 @@ private slots:
         r.filesWritten = files;
         for (int i = 0; i < errors; ++i)
             r.errorLines << QStringLiteral("-> Error Err x");
-        QCOMPARE(RunSummary(r, langue), line);
+        QCOMPARE(RunSummary(r, language), line);
     }
 
     // A front end that shows progress is told the share done: from 0, never backwards, to the
@@ -934,7 +933,7 @@ private slots:
         finishRun(*m_main);
         QVERIFY(m_win->boxes.isEmpty());
         QCOMPARE(m_main->NomFichierEntree, path(QStringLiteral("in.vcf")));
-        QCOMPARE(m_win->memo.last(), Mess(QStringLiteral("EN"), 8));
+        QCOMPARE(m_win->memo.last(), Mess(Language::English, Msg::ConversionDone));
         QVERIFY(!m_main->isRunning());
         QCOMPARE(m_win->runsEnded, 1);
         QCOMPARE(m_main->lastReport().outcome, RunReport::Outcome::Done);

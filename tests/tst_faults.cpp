@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+Q_DECLARE_METATYPE(Language)
+
 using namespace helpers;
 
 namespace {
@@ -314,42 +316,42 @@ private slots:
             QVERIFY(QFileInfo(path("out/" + written[0])).size() > (20 << 20));
     }
 
-    // Our error lines speak the run's language: French for "FR", English for anything else; the
-    // kind and " Err " stay as they are, since scripts read them.
+    // Our error lines speak the run's language; the kind and " Err " stay as they are, since
+    // scripts read them.
     void errorLanguage_data() {
         QTest::addColumn<QString>("how");      // "read": the input read alone; "contacts", "split": a run
         QTest::addColumn<QByteArray>("bytes"); // the input file; null: there is none
-        QTest::addColumn<QString>("langue");
+        QTest::addColumn<Language>("language");
         QTest::addColumn<QString>("line"); // "%1" the input's path, "%2" the system's reason
 
         const QByteArray nul = QByteArrayLiteral("BEGIN:VCARD\r\nN:A\0;;;\r\n");
-        QTest::newRow("missing file, French")
-            << "read" << QByteArray() << "FR" << QStringLiteral("-> FileReadError Err Impossible d'ouvrir \"%1\" : %2");
-        QTest::newRow("missing file, English")
-            << "read" << QByteArray() << "EN" << QStringLiteral("-> FileReadError Err Cannot open \"%1\": %2");
+        QTest::newRow("missing file, French") << "read" << QByteArray() << Language::French
+                                              << QStringLiteral("-> FileReadError Err Impossible d'ouvrir \"%1\" : %2");
+        QTest::newRow("missing file, English") << "read" << QByteArray() << Language::English
+                                               << QStringLiteral("-> FileReadError Err Cannot open \"%1\": %2");
         QTest::newRow("NUL character, French")
-            << "read" << nul << "FR"
+            << "read" << nul << Language::French
             << QStringLiteral("-> FileReadError Err Le fichier \"%1\" contient un caractère NUL à la ligne 2 (fichier "
                               "binaire, ou UTF-16 sans marque d'ordre des octets ?)");
-        QTest::newRow("NUL character, any other language is English")
-            << "read" << nul << "fr"
+        QTest::newRow("NUL character, English")
+            << "read" << nul << Language::English
             << QStringLiteral("-> FileReadError Err The file \"%1\" holds a NUL character at line 2 (binary file, or "
                               "UTF-16 without byte-order mark?)");
         QTest::newRow("no card, French")
-            << "contacts" << QByteArray("hello\r\n") << "FR"
+            << "contacts" << QByteArray("hello\r\n") << Language::French
             << QStringLiteral("-> NoCard Err \"%1\" ne contient aucune ligne BEGIN:VCARD : ce n'est pas un fichier "
                               "vCard, et aucune fiche n'a été écrite");
         QTest::newRow("no card, English")
-            << "contacts" << QByteArray("hello\r\n") << "EN"
+            << "contacts" << QByteArray("hello\r\n") << Language::English
             << QStringLiteral("-> NoCard Err \"%1\" holds no BEGIN:VCARD line: it is not a vCard file, and no card "
                               "was written");
         QTest::newRow("card without end, French")
-            << "split" << QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\n") << "FR"
+            << "split" << QByteArray("BEGIN:VCARD\r\nN:A;;;;\r\n") << Language::French
             << QStringLiteral("-> CardStructureError Err \"%1\" : la fiche 1, commencée à la ligne 1, n'a pas de "
                               "ligne END:VCARD avant la fin du fichier ; elle n'a pas été écrite");
     }
     void errorLanguage() {
-        QFETCH(QString, langue);
+        QFETCH(Language, language);
         QFETCH(QString, how);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, line);
@@ -363,17 +365,17 @@ private slots:
                 lines.LoadFromFile(input);
                 QFAIL("the file was read");
             } catch (const KzError& e) {
-                got = e.errorLine(langue);
+                got = e.errorLine(language);
                 // Without a language, the English line as the command line prints it.
-                QCOMPARE(e.errorLine(), e.errorLine(QStringLiteral("EN")));
-                QCOMPARE(QString::fromUtf8(e.what()), e.message(QStringLiteral("EN")));
+                QCOMPARE(e.errorLine(), e.errorLine(Language::English));
+                QCOMPARE(QString::fromUtf8(e.what()), e.message(Language::English));
             }
         } else {
             RunOptions o;
             o.action = how == QLatin1String("split") ? Action::Split : Action::Contacts;
             o.NomFichierEntree = input;
             o.NomRepSortie = path("out");
-            o.Langue = langue;
+            o.language = language;
             FakeWindow w;
             const RunReport report = Run(o, w).exec();
             QCOMPARE(report.errorLines.size(), 1);

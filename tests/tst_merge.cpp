@@ -260,7 +260,7 @@ private slots:
     }
 
     // Through the Run button: every "*.vcf" entry of the folder, hidden ones included, in name
-    // order (case ignored), the counter of files, message 8, and the save step with the
+    // order (case ignored), the counter of files, "Conversion done", and the save step with the
     // MyPhoneExplorer pass.
     void throughTheDriver() {
         QTemporaryDir tmp;

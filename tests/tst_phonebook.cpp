@@ -361,7 +361,7 @@ private slots:
     // A picture of more than 16 MB is not copied: one log line, and the card is not marked.
     void pictureTooLarge() {
         BookRun r;
-        r.opt.Langue = QStringLiteral("EN");
+        r.opt.language = Language::English;
         const QString photo = r.photos + QStringLiteral("/Dupont Jean.jpg");
         QFile sparse(photo);
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(200) << 20));
@@ -419,7 +419,7 @@ private slots:
         r.run().TraitementMyPhonePhoto(in, r.out, r.cache);
         const int cards = countCards(path);
         QCOMPARE(r.win.counter,
-                 Compte(QStringLiteral("FR"), cards, MsgContact, MsgContacts) + QStringLiteral(", 0 photo"));
+                 Compte(Language::French, cards, Msg::Contact, Msg::Contacts) + QStringLiteral(", 0 photo"));
         QCOMPARE(r.out.count(QStringLiteral("END:VCARD")), cards);
         QCOMPARE(r.win.log, QStringList{kDoneFr});
     }

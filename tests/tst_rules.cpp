@@ -6,6 +6,7 @@
 
 using Ctrls = QList<Ctrl>;
 Q_DECLARE_METATYPE(Ctrl)
+Q_DECLARE_METATYPE(Language)
 
 class TestRules : public QObject {
     Q_OBJECT
@@ -120,47 +121,47 @@ private slots:
         TF_Principal p(w);
         w.combo = 1;
         p.ComboLangueClick();
-        QCOMPARE(p.Langue, QStringLiteral("EN"));
+        QCOMPARE(p.Langue, Language::English);
         QCOMPARE(w.captions.value(Ctrl::B_go), QStringLiteral("Run"));
         w.combo = 0;
         p.ComboLangueClick();
-        QCOMPARE(p.Langue, QStringLiteral("FR"));
+        QCOMPARE(p.Langue, Language::French);
         QCOMPARE(w.captions.value(Ctrl::B_go), QStringLiteral("Convertir"));
     }
 
     void folderPickers_data() {
         QTest::addColumn<Ctrl>("button");
         QTest::addColumn<bool>("chosen");
-        QTest::addColumn<QString>("lang");
+        QTest::addColumn<Language>("lang");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("fieldsAfter"); // sortie, entree, photos, logos
         QTest::addColumn<QStringList>("editsAfter");  // E_RepDest, E_RepEntree, E_RepPhotos, E_RepLogos
 
         const QString pick = QStringLiteral("/picked");
-        QTest::newRow("output folder") << Ctrl::b_repdest << true << QStringLiteral("FR")
+        QTest::newRow("output folder") << Ctrl::b_repdest << true << Language::French
                                        << QStringLiteral("Répertoire de sortie") << QStringList{pick, "", "", ""}
                                        << QStringList{pick, "", "", ""};
         QTest::newRow("input folder, English")
-            << Ctrl::B_RepEntree << true << QStringLiteral("EN") << QStringLiteral("Input directory")
+            << Ctrl::B_RepEntree << true << Language::English << QStringLiteral("Input directory")
             << QStringList{"/out", pick, "", ""} << QStringList{"", pick, "", ""};
         QTest::newRow("photos fill the empty logos field, not its box")
-            << Ctrl::b_repphotos << true << QStringLiteral("FR") << QStringLiteral("Répertoire Photos")
+            << Ctrl::b_repphotos << true << Language::French << QStringLiteral("Répertoire Photos")
             << QStringList{"/out", "", pick, pick} << QStringList{"", "", pick, ""};
         QTest::newRow("logos fill the empty photos field")
-            << Ctrl::B_RepLogos << true << QStringLiteral("EN") << QStringLiteral("Logos directory")
+            << Ctrl::B_RepLogos << true << Language::English << QStringLiteral("Logos directory")
             << QStringList{"/out", "", pick, pick} << QStringList{"", "", "", pick};
         QTest::newRow("cancelled output folder changes nothing")
-            << Ctrl::b_repdest << false << QStringLiteral("EN") << QStringLiteral("Output directory")
+            << Ctrl::b_repdest << false << Language::English << QStringLiteral("Output directory")
             << QStringList{"/out", "", "", ""} << QStringList{"", "", "", ""};
         QTest::newRow("cancelled photos pick, both fields empty")
-            << Ctrl::b_repphotos << false << QStringLiteral("EN") << QStringLiteral("Photos directory")
+            << Ctrl::b_repphotos << false << Language::English << QStringLiteral("Photos directory")
             << QStringList{"/out", "", "", ""} << QStringList{"", "", "", ""};
     }
 
     void folderPickers() {
         QFETCH(Ctrl, button);
         QFETCH(bool, chosen);
-        QFETCH(QString, lang);
+        QFETCH(Language, lang);
         QFETCH(QString, title);
         QFETCH(QStringList, fieldsAfter);
         QFETCH(QStringList, editsAfter);

@@ -41,7 +41,7 @@ QString actionOf(const FakeWindow& w) {
 QHash<QString, QString> stateOf(const TF_Principal& p, const FakeWindow& w) {
     auto b = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
     return {
-        {"Langue", p.Langue},
+        {"Langue", LanguageCode(p.Langue)},
         {"combo", QString::number(w.combo)},
         {"action", actionOf(w)},
         {"photo", b(w.isChecked(Ctrl::C_Photo))},
@@ -223,10 +223,10 @@ private slots:
         qputenv("APPDATA", QFile::encodeName(blocker));
         FakeWindow w;
         TF_Principal p(w);
-        p.Langue = QStringLiteral("FR");
+        p.Langue = Language::French;
         QVERIFY(!p.FormCreate());
         QCOMPARE(w.boxes.size(), 1);
-        QCOMPARE(w.boxes[0].text, Mess(QStringLiteral("EN"), 16)); // English, whatever the language
+        QCOMPARE(w.boxes[0].text, Mess(Language::English, Msg::CannotCreateSettings)); // English, whatever the language
         QCOMPARE(w.boxes[0].text, QStringLiteral("Unable to create the configuration file"));
         QCOMPARE(w.boxes[0].kind, MsgKind::Information);
         QCOMPARE(w.boxes[0].question, false);
@@ -241,7 +241,7 @@ private slots:
         p.NomRepEntree = QStringLiteral("/in");
         p.NomRepPhotos = QStringLiteral("/\u0424\u043E\u0442\u043E"); // outside Windows-1252
         p.NomRepLogos = QStringLiteral("/logos=1");
-        p.Langue = QStringLiteral("EN");
+        p.Langue = Language::English;
         w.selectAction(Ctrl::R_MVCFToSVCF);
         w.checks[Ctrl::C_Logos] = false;
         w.checks[Ctrl::C_MyphoneOut] = true;
@@ -283,7 +283,7 @@ private slots:
         QCOMPARE(w2.editText(Ctrl::E_RepEntree), QStringLiteral("/in"));
         QCOMPARE(p2.NomRepPhotos, p.NomRepPhotos);
         QCOMPARE(w2.editText(Ctrl::E_RepLogos), QStringLiteral("/logos=1"));
-        QCOMPARE(p2.Langue, QStringLiteral("EN"));
+        QCOMPARE(p2.Langue, Language::English);
         QCOMPARE(w2.captions.value(Ctrl::B_go), QStringLiteral("Run"));
         QCOMPARE(actionOf(w2), QStringLiteral("merge"));
         QVERIFY(!w2.isChecked(Ctrl::C_Logos));

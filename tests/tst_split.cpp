@@ -112,7 +112,7 @@ private slots:
         QFETCH(QStringList, errors);
         for (const bool options : {true, false}) {
             SplitRun r;
-            r.opt.Langue = QStringLiteral("EN");
+            r.opt.language = Language::English;
             r.opt.dropSync = options;
             r.opt.dropX = options;
             r.run(input);
@@ -180,7 +180,7 @@ private slots:
         QCOMPARE(r.files(), files);
         QCOMPARE(r.win.memo, memo + QStringList{QString::fromUtf8(kDone)});
         QCOMPARE(r.win.log, QStringList{QString::fromUtf8(kDone)});
-        QCOMPARE(r.win.counter, Compte(QStringLiteral("FR"), files.size(), MsgContact, MsgContacts));
+        QCOMPARE(r.win.counter, Compte(Language::French, files.size(), Msg::Contact, Msg::Contacts));
     }
 
     // MyPhoneExplorer output: soft line breaks again, and a blank line after each photo, the
@@ -260,7 +260,7 @@ private slots:
         QCOMPARE(r.files(), QStringList{file});
         const QByteArray out = r.file(file);
         QVERIFY2(out.endsWith(tail), out.constData());
-        QCOMPARE(r.win.log.size(), 1); // message 8 only
+        QCOMPARE(r.win.log.size(), 1); // "Conversion done" only
     }
 
     // A long picture is folded into lines of 78 characters, continuation lines starting with a blank.
@@ -304,7 +304,7 @@ private slots:
     // A picture of more than 16 MB is left out with one log line; the card is written without it.
     void pictureTooLarge() {
         SplitRun r;
-        r.opt.Langue = QStringLiteral("EN");
+        r.opt.language = Language::English;
         const QString photo = r.photos + QStringLiteral("/Dupont Jean.jpg");
         QFile sparse(photo);
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(200) << 20));

@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+Q_DECLARE_METATYPE(Language)
+Q_DECLARE_METATYPE(Msg)
+
 namespace {
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
@@ -44,39 +47,42 @@ private:
 
 private slots:
     void messages_data() {
-        QTest::addColumn<QString>("langue");
-        QTest::addColumn<int>("no");
+        QTest::addColumn<Language>("language");
+        QTest::addColumn<Msg>("msg");
         QTest::addColumn<QString>("text");
-        QTest::newRow("FR 0 fallback") << "FR" << 0 << QStringLiteral("Erreur non répertoriée");
-        QTest::newRow("EN 23 fallback") << "EN" << 23 << "Error unknown";
-        QTest::newRow("EN 65535 fallback") << "EN" << 65535 << "Error unknown";
-        QTest::newRow("fr is English") << "fr" << 8 << "--> Conversion done";
-        QTest::newRow("empty is English") << "" << 9 << "Empty file";
-        QTest::newRow("FR 8") << "FR" << 8 << QStringLiteral("--> Conversion terminée");
-        QTest::newRow("FR 1 trailing blank") << "FR" << 1 << "--> Erreur Syntaxe dans NAME : ";
-        QTest::newRow("EN 5 trailing blank") << "EN" << 5 << "--> Syntax error in EMAIL : ";
-        QTest::newRow("EN 10") << "EN" << 10 << "The photos directory does'nt exist";
-        QTest::newRow("EN 11") << "EN" << 11 << "The output directory does'nt exist";
-        QTest::newRow("FR 11") << "FR" << 11 << QStringLiteral("Le répertoire de sortie n'existe pas");
-        QTest::newRow("FR 19") << "FR" << 19 << QStringLiteral("Le fichier existe déjà, écraser ?");
-        QTest::newRow("FR 22 as written")
-            << "FR" << 22 << QStringLiteral("Impossible de créer le répoertoire ImageCache");
-        QTest::newRow("EN 22") << "EN" << 22 << "Unable to create the ImageCache directory";
+        const Language fr = Language::French, en = Language::English;
+        QTest::newRow("FR fallback") << fr << Msg(0xFFFF) << QStringLiteral("Erreur non répertoriée");
+        QTest::newRow("EN fallback") << en << Msg(quint16(Msg::DropTagSync) + 1) << "Error unknown";
+        QTest::newRow("EN empty file") << en << Msg::EmptyFile << "Empty file";
+        QTest::newRow("FR done") << fr << Msg::ConversionDone << QStringLiteral("--> Conversion terminée");
+        QTest::newRow("FR trailing blank") << fr << Msg::SyntaxName << "--> Erreur Syntaxe dans NAME : ";
+        QTest::newRow("EN trailing blank") << en << Msg::SyntaxEmail << "--> Syntax error in EMAIL : ";
+        QTest::newRow("EN photos") << en << Msg::PhotosFolderMissing << "The photos directory does'nt exist";
+        QTest::newRow("EN output") << en << Msg::OutputFolderMissing << "The output directory does'nt exist";
+        QTest::newRow("FR output") << fr << Msg::OutputFolderMissing
+                                   << QStringLiteral("Le répertoire de sortie n'existe pas");
+        QTest::newRow("FR overwrite") << fr << Msg::Overwrite << QStringLiteral("Le fichier existe déjà, écraser ?");
+        QTest::newRow("FR ImageCache as written")
+            << fr << Msg::CannotCreateImageCache << QStringLiteral("Impossible de créer le répoertoire ImageCache");
+        QTest::newRow("EN ImageCache") << en << Msg::CannotCreateImageCache
+                                       << "Unable to create the ImageCache directory";
+        QTest::newRow("FR caption without its Alt mark") << fr << Msg::OutputFolderButton << "Rep. Sortie";
+        QTest::newRow("EN caption without its Alt mark") << en << Msg::SaveLog << "Save log...";
     }
     void messages() {
-        QFETCH(QString, langue);
-        QFETCH(int, no);
+        QFETCH(Language, language);
+        QFETCH(Msg, msg);
         QFETCH(QString, text);
-        QCOMPARE(Mess(langue, quint16(no)), text);
+        QCOMPARE(Mess(language, msg), text);
     }
 
     // Both languages of every error text take the same arguments, and a file name holding "%2"
     // is put in as it is.
     void errorTexts() {
         static const QRegularExpression placeholder(QStringLiteral("%\\d"));
-        for (quint16 t = 0; t <= quint16(ErrorText::StoppedByUser); ++t) {
-            const QString fr = ErrorMess(QStringLiteral("FR"), ErrorText(t));
-            const QString en = ErrorMess(QStringLiteral("EN"), ErrorText(t));
+        for (quint16 t = quint16(Msg::CannotOpen); t <= quint16(Msg::StoppedByUser); ++t) {
+            const QString fr = Mess(Language::French, Msg(t));
+            const QString en = Mess(Language::English, Msg(t));
             QStringList inFr, inEn;
             for (const auto& m : placeholder.globalMatch(fr))
                 inFr.append(m.captured());
@@ -86,12 +92,12 @@ private slots:
             inEn.sort();
             QVERIFY2(!fr.isEmpty() && fr != en && inFr == inEn, qPrintable(fr + u'|' + en));
         }
-        const FileReadError e(ErrorText::CannotOpen, QStringLiteral("a%2b.vcf"), QStringLiteral("denied"));
+        const FileReadError e(Msg::CannotOpen, QStringLiteral("a%2b.vcf"), QStringLiteral("denied"));
         QCOMPARE(e.message(), QStringLiteral("Cannot open \"a%2b.vcf\": denied"));
-        QCOMPARE(e.errorLine(QStringLiteral("FR")),
+        QCOMPARE(e.errorLine(Language::French),
                  QStringLiteral("-> FileReadError Err Impossible d'ouvrir \"a%2b.vcf\" : denied"));
         const GenericError plain(QStringLiteral("boom"));
-        QCOMPARE(plain.errorLine(QStringLiteral("FR")), QStringLiteral("-> Error Err boom"));
+        QCOMPARE(plain.errorLine(Language::French), QStringLiteral("-> Error Err boom"));
     }
     void elimineXSync_data() {
         QTest::addColumn<QString>("line");

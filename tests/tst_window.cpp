@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(shown(photo), QStringLiteral("Inclure photos"));
         combo->setCurrentIndex(1);
         emit combo->activated(1);
-        QCOMPARE(w.principal().Langue, QStringLiteral("EN"));
+        QCOMPARE(w.principal().Langue, Language::English);
         QCOMPARE(shown(go), QStringLiteral("Run"));
         QCOMPARE(shown(photo), QStringLiteral("Include photos"));
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L_Fichierstraites"))->text(), QStringLiteral("FILES PROCESSED"));
@@ -213,8 +213,8 @@ private slots:
         const QString memo = w.findChild<LineView*>(QStringLiteral("Memo"))->toPlainText();
         const QString log = w.findChild<LineView*>(QStringLiteral("M_Log"))->toPlainText();
         QVERIFY2(memo.contains(QStringLiteral("Nom2")), qPrintable(memo));
-        QVERIFY2(memo.endsWith(Mess(QStringLiteral("FR"), 8)), qPrintable(memo));
-        QVERIFY2(log.contains(Mess(QStringLiteral("FR"), 8)), qPrintable(log));
+        QVERIFY2(memo.endsWith(Mess(Language::French, Msg::ConversionDone)), qPrintable(memo));
+        QVERIFY2(log.contains(Mess(Language::French, Msg::ConversionDone)), qPrintable(log));
         QCOMPARE(w.compteur(), QStringLiteral("3 contacts"));
         QCOMPARE(vcfCount(out), 3);
         QVERIFY(w.isEnabled(Ctrl::B_go));
@@ -647,7 +647,7 @@ private slots:
             w.askOverwrite(m_dir.filePath(QStringLiteral("x.vcf")), QStringLiteral("?"));
             return yes;
         };
-        QCOMPARE(w.principal().Langue, QStringLiteral("FR"));
+        QCOMPARE(w.principal().Langue, Language::French);
         QCOMPARE(yesText(), QStringLiteral("Oui"));
         auto* combo = w.findChild<QComboBox*>(QStringLiteral("ComboLangue"));
         combo->setCurrentIndex(1);
@@ -689,7 +689,7 @@ private slots:
             shownLines << log->shownLine(row);
         const QString shownText = shownLines.join(u'\n');
         QVERIFY2(!shownText.contains(QStringLiteral("FOO:bar")), qPrintable(shownText));
-        QVERIFY2(!shownText.contains(Mess(QStringLiteral("FR"), MsgTagInconnu)), qPrintable(shownText));
+        QVERIFY2(!shownText.contains(Mess(Language::French, Msg::UnknownTag)), qPrintable(shownText));
         QVERIFY2(shownText.contains(QStringLiteral("CardStructureError")), qPrintable(shownText));
         errorsOnly->click();
         QCOMPARE(log->shownCount(), all.size());

@@ -66,64 +66,6 @@ bool usableDuringRun(Ctrl c) {
     }
 }
 
-// Captions with the letter that Alt reaches them by; the captions themselves stay as given.
-const std::pair<const char16_t*, const char16_t*> kMnemonics[] = {
-    {u"Convertir", u"&Convertir"},
-    {u"Run", u"&Run"},
-    {u"Fermer", u"&Fermer"},
-    {u"Close", u"&Close"},
-    {u"Fichier source", u"Fichier &source"},
-    {u"Source file", u"&Source file"},
-    {u"Rep. Sortie", u"Rep. Sor&tie"},
-    {u"Dest. Dir.", u"&Dest. Dir."},
-    {u"Rep. Entrée", u"Rep. &Entrée"},
-    {u"Input Dir.", u"&Input Dir."},
-    {u"Rep. Photos", u"Rep. &Photos"},
-    {u"Photos Dir.", u"&Photos Dir."},
-    {u"Rep. Logos", u"Rep. &Logos"},
-    {u"Logos Dir.", u"&Logos Dir."},
-    {u"Langue", u"Lan&gue"},
-    {u"Language", u"Lan&guage"},
-    {u"Arrêter", u"&Arrêter"},
-    {u"Stop", u"S&top"},
-    {u"Ouvrir le dossier de sortie", u"&Ouvrir le dossier de sortie"},
-    {u"Open output folder", u"&Open output folder"},
-    {u"Enregistrer le journal...", u"Enregistrer le &journal..."},
-    {u"Save log...", u"Save lo&g..."},
-    {u"Erreurs seulement", u"E&rreurs seulement"},
-    {u"Errors only", u"&Errors only"},
-    // The actions, then the option boxes: each letter is free on the page that shows the box,
-    // the lower area (always shown) included.
-    {u"Convertir fichier VCF unique en .contacts", u"Convertir fichier VCF unique en .co&ntacts"},
-    {u"Conv. single VCF file into .contacts", u"Conv. single VCF file into .co&ntacts"},
-    {u"Convertir fichier VCF unique en multiples VCF", u"Convertir fichier VCF unique en &multiples VCF"},
-    {u"Conv. single VCF file into multiple VCF", u"Conv. single VCF file into &multiple VCF"},
-    {u"Convertir fichier VCF mutiples en unique VCF", u"Convertir fichier VCF mutiples en &unique VCF"},
-    {u"Conv. multiple VCF files into one VCF", u"Conv. multiple VCF &files into one VCF"},
-    {u"Ajout photos/logos à fichier Phonebook.dat", u"Ajout photos/logos à fichier Phoneboo&k.dat"},
-    {u"Inclure photos", u"Inclure p&hotos"},
-    {u"Include photos", u"Include p&hotos"},
-    {u"Inclure Logos", u"&Inclure Logos"},
-    {u"Include Logos", u"Incl&ude Logos"},
-    {u"VCF : supprimer les tags X-...", u"&VCF : supprimer les tags X-..."},
-    {u"VCF: Delete line with tags X-...", u"&VCF: Delete line with tags X-..."},
-    {u"Supprimer les tags X-SYNC", u"Supprimer les tags X-S&YNC"},
-    {u"Entree = MyPhoneExplorer", u"Ent&ree = MyPhoneExplorer"},
-    {u"Input = MyPhoneExplorer", u"Input = MyPhone&Explorer"},
-    {u"Sortie = MyphoneExplorer", u"Sortie = MyphoneE&xplorer"},
-    {u"Output = MyPhoneExplorer", u"Output = MyPhoneE&xplorer"},
-    {u"VCF : Traiter les X-ABLabel", u"VCF : Traiter les X-A&BLabel"},
-    {u"VCF: Process X-ABLabel", u"VCF: Process X-A&BLabel"},
-};
-
-QString withMnemonic(const QString& caption) {
-    for (const auto& [plain, marked] : kMnemonics)
-        if (caption == QStringView(plain))
-            return QString::fromUtf16(marked);
-    // Any other "&" is shown as it is.
-    return QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
 QFont pixelFont(const QFont& base, int px, bool bold) {
     QFont f = base;
     f.setPixelSize(px);
@@ -315,8 +257,7 @@ QWidget* F_Principal::buildOptionsPage() {
         box->setGeometry(16, y, 290, 22);
         y += 28;
     }
-    static_cast<QCheckBox*>(control(Ctrl::C_TagSync))
-        ->setText(withMnemonic(QStringLiteral("Supprimer les tags X-SYNC")));
+    static_cast<QCheckBox*>(control(Ctrl::C_TagSync))->setText(AltCaption(Language::French, Msg::DropTagSync));
     return TabSheet2;
 }
 
@@ -339,7 +280,7 @@ void F_Principal::buildActionsAndRun(QWidget* Panel2, const QFont& base) {
         y += 24;
     }
     static_cast<QRadioButton*>(control(Ctrl::R_MyPhonePhoto))
-        ->setText(withMnemonic(QStringLiteral("Ajout photos/logos à fichier Phonebook.dat")));
+        ->setText(AltCaption(Language::French, Msg::PhoneBookAction));
 
     auto* B_go = new QPushButton(Panel2);
     name(B_go, Ctrl::B_go, "B_go");
@@ -521,12 +462,13 @@ void F_Principal::setComboIndex(int index) {
 
 void F_Principal::setCaption(Ctrl control, const QString& text) {
     QWidget* w = this->control(control);
+    // Only buttons and labels with a buddy have an Alt letter.
     if (auto* b = qobject_cast<QAbstractButton*>(w))
-        b->setText(withMnemonic(text));
+        b->setText(text);
     else if (auto* l = qobject_cast<QLabel*>(w))
-        l->setText(l->buddy() ? withMnemonic(text) : text);
+        l->setText(l->buddy() ? text : QString(text).remove(u'&'));
     else if (auto* g = qobject_cast<QGroupBox*>(w))
-        g->setTitle(text);
+        g->setTitle(QString(text).remove(u'&'));
 }
 
 void F_Principal::messageBox(const QString& text, MsgKind kind) {
@@ -687,7 +629,7 @@ void F_Principal::B_OpenOutputClick() {
         return;
     // Without a file manager nothing would happen at all: say so.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
-        messageBox(Mess(m_p.Langue, MsgOuvrirImpossible).arg(QDir::toNativeSeparators(folder)), MsgKind::Warning);
+        messageBox(Mess(m_p.Langue, Msg::CannotOpenFolder).arg(QDir::toNativeSeparators(folder)), MsgKind::Warning);
 }
 
 void F_Principal::B_SaveLogClick() {
@@ -699,7 +641,7 @@ void F_Principal::B_SaveLogClick() {
     dlg.setDefaultSuffix(QStringLiteral("txt"));
     const QString folder = m_p.lastOutputFolder().isEmpty() ? m_p.NomRepSortie : m_p.lastOutputFolder();
     const std::optional<QString> path =
-        runFileDialog(dlg, folder, QStringLiteral("Corvanta-log.txt"), Mess(m_p.Langue, MsgFiltreTexte));
+        runFileDialog(dlg, folder, QStringLiteral("Corvanta-log.txt"), Mess(m_p.Langue, Msg::LogFilter));
     if (!path)
         return;
     // Every line, the hidden notices too, in UTF-8; the old file stays until the new one is whole.
@@ -711,7 +653,7 @@ void F_Principal::B_SaveLogClick() {
     try {
         WriteFileAtomic(*path, text, WriteTarget::UserChosen);
     } catch (const KzError& e) {
-        messageBox(Mess(m_p.Langue, MsgLogImpossible).arg(e.message(m_p.Langue)), MsgKind::Error);
+        messageBox(Mess(m_p.Langue, Msg::CannotSaveLog).arg(e.message(m_p.Langue)), MsgKind::Error);
     }
 }
 
@@ -762,7 +704,7 @@ void F_Principal::guarded(const std::function<void()>& handler) {
     } catch (const KzError& e) {
         reportError(e.message(m_p.Langue));
     } catch (const std::bad_alloc&) {
-        reportError(ErrorMess(m_p.Langue, ErrorText::NotEnoughMemory));
+        reportError(Mess(m_p.Langue, Msg::NotEnoughMemory));
     } catch (const std::exception& e) {
         reportError(QString::fromUtf8(e.what()));
     }
@@ -779,8 +721,8 @@ void F_Principal::reportError(const QString& message) {
 // ---- Language, summary, failed checks, drops ----
 
 void F_Principal::applyLanguage() {
-    const QString& L = m_p.Langue;
-    const bool fr = L == QLatin1String("FR");
+    const Language L = m_p.Langue;
+    const bool fr = L == Language::French;
     // Qt's own texts (the question's buttons, the file dialogs) follow the language chosen.
     if (fr && !m_qtFrench) {
         auto* translator = new QTranslator(this);
@@ -795,11 +737,11 @@ void F_Principal::applyLanguage() {
         delete m_qtFrench;
         m_qtFrench = nullptr;
     }
-    B_Stop->setText(withMnemonic(Mess(L, MsgArreter)));
-    B_OuvrirSortie->setText(withMnemonic(Mess(L, MsgOuvrirSortie)));
-    B_EnregistrerLog->setText(withMnemonic(Mess(L, MsgEnregistrerLog)));
-    C_ErreursSeules->setText(withMnemonic(Mess(L, MsgErreursSeules)));
-    P_Avancement->setFormat(fr ? QStringLiteral("%p %") : QStringLiteral("%p%"));
+    B_Stop->setText(AltCaption(L, Msg::Stop));
+    B_OuvrirSortie->setText(AltCaption(L, Msg::OpenOutputFolder));
+    B_EnregistrerLog->setText(AltCaption(L, Msg::SaveLog));
+    C_ErreursSeules->setText(AltCaption(L, Msg::ErrorsOnly));
+    P_Avancement->setFormat(Mess(L, Msg::ProgressFormat));
     // The path fields are named by their picker buttons; the lists and the progress by their role.
     const std::pair<Ctrl, Ctrl> rows[] = {{Ctrl::E_InputFiles, Ctrl::B_InputFile},
                                           {Ctrl::E_RepDest, Ctrl::b_repdest},
@@ -812,7 +754,7 @@ void F_Principal::applyLanguage() {
     M_Log->setAccessibleName(QStringLiteral("Log"));
     ComboLangue->setAccessibleName(static_cast<QLabel*>(control(Ctrl::L_Langue))->text().remove(u'&'));
     M_Compteur->setAccessibleName(static_cast<QLabel*>(control(Ctrl::L_Compteur))->text().remove(u'&'));
-    P_Avancement->setAccessibleName(fr ? QStringLiteral("Avancement") : QStringLiteral("Progress"));
+    P_Avancement->setAccessibleName(Mess(L, Msg::ProgressName));
     if (!L_Resume->text().isEmpty())
         showSummary();
 }

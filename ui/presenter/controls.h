@@ -42,7 +42,8 @@ public:
     // Language list: 0 = Français, 1 = English. Setting it does not run its change handler.
     virtual int comboIndex() const = 0;
     virtual void setComboIndex(int index) = 0;
-    // Caption of a control (labels, check boxes, radio buttons, buttons).
+    // Caption of a control (labels, check boxes, radio buttons, buttons), with "&" before its Alt
+    // letter when it has one.
     virtual void setCaption(Ctrl control, const QString& text) = 0;
 
     // The input-file picker: the full path chosen (need not exist), or nothing when cancelled.

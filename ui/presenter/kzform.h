@@ -30,7 +30,7 @@ public:
     QString NomRepPhotos;
     QString NomRepLogos;
     QString NomRepCour; // the settings folder, ending in "/"
-    QString Langue = QStringLiteral("FR");
+    Language Langue = Language::French;
     // The seed of the runs' .contact identifiers (fixed output, for a benchmark); the clock when
     // not set.
     std::optional<quint32> seed;
@@ -60,7 +60,7 @@ public:
     void requestStop(bool closing = true);
 
     // Settings file and start state; false when the settings folder cannot be created
-    // (message 16 shown; the program then ends with exit code 1).
+    // (its message shown; the program then ends with exit code 1).
     bool FormCreate();
     void FormClose();
 
@@ -85,11 +85,11 @@ private:
     // The folder a picker opens at: the one in its field when it exists, else the last one used.
     QString pickerStart(Ctrl field, const QString& last) const;
     // The folder picker of `field`: on a choice, `folder` and the field take it.
-    bool pickFolder(Ctrl field, QString& folder, quint16 title);
+    bool pickFolder(Ctrl field, QString& folder, Msg title);
     // The Run's steps on the window's thread (principal.cpp).
     // The checks and the output file's questions; false when the run ends there.
     bool prepareRun(Run& run);
-    // The save dialog and the overwrite question (message 19 before replacing an existing file;
+    // The save dialog and the overwrite question (asked before replacing an existing file;
     // No reopens the dialog on the declined path). Nothing when the user cancels.
     std::optional<std::pair<QString, bool>> ChooseOutput(const RunOptions& o);
     void endRun(const RunReport& report, std::exception_ptr error);
@@ -105,4 +105,4 @@ private:
 
 // One line that sums up a run: its cards, the files it wrote and its errors, with how it ended
 // when it did not reach its end ("" for a failed check).
-QString RunSummary(const RunReport& report, const QString& Langue);
+QString RunSummary(const RunReport& report, Language language);

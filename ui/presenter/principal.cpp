@@ -43,7 +43,7 @@ RunOptions TF_Principal::runOptions() const {
     o.googleLabels = m_win.isChecked(Ctrl::C_TagLabel);
     o.myPhoneIn = m_win.isChecked(Ctrl::C_MyPhoneIn);
     o.myPhoneOut = m_win.isChecked(Ctrl::C_MyphoneOut);
-    o.Langue = Langue;
+    o.language = Langue;
     o.seed = seed;
     o.files = files;
     return o;
@@ -108,7 +108,7 @@ std::optional<std::pair<QString, bool>> TF_Principal::ChooseOutput(const RunOpti
             return std::nullopt;
         if (!QFileInfo(*path).isFile())
             return std::make_pair(*path, false);
-        switch (m_win.askOverwrite(*path, Mess(Langue, MsgEcraser))) {
+        switch (m_win.askOverwrite(*path, Mess(Langue, Msg::Overwrite))) {
         case MsgResult::Yes:
             return std::make_pair(*path, true);
         case MsgResult::No:
@@ -141,24 +141,24 @@ void TF_Principal::rethrowRunError() {
         std::rethrow_exception(error);
 }
 
-QString RunSummary(const RunReport& report, const QString& Langue) {
+QString RunSummary(const RunReport& report, Language language) {
     using O = RunReport::Outcome;
     if (report.outcome == O::CheckFailed)
         return QString();
     const qint64 errors = report.errorLines.size();
-    const QString written = Compte(Langue, report.cards, MsgContact, MsgContacts) + QStringLiteral(", ") +
-                            Compte(Langue, report.filesWritten, MsgFichierEcrit, MsgFichiersEcrits);
+    const QString written = Compte(language, report.cards, Msg::Contact, Msg::Contacts) + QStringLiteral(", ") +
+                            Compte(language, report.filesWritten, Msg::FileWritten, Msg::FilesWritten);
     // A stop is the user's choice, not an error: its line says what was written.
     if (report.outcome == O::Stopped)
-        return Mess(Langue, MsgResumeArret).arg(written);
+        return Mess(language, Msg::SummaryStopped).arg(written);
     const QString counts =
         written + QStringLiteral(", ") +
-        (errors == 0 ? Mess(Langue, MsgAucuneErreur) : Compte(Langue, errors, MsgErreur, MsgErreurs));
+        (errors == 0 ? Mess(language, Msg::NoErrors) : Compte(language, errors, Msg::Error, Msg::Errors));
     switch (report.outcome) {
     case O::Error:
-        return Mess(Langue, MsgResumeErreur).arg(counts);
+        return Mess(language, Msg::SummaryError).arg(counts);
     case O::SaveDeclined:
-        return Mess(Langue, MsgResumeNonEnregistre).arg(counts);
+        return Mess(language, Msg::SummaryNotSaved).arg(counts);
     default:
         return counts;
     }

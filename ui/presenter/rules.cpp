@@ -1,38 +1,32 @@
 // The window's rules that need no desktop toolkit: which controls each action enables, the
-// captions of the two languages, and the pickers' effect on the path fields.
+// captions of the chosen language, and the pickers' effect on the path fields.
 #include "ui/presenter/kzform.h"
 #include <QFileInfo>
 
 namespace {
 
-struct Caption {
-    Ctrl control;
-    const char* fr;
-    const char* en;
-};
-
 // The captions that follow the language. "LOG", "Supprimer les tags X-SYNC", the action frame,
 // the phone-book radio button, the tab names, the window caption and the site link never change.
-const Caption kCaptions[] = {
-    {Ctrl::L_Fichierstraites, "FICHIERS TRAITES", "FILES PROCESSED"},
-    {Ctrl::L_Langue, "Langue", "Language"},
-    {Ctrl::C_Photo, "Inclure photos", "Include photos"},
-    {Ctrl::C_Logos, "Inclure Logos", "Include Logos"},
-    {Ctrl::C_TagX, "VCF : supprimer les tags X-...", "VCF: Delete line with tags X-..."},
-    {Ctrl::C_MyPhoneIn, "Entree = MyPhoneExplorer", "Input = MyPhoneExplorer"},
-    {Ctrl::C_MyphoneOut, "Sortie = MyphoneExplorer", "Output = MyPhoneExplorer"},
-    {Ctrl::C_TagLabel, "VCF : Traiter les X-ABLabel", "VCF: Process X-ABLabel"},
-    {Ctrl::B_InputFile, "Fichier source", "Source file"},
-    {Ctrl::b_repdest, "Rep. Sortie", "Dest. Dir."},
-    {Ctrl::B_RepEntree, "Rep. Entrée", "Input Dir."},
-    {Ctrl::b_repphotos, "Rep. Photos", "Photos Dir."},
-    {Ctrl::B_RepLogos, "Rep. Logos", "Logos Dir."},
-    {Ctrl::R_SVCFToContacts, "Convertir fichier VCF unique en .contacts", "Conv. single VCF file into .contacts"},
-    {Ctrl::R_SVCFToMVCF, "Convertir fichier VCF unique en multiples VCF", "Conv. single VCF file into multiple VCF"},
-    {Ctrl::R_MVCFToSVCF, "Convertir fichier VCF mutiples en unique VCF", "Conv. multiple VCF files into one VCF"},
-    {Ctrl::B_go, "Convertir", "Run"},
-    {Ctrl::B_Cancel, "Fermer", "Close"},
-    {Ctrl::L_Compteur, "Nb traités", "Nr processed"},
+const std::pair<Ctrl, Msg> kCaptions[] = {
+    {Ctrl::L_Fichierstraites, Msg::FilesProcessedLabel},
+    {Ctrl::L_Langue, Msg::LanguageLabel},
+    {Ctrl::C_Photo, Msg::IncludePhotos},
+    {Ctrl::C_Logos, Msg::IncludeLogos},
+    {Ctrl::C_TagX, Msg::DropTagX},
+    {Ctrl::C_MyPhoneIn, Msg::InputMyPhone},
+    {Ctrl::C_MyphoneOut, Msg::OutputMyPhone},
+    {Ctrl::C_TagLabel, Msg::GoogleLabels},
+    {Ctrl::B_InputFile, Msg::SourceFileButton},
+    {Ctrl::b_repdest, Msg::OutputFolderButton},
+    {Ctrl::B_RepEntree, Msg::InputFolderButton},
+    {Ctrl::b_repphotos, Msg::PhotosFolderButton},
+    {Ctrl::B_RepLogos, Msg::LogosFolderButton},
+    {Ctrl::R_SVCFToContacts, Msg::ContactsAction},
+    {Ctrl::R_SVCFToMVCF, Msg::SplitAction},
+    {Ctrl::R_MVCFToSVCF, Msg::MergeAction},
+    {Ctrl::B_go, Msg::RunButton},
+    {Ctrl::B_Cancel, Msg::CloseButton},
+    {Ctrl::L_Compteur, Msg::CounterLabel},
 };
 
 const QString kInputFilter = QStringLiteral("VCF, DAT (*.VCF, *.DAT)|*.VCF; *.DAT| ALL | *.*");
@@ -93,15 +87,13 @@ void TF_Principal::C_LogosClick() {
 }
 
 void TF_Principal::ComboLangueClick() {
-    Langue = m_win.comboIndex() == 0 ? QStringLiteral("FR") : QStringLiteral("EN");
+    Langue = m_win.comboIndex() == 0 ? Language::French : Language::English;
     TranslateForm();
 }
 
 void TF_Principal::TranslateForm() {
-    // Exactly "FR" is French; any other code is English, as in the message catalogue.
-    const bool fr = Langue == QLatin1String("FR");
-    for (const Caption& c : kCaptions)
-        m_win.setCaption(c.control, QString::fromUtf8(fr ? c.fr : c.en));
+    for (const auto& [control, caption] : kCaptions)
+        m_win.setCaption(control, AltCaption(Langue, caption));
 }
 
 QString TF_Principal::pickerStart(Ctrl field, const QString& last) const {
@@ -128,7 +120,7 @@ void TF_Principal::B_InputFileClick() {
     m_win.setEditText(Ctrl::E_InputFiles, NomFichierEntree);
 }
 
-bool TF_Principal::pickFolder(Ctrl field, QString& folder, quint16 title) {
+bool TF_Principal::pickFolder(Ctrl field, QString& folder, Msg title) {
     QString chosen = pickerStart(field, folder);
     if (!m_win.browseForFolder(chosen, Mess(Langue, title)))
         return false;
@@ -138,15 +130,15 @@ bool TF_Principal::pickFolder(Ctrl field, QString& folder, quint16 title) {
 }
 
 void TF_Principal::b_repdestClick() {
-    pickFolder(Ctrl::E_RepDest, NomRepSortie, MsgTitreRepSortie);
+    pickFolder(Ctrl::E_RepDest, NomRepSortie, Msg::OutputFolderTitle);
 }
 
 void TF_Principal::B_RepEntreeClick() {
-    pickFolder(Ctrl::E_RepEntree, NomRepEntree, MsgTitreRepEntree);
+    pickFolder(Ctrl::E_RepEntree, NomRepEntree, Msg::InputFolderTitle);
 }
 
 void TF_Principal::b_repphotosClick() {
-    pickFolder(Ctrl::E_RepPhotos, NomRepPhotos, MsgTitreRepPhotos);
+    pickFolder(Ctrl::E_RepPhotos, NomRepPhotos, Msg::PhotosFolderTitle);
     // Photos and logos often share one folder: offer it for the logos too (the field only,
     // the logos box shows it at the next start unless a Run reads the box first).
     if (NomRepLogos.isEmpty())
@@ -154,7 +146,7 @@ void TF_Principal::b_repphotosClick() {
 }
 
 void TF_Principal::B_RepLogosClick() {
-    pickFolder(Ctrl::E_RepLogos, NomRepLogos, MsgTitreRepLogos);
+    pickFolder(Ctrl::E_RepLogos, NomRepLogos, Msg::LogosFolderTitle);
     if (NomRepPhotos.isEmpty())
         NomRepPhotos = NomRepLogos;
 }

@@ -43,7 +43,7 @@ void TF_Principal::LireLigneConfig(const QString& line) {
     DEBUTANALYSE(LEX);
     if (Cle(LEX, u"LANG")) {
         if (IDENTPATERN(LEX, u"EN"))
-            Langue = QStringLiteral("EN");
+            Langue = Language::English;
     } else if (Cle(LEX, u"ACTION")) {
         if (IDENTPATERN(LEX, u"SVCFTOMVCF"))
             m_win.setChecked(Ctrl::R_SVCFToMVCF, true);
@@ -86,8 +86,8 @@ bool TF_Principal::FormCreate() {
     NomRepCour = GetAppConfigDir() + QStringLiteral("/Corvanta/");
     // The parent folders too: the per-user configuration folder may not exist yet.
     if (!QFileInfo(NomRepCour).isDir() && !QDir().mkpath(NomRepCour)) {
-        // Langue is not read yet: the message is in English.
-        m_win.messageBox(Mess(QStringLiteral("EN"), MsgConfigImpossible), MsgKind::Information);
+        // The language is not read yet: the message is in English.
+        m_win.messageBox(Mess(Language::English, Msg::CannotCreateSettings), MsgKind::Information);
         return false;
     }
 
@@ -98,7 +98,7 @@ bool TF_Principal::FormCreate() {
     NomFichierSortie.clear();
     NomRepEntree.clear();
     NomRepLogos.clear();
-    Langue = QStringLiteral("FR");
+    Langue = Language::French;
     for (Ctrl c : {Ctrl::C_Photo, Ctrl::C_Logos, Ctrl::C_TagX, Ctrl::C_TagSync, Ctrl::C_TagLabel})
         m_win.setChecked(c, true);
     m_win.setChecked(Ctrl::C_MyPhoneIn, false);
@@ -133,12 +133,7 @@ bool TF_Principal::FormCreate() {
     m_win.setEditText(Ctrl::E_RepDest, NomRepSortie);
     m_win.setEditText(Ctrl::E_RepEntree, NomRepEntree);
 
-    if (Langue == QLatin1String("FR")) {
-        m_win.setComboIndex(0);
-    } else {
-        Langue = QStringLiteral("EN");
-        m_win.setComboIndex(1);
-    }
+    m_win.setComboIndex(Langue == Language::French ? 0 : 1);
     TranslateForm();
     return true;
 }
@@ -149,7 +144,7 @@ void TF_Principal::FormClose() {
     config << QStringLiteral("FichierEntree=") + NomFichierEntree << QStringLiteral("FichierSortie=") + NomFichierSortie
            << QStringLiteral("RepSortie=") + NomRepSortie << QStringLiteral("RepEntree=") + NomRepEntree
            << QStringLiteral("RepPhotos=") + NomRepPhotos << QStringLiteral("RepLogos=") + NomRepLogos
-           << QStringLiteral("Lang=") + Langue;
+           << QStringLiteral("Lang=") + LanguageCode(Langue);
     if (m_win.isChecked(Ctrl::R_SVCFToMVCF))
         config << QStringLiteral("Action=SVcfToMVcf");
     else if (m_win.isChecked(Ctrl::R_MVCFToSVCF))
