@@ -109,42 +109,52 @@ inline bool validXml(const QByteArray& doc, QString* error) {
     return !xml.hasError();
 }
 
-// Input bytes: [options] [merge: file count] the input file(s).
-inline int run(Action action, const uint8_t* data, size_t size) {
-    FuzzBytes in(data, size);
-    const uint8_t options = in.byte();
-    const uint8_t more = in.byte();
+// The folders of one run, made afresh for each input.
+struct RunFolders {
+    QString base, dir, inDir, outDir, photos, logos, inputFile;
+};
 
-    const QString base = root + QStringLiteral("/base");
-    const QString dir = base + QStringLiteral("/run");
-    QDir(dir).removeRecursively();
-    const QString inDir = dir + QStringLiteral("/in"), outDir = dir + QStringLiteral("/out");
-    const QString photos = dir + QStringLiteral("/photos"), logos = dir + QStringLiteral("/logos");
-    QDir().mkpath(inDir);
-    QDir().mkpath(outDir);
-    makePictures(photos);
-    makePictures(logos);
+// Writes the merge's input: up to four files, cut from the input in equal parts; a folder
+// named like a VCF file is an unreadable entry.
+inline void writeMergeInput(const QString& inDir, uint8_t more, QByteArrayView input) {
+    const int files = 1 + more % 4;
+    const qsizetype part = input.size() / files;
+    const char* names[] = {"a.vcf", "B.VCF", "c.Vcf", "d.vcf"};
+    for (int i = 0; i < files; ++i)
+        writeFile(inDir + u'/' + QLatin1String(names[i]),
+                  input.sliced(i * part, i + 1 == files ? input.size() - i * part : part));
+    if (more & 0x80)
+        QDir().mkpath(inDir + QStringLiteral("/e.vcf"));
+}
 
-    const QByteArrayView input = in.rest();
-    QString inputFile = inDir + QStringLiteral("/input.vcf");
+// Empties the run's folder, then makes the input, output, photo and logo folders and writes
+// the input file(s).
+inline RunFolders makeRunFolders(Action action, uint8_t more, QByteArrayView input) {
+    RunFolders f;
+    f.base = root + QStringLiteral("/base");
+    f.dir = f.base + QStringLiteral("/run");
+    QDir(f.dir).removeRecursively();
+    f.inDir = f.dir + QStringLiteral("/in");
+    f.outDir = f.dir + QStringLiteral("/out");
+    f.photos = f.dir + QStringLiteral("/photos");
+    f.logos = f.dir + QStringLiteral("/logos");
+    QDir().mkpath(f.inDir);
+    QDir().mkpath(f.outDir);
+    makePictures(f.photos);
+    makePictures(f.logos);
+
+    f.inputFile = f.inDir + QStringLiteral("/input.vcf");
     if (action == Action::PhoneBook)
-        inputFile = inDir + QStringLiteral("/Phonebook.dat");
-    if (action == Action::Merge) {
-        // Up to four files, cut from the input in equal parts; a folder named like a VCF file
-        // is an unreadable entry.
-        const int files = 1 + more % 4;
-        const qsizetype part = input.size() / files;
-        const char* names[] = {"a.vcf", "B.VCF", "c.Vcf", "d.vcf"};
-        for (int i = 0; i < files; ++i)
-            writeFile(inDir + u'/' + QLatin1String(names[i]),
-                      input.sliced(i * part, i + 1 == files ? input.size() - i * part : part));
-        if (more & 0x80)
-            QDir().mkpath(inDir + QStringLiteral("/e.vcf"));
-    } else {
-        writeFile(inputFile, input);
-    }
+        f.inputFile = f.inDir + QStringLiteral("/Phonebook.dat");
+    if (action == Action::Merge)
+        writeMergeInput(f.inDir, more, input);
+    else
+        writeFile(f.inputFile, input);
+    return f;
+}
 
-    FakeWindow w;
+// The window as a user fills it: the action, a box for each option bit, and the paths.
+inline void fillWindow(FakeWindow& w, Action action, uint8_t options, const RunFolders& f) {
     w.selectAction(action == Action::Contacts ? Ctrl::R_SVCFToContacts
                    : action == Action::Split  ? Ctrl::R_SVCFToMVCF
                    : action == Action::Merge  ? Ctrl::R_MVCFToSVCF
@@ -156,23 +166,16 @@ inline int run(Action action, const uint8_t* data, size_t size) {
     w.checks[Ctrl::C_TagLabel] = options & 16;
     w.checks[Ctrl::C_MyPhoneIn] = options & 32;
     w.checks[Ctrl::C_MyphoneOut] = options & 64;
-    w.edits[Ctrl::E_InputFiles] = inputFile;
-    w.edits[Ctrl::E_RepDest] = outDir;
-    w.edits[Ctrl::E_RepEntree] = inDir;
-    w.edits[Ctrl::E_RepPhotos] = photos;
-    w.edits[Ctrl::E_RepLogos] = logos;
-    // The merge writes a new file; the phone book is written in place (after the overwrite
-    // question) or beside itself.
-    const QString merged = outDir + QStringLiteral("/merged.vcf");
-    const bool inPlace = !(more & 1);
-    const QString book = inPlace ? inputFile : outDir + QStringLiteral("/Phonebook.dat");
-    w.saveAnswers.enqueue(action == Action::Merge ? merged : book);
-    w.boxAnswers.enqueue(MsgResult::Yes);
+    w.edits[Ctrl::E_InputFiles] = f.inputFile;
+    w.edits[Ctrl::E_RepDest] = f.outDir;
+    w.edits[Ctrl::E_RepEntree] = f.inDir;
+    w.edits[Ctrl::E_RepPhotos] = f.photos;
+    w.edits[Ctrl::E_RepLogos] = f.logos;
+}
 
-    const auto photosBefore = snapshot(photos), logosBefore = snapshot(logos);
-    const auto inBefore = snapshot(inDir);
-    const QString cwdBefore = QDir::currentPath();
-
+// Presses Run in the window, in French or English. An unreadable input is reported by the
+// front end, and nothing may have been written.
+inline void pressRunIn(FakeWindow& w, uint8_t options, const QString& outDir) {
     // The Run button's work goes on a worker thread, its end comes through the event loop.
     static int argc = 1;
     static char name[] = "fuzz";
@@ -186,31 +189,33 @@ inline int run(Action action, const uint8_t* data, size_t size) {
         pressRun(p);
         p.rethrowRunError();
     } catch (const KzError& e) {
-        // Unreadable input: reported by the front end; nothing may have been written.
         FUZZ_CHECK(p.lastReport().outcome == RunReport::Outcome::Error);
         FUZZ_CHECK(snapshot(outDir).isEmpty());
     }
+}
 
-    // No run changes the process's current folder.
+// No run changes the process's current folder or puts anything outside the run's folder.
+inline void checkNothingOutside(const RunFolders& f, const QString& cwdBefore) {
     const QString cwdAfter = QDir::currentPath();
     FUZZ_CHECK(QDir::setCurrent(root + QStringLiteral("/cwd")));
     FUZZ_CHECK(cwdAfter == cwdBefore);
 
-    // Nothing outside the run's folder, and nothing changed where the run only reads.
     const QStringList top = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     FUZZ_CHECK(top == QStringList({"base", "cwd", "home"}));
     FUZZ_CHECK(snapshot(root + QStringLiteral("/cwd")).isEmpty());
     FUZZ_CHECK(snapshot(root + QStringLiteral("/home")).isEmpty());
-    FUZZ_CHECK(QDir(base).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) ==
+    FUZZ_CHECK(QDir(f.base).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) ==
                QStringList{"run"});
-    FUZZ_CHECK(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) ==
+    FUZZ_CHECK(QDir(f.dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) ==
                QStringList({"in", "logos", "out", "photos"}));
-    expectSame("photos", photosBefore, snapshot(photos));
-    expectSame("logos", logosBefore, snapshot(logos));
+}
 
+// The input folder is as it was. A phone book run may only change the cache folder (with one
+// picture per plain X-IRMC-LUID) and, in place, the book.
+inline void checkInputFolder(Action action, bool inPlace, const QMap<QString, QByteArray>& inBefore,
+                             const QString& inDir) {
     auto inAfter = snapshot(inDir);
     if (action == Action::PhoneBook) {
-        // Only the cache folder (with one picture per plain X-IRMC-LUID) and the book may change.
         for (auto it = inAfter.begin(); it != inAfter.end();) {
             const bool cache = it.key() == QLatin1String("ImageCache") ||
                                (it.key().startsWith(QLatin1String("ImageCache/")) && it.key().count(u'/') == 1 &&
@@ -224,25 +229,32 @@ inline int run(Action action, const uint8_t* data, size_t size) {
             inAfter.insert(QStringLiteral("Phonebook.dat"), inBefore.value(QStringLiteral("Phonebook.dat")));
     }
     expectSame("input folder", inBefore, inAfter);
+}
 
-    // The outputs: complete files only (no temporary file left), contacts as well-formed XML.
+// A .contact output is a well-formed XML document.
+inline void checkContactFile(const QString& path, const QString& name) {
+    FUZZ_CHECK(name.endsWith(QLatin1String(".contact")));
+    QFile f(path);
+    FUZZ_CHECK(f.open(QIODevice::ReadOnly));
+    QString error;
+    if (!validXml(f.readAll(), &error)) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(error));
+        FUZZ_CHECK(!"well-formed .contact document");
+    }
+}
+
+// The outputs: complete files only (no temporary file left), contacts as well-formed XML.
+inline void checkOutputs(Action action, const QString& outDir, const QString& merged, const QString& book,
+                         bool inPlace) {
     const QStringList outputs =
         QDir(outDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : outputs) {
         const QString path = outDir + u'/' + name;
         FUZZ_CHECK(QFileInfo(path).isFile());
         switch (action) {
-        case Action::Contacts: {
-            FUZZ_CHECK(name.endsWith(QLatin1String(".contact")));
-            QFile f(path);
-            FUZZ_CHECK(f.open(QIODevice::ReadOnly));
-            QString error;
-            if (!validXml(f.readAll(), &error)) {
-                std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(error));
-                FUZZ_CHECK(!"well-formed .contact document");
-            }
+        case Action::Contacts:
+            checkContactFile(path, name);
             break;
-        }
         case Action::Split:
             FUZZ_CHECK(name.endsWith(QLatin1String(".VCF")));
             break;
@@ -254,6 +266,36 @@ inline int run(Action action, const uint8_t* data, size_t size) {
             break;
         }
     }
+}
+
+// Input bytes: [options] [merge: file count] the input file(s).
+inline int run(Action action, const uint8_t* data, size_t size) {
+    FuzzBytes in(data, size);
+    const uint8_t options = in.byte();
+    const uint8_t more = in.byte();
+    const RunFolders f = makeRunFolders(action, more, in.rest());
+
+    FakeWindow w;
+    fillWindow(w, action, options, f);
+    // The merge writes a new file; the phone book is written in place (after the overwrite
+    // question) or beside itself.
+    const QString merged = f.outDir + QStringLiteral("/merged.vcf");
+    const bool inPlace = !(more & 1);
+    const QString book = inPlace ? f.inputFile : f.outDir + QStringLiteral("/Phonebook.dat");
+    w.saveAnswers.enqueue(action == Action::Merge ? merged : book);
+    w.boxAnswers.enqueue(MsgResult::Yes);
+
+    const auto photosBefore = snapshot(f.photos), logosBefore = snapshot(f.logos);
+    const auto inBefore = snapshot(f.inDir);
+    const QString cwdBefore = QDir::currentPath();
+    pressRunIn(w, options, f.outDir);
+
+    checkNothingOutside(f, cwdBefore);
+    // Nothing changed where the run only reads.
+    expectSame("photos", photosBefore, snapshot(f.photos));
+    expectSame("logos", logosBefore, snapshot(f.logos));
+    checkInputFolder(action, inPlace, inBefore, f.inDir);
+    checkOutputs(action, f.outDir, merged, book, inPlace);
     return 0;
 }
 

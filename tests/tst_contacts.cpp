@@ -158,6 +158,87 @@ QStringList base64Lines(const QByteArray& data) {
     return lines;
 }
 
+// How N and FN fill the name elements and name the card.
+void addEntryNameRows() {
+    using L = QStringList;
+    const QString dj = QStringLiteral("00001 Dupont Jean.contact");
+    QTest::newRow("name") << QByteArray("N:Dupont;Jean;;;") << "Name" << L{"Jean, DupontDupontJean"} << dj;
+    QTest::newRow("name with charset") << QByteArray("N;CHARSET=UTF-8:Dupont;Jean") << "FormattedName"
+                                       << L{"Jean, Dupont"} << dj;
+    QTest::newRow("family name only") << QByteArray("N:Dupont;;;;") << "FormattedName" << L{} << "00001 Dupont.contact";
+    QTest::newRow("all five parts") << QByteArray("N:Dupont;Jean;Paul;Dr;Jr") << "Name"
+                                    << L{"DrJean, DupontDupontPaulJeanJr"} << dj;
+    QTest::newRow("empty name") << QByteArray("N:;;;;") << "Name" << L{} << "00001.contact";
+    QTest::newRow("fn after empty n names the card")
+        << QByteArray("N:;;;;\nFN:Jean Dupont\nORG:Durand SA") << "Name" << L{} << "00001 Jean Dupont.contact";
+    QTest::newRow("n wins over an earlier fn")
+        << QByteArray("FN:Jean Dupont\nN:Dupont;Jean") << "GivenName" << L{"Jean"} << dj;
+    QTest::newRow("empty n after fn leaves the organisation")
+        << QByteArray("FN:Jean Dupont\nN:;;;;\nORG:Durand SA") << "Company" << L{"Durand SA"}
+        << "00001 Durand SA.contact";
+    QTest::newRow("fn never written") << QByteArray("FN:Jean Dupont") << "FormattedName" << L{}
+                                      << "00001 Jean Dupont.contact";
+}
+
+// The other properties, each in its own element.
+void addEntryPropertyRows() {
+    using L = QStringList;
+    QTest::newRow("title and org in one position")
+        << QByteArray("TITLE:Chef\nORG:Durand SA;Ventes") << "Position" << L{"ChefDurand SA;VentesBusiness"}
+        << "00001 Durand SA;Ventes.contact";
+    QTest::newRow("address in contact order")
+        << QByteArray("ADR;TYPE=HOME:BP 5;Bat A;12 rue Haute;Lyon;Rhone;69001;France") << "PhysicalAddress"
+        << L{"France69001Lyon12 rue HauteRhoneBP 5Bat APersonal"} << "00001.contact";
+    QTest::newRow("url keeps its colons")
+        << QByteArray("URL:http://a.b:80/c") << "Value" << L{"http://a.b:80/c"} << "00001.contact";
+    QTest::newRow("bday as written") << QByteArray("BDAY:1980-05-12\nBDAY:19800512") << "Value"
+                                     << L{"1980-05-12", "19800512"} << "00001.contact";
+    QTest::newRow("note with escapes") << QByteArray("NOTE:Ligne 1\\nLigne 2 & <b>") << "Notes"
+                                       << L{"\nLigne 1\nLigne 2 & <b>\n"} << "00001.contact";
+    QTest::newRow("two notes") << QByteArray("NOTE:a\nNOTE:b\nNOTE:") << "Notes" << L{"\na\n", "\nb\n"}
+                               << "00001.contact";
+    QTest::newRow("mail and its empty entry")
+        << QByteArray("EMAIL:a@b.c") << "EmailAddress" << L{"SMTPa@b.c", ""} << "00001.contact";
+}
+
+// Text in UTF-8 or Windows-1252, and a character a file name cannot hold.
+void addEntryTextRows() {
+    using L = QStringList;
+    QTest::newRow("utf-8 name") << QByteArray("N:M\xC3\xBCller;J\xC3\xA9r\xC3\xB4me") << "FormattedName"
+                                << L{QStringLiteral("Jérôme, Müller")} << QStringLiteral("00001 Müller Jérôme.contact");
+    QTest::newRow("cp1252 name") << QByteArray("N:M\xFCller;Ren\xE9") << "FormattedName"
+                                 << L{QStringLiteral("René, Müller")} << QStringLiteral("00001 Müller René.contact");
+    QTest::newRow("euro as its code point")
+        << QByteArray("NOTE:5 \xE2\x82\xAC") << "Notes" << L{QStringLiteral("\n5 €\n")} << "00001.contact";
+    QTest::newRow("slash in name") << QByteArray("N:A/B;C") << "FamilyName" << L{"A/B"} << "00001 A B C.contact";
+}
+
+// vCard escapes are undone in every written value; the file name is made as before.
+void addEntryEscapeRows() {
+    using L = QStringList;
+    QTest::newRow("escaped web address") << QByteArray("item1.URL:http\\://www.example1.com") << "Value"
+                                         << L{"http://www.example1.com"} << "00001.contact";
+    QTest::newRow("escapes in company and title")
+        << QByteArray("ORG:ABC\\, Inc.\\;Sales\nTITLE:Director\\, R&D") << "Position"
+        << L{"ABC, Inc.;SalesDirector, R&DBusiness"} << "00001 ABC , Inc. ;Sales.contact";
+    QTest::newRow("escapes in a note, left to right")
+        << QByteArray("NOTE:say \\\"hi\\\"\\nC:\\\\new\\N\\\\\\n") << "Notes" << L{"\nsay \"hi\"\nC:\\new\n\\\n\n   "}
+        << "00001.contact";
+    QTest::newRow("escapes in names") << QByteArray("N:Doe\\, Jr;John;Richter\\,James;Mr\\.;Sr\\\\") << "Name"
+                                      << L{"Mr.John, Doe, JrDoe, JrRichter,JamesJohnSr\\"}
+                                      << "00001 Doe , Jr John.contact";
+    QTest::newRow("escapes in an address") << QByteArray("ADR:;;Street 5\\,\\nFloor 2;New York;;;") << "PhysicalAddress"
+                                           << L{"New YorkStreet 5,\nFloor 2Other"} << "00001.contact";
+    // Components are cut at every ";": the backslash that protected one is not written.
+    QTest::newRow("protected semicolon in a name")
+        << QByteArray("N:Dupont\\;Martin;Jean\\\\;Paul\\") << "Name" << L{"Paul\\Martin, DupontDupontJean\\Martin"}
+        << "00001 Dupont  Martin.contact";
+    QTest::newRow("protected semicolon in an address") << QByteArray("ADR:;;Rue 1\\;Bat B;Lyon;;;") << "PhysicalAddress"
+                                                       << L{"Bat BRue 1LyonOther"} << "00001.contact";
+    QTest::newRow("component of a lone backslash")
+        << QByteArray("N:\\;Jean") << "Name" << L{"Jean"} << "00001 Jean.contact";
+}
+
 } // namespace
 
 class TestContacts : public QObject {
@@ -240,74 +321,10 @@ private slots:
         QTest::addColumn<QString>("element");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QString>("fileName");
-        using L = QStringList;
-        const QString dj = QStringLiteral("00001 Dupont Jean.contact");
-        QTest::newRow("name") << QByteArray("N:Dupont;Jean;;;") << "Name" << L{"Jean, DupontDupontJean"} << dj;
-        QTest::newRow("name with charset")
-            << QByteArray("N;CHARSET=UTF-8:Dupont;Jean") << "FormattedName" << L{"Jean, Dupont"} << dj;
-        QTest::newRow("family name only")
-            << QByteArray("N:Dupont;;;;") << "FormattedName" << L{} << "00001 Dupont.contact";
-        QTest::newRow("all five parts") << QByteArray("N:Dupont;Jean;Paul;Dr;Jr") << "Name"
-                                        << L{"DrJean, DupontDupontPaulJeanJr"} << dj;
-        QTest::newRow("empty name") << QByteArray("N:;;;;") << "Name" << L{} << "00001.contact";
-        QTest::newRow("fn after empty n names the card")
-            << QByteArray("N:;;;;\nFN:Jean Dupont\nORG:Durand SA") << "Name" << L{} << "00001 Jean Dupont.contact";
-        QTest::newRow("n wins over an earlier fn")
-            << QByteArray("FN:Jean Dupont\nN:Dupont;Jean") << "GivenName" << L{"Jean"} << dj;
-        QTest::newRow("empty n after fn leaves the organisation")
-            << QByteArray("FN:Jean Dupont\nN:;;;;\nORG:Durand SA") << "Company" << L{"Durand SA"}
-            << "00001 Durand SA.contact";
-        QTest::newRow("fn never written")
-            << QByteArray("FN:Jean Dupont") << "FormattedName" << L{} << "00001 Jean Dupont.contact";
-        QTest::newRow("title and org in one position")
-            << QByteArray("TITLE:Chef\nORG:Durand SA;Ventes") << "Position" << L{"ChefDurand SA;VentesBusiness"}
-            << "00001 Durand SA;Ventes.contact";
-        QTest::newRow("address in contact order")
-            << QByteArray("ADR;TYPE=HOME:BP 5;Bat A;12 rue Haute;Lyon;Rhone;69001;France") << "PhysicalAddress"
-            << L{"France69001Lyon12 rue HauteRhoneBP 5Bat APersonal"} << "00001.contact";
-        QTest::newRow("url keeps its colons")
-            << QByteArray("URL:http://a.b:80/c") << "Value" << L{"http://a.b:80/c"} << "00001.contact";
-        QTest::newRow("bday as written") << QByteArray("BDAY:1980-05-12\nBDAY:19800512") << "Value"
-                                         << L{"1980-05-12", "19800512"} << "00001.contact";
-        QTest::newRow("note with escapes") << QByteArray("NOTE:Ligne 1\\nLigne 2 & <b>") << "Notes"
-                                           << L{"\nLigne 1\nLigne 2 & <b>\n"} << "00001.contact";
-        QTest::newRow("two notes") << QByteArray("NOTE:a\nNOTE:b\nNOTE:") << "Notes" << L{"\na\n", "\nb\n"}
-                                   << "00001.contact";
-        QTest::newRow("mail and its empty entry")
-            << QByteArray("EMAIL:a@b.c") << "EmailAddress" << L{"SMTPa@b.c", ""} << "00001.contact";
-        QTest::newRow("utf-8 name") << QByteArray("N:M\xC3\xBCller;J\xC3\xA9r\xC3\xB4me") << "FormattedName"
-                                    << L{QStringLiteral("Jérôme, Müller")}
-                                    << QStringLiteral("00001 Müller Jérôme.contact");
-        QTest::newRow("cp1252 name") << QByteArray("N:M\xFCller;Ren\xE9") << "FormattedName"
-                                     << L{QStringLiteral("René, Müller")}
-                                     << QStringLiteral("00001 Müller René.contact");
-        QTest::newRow("euro as its code point")
-            << QByteArray("NOTE:5 \xE2\x82\xAC") << "Notes" << L{QStringLiteral("\n5 €\n")} << "00001.contact";
-        QTest::newRow("slash in name") << QByteArray("N:A/B;C") << "FamilyName" << L{"A/B"} << "00001 A B C.contact";
-        // vCard escapes are undone in every written value; the file name is made as before.
-        QTest::newRow("escaped web address") << QByteArray("item1.URL:http\\://www.example1.com") << "Value"
-                                             << L{"http://www.example1.com"} << "00001.contact";
-        QTest::newRow("escapes in company and title")
-            << QByteArray("ORG:ABC\\, Inc.\\;Sales\nTITLE:Director\\, R&D") << "Position"
-            << L{"ABC, Inc.;SalesDirector, R&DBusiness"} << "00001 ABC , Inc. ;Sales.contact";
-        QTest::newRow("escapes in a note, left to right")
-            << QByteArray("NOTE:say \\\"hi\\\"\\nC:\\\\new\\N\\\\\\n") << "Notes"
-            << L{"\nsay \"hi\"\nC:\\new\n\\\n\n   "} << "00001.contact";
-        QTest::newRow("escapes in names")
-            << QByteArray("N:Doe\\, Jr;John;Richter\\,James;Mr\\.;Sr\\\\") << "Name"
-            << L{"Mr.John, Doe, JrDoe, JrRichter,JamesJohnSr\\"} << "00001 Doe , Jr John.contact";
-        QTest::newRow("escapes in an address")
-            << QByteArray("ADR:;;Street 5\\,\\nFloor 2;New York;;;") << "PhysicalAddress"
-            << L{"New YorkStreet 5,\nFloor 2Other"} << "00001.contact";
-        // Components are cut at every ";": the backslash that protected one is not written.
-        QTest::newRow("protected semicolon in a name")
-            << QByteArray("N:Dupont\\;Martin;Jean\\\\;Paul\\") << "Name" << L{"Paul\\Martin, DupontDupontJean\\Martin"}
-            << "00001 Dupont  Martin.contact";
-        QTest::newRow("protected semicolon in an address")
-            << QByteArray("ADR:;;Rue 1\\;Bat B;Lyon;;;") << "PhysicalAddress" << L{"Bat BRue 1LyonOther"}
-            << "00001.contact";
-        QTest::newRow("component of a lone backslash")
-            << QByteArray("N:\\;Jean") << "Name" << L{"Jean"} << "00001 Jean.contact";
+        addEntryNameRows();
+        addEntryPropertyRows();
+        addEntryTextRows();
+        addEntryEscapeRows();
     }
     void entries() {
         QFETCH(QByteArray, body);

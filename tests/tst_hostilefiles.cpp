@@ -146,6 +146,62 @@ void killAtRename(const QString& fileName) {
         ::kill(::getpid(), SIGKILL);
 }
 
+// The folder of a run that gets killed: an input of two cards, a phone book whose card has a
+// picture, an older split file, and files that are not ours to remove.
+struct KilledRunFolder {
+    QString out, photos, in, book, first;
+    QStringList others;
+};
+
+void makeKilledRunFolder(const QTemporaryDir& tmp, KilledRunFolder* f) {
+    f->out = tmp.filePath(QStringLiteral("out"));
+    f->photos = tmp.filePath(QStringLiteral("photos"));
+    QVERIFY(QDir().mkpath(f->out) && QDir().mkpath(f->photos));
+    f->in = tmp.filePath(QStringLiteral("in.vcf"));
+    f->book = f->out + QStringLiteral("/Phonebook.dat");
+    QVERIFY(writeBytes(f->in, card("L\xC3\xB3pez", "\xC3\x89lodie") + card("Roe", "Jane")));
+    QVERIFY(writeBytes(f->book, card("Roe", "Jane", "X-IRMC-LUID:12\r\n")));
+    QVERIFY(writeBytes(f->photos + QStringLiteral("/Roe Jane.jpg"), "jpeg"));
+    f->first = f->out + QStringLiteral("/00001 L\u00F3pez \u00C9lodie.VCF");
+    QVERIFY(writeBytes(f->first, "older\n"));
+    // Not ours, or of a process that runs: kept.
+    f->others = QStringList{".corvanta-1-abc.tmp",
+                            QStringLiteral(".corvanta-%1-abc.tmp").arg(QCoreApplication::applicationPid()),
+                            ".corvanta-abcdef.tmp", "00223 L\u00F3pez \u00C9lodie.VCF.psnpDO"};
+    for (const QString& name : f->others)
+        QVERIFY(writeBytes(f->out + u'/' + name, "not ours to remove\n"));
+}
+
+// A split of the input into the folder, or the phone book's pictures added in place.
+RunReport runInKilledRunFolder(const KilledRunFolder& f, bool split, FileAccess access) {
+    RunOptions o = testOptions();
+    o.action = split ? Action::Split : Action::PhoneBook;
+    o.NomFichierEntree = split ? f.in : f.book;
+    o.NomRepSortie = f.out;
+    o.NomRepPhotos = o.NomRepLogos = f.photos;
+    o.outputFile = f.book;
+    o.overwrite = true;
+    o.files = access;
+    FakeWindow w;
+    return Run(o, w).exec();
+}
+
+// That run in a child process, killed at the rename that puts the split's first file or the
+// phone book in place.
+void runKilledAtRename(const KilledRunFolder& f, bool split, FileAccess access, pid_t* child) {
+    *child = ::fork();
+    QVERIFY(*child >= 0);
+    if (*child == 0) {
+        g_killAt = split ? f.first : f.book;
+        SetRenameHook(killAtRename);
+        runInKilledRunFolder(f, split, access);
+        ::_exit(3); // not killed
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(*child, &status, 0), *child);
+    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+}
+
 #endif
 
 } // namespace
@@ -464,70 +520,39 @@ private slots:
         const FileAccess access = fileWay();
         QFETCH(QString, action);
         QTemporaryDir tmp;
-        const QString out = tmp.filePath(QStringLiteral("out")), photos = tmp.filePath(QStringLiteral("photos"));
-        QVERIFY(QDir().mkpath(out) && QDir().mkpath(photos));
-        const QString in = tmp.filePath(QStringLiteral("in.vcf"));
-        const QString book = out + QStringLiteral("/Phonebook.dat");
-        QVERIFY(writeBytes(in, card("L\xC3\xB3pez", "\xC3\x89lodie") + card("Roe", "Jane")));
-        QVERIFY(writeBytes(book, card("Roe", "Jane", "X-IRMC-LUID:12\r\n")));
-        QVERIFY(writeBytes(photos + QStringLiteral("/Roe Jane.jpg"), "jpeg"));
-        const QString first = out + QStringLiteral("/00001 L\u00F3pez \u00C9lodie.VCF");
-        QVERIFY(writeBytes(first, "older\n"));
-        // Not ours, or of a process that runs: kept.
-        const QStringList others{".corvanta-1-abc.tmp",
-                                 QStringLiteral(".corvanta-%1-abc.tmp").arg(QCoreApplication::applicationPid()),
-                                 ".corvanta-abcdef.tmp", "00223 L\u00F3pez \u00C9lodie.VCF.psnpDO"};
-        for (const QString& name : others)
-            QVERIFY(writeBytes(out + u'/' + name, "not ours to remove\n"));
-
+        KilledRunFolder f;
+        makeKilledRunFolder(tmp, &f);
+        if (QTest::currentTestFailed())
+            return;
         const bool split = action == QLatin1String("split");
-        const QString killAt = split ? first : book;
-        auto runOnce = [&] {
-            RunOptions o = testOptions();
-            o.action = split ? Action::Split : Action::PhoneBook;
-            o.NomFichierEntree = split ? in : book;
-            o.NomRepSortie = out;
-            o.NomRepPhotos = o.NomRepLogos = photos;
-            o.outputFile = book;
-            o.overwrite = true;
-            o.files = access;
-            FakeWindow w;
-            return Run(o, w).exec();
-        };
-        const QByteArray bookBefore = readBytes(book);
-        const QStringList before = entries(out);
-        const pid_t child = ::fork();
-        QVERIFY(child >= 0);
-        if (child == 0) {
-            g_killAt = killAt;
-            SetRenameHook(killAtRename);
-            runOnce();
-            ::_exit(3); // not killed
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        const QByteArray bookBefore = readBytes(f.book);
+        const QStringList before = entries(f.out);
+        pid_t child = 0;
+        runKilledAtRename(f, split, access, &child);
+        if (QTest::currentTestFailed())
+            return;
         // Killed at the rename: the old file whole, and beside it one complete temporary file.
-        QCOMPARE(readBytes(split ? first : book), split ? QByteArray("older\n") : bookBefore);
+        QCOMPARE(readBytes(split ? f.first : f.book), split ? QByteArray("older\n") : bookBefore);
         QStringList left;
-        for (const QString& name : entries(out))
+        for (const QString& name : entries(f.out))
             if (!before.contains(name))
                 left.append(name);
         const QRegularExpression ours(QStringLiteral("^\\.corvanta-%1-[0-9a-f]+\\.tmp$").arg(child));
         QVERIFY2(left.size() == (split ? 1 : 2) && left.filter(ours).size() == 1, qPrintable(left.join(u'|')));
         const QString temp = left.filter(ours).at(0);
 
-        const RunReport report = runOnce();
+        const RunReport report = runInKilledRunFolder(f, split, access);
         QVERIFY(report.succeeded());
-        QVERIFY(!QFileInfo::exists(out + u'/' + temp));
-        for (const QString& name : others)
-            QCOMPARE(readBytes(out + u'/' + name), QByteArray("not ours to remove\n"));
+        QVERIFY(!QFileInfo::exists(f.out + u'/' + temp));
+        for (const QString& name : f.others)
+            QCOMPARE(readBytes(f.out + u'/' + name), QByteArray("not ours to remove\n"));
         if (split) {
-            QCOMPARE(readBytes(first), card("L\xC3\xB3pez", "\xC3\x89lodie"));
+            QCOMPARE(readBytes(f.first), card("L\xC3\xB3pez", "\xC3\x89lodie"));
         } else {
             // The picture copied by the killed run is the one this card gets: it is marked for it.
-            QCOMPARE(readBytes(out + QStringLiteral("/ImageCache/12.dat")), QByteArray("jpeg"));
-            QCOMPARE(readBytes(book), card("Roe", "Jane", "X-IRMC-LUID:12\r\nFLAG:EDITED\r\nX-PHOTOPROPS:1,JPEG\r\n"));
+            QCOMPARE(readBytes(f.out + QStringLiteral("/ImageCache/12.dat")), QByteArray("jpeg"));
+            QCOMPARE(readBytes(f.book),
+                     card("Roe", "Jane", "X-IRMC-LUID:12\r\nFLAG:EDITED\r\nX-PHOTOPROPS:1,JPEG\r\n"));
             QCOMPARE(report.picturesCopied, qint64(0));
         }
     }

@@ -68,6 +68,85 @@ QHash<QString, QString> stateOf(const TF_Principal& p, const FakeWindow& w) {
     };
 }
 
+// No settings file, and the language line.
+void addStartLanguageRows() {
+    QTest::newRow("no file: French, split, output box = documents folder")
+        << QByteArray()
+        << QStringList{"Langue=FR",   "combo=0",        "action=split",   "photo=1",      "logos=1",
+                       "tagx=1",      "tagsync=1",      "taglabel=1",     "in=0",         "out=0",
+                       "RepSortie=@", "E_RepDest=@",    "E_InputFiles=",  "E_RepEntree=", "E_RepPhotos=",
+                       "E_RepLogos=", "FichierSortie=", "B_go=Convertir", "log="};
+    QTest::newRow("lang = en, lower case with blanks")
+        << QByteArray("  lang = en  \r\n") << QStringList{"Langue=EN", "combo=1", "B_go=Run"};
+    QTest::newRow("English is not switched back by a later FR")
+        << QByteArray("Lang=EN\r\nLang=FR\r\n") << QStringList{"Langue=EN", "combo=1"};
+    QTest::newRow("an unknown language keeps French") << QByteArray("Lang=DE\r\n") << QStringList{"Langue=FR"};
+}
+
+// How a line's key is recognised.
+void addStartKeyRows() {
+    QTest::newRow("REPSORTIE2 is not REPSORTIE")
+        << QByteArray("REPSORTIE2=/x\r\n") << QStringList{"RepSortie=@", "E_RepDest=@"};
+    QTest::newRow("LANG then TagX=False: the key tests resume after LANG")
+        << QByteArray("LANG TagX=False\r\n") << QStringList{"tagx=0", "Langue=FR"};
+    QTest::newRow("a key followed by a colon is ignored")
+        << QByteArray("InclurePhoto: False\r\n") << QStringList{"photo=1"};
+}
+
+// The action, and the MyPhoneExplorer boxes it allows.
+void addStartActionRows() {
+    QTest::newRow("two ACTION lines: the last known one wins")
+        << QByteArray("Action=MyPhonePhoto\r\nAction=SVcfToContact\r\n") << QStringList{"action=contacts"};
+    QTest::newRow("an unknown action changes nothing")
+        << QByteArray("Action=MVcfToSVcf\r\nAction=Whatever\r\n") << QStringList{"action=merge"};
+    QTest::newRow("MyPhoneOut with the contacts action: unchecked and disabled")
+        << QByteArray("MyPhoneOut=True\r\nAction=SVcfToContact\r\n")
+        << QStringList{"out=0", "outEnabled=0", "action=contacts"};
+    QTest::newRow("MyPhoneIn with merge is unchecked")
+        << QByteArray("MyPhoneIn=True\r\nMyPhoneOut=True\r\nAction=MVcfToSVcf\r\n")
+        << QStringList{"in=0", "out=1", "outEnabled=1"};
+}
+
+// How a value is read, for paths and for check boxes.
+void addStartValueRows() {
+    QTest::newRow("a path keeps what follows its first =, trimmed")
+        << QByteArray("RepPhotos =   /a b=c/d  \t\r\n") << QStringList{"RepPhotos=/a b=c/d", "E_RepPhotos=/a b=c/d"};
+    QTest::newRow("= last on the line gives an empty path")
+        << QByteArray("RepSortie=\r\n") << QStringList{"RepSortie=", "E_RepDest="};
+    QTest::newRow("INCLUREPHOTO=true; checks")
+        << QByteArray("InclurePhoto=False\r\nINCLUREPHOTO=true;\r\n") << QStringList{"photo=1"};
+    QTest::newRow("yes, 1 and nothing uncheck")
+        << QByteArray("InclurePhoto=yes\r\nInclureLogo=1\r\nTagX=\r\n") << QStringList{"photo=0", "logos=0", "tagx=0"};
+    QTest::newRow("every path key, any case, lines in any order")
+        << QByteArray("replogos=/l\nREPPHOTOS=/p\r\nRepEntree=/e\rFichierSortie=/s.vcf\r\n"
+                      "repsortie=/o\r\nfichierentree=/in.vcf\r\n")
+        << QStringList{"FichierEntree=/in.vcf", "E_InputFiles=/in.vcf", "FichierSortie=/s.vcf",
+                       "RepSortie=/o",          "E_RepDest=/o",         "RepEntree=/e",
+                       "E_RepEntree=/e",        "RepPhotos=/p",         "RepLogos=/l"};
+}
+
+// The file's encoding, with or without a byte order mark.
+void addStartEncodingRows() {
+    QTest::newRow("Windows-1252 file without mark") << QByteArray("RepEntree=C:\\Donn\xE9"
+                                                                  "es\r\n")
+                                                    << QStringList{"RepEntree=C:\\Donn\u00E9es"};
+    QTest::newRow("UTF-8 file with mark") << QByteArray("\xEF\xBB\xBFRepEntree=/\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\r\n")
+                                          << QStringList{"RepEntree=/\u0424\u043E\u0442\u043E"};
+    QTest::newRow("invalid UTF-8 after a mark: one error line, defaults stand")
+        << QByteArray("\xEF\xBB\xBFLang=EN\r\nRepEntree=/\xC3(\r\n")
+        << QStringList{"Langue=FR", "RepEntree=", "log=-> EncodingError Err *"};
+}
+
+// The tag boxes, and lines that mean nothing.
+void addStartTagAndGarbageRows() {
+    QTest::newRow("X-SYNC and X-ABLabel boxes stored")
+        << QByteArray("TagSync=False\r\ntaglabel = false\r\n") << QStringList{"tagsync=0", "taglabel=0"};
+    QTest::newRow("X-SYNC and X-ABLabel boxes stored checked")
+        << QByteArray("TagSync=True\r\nTagLabel=TRUE\r\n") << QStringList{"tagsync=1", "taglabel=1"};
+    QTest::newRow("garbage lines are ignored")
+        << QByteArray("\r\n=\r\n;;;\r\nTagX\r\n   \r\n") << QStringList{"tagx=1", "action=split", "log="};
+}
+
 } // namespace
 
 class TestSettings : public QObject {
@@ -97,64 +176,12 @@ private slots:
     void startState_data() {
         QTest::addColumn<QByteArray>("file"); // empty: no file at all
         QTest::addColumn<QStringList>("expected");
-
-        QTest::newRow("no file: French, split, output box = documents folder")
-            << QByteArray()
-            << QStringList{"Langue=FR",   "combo=0",        "action=split",   "photo=1",      "logos=1",
-                           "tagx=1",      "tagsync=1",      "taglabel=1",     "in=0",         "out=0",
-                           "RepSortie=@", "E_RepDest=@",    "E_InputFiles=",  "E_RepEntree=", "E_RepPhotos=",
-                           "E_RepLogos=", "FichierSortie=", "B_go=Convertir", "log="};
-        QTest::newRow("lang = en, lower case with blanks")
-            << QByteArray("  lang = en  \r\n") << QStringList{"Langue=EN", "combo=1", "B_go=Run"};
-        QTest::newRow("English is not switched back by a later FR")
-            << QByteArray("Lang=EN\r\nLang=FR\r\n") << QStringList{"Langue=EN", "combo=1"};
-        QTest::newRow("an unknown language keeps French") << QByteArray("Lang=DE\r\n") << QStringList{"Langue=FR"};
-        QTest::newRow("REPSORTIE2 is not REPSORTIE")
-            << QByteArray("REPSORTIE2=/x\r\n") << QStringList{"RepSortie=@", "E_RepDest=@"};
-        QTest::newRow("LANG then TagX=False: the key tests resume after LANG")
-            << QByteArray("LANG TagX=False\r\n") << QStringList{"tagx=0", "Langue=FR"};
-        QTest::newRow("a key followed by a colon is ignored")
-            << QByteArray("InclurePhoto: False\r\n") << QStringList{"photo=1"};
-        QTest::newRow("two ACTION lines: the last known one wins")
-            << QByteArray("Action=MyPhonePhoto\r\nAction=SVcfToContact\r\n") << QStringList{"action=contacts"};
-        QTest::newRow("an unknown action changes nothing")
-            << QByteArray("Action=MVcfToSVcf\r\nAction=Whatever\r\n") << QStringList{"action=merge"};
-        QTest::newRow("MyPhoneOut with the contacts action: unchecked and disabled")
-            << QByteArray("MyPhoneOut=True\r\nAction=SVcfToContact\r\n")
-            << QStringList{"out=0", "outEnabled=0", "action=contacts"};
-        QTest::newRow("MyPhoneIn with merge is unchecked")
-            << QByteArray("MyPhoneIn=True\r\nMyPhoneOut=True\r\nAction=MVcfToSVcf\r\n")
-            << QStringList{"in=0", "out=1", "outEnabled=1"};
-        QTest::newRow("a path keeps what follows its first =, trimmed")
-            << QByteArray("RepPhotos =   /a b=c/d  \t\r\n")
-            << QStringList{"RepPhotos=/a b=c/d", "E_RepPhotos=/a b=c/d"};
-        QTest::newRow("= last on the line gives an empty path")
-            << QByteArray("RepSortie=\r\n") << QStringList{"RepSortie=", "E_RepDest="};
-        QTest::newRow("INCLUREPHOTO=true; checks")
-            << QByteArray("InclurePhoto=False\r\nINCLUREPHOTO=true;\r\n") << QStringList{"photo=1"};
-        QTest::newRow("yes, 1 and nothing uncheck") << QByteArray("InclurePhoto=yes\r\nInclureLogo=1\r\nTagX=\r\n")
-                                                    << QStringList{"photo=0", "logos=0", "tagx=0"};
-        QTest::newRow("every path key, any case, lines in any order")
-            << QByteArray("replogos=/l\nREPPHOTOS=/p\r\nRepEntree=/e\rFichierSortie=/s.vcf\r\n"
-                          "repsortie=/o\r\nfichierentree=/in.vcf\r\n")
-            << QStringList{"FichierEntree=/in.vcf", "E_InputFiles=/in.vcf", "FichierSortie=/s.vcf",
-                           "RepSortie=/o",          "E_RepDest=/o",         "RepEntree=/e",
-                           "E_RepEntree=/e",        "RepPhotos=/p",         "RepLogos=/l"};
-        QTest::newRow("Windows-1252 file without mark") << QByteArray("RepEntree=C:\\Donn\xE9"
-                                                                      "es\r\n")
-                                                        << QStringList{"RepEntree=C:\\Donn\u00E9es"};
-        QTest::newRow("UTF-8 file with mark")
-            << QByteArray("\xEF\xBB\xBFRepEntree=/\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE\r\n")
-            << QStringList{"RepEntree=/\u0424\u043E\u0442\u043E"};
-        QTest::newRow("invalid UTF-8 after a mark: one error line, defaults stand")
-            << QByteArray("\xEF\xBB\xBFLang=EN\r\nRepEntree=/\xC3(\r\n")
-            << QStringList{"Langue=FR", "RepEntree=", "log=-> EncodingError Err *"};
-        QTest::newRow("X-SYNC and X-ABLabel boxes stored")
-            << QByteArray("TagSync=False\r\ntaglabel = false\r\n") << QStringList{"tagsync=0", "taglabel=0"};
-        QTest::newRow("X-SYNC and X-ABLabel boxes stored checked")
-            << QByteArray("TagSync=True\r\nTagLabel=TRUE\r\n") << QStringList{"tagsync=1", "taglabel=1"};
-        QTest::newRow("garbage lines are ignored")
-            << QByteArray("\r\n=\r\n;;;\r\nTagX\r\n   \r\n") << QStringList{"tagx=1", "action=split", "log="};
+        addStartLanguageRows();
+        addStartKeyRows();
+        addStartActionRows();
+        addStartValueRows();
+        addStartEncodingRows();
+        addStartTagAndGarbageRows();
     }
 
     void startState() {

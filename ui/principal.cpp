@@ -124,6 +124,15 @@ void F_Principal::build() {
     auto* Panel2 = new QWidget(Content);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(0, kHeight - kLowerHeight, kWidth, kLowerHeight);
+    buildPathRows(Panel2);
+    buildActionsAndRun(Panel2, base);
+    buildRunExtras(Panel2);
+    setAcceptDrops(true);
+    connectHandlers();
+}
+
+// The path rows, one below the other: the button that picks the path, then its field.
+void F_Principal::buildPathRows(QWidget* Panel2) {
     const struct {
         Ctrl edit, button;
         const char *editName, *buttonName;
@@ -144,11 +153,6 @@ void F_Principal::build() {
         edit->setAcceptDrops(false);
         y += 30;
     }
-
-    buildActionsAndRun(Panel2, base);
-    buildRunExtras(Panel2);
-    setAcceptDrops(true);
-    connectHandlers();
 }
 
 // Beside the counter: the progress bar; below it Stop and the output folder's button.

@@ -96,6 +96,7 @@ protected:
 
 private:
     void build();
+    void buildPathRows(QWidget* Panel2);
     void buildRunExtras(QWidget* Panel2);
     // The newer captions, Qt's own translations and the accessible names, in the language chosen.
     void applyLanguage();
