@@ -1,7 +1,5 @@
 #include "ui/presenter/runthread.h"
 
-#include <QMetaObject>
-
 namespace {
 
 // A batch goes to the window this often at most, unless it holds this many lines.
@@ -59,8 +57,8 @@ BatchingSink::BatchingSink(bool showsProgress, std::function<void(std::shared_pt
 
 ShownBatch::Block& BatchingSink::block(ShownBatch::Kind kind) {
     // Lines of one kind in a row share a block; a clear is a block of its own.
-    const bool lines = kind == ShownBatch::Kind::Memo || kind == ShownBatch::Kind::Log ||
-                       kind == ShownBatch::Kind::Notice;
+    const bool lines =
+        kind == ShownBatch::Kind::Memo || kind == ShownBatch::Kind::Log || kind == ShownBatch::Kind::Notice;
     if (!lines || m_batch->blocks.isEmpty() || m_batch->blocks.back().kind != kind)
         m_batch->blocks.append({kind, QStringList()});
     ShownBatch::Block& b = m_batch->blocks.back();
@@ -108,10 +106,12 @@ void BatchingSink::flush() {
 RunThread::RunThread(RunSink& shown, std::function<void(const RunReport&, std::exception_ptr)> ended)
     : m_shown(shown), m_ended(std::move(ended)),
       m_sink(shown.showsProgress(), [this](std::shared_ptr<ShownBatch> batch) {
-          // Queued: shown on this object's thread, in the order the batches were made.
-          QMetaObject::invokeMethod(
-              this, [this, batch] { batch->showOn(m_shown); }, Qt::QueuedConnection);
-      }) {}
+          const std::lock_guard<std::mutex> lock(m_mutex);
+          m_waiting.push_back(std::move(batch));
+      }) {
+    m_poll.setInterval(int(kFlushIntervalMs));
+    connect(&m_poll, &QTimer::timeout, this, &RunThread::poll);
+}
 
 RunThread::~RunThread() {
     requestStop(true);
@@ -120,7 +120,9 @@ RunThread::~RunThread() {
 
 void RunThread::start(std::unique_ptr<Run> run) {
     m_run = std::move(run);
+    m_done = false;
     m_thread = std::thread([this] { work(); });
+    m_poll.start();
 }
 
 void RunThread::requestStop(bool closing) {
@@ -147,7 +149,23 @@ void RunThread::work() {
         if (!m_error)
             m_error = std::current_exception();
     }
-    QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+    m_done = true;
+}
+
+void RunThread::poll() {
+    // Read before the batches are taken: a run seen done has handed over its last one.
+    const bool done = m_done;
+    std::vector<std::shared_ptr<ShownBatch>> batches;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        batches.swap(m_waiting);
+    }
+    for (const std::shared_ptr<ShownBatch>& batch : batches)
+        batch->showOn(m_shown);
+    if (done) {
+        m_poll.stop();
+        finish(); // last: what it calls may end this object
+    }
 }
 
 void RunThread::finish() {

@@ -7,12 +7,15 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QTimer>
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
-
+#include <vector>
 
 // What a run showed since the last batch, in order: cleared outputs and blocks of lines, then the
 // last counter and progress.
@@ -84,6 +87,11 @@ public:
 
 private:
     void work();
+    // On this object's thread, every few hundredths of a second: shows the batches that wait,
+    // and ends the run once its thread is done. The worker posts no event: a timer of this
+    // thread's own is what reliably wakes its event loop on every system (a queued call from
+    // another thread could be left undelivered under Wine).
+    void poll();
     void finish();
 
     RunSink& m_shown;
@@ -91,6 +99,10 @@ private:
     BatchingSink m_sink;
     std::unique_ptr<Run> m_run;
     std::thread m_thread;
+    QTimer m_poll;
+    std::mutex m_mutex; // guards m_waiting
+    std::vector<std::shared_ptr<ShownBatch>> m_waiting;
+    std::atomic<bool> m_done{false};
     RunReport m_report;
     std::exception_ptr m_error;
 };
