@@ -43,6 +43,14 @@ QByteArray bytesOf(const QStringList& raw) {
 class TestUnfoldAhead : public QObject {
     Q_OBJECT
 
+    // "NOTE:0" to "NOTE:5999": lines enough for many batches.
+    static QStringList numberedNotes() {
+        QStringList raw;
+        for (int i = 0; i < 6000; ++i)
+            raw << QStringLiteral("NOTE:%1").arg(i);
+        return raw;
+    }
+
 private slots:
     // Every test runs with the reading thread and without.
     void initTestCase_data() {
@@ -116,9 +124,7 @@ private slots:
     void failureAtItsPlace() {
         QFETCH_GLOBAL(Threading, threading);
         QFETCH(int, failing);
-        QStringList raw;
-        for (int i = 0; i < 6000; ++i)
-            raw << QStringLiteral("NOTE:%1").arg(i);
+        const QStringList raw = numberedNotes();
         InputText text;
         text.loadBytes(QStringLiteral("in.vcf"), bytesOf(raw));
         InputLines lines(text, InputLines::Passes{});
@@ -148,9 +154,7 @@ private slots:
         QFETCH_GLOBAL(Threading, threading);
         if (threading == Threading::Caller)
             QSKIP("no reading thread");
-        QStringList raw;
-        for (int i = 0; i < 6000; ++i)
-            raw << QStringLiteral("NOTE:%1").arg(i);
+        const QStringList raw = numberedNotes();
         InputText text;
         text.loadBytes(QStringLiteral("in.vcf"), bytesOf(raw));
         InputLines lines(text, InputLines::Passes{});
