@@ -24,7 +24,9 @@ cmake --build build/release --target corvanta-cli
 cli=$out/corvanta-cli-wine
 printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$wine_run" "$root/$out/Corvanta/corvanta-cli.exe" > "$cli"
 chmod +x "$cli"
-bench/compare --timeout 120 --drive Z build/release/cli/corvanta-cli "$cli" || status=1
+# Wine itself now and then dies of a segmentation fault or loses its server: such a run goes
+# again once, and the count is shown.
+bench/compare --timeout 120 --drive Z --retry-crashes build/release/cli/corvanta-cli "$cli" || status=1
 
 echo "== The window on a virtual display"
 bash scripts/windows/window-smoke.sh "$out/Corvanta/corvanta.exe" "$out/window.png" || status=1
