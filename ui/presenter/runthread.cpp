@@ -1,5 +1,7 @@
 #include "ui/presenter/runthread.h"
 
+#include <utility>
+
 namespace {
 
 // A batch goes to the window this often at most, unless it holds this many lines.
@@ -24,26 +26,42 @@ QString compact(const QString& line) {
 } // namespace
 
 void ShownBatch::showOn(RunSink& sink) const {
+    // Each view gets its lines in as few calls as their order allows: the list's at once, the
+    // log's in runs of one kind. A clear shows what came before it first.
+    QStringList memo = this->memo, log;
+    bool notices = false;
+    auto showLog = [&] {
+        if (!log.isEmpty())
+            sink.appendLogLines(std::exchange(log, QStringList()), notices);
+    };
+    auto showLines = [&] {
+        if (!memo.isEmpty())
+            sink.appendMemoLines(std::exchange(memo, QStringList()));
+        showLog();
+    };
     for (const Block& b : blocks) {
         switch (b.kind) {
         case Kind::ClearCompteur:
             sink.clearCompteur();
             break;
         case Kind::ClearMemo:
+            showLines();
             sink.clearMemo();
             break;
         case Kind::ClearLog:
+            showLines();
             sink.clearLog();
-            break;
-        case Kind::Memo:
-            sink.appendMemoLines(b.lines);
             break;
         case Kind::Log:
         case Kind::Notice:
-            sink.appendLogLines(b.lines, b.kind == Kind::Notice);
+            if (notices != (b.kind == Kind::Notice))
+                showLog();
+            notices = b.kind == Kind::Notice;
+            log += b.lines;
             break;
         }
     }
+    showLines();
     if (compteur)
         sink.setCompteur(*compteur);
     if (progress)
@@ -56,15 +74,23 @@ BatchingSink::BatchingSink(bool showsProgress, std::function<void(std::shared_pt
 }
 
 ShownBatch::Block& BatchingSink::block(ShownBatch::Kind kind) {
-    // Lines of one kind in a row share a block; a clear is a block of its own.
-    const bool lines =
-        kind == ShownBatch::Kind::Memo || kind == ShownBatch::Kind::Log || kind == ShownBatch::Kind::Notice;
+    // Lines of one kind in a row share a block; a clear is a block of its own, and what came
+    // before it goes first.
+    const bool lines = kind == ShownBatch::Kind::Log || kind == ShownBatch::Kind::Notice;
+    if (!lines && m_batch->lines > 0)
+        flush();
     if (!lines || m_batch->blocks.isEmpty() || m_batch->blocks.back().kind != kind)
         m_batch->blocks.append({kind, QStringList()});
     ShownBatch::Block& b = m_batch->blocks.back();
     if (!lines)
         added();
     return b;
+}
+
+void BatchingSink::appendMemo(const QString& line) {
+    m_batch->memo.append(compact(line));
+    ++m_batch->lines;
+    added();
 }
 
 void BatchingSink::clearCompteur() {

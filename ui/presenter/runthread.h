@@ -20,7 +20,7 @@
 // What a run showed since the last batch, in order: cleared outputs and blocks of lines, then the
 // last counter and progress.
 struct ShownBatch {
-    enum class Kind { ClearCompteur, ClearMemo, ClearLog, Memo, Log, Notice };
+    enum class Kind { ClearCompteur, ClearMemo, ClearLog, Log, Notice };
     struct Block {
         Kind kind;
         QStringList lines;
@@ -28,9 +28,12 @@ struct ShownBatch {
     QList<Block> blocks;
     std::optional<QString> compteur;
     std::optional<std::pair<qint64, qint64>> progress;
+    // The processed-files list's lines, shown after the blocks: a clear never follows a line in
+    // one batch (the batch is handed over before it).
+    QStringList memo;
     qsizetype lines = 0;
 
-    bool isEmpty() const { return blocks.isEmpty() && !compteur && !progress; }
+    bool isEmpty() const { return blocks.isEmpty() && memo.isEmpty() && !compteur && !progress; }
     // Shows the batch on `sink`.
     void showOn(RunSink& sink) const;
 };
@@ -43,7 +46,7 @@ public:
     void clearCompteur() override;
     void clearMemo() override { block(ShownBatch::Kind::ClearMemo); }
     void clearLog() override { block(ShownBatch::Kind::ClearLog); }
-    void appendMemo(const QString& line) override { append(ShownBatch::Kind::Memo, line); }
+    void appendMemo(const QString& line) override;
     void appendLog(const QString& line) override { append(ShownBatch::Kind::Log, line); }
     void appendLogNotice(const QString& line) override { append(ShownBatch::Kind::Notice, line); }
     void setCompteur(const QString& text) override;
