@@ -28,7 +28,7 @@ QString compact(const QString& line) {
 void ShownBatch::showOn(RunSink& sink) const {
     // Each view gets its lines in as few calls as their order allows: the list's at once, the
     // log's in runs of one kind. A clear shows what came before it first.
-    QStringList memo = this->memo, log;
+    QStringList memo, log;
     bool notices = false;
     auto showLog = [&] {
         if (!log.isEmpty())
@@ -61,6 +61,7 @@ void ShownBatch::showOn(RunSink& sink) const {
             break;
         }
     }
+    memo += this->memo;
     showLines();
     if (compteur)
         sink.setCompteur(*compteur);
