@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class RunSink {
 public:
     virtual ~RunSink() = default;
@@ -29,6 +31,11 @@ public:
     virtual void appendLogLines(const QStringList& lines, bool notices) {
         for (const QString& line : lines)
             notices ? appendLogNotice(line) : appendLog(line);
+    }
+    // The same with each line's own kind: `notices` holds one flag per line.
+    virtual void appendLogLines(const QStringList& lines, const std::vector<bool>& notices) {
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            notices[size_t(i)] ? appendLogNotice(lines[i]) : appendLog(lines[i]);
     }
 
     // Whether the front end shows the share of the input done; the run then counts the input's

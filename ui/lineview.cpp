@@ -201,6 +201,10 @@ void LineView::childrenChanged() {
 }
 
 void LineView::appendLines(const QStringList& lines, bool notices) {
+    appendLines(lines, std::vector<bool>(size_t(lines.size()), notices));
+}
+
+void LineView::appendLines(const QStringList& lines, const std::vector<bool>& notices) {
     if (lines.isEmpty())
         return;
     QScrollBar* v = verticalScrollBar();
@@ -208,10 +212,12 @@ void LineView::appendLines(const QStringList& lines, bool notices) {
     const qsizetype from = m_lines.size();
     const qsizetype fromRow = shownCount();
     m_lines += lines;
-    m_notice.resize(size_t(m_lines.size()), notices);
-    if (m_noticesHidden && !notices) {
+    m_notice.insert(m_notice.end(), notices.begin(), notices.end());
+    m_notice.resize(size_t(m_lines.size()), false);
+    if (m_noticesHidden) {
         for (qsizetype i = from; i < m_lines.size(); ++i)
-            m_shown.append(i);
+            if (!m_notice[size_t(i)])
+                m_shown.append(i);
     }
     if (shownCount() == fromRow)
         return; // only hidden notices: nothing to show

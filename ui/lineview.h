@@ -18,6 +18,8 @@ public:
     // Adds lines at the end, as notices or not; the view follows them when it was showing the
     // last line.
     void appendLines(const QStringList& lines, bool notices = false);
+    // The same with each line's own kind (`notices` holds one flag per line).
+    void appendLines(const QStringList& lines, const std::vector<bool>& notices);
     void clear();
     // Every line, notices included, shown or not.
     const QStringList& lines() const { return m_lines; }

@@ -381,8 +381,7 @@ void F_Principal::fitScreen() {
     QMargins frame(0, 0, 0, 0);
     if (isVisible() && frameGeometry() != geometry())
         frame = QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(),
-                         frameGeometry().bottom() - geometry().bottom());
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
     else if (!QGuiApplication::platformName().startsWith(QLatin1String("offscreen")))
         frame = QMargins(4, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4, 4, 4);
     const QSize room(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
@@ -575,6 +574,10 @@ void F_Principal::appendMemoLines(const QStringList& lines) {
 }
 
 void F_Principal::appendLogLines(const QStringList& lines, bool notices) {
+    M_Log->appendLines(lines, notices);
+}
+
+void F_Principal::appendLogLines(const QStringList& lines, const std::vector<bool>& notices) {
     M_Log->appendLines(lines, notices);
 }
 
@@ -817,7 +820,8 @@ QList<std::pair<Ctrl, QString>> F_Principal::dropPlan(const QDropEvent* event) c
         const QString path = QDir::toNativeSeparators(url.toLocalFile());
         if (const std::optional<Ctrl> field = dropTarget(path)) {
             // One path a field: the first one dropped for it.
-            const bool taken = std::any_of(plan.cbegin(), plan.cend(), [&](const auto& p) { return p.first == *field; });
+            const bool taken =
+                std::any_of(plan.cbegin(), plan.cend(), [&](const auto& p) { return p.first == *field; });
             if (!taken)
                 plan.append({*field, path});
         }

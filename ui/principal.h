@@ -51,8 +51,8 @@ public:
     void setCaption(Ctrl control, const QString& text) override;
     void messageBox(const QString& text, MsgKind kind) override;
     MsgResult askOverwrite(const QString& path, const QString& question) override;
-    std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName,
-                                      const QString& filter, const QString& defaultSuffix) override;
+    std::optional<QString> saveDialog(const QString& initialDir, const QString& initialName, const QString& filter,
+                                      const QString& defaultSuffix) override;
     std::optional<QString> openDialog(const QString& initialDir, const QString& initialName,
                                       const QString& filter) override;
     bool browseForFolder(QString& folder, const QString& title) override;
@@ -64,6 +64,7 @@ public:
     void appendLogNotice(const QString& line) override;
     void appendMemoLines(const QStringList& lines) override;
     void appendLogLines(const QStringList& lines, bool notices) override;
+    void appendLogLines(const QStringList& lines, const std::vector<bool>& notices) override;
     void setCompteur(const QString& text) override;
     bool showsProgress() const override { return true; }
     void setProgress(qint64 done, qint64 total) override;

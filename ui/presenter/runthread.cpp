@@ -26,18 +26,13 @@ QString compact(const QString& line) {
 } // namespace
 
 void ShownBatch::showOn(RunSink& sink) const {
-    // Each view gets its lines in as few calls as their order allows: the list's at once, the
-    // log's in runs of one kind. A clear shows what came before it first.
-    QStringList memo, log;
-    bool notices = false;
+    // Each view gets its lines in one call, the log's with each line's kind. A clear shows the
+    // log's lines before it first; the list's lines come after every clear.
+    QStringList log;
+    std::vector<bool> notices;
     auto showLog = [&] {
         if (!log.isEmpty())
-            sink.appendLogLines(std::exchange(log, QStringList()), notices);
-    };
-    auto showLines = [&] {
-        if (!memo.isEmpty())
-            sink.appendMemoLines(std::exchange(memo, QStringList()));
-        showLog();
+            sink.appendLogLines(std::exchange(log, QStringList()), std::exchange(notices, {}));
     };
     for (const Block& b : blocks) {
         switch (b.kind) {
@@ -45,24 +40,22 @@ void ShownBatch::showOn(RunSink& sink) const {
             sink.clearCompteur();
             break;
         case Kind::ClearMemo:
-            showLines();
             sink.clearMemo();
             break;
         case Kind::ClearLog:
-            showLines();
+            showLog();
             sink.clearLog();
             break;
         case Kind::Log:
         case Kind::Notice:
-            if (notices != (b.kind == Kind::Notice))
-                showLog();
-            notices = b.kind == Kind::Notice;
             log += b.lines;
+            notices.resize(size_t(log.size()), b.kind == Kind::Notice);
             break;
         }
     }
-    memo += this->memo;
-    showLines();
+    showLog();
+    if (!memo.isEmpty())
+        sink.appendMemoLines(memo);
     if (compteur)
         sink.setCompteur(*compteur);
     if (progress)
