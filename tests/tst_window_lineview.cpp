@@ -62,7 +62,11 @@ private slots:
         view.appendLines({QStringLiteral("--> Tag Unknown (3)")}, true);
         view.appendLines({QStringLiteral("error 4")});
         QCOMPARE(shown(view), (QStringList{"error 1", "error 2", "error 3", "error 4"}));
-        QCOMPARE(view.lines().size(), 9);
+        // Lines of both kinds in one call, as a run's batch brings them.
+        view.appendLines({QStringLiteral("--> Tag Unknown (4)"), QStringLiteral("error 5"), QStringLiteral("X:y")},
+                         std::vector<bool>{true, false, true});
+        QCOMPARE(shown(view), (QStringList{"error 1", "error 2", "error 3", "error 4", "error 5"}));
+        QCOMPARE(view.lines().size(), 12);
 
         // Shown again: every line, the selection still on the same line.
         view.setNoticesHidden(false);
