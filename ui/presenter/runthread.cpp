@@ -26,34 +26,17 @@ QString compact(const QString& line) {
 } // namespace
 
 void ShownBatch::showOn(RunSink& sink) const {
-    // Each view gets its lines in one call, the log's with each line's kind. A clear shows the
-    // log's lines before it first; the list's lines come after every clear.
-    QStringList log;
-    std::vector<bool> notices;
-    auto showLog = [&] {
-        if (!log.isEmpty())
-            sink.appendLogLines(std::exchange(log, QStringList()), std::exchange(notices, {}));
-    };
-    for (const Block& b : blocks) {
-        switch (b.kind) {
-        case Kind::ClearCompteur:
+    // The clears first, then each view's lines in one call.
+    for (Kind kind : clears) {
+        if (kind == Kind::ClearCompteur)
             sink.clearCompteur();
-            break;
-        case Kind::ClearMemo:
+        else if (kind == Kind::ClearMemo)
             sink.clearMemo();
-            break;
-        case Kind::ClearLog:
-            showLog();
+        else if (kind == Kind::ClearLog)
             sink.clearLog();
-            break;
-        case Kind::Log:
-        case Kind::Notice:
-            log += b.lines;
-            notices.resize(size_t(log.size()), b.kind == Kind::Notice);
-            break;
-        }
     }
-    showLog();
+    if (!log.isEmpty())
+        sink.appendLogLines(log, notices);
     if (!memo.isEmpty())
         sink.appendMemoLines(memo);
     if (compteur)
@@ -67,18 +50,12 @@ BatchingSink::BatchingSink(bool showsProgress, std::function<void(std::shared_pt
     m_sinceFlush.start();
 }
 
-ShownBatch::Block& BatchingSink::block(ShownBatch::Kind kind) {
-    // Lines of one kind in a row share a block; a clear is a block of its own, and what came
-    // before it goes first.
-    const bool lines = kind == ShownBatch::Kind::Log || kind == ShownBatch::Kind::Notice;
-    if (!lines && m_batch->lines > 0)
+void BatchingSink::clear(ShownBatch::Kind kind) {
+    // What came before a clear goes first.
+    if (m_batch->lines > 0)
         flush();
-    if (!lines || m_batch->blocks.isEmpty() || m_batch->blocks.back().kind != kind)
-        m_batch->blocks.append({kind, QStringList()});
-    ShownBatch::Block& b = m_batch->blocks.back();
-    if (!lines)
-        added();
-    return b;
+    m_batch->clears.append(kind);
+    added();
 }
 
 void BatchingSink::appendMemo(const QString& line) {
@@ -89,11 +66,12 @@ void BatchingSink::appendMemo(const QString& line) {
 
 void BatchingSink::clearCompteur() {
     m_batch->compteur.reset();
-    block(ShownBatch::Kind::ClearCompteur);
+    clear(ShownBatch::Kind::ClearCompteur);
 }
 
 void BatchingSink::append(ShownBatch::Kind kind, const QString& line) {
-    block(kind).lines.append(compact(line));
+    m_batch->log.append(compact(line));
+    m_batch->notices.push_back(kind == ShownBatch::Kind::Notice);
     ++m_batch->lines;
     added();
 }

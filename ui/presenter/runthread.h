@@ -17,23 +17,22 @@
 #include <thread>
 #include <vector>
 
-// What a run showed since the last batch, in order: cleared outputs and blocks of lines, then the
+// What a run showed since the last batch: cleared outputs, then the lines of each view, then the
 // last counter and progress.
 struct ShownBatch {
     enum class Kind { ClearCompteur, ClearMemo, ClearLog, Log, Notice };
-    struct Block {
-        Kind kind;
-        QStringList lines;
-    };
-    QList<Block> blocks;
+    // The outputs cleared, in order, before any line of the batch: a clear never follows a line
+    // in one batch (the batch is handed over before it).
+    QList<Kind> clears;
+    // The log's lines, each with whether it is a notice, and the processed-files list's lines.
+    QStringList log;
+    std::vector<bool> notices;
+    QStringList memo;
     std::optional<QString> compteur;
     std::optional<std::pair<qint64, qint64>> progress;
-    // The processed-files list's lines, shown after the blocks: a clear never follows a line in
-    // one batch (the batch is handed over before it).
-    QStringList memo;
     qsizetype lines = 0;
 
-    bool isEmpty() const { return blocks.isEmpty() && memo.isEmpty() && !compteur && !progress; }
+    bool isEmpty() const { return clears.isEmpty() && log.isEmpty() && memo.isEmpty() && !compteur && !progress; }
     // Shows the batch on `sink`.
     void showOn(RunSink& sink) const;
 };
@@ -44,8 +43,8 @@ public:
     BatchingSink(bool showsProgress, std::function<void(std::shared_ptr<ShownBatch>)> post);
 
     void clearCompteur() override;
-    void clearMemo() override { block(ShownBatch::Kind::ClearMemo); }
-    void clearLog() override { block(ShownBatch::Kind::ClearLog); }
+    void clearMemo() override { clear(ShownBatch::Kind::ClearMemo); }
+    void clearLog() override { clear(ShownBatch::Kind::ClearLog); }
     void appendMemo(const QString& line) override;
     void appendLog(const QString& line) override { append(ShownBatch::Kind::Log, line); }
     void appendLogNotice(const QString& line) override { append(ShownBatch::Kind::Notice, line); }
@@ -57,7 +56,7 @@ public:
     void flush();
 
 private:
-    ShownBatch::Block& block(ShownBatch::Kind kind);
+    void clear(ShownBatch::Kind kind);
     void append(ShownBatch::Kind kind, const QString& line);
     // One more call: the batch goes when it is old or large enough.
     void added();
