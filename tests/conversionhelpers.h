@@ -19,6 +19,12 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// A file of `size` bytes that takes no room on the disk (a picture too large to read).
+inline bool makeSparse(const QString& path, qint64 size) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.resize(size);
+}
+
 inline QByteArray readBytes(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))

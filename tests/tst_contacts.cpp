@@ -705,9 +705,7 @@ private slots:
         ContactRun r;
         r.opt.photos = true;
         const QString photo = r.photos + QStringLiteral("/Dupont Jean.jpg");
-        QFile sparse(photo);
-        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(200) << 20));
-        sparse.close();
+        QVERIFY(makeSparse(photo, qint64(200) << 20));
         r.run(card("N:Dupont;Jean\nTEL:1"));
         QCOMPARE(r.files(), QStringList{"00001 Dupont Jean.contact"});
         QCOMPARE(r.logLines(), QStringList{"-> FileReadError Erreur The picture \"" + photo +

@@ -306,9 +306,7 @@ private slots:
         SplitRun r;
         r.opt.language = Language::English;
         const QString photo = r.photos + QStringLiteral("/Dupont Jean.jpg");
-        QFile sparse(photo);
-        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(200) << 20));
-        sparse.close();
+        QVERIFY(makeSparse(photo, qint64(200) << 20));
         QVERIFY(writeBytes(r.logos + QStringLiteral("/logo_Acme.jpg"), "logo"));
         r.run("BEGIN:VCARD\nN:Dupont;Jean;;;\nORG:Acme\nEND:VCARD\n");
         QCOMPARE(r.files(), QStringList{"00001 Dupont Jean (PHOTO).VCF"});
