@@ -3,6 +3,7 @@
 // done. A run only reports: it asks nothing and waits for nothing. The window (through a worker
 // thread's batches), the command line and the tests' fake each implement it.
 #include "kzlex/shownline.h"
+#include "kzmain/lineblock.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,19 +24,15 @@ public:
     // An unknown-tag notice of the log, or its echo of the input line: a front end may hide them
     // to show the errors only.
     virtual void appendLogNotice(const QString& line) { appendLog(line); }
-    // A block of lines at once (a front end that shows batches may take them in one go).
-    virtual void appendMemoLines(const QStringList& lines) {
-        for (const QString& line : lines)
-            appendMemo(line);
-    }
-    virtual void appendLogLines(const QStringList& lines, bool notices) {
-        for (const QString& line : lines)
-            notices ? appendLogNotice(line) : appendLog(line);
-    }
-    // The same with each line's own kind: `notices` holds one flag per line.
-    virtual void appendLogLines(const QStringList& lines, const std::vector<bool>& notices) {
+    // A block of lines at once (a front end that shows batches may take them in one go, and
+    // keep the block as it is). A log line's kind is in `notices`, one flag per line.
+    virtual void appendMemoLines(LineBlock lines) {
         for (qsizetype i = 0; i < lines.size(); ++i)
-            notices[size_t(i)] ? appendLogNotice(lines[i]) : appendLog(lines[i]);
+            appendMemo(lines.at(i).toString());
+    }
+    virtual void appendLogLines(LineBlock lines, const std::vector<bool>& notices) {
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            notices[size_t(i)] ? appendLogNotice(lines.at(i).toString()) : appendLog(lines.at(i).toString());
     }
 
     // Whether the front end shows the share of the input done; the run then counts the input's

@@ -22,6 +22,13 @@ QStringList shown(const LineView& view) {
     return rows;
 }
 
+LineBlock block(const QStringList& lines) {
+    LineBlock b;
+    for (const QString& line : lines)
+        b.append(line);
+    return b;
+}
+
 // A log as a run writes it: errors between the unknown-tag notices.
 void fillLog(LineView& view) {
     view.appendLines({QStringLiteral("error 1")});
@@ -63,7 +70,7 @@ private slots:
         view.appendLines({QStringLiteral("error 4")});
         QCOMPARE(shown(view), (QStringList{"error 1", "error 2", "error 3", "error 4"}));
         // Lines of both kinds in one call, as a run's batch brings them.
-        view.appendLines({QStringLiteral("--> Tag Unknown (4)"), QStringLiteral("error 5"), QStringLiteral("X:y")},
+        view.appendLines(block({QStringLiteral("--> Tag Unknown (4)"), QStringLiteral("error 5"), QStringLiteral("X:y")}),
                          std::vector<bool>{true, false, true});
         QCOMPARE(shown(view), (QStringList{"error 1", "error 2", "error 3", "error 4", "error 5"}));
         QCOMPARE(view.lines().size(), 12);
@@ -127,6 +134,40 @@ private slots:
         QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
         view.setNoticesHidden(false);
         QVERIFY(view.horizontalScrollBar()->maximum() > 0);
+    }
+
+    // A run's lines come in blocks of any size, small ones put together and large ones kept as
+    // they come: every line is found at its place across the blocks' edges, notices hidden or
+    // not, and after a clear.
+    void blocks() {
+        LineView view;
+        QStringList all, errors;
+        int n = 0;
+        for (const qsizetype size : {1, 3, 4090, 5, 1, 5000, 2, 20000, 1, 7}) {
+            QStringList lines;
+            std::vector<bool> notices;
+            for (qsizetype i = 0; i < size; ++i, ++n) {
+                const bool notice = n % 3 == 1;
+                lines.append((notice ? QStringLiteral("notice %1") : QStringLiteral("line %1")).arg(n));
+                notices.push_back(notice);
+                if (!notice)
+                    errors.append(lines.back());
+            }
+            all += lines;
+            view.appendLines(block(lines), notices);
+        }
+        view.appendLines({QString()}); // an empty line is a line
+        all.append(QString());
+        errors.append(QString());
+        QCOMPARE(view.lineCount(), all.size());
+        QCOMPARE(view.lines(), all);
+        QCOMPARE(shown(view), all);
+        view.setNoticesHidden(true);
+        QCOMPARE(shown(view), errors);
+        view.clear();
+        QCOMPARE(view.lineCount(), 0);
+        view.appendLines(block({QStringLiteral("after")}));
+        QCOMPARE(shown(view), QStringList{QStringLiteral("after")});
     }
 
     // Screen readers see a list named after the view, with one item per line shown.

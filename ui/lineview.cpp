@@ -16,6 +16,8 @@
 namespace {
 
 constexpr int kMargin = 3; // pixels between the frame and the text
+// Blocks of fewer lines than this in all are put together as they are added.
+constexpr qsizetype kSmallBlock = 4096;
 
 // One line shown, for screen readers. It reads the view when asked, so it stays right while
 // lines are added; a row past the lines shown (after clear()) is no longer valid.
@@ -147,9 +149,24 @@ qsizetype LineView::rowAt(const QPoint& pos) const {
     return qBound<qsizetype>(0, row, count - 1);
 }
 
+QStringView LineView::line(qsizetype i) const {
+    const auto after = std::upper_bound(m_blockFirst.cbegin(), m_blockFirst.cend(), i);
+    const auto block = size_t(after - m_blockFirst.cbegin()) - 1;
+    return m_blocks[block].at(i - m_blockFirst[block]);
+}
+
+QStringList LineView::lines() const {
+    QStringList all;
+    all.reserve(m_count);
+    for (const LineBlock& block : m_blocks)
+        for (qsizetype i = 0; i < block.size(); ++i)
+            all.append(block.at(i).toString());
+    return all;
+}
+
 qsizetype LineView::rowOfLine(qsizetype line) const {
     if (!m_noticesHidden)
-        return qMin(line, m_lines.size());
+        return qMin(line, m_count);
     return std::lower_bound(m_shown.cbegin(), m_shown.cend(), line) - m_shown.cbegin();
 }
 
@@ -172,11 +189,11 @@ void LineView::measure(qsizetype fromRow) {
     const QFontMetrics fm = fontMetrics();
     const qsizetype count = shownCount();
     for (qsizetype row = fromRow; row < count; ++row) {
-        const QString& line = shownLine(row);
+        const QStringView line = shownView(row);
         if (line.size() <= m_widestChars)
             continue;
         m_widestChars = line.size();
-        m_contentWidth = qMax(m_contentWidth, fm.horizontalAdvance(line));
+        m_contentWidth = qMax(m_contentWidth, fm.horizontalAdvance(line.toString()));
     }
 }
 
@@ -201,21 +218,35 @@ void LineView::childrenChanged() {
 }
 
 void LineView::appendLines(const QStringList& lines, bool notices) {
-    appendLines(lines, std::vector<bool>(size_t(lines.size()), notices));
+    LineBlock block;
+    for (const QString& line : lines)
+        block.append(line);
+    appendLines(std::move(block), std::vector<bool>(size_t(lines.size()), notices));
 }
 
-void LineView::appendLines(const QStringList& lines, const std::vector<bool>& notices) {
+void LineView::addBlock(LineBlock block) {
+    if (!m_blocks.empty() && m_blocks.back().size() + block.size() < kSmallBlock) {
+        for (qsizetype i = 0; i < block.size(); ++i)
+            m_blocks.back().append(block.at(i));
+    } else {
+        m_blockFirst.push_back(m_count);
+        m_blocks.push_back(std::move(block));
+    }
+    m_count = m_blockFirst.back() + m_blocks.back().size();
+}
+
+void LineView::appendLines(LineBlock lines, const std::vector<bool>& notices) {
     if (lines.isEmpty())
         return;
     QScrollBar* v = verticalScrollBar();
     const bool atEnd = v->value() >= v->maximum();
-    const qsizetype from = m_lines.size();
+    const qsizetype from = m_count;
     const qsizetype fromRow = shownCount();
-    m_lines += lines;
+    addBlock(std::move(lines));
     m_notice.insert(m_notice.end(), notices.begin(), notices.end());
-    m_notice.resize(size_t(m_lines.size()), false);
+    m_notice.resize(size_t(m_count), false);
     if (m_noticesHidden) {
-        for (qsizetype i = from; i < m_lines.size(); ++i)
+        for (qsizetype i = from; i < m_count; ++i)
             if (!m_notice[size_t(i)])
                 m_shown.append(i);
     }
@@ -230,7 +261,9 @@ void LineView::appendLines(const QStringList& lines, const std::vector<bool>& no
 }
 
 void LineView::clear() {
-    m_lines.clear();
+    m_blocks.clear();
+    m_blockFirst.clear();
+    m_count = 0;
     m_notice.clear();
     m_shown.clear();
     m_contentWidth = 0;
@@ -258,7 +291,7 @@ void LineView::setNoticesHidden(bool hidden) {
     m_shown = QList<qsizetype>();
     if (hidden) {
         m_shown.reserve(qsizetype(std::count(m_notice.cbegin(), m_notice.cend(), false)));
-        for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        for (qsizetype i = 0; i < m_count; ++i) {
             if (!m_notice[size_t(i)])
                 m_shown.append(i);
         }
@@ -287,8 +320,6 @@ QString LineView::selectedText() const {
     const auto [first, last] = selectedRows();
     if (first < 0)
         return QString();
-    if (!m_noticesHidden)
-        return m_lines.mid(first, last - first + 1).join(u'\n');
     QStringList rows;
     rows.reserve(last - first + 1);
     for (qsizetype row = first; row <= last; ++row)
@@ -329,7 +360,7 @@ void LineView::paintEvent(QPaintEvent*) {
             p.fillRect(QRect(0, y, viewport()->width(), h), pal.color(QPalette::Highlight));
             p.setPen(pal.color(QPalette::HighlightedText));
         }
-        const QString& line = shownLine(i);
+        const QString line = shownLine(i);
         p.drawText(x, y + ascent, line);
         widest = qMax(widest, fm.horizontalAdvance(line));
         if (selected)

@@ -3,6 +3,8 @@
 // costs no layout: only the lines in view are drawn, so a run of a million lines stays fast.
 // Lines may be marked as notices (the log's unknown-tag lines) and hidden, so that the errors
 // among them can be found.
+#include "kzmain/lineblock.h"
+
 #include <QAbstractScrollArea>
 #include <QStringList>
 
@@ -18,12 +20,15 @@ public:
     // Adds lines at the end, as notices or not; the view follows them when it was showing the
     // last line.
     void appendLines(const QStringList& lines, bool notices = false);
-    // The same with each line's own kind (`notices` holds one flag per line).
-    void appendLines(const QStringList& lines, const std::vector<bool>& notices);
+    // The same with each line's own kind (`notices` holds one flag per line; lines without one
+    // are not notices). A large block is kept as it comes, without a copy of its lines.
+    void appendLines(LineBlock lines, const std::vector<bool>& notices = {});
     void clear();
     // Every line, notices included, shown or not.
-    const QStringList& lines() const { return m_lines; }
-    QString toPlainText() const { return m_lines.join(u'\n'); }
+    qsizetype lineCount() const { return m_count; }
+    QString lineAt(qsizetype i) const { return line(i).toString(); }
+    QStringList lines() const;
+    QString toPlainText() const { return lines().join(u'\n'); }
 
     // Hides or shows the notices. The view then shows the other lines, in order; scrolling,
     // selection and copy work on the lines shown. The selected lines and the line at the top
@@ -32,8 +37,8 @@ public:
     bool noticesHidden() const { return m_noticesHidden; }
 
     // The lines shown, counted and read by their row.
-    qsizetype shownCount() const { return m_noticesHidden ? m_shown.size() : m_lines.size(); }
-    const QString& shownLine(qsizetype row) const { return m_lines.at(lineOfRow(row)); }
+    qsizetype shownCount() const { return m_noticesHidden ? m_shown.size() : m_count; }
+    QString shownLine(qsizetype row) const { return lineAt(lineOfRow(row)); }
     // The rows from the selection's first to its last; -1, -1 when nothing is selected.
     std::pair<qsizetype, qsizetype> selectedRows() const;
     // The rectangle of a row in the viewport's coordinates (outside it when scrolled away).
@@ -54,6 +59,11 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    QStringView line(qsizetype i) const;
+    QStringView shownView(qsizetype row) const { return line(lineOfRow(row)); }
+    // Keeps `block` after the lines there are: copied into the last block while both are small,
+    // so that lines added a few at a time do not each make a block.
+    void addBlock(LineBlock block);
     qsizetype lineOfRow(qsizetype row) const { return m_noticesHidden ? m_shown.at(row) : row; }
     // The first row showing the line `line` or a line after it.
     qsizetype rowOfLine(qsizetype line) const;
@@ -64,7 +74,9 @@ private:
     void updateScrollBars();
     void childrenChanged();
 
-    QStringList m_lines;
+    std::vector<LineBlock> m_blocks; // the lines, block after block
+    std::vector<qsizetype> m_blockFirst; // per block: the number of its first line
+    qsizetype m_count = 0;
     std::vector<bool> m_notice; // per line: appended as a notice
     QList<qsizetype> m_shown;   // with notices hidden: the lines shown, in order
     bool m_noticesHidden = false;

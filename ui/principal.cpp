@@ -569,16 +569,12 @@ void F_Principal::appendLogNotice(const QString& line) {
     M_Log->appendLines({line}, true);
 }
 
-void F_Principal::appendMemoLines(const QStringList& lines) {
-    Memo->appendLines(lines);
+void F_Principal::appendMemoLines(LineBlock lines) {
+    Memo->appendLines(std::move(lines));
 }
 
-void F_Principal::appendLogLines(const QStringList& lines, bool notices) {
-    M_Log->appendLines(lines, notices);
-}
-
-void F_Principal::appendLogLines(const QStringList& lines, const std::vector<bool>& notices) {
-    M_Log->appendLines(lines, notices);
+void F_Principal::appendLogLines(LineBlock lines, const std::vector<bool>& notices) {
+    M_Log->appendLines(std::move(lines), notices);
 }
 
 void F_Principal::setProgress(qint64 done, qint64 total) {
@@ -653,8 +649,8 @@ void F_Principal::B_SaveLogClick() {
         return;
     // Every line, the hidden notices too, in UTF-8; the old file stays until the new one is whole.
     QByteArray text;
-    for (const QString& line : M_Log->lines()) {
-        text += line.toUtf8();
+    for (qsizetype i = 0; i < M_Log->lineCount(); ++i) {
+        text += M_Log->lineAt(i).toUtf8();
         text += '\n';
     }
     try {

@@ -62,9 +62,8 @@ public:
     void appendMemo(const QString& line) override;
     void appendLog(const QString& line) override;
     void appendLogNotice(const QString& line) override;
-    void appendMemoLines(const QStringList& lines) override;
-    void appendLogLines(const QStringList& lines, bool notices) override;
-    void appendLogLines(const QStringList& lines, const std::vector<bool>& notices) override;
+    void appendMemoLines(LineBlock lines) override;
+    void appendLogLines(LineBlock lines, const std::vector<bool>& notices) override;
     void setCompteur(const QString& text) override;
     bool showsProgress() const override { return true; }
     void setProgress(qint64 done, qint64 total) override;

@@ -4,28 +4,20 @@
 
 namespace {
 
-// A batch goes to the window this often at most, unless it holds this many lines.
+// A batch goes to the window's queue this often at most, unless it holds this many lines.
 constexpr qint64 kFlushIntervalMs = 25;
 constexpr qsizetype kFlushLines = 16384;
+// The window looks for the run's end at this interval, and shows what waits at most this often:
+// every showing repaints the views, the counter and what lies under them, and ten a second keeps
+// the counter moving without taking the run's cores for paint.
+constexpr int kPollIntervalMs = 25;
+constexpr qint64 kShowIntervalMs = 100;
 // The clock is read once in this many calls.
 constexpr unsigned kCallsPerClockRead = 32;
 
-// The line as the window keeps it: its own storage, no larger than its text. A run's line often
-// shares the conversion's line buffer, whose room can be that of a picture's data: kept as it
-// is, the window would hold that room for every such line, and the conversion would make itself
-// a new buffer for its next line.
-QString compact(const QString& line) {
-    // A line already no larger than its text (a message, a cleaned name) is kept as it is.
-    if (line.capacity() <= line.size())
-        return line;
-    QString kept = line;
-    kept.squeeze();
-    return kept;
-}
-
 } // namespace
 
-void ShownBatch::showOn(RunSink& sink) const {
+void ShownBatch::showOn(RunSink& sink) {
     // The clears first, then each view's lines in one call.
     for (Kind kind : clears) {
         if (kind == Kind::ClearCompteur)
@@ -36,9 +28,9 @@ void ShownBatch::showOn(RunSink& sink) const {
             sink.clearLog();
     }
     if (!log.isEmpty())
-        sink.appendLogLines(log, notices);
+        sink.appendLogLines(std::exchange(log, {}), notices);
     if (!memo.isEmpty())
-        sink.appendMemoLines(memo);
+        sink.appendMemoLines(std::exchange(memo, {}));
     if (compteur)
         sink.setCompteur(*compteur);
     if (progress)
@@ -59,7 +51,7 @@ void BatchingSink::clear(ShownBatch::Kind kind) {
 }
 
 void BatchingSink::appendMemo(const QString& line) {
-    m_batch->memo.append(compact(line));
+    m_batch->memo.append(line);
     ++m_batch->lines;
     added();
 }
@@ -70,7 +62,7 @@ void BatchingSink::clearCompteur() {
 }
 
 void BatchingSink::append(ShownBatch::Kind kind, const QString& line) {
-    m_batch->log.append(compact(line));
+    m_batch->log.append(line);
     m_batch->notices.push_back(kind == ShownBatch::Kind::Notice);
     ++m_batch->lines;
     added();
@@ -98,6 +90,8 @@ void BatchingSink::flush() {
     if (m_batch->isEmpty())
         return;
     std::shared_ptr<ShownBatch> full = std::exchange(m_batch, std::make_shared<ShownBatch>());
+    full->log.squeeze();
+    full->memo.squeeze();
     m_post(std::move(full));
 }
 
@@ -107,7 +101,7 @@ RunThread::RunThread(RunSink& shown, std::function<void(const RunReport&, std::e
           const std::lock_guard<std::mutex> lock(m_mutex);
           m_waiting.push_back(std::move(batch));
       }) {
-    m_poll.setInterval(int(kFlushIntervalMs));
+    m_poll.setInterval(kPollIntervalMs);
     connect(&m_poll, &QTimer::timeout, this, &RunThread::poll);
 }
 
@@ -120,6 +114,7 @@ void RunThread::start(std::unique_ptr<Run> run) {
     m_run = std::move(run);
     m_done = false;
     m_thread = std::thread([this] { work(); });
+    m_sinceShown.start();
     m_poll.start();
 }
 
@@ -153,6 +148,9 @@ void RunThread::work() {
 void RunThread::poll() {
     // Read before the batches are taken: a run seen done has handed over its last one.
     const bool done = m_done;
+    if (!done && m_sinceShown.elapsed() < kShowIntervalMs)
+        return;
+    m_sinceShown.start();
     std::vector<std::shared_ptr<ShownBatch>> batches;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);

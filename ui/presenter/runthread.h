@@ -25,16 +25,16 @@ struct ShownBatch {
     // in one batch (the batch is handed over before it).
     QList<Kind> clears;
     // The log's lines, each with whether it is a notice, and the processed-files list's lines.
-    QStringList log;
+    LineBlock log;
     std::vector<bool> notices;
-    QStringList memo;
+    LineBlock memo;
     std::optional<QString> compteur;
     std::optional<std::pair<qint64, qint64>> progress;
     qsizetype lines = 0;
 
     bool isEmpty() const { return clears.isEmpty() && log.isEmpty() && memo.isEmpty() && !compteur && !progress; }
-    // Shows the batch on `sink`.
-    void showOn(RunSink& sink) const;
+    // Shows the batch on `sink`, handing its lines over: a batch is shown once.
+    void showOn(RunSink& sink);
 };
 
 // The worker thread's sink: gathers a batch and hands it to `post` when it is due.
@@ -89,8 +89,8 @@ public:
 
 private:
     void work();
-    // On this object's thread, every few hundredths of a second: shows the batches that wait,
-    // and ends the run once its thread is done. The worker posts no event: a timer of this
+    // On this object's thread, every few hundredths of a second: ends the run once its thread is
+    // done, and shows the batches that wait when it last did a tenth of a second ago or more. The worker posts no event: a timer of this
     // thread's own is what reliably wakes its event loop on every system (a queued call from
     // another thread could be left undelivered under Wine).
     void poll();
@@ -102,6 +102,7 @@ private:
     std::unique_ptr<Run> m_run;
     std::thread m_thread;
     QTimer m_poll;
+    QElapsedTimer m_sinceShown;
     std::mutex m_mutex; // guards m_waiting
     std::vector<std::shared_ptr<ShownBatch>> m_waiting;
     std::atomic<bool> m_done{false};
