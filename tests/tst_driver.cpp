@@ -2,6 +2,7 @@
 // save step and the run guard, driven through a fake window.
 #include "fakewindow.h"
 #include "ui/presenter/kzform.h"
+#include "ui/presenter/runthread.h"
 
 #include <QDir>
 #include <QFile>
@@ -897,6 +898,41 @@ private slots:
             QVERIFY(m_win->progress[i].first >= m_win->progress[i - 1].first);
             QCOMPARE(m_win->progress[i].second, total);
         }
+    }
+
+    // The batches that wait when the window looks are shown in order, lines and clears as they
+    // came; the counter and the progress go once, as the last batch left them (a clear of the
+    // counter in a later batch drops an earlier batch's counter).
+    void batchesShown() {
+        auto batch = [](std::optional<QString> counter, bool clearsCounter, const QString& logLine) {
+            auto b = std::make_shared<ShownBatch>();
+            if (clearsCounter)
+                b->clears.append(ShownBatch::Kind::ClearCompteur);
+            b->log.append(logLine);
+            b->notices.push_back(false);
+            b->compteur = std::move(counter);
+            b->progress = std::make_pair(qint64(logLine.size()), qint64(10));
+            return b;
+        };
+        QStringList counters; // the counter each time it changed
+        m_win->showProgress = true;
+        m_win->onOutput = [&] {
+            if (counters.value(counters.size() - 1) != m_win->counter)
+                counters << m_win->counter;
+        };
+        ShownBatch::showAll({batch(QStringLiteral("1 contact"), false, QStringLiteral("a")),
+                             batch(QStringLiteral("2 contacts"), false, QStringLiteral("bb")),
+                             batch(std::nullopt, false, QStringLiteral("ccc"))},
+                            *m_win);
+        QCOMPARE(m_win->log, (QStringList{"a", "bb", "ccc"}));
+        QCOMPARE(counters, QStringList{QStringLiteral("2 contacts")});
+        QCOMPARE(m_win->progress, (QList<std::pair<qint64, qint64>>{{3, 10}}));
+
+        ShownBatch::showAll({batch(QStringLiteral("3 contacts"), false, QStringLiteral("d")),
+                             batch(std::nullopt, true, QStringLiteral("e"))},
+                            *m_win);
+        QCOMPARE(m_win->counter, QString());
+        QCOMPARE(m_win->log, (QStringList{"a", "bb", "ccc", "d", "e"}));
     }
 
     // The Run button's work goes on a worker thread: Run returns at once, and a stop asked for

@@ -8,29 +8,39 @@ namespace {
 constexpr qint64 kFlushIntervalMs = 25;
 constexpr qsizetype kFlushLines = 16384;
 // The window looks for the run's end at this interval, and shows what waits at most this often:
-// every showing repaints the views, the counter and what lies under them, and ten a second keeps
-// the counter moving without taking the run's cores for paint.
+// every showing repaints the views, the counter and what lies under them (a few milliseconds of
+// the cores the run shares), and four a second keep the counter moving.
 constexpr int kPollIntervalMs = 25;
-constexpr qint64 kShowIntervalMs = 100;
+constexpr qint64 kShowIntervalMs = 250;
 // The clock is read once in this many calls.
 constexpr unsigned kCallsPerClockRead = 32;
 
 } // namespace
 
-void ShownBatch::showOn(RunSink& sink) {
-    // The clears first, then each view's lines in one call.
-    for (Kind kind : clears) {
-        if (kind == Kind::ClearCompteur)
-            sink.clearCompteur();
-        else if (kind == Kind::ClearMemo)
-            sink.clearMemo();
-        else if (kind == Kind::ClearLog)
-            sink.clearLog();
+void ShownBatch::showAll(const std::vector<std::shared_ptr<ShownBatch>>& batches, RunSink& sink) {
+    std::optional<QString> compteur;
+    std::optional<std::pair<qint64, qint64>> progress;
+    for (const std::shared_ptr<ShownBatch>& batch : batches) {
+        // Each batch's clears first, then each view's lines in one call.
+        for (Kind kind : batch->clears) {
+            if (kind == Kind::ClearCompteur) {
+                sink.clearCompteur();
+                compteur.reset(); // a counter from an earlier batch is gone with it
+            } else if (kind == Kind::ClearMemo) {
+                sink.clearMemo();
+            } else if (kind == Kind::ClearLog) {
+                sink.clearLog();
+            }
+        }
+        if (!batch->log.isEmpty())
+            sink.appendLogLines(std::exchange(batch->log, {}), batch->notices);
+        if (!batch->memo.isEmpty())
+            sink.appendMemoLines(std::exchange(batch->memo, {}));
+        if (batch->compteur)
+            compteur = batch->compteur;
+        if (batch->progress)
+            progress = batch->progress;
     }
-    if (!log.isEmpty())
-        sink.appendLogLines(std::exchange(log, {}), notices);
-    if (!memo.isEmpty())
-        sink.appendMemoLines(std::exchange(memo, {}));
     if (compteur)
         sink.setCompteur(*compteur);
     if (progress)
@@ -156,8 +166,7 @@ void RunThread::poll() {
         const std::lock_guard<std::mutex> lock(m_mutex);
         batches.swap(m_waiting);
     }
-    for (const std::shared_ptr<ShownBatch>& batch : batches)
-        batch->showOn(m_shown);
+    ShownBatch::showAll(batches, m_shown);
     if (done) {
         m_poll.stop();
         finish(); // last: what it calls may end this object

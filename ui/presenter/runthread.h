@@ -33,8 +33,10 @@ struct ShownBatch {
     qsizetype lines = 0;
 
     bool isEmpty() const { return clears.isEmpty() && log.isEmpty() && memo.isEmpty() && !compteur && !progress; }
-    // Shows the batch on `sink`, handing its lines over: a batch is shown once.
-    void showOn(RunSink& sink);
+    // Shows the batches on `sink` in order, handing their lines over (a batch is shown once), then
+    // the last counter and progress among them. Those two go once: setting a progress bar's value
+    // repaints the window there and then, so once per batch would paint it once per batch.
+    static void showAll(const std::vector<std::shared_ptr<ShownBatch>>& batches, RunSink& sink);
 };
 
 // The worker thread's sink: gathers a batch and hands it to `post` when it is due.
@@ -90,9 +92,10 @@ public:
 private:
     void work();
     // On this object's thread, every few hundredths of a second: ends the run once its thread is
-    // done, and shows the batches that wait when it last did a tenth of a second ago or more. The worker posts no event: a timer of this
-    // thread's own is what reliably wakes its event loop on every system (a queued call from
-    // another thread could be left undelivered under Wine).
+    // done, and shows the batches that wait when it last did a quarter of a second ago or more.
+    // The worker posts no event: a timer of this thread's own is what reliably wakes its event
+    // loop on every system (a queued call from another thread could be left undelivered under
+    // Wine).
     void poll();
     void finish();
 
