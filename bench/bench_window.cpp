@@ -200,6 +200,14 @@ int report(F_Principal& window, const Watch& watch, qint64 ms, bool byButton) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // The arguments are read before the window system is reached, so that a usage error needs
+    // no display.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    Options options;
+    if (!parseArguments(args, options))
+        return usage();
     QTemporaryDir settings;
     if (!settings.isValid()) {
         std::fprintf(stderr, "bench_window: cannot make a temporary settings folder\n");
@@ -207,9 +215,6 @@ int main(int argc, char* argv[]) {
     }
     qputenv("APPDATA", QFile::encodeName(settings.path()));
     QApplication app(argc, argv);
-    Options options;
-    if (!parseArguments(QApplication::arguments(), options))
-        return usage();
     F_Principal window;
     window.principal().seed = options.seed;
     if (!window.FormCreate())

@@ -65,7 +65,6 @@ public:
     // Whether the file was read through a byte-order mark: its text is Unicode, whatever its
     // lines' CHARSET parameters say.
     bool readThroughMark() const { return m_marked; }
-    void setReadThroughMark(bool marked) { m_marked = marked; }
 
 private:
     // Reads a file whose bytes begin with a UTF-16 byte-order mark.
