@@ -100,8 +100,8 @@ void fillForm(F_Principal& window, const Options& options) {
 // Watches the window during the run. Probes: event-loop turns (a 5 ms timer: the run is on
 // its own thread, so a zero timer would keep a core busy while the window waits, and a finer
 // one would take a few percent of the run's time on two cores), the longest time between two
-// turns, the counter values seen and the counter's repaints. A message box
-// would wait for a user: its text is noted and it is closed.
+// turns, the counter values seen and the counter's repaints. A message box would wait for a
+// user: its text is noted and it is closed.
 class Watch {
 public:
     Watch(F_Principal& window, bool probes) : window(window), probes(probes) {

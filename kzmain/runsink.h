@@ -25,14 +25,16 @@ public:
     // to show the errors only.
     virtual void appendLogNotice(const QString& line) { appendLog(line); }
     // A block of lines at once (a front end that shows batches may take them in one go, and
-    // keep the block as it is). A log line's kind is in `notices`, one flag per line.
+    // keep the block as it is). A log line's kind is in `notices`, one flag per line; a line
+    // without one is not a notice, as the window's views take it.
     virtual void appendMemoLines(LineBlock lines) {
         for (qsizetype i = 0; i < lines.size(); ++i)
             appendMemo(lines.at(i).toString());
     }
     virtual void appendLogLines(LineBlock lines, const std::vector<bool>& notices) {
         for (qsizetype i = 0; i < lines.size(); ++i)
-            notices[size_t(i)] ? appendLogNotice(lines.at(i).toString()) : appendLog(lines.at(i).toString());
+            size_t(i) < notices.size() && notices[size_t(i)] ? appendLogNotice(lines.at(i).toString())
+                                                             : appendLog(lines.at(i).toString());
     }
 
     // Whether the front end shows the share of the input done; the run then counts the input's
